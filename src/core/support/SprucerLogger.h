@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QThreadPool>
+
+// The application's log file, "sprucer.log" in the caches folder.
+// `log` may be called from any thread and returns at once; the lines are appended by one
+// writer thread in the order of the calls, so lines never interleave. Failures are swallowed:
+// logging must never hurt the caller.
+class SprucerLogger
+{
+public:
+    static SprucerLogger &shared();
+
+    SprucerLogger();
+    ~SprucerLogger();
+    SprucerLogger(const SprucerLogger &) = delete;
+    SprucerLogger &operator=(const SprucerLogger &) = delete;
+
+    void log(const QString &message);
+
+    // Blocks until every line logged so far is on disk.
+    void flush();
+
+    QString logFilePath() const;
+
+    // First step of an export: false (after logging why) when there is no log file to export.
+    bool prepareExport();
+    // Copies the log to `destinationPath`, which must not exist yet, and logs the outcome.
+    bool exportTo(const QString &destinationPath);
+
+    // "[<short date>, <medium time>] " in the given locale.
+    static QString timestampPrefix(const QDateTime &when, const QLocale &locale);
+
+private:
+    void append(const QByteArray &bytes);
+
+    QThreadPool m_writer;
+};

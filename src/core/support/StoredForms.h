@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <optional>
+
+// The text and number forms in which identifiers, dates and file URLs are stored, so that
+// values written by earlier releases (and by the original platform's JSON encoder) still read.
+namespace StoredForms {
+
+// Canonical upper-case UUID text, 36 characters, no braces.
+QString uuidText(const QUuid &id);
+// Accepts exactly the 8-4-4-4-12 hexadecimal form, in either case.
+std::optional<QUuid> parseUuid(const QString &text);
+
+// Seconds since 2001-01-01 00:00:00 UTC, with fraction.
+double dateNumber(const QDateTime &date);
+QDateTime dateFromNumber(double seconds);
+
+// Absolute text of a file URL, percent-encoded.
+QString urlText(const QUrl &url);
+// A file URL read back from its text; nothing unless it is an absolute file URL.
+std::optional<QUrl> parseFileUrl(const QString &text);
+
+// Compact JSON with every "/" written as "\/", the way the original encoder wrote it.
+QByteArray compactJsonEscapingSlashes(const QJsonDocument &document);
+
+// Strict field readers for stored objects: nothing when the key is missing or mistyped.
+std::optional<QString> stringField(const QJsonObject &object, const QString &key);
+std::optional<bool> boolField(const QJsonObject &object, const QString &key);
+std::optional<qint64> integerField(const QJsonObject &object, const QString &key);
+std::optional<double> numberField(const QJsonObject &object, const QString &key);
+std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key);
+
+} // namespace StoredForms

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/TestHome.h"
+
+#include "core/support/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+TestHome *s_current = nullptr;
+}
+
+TestHome &TestHome::current()
+{
+    Q_ASSERT(s_current);
+    return *s_current;
+}
+
+TestHome::TestHome()
+{
+    s_current = this;
+    qputenv("HOME", path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", configDirectory().toUtf8());
+    qputenv("XDG_CACHE_HOME", cacheDirectory().toUtf8());
+    qputenv("XDG_DATA_HOME", dataDirectory().toUtf8());
+    QDir().mkpath(configDirectory());
+    QDir().mkpath(cacheDirectory());
+    QDir().mkpath(dataDirectory());
+    UserDefaults::useFile(userDefaultsFile());
+}
+
+TestHome::~TestHome()
+{
+    s_current = nullptr;
+    UserDefaults::useFile(QString());
+}
+
+QString TestHome::configDirectory() const
+{
+    return path() + QStringLiteral("/config");
+}
+
+QString TestHome::cacheDirectory() const
+{
+    return path() + QStringLiteral("/cache");
+}
+
+QString TestHome::dataDirectory() const
+{
+    return path() + QStringLiteral("/data");
+}
+
+QString TestHome::userDefaultsFile() const
+{
+    return configDirectory() + QStringLiteral("/Velmora/Sprucer.conf");
+}
+
+void TestHome::reset()
+{
+    UserDefaults::useFile(QString());
+    QFile::remove(userDefaultsFile());
+    QDir(cacheDirectory() + QStringLiteral("/Sprucer")).removeRecursively();
+    QDir(dataDirectory() + QStringLiteral("/Sprucer")).removeRecursively();
+    UserDefaults::useFile(userDefaultsFile());
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away home for one test process: HOME and the XDG folders point into a temporary
+// directory and the user defaults live in a file there, so no test touches the user's files.
+class TestHome
+{
+public:
+    TestHome();
+    ~TestHome();
+    TestHome(const TestHome &) = delete;
+    TestHome &operator=(const TestHome &) = delete;
+
+    // The home of the running test process.
+    static TestHome &current();
+
+    QString path() const { return m_dir.path(); }
+    QString configDirectory() const;
+    QString cacheDirectory() const;
+    QString dataDirectory() const;
+    QString userDefaultsFile() const;
+
+    // Empties the user defaults and removes the log and configuration files.
+    void reset();
+
+private:
+    QTemporaryDir m_dir;
+};
