@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/ConfigManagerFactory.h"
+
+#include "core/support/AppPaths.h"
+#include "core/support/SprucerLogger.h"
+#include "core/support/StoredForms.h"
+#include "core/support/UserDefaults.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace {
+
+Error decodingError(const QString &reason)
+{
+    return Error{QStringLiteral("ConfigurationList"), 4864,
+                 QStringLiteral("The stored configuration list could not be read: ") + reason};
+}
+
+Error fileError(const QString &path, const QFileDevice &file)
+{
+    return Error{QStringLiteral("QFileDevice"), file.error(),
+                 QStringLiteral("Could not write \"%1\": %2").arg(path, file.errorString())};
+}
+
+Status writeAtomically(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fileError(path, file);
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return fileError(path, file);
+    return std::nullopt;
+}
+
+} // namespace
+
+Error ConfigManagerFactory::notFoundError()
+{
+    return Error{QStringLiteral("ConfigManagerFactory"), 404,
+                 QStringLiteral("Configuration not found")};
+}
+
+QByteArray ConfigManagerFactory::encode(const QList<ConfigurationItem> &items)
+{
+    QJsonArray array;
+    for (const ConfigurationItem &item : items)
+        array.append(item.toJson());
+    return StoredForms::compactJsonEscapingSlashes(QJsonDocument(array));
+}
+
+Result<QList<ConfigurationItem>> ConfigManagerFactory::decode(const QByteArray &json)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return decodingError(parseError.errorString());
+    if (!document.isArray())
+        return decodingError(QStringLiteral("expected an array"));
+    QList<ConfigurationItem> items;
+    const QJsonArray array = document.array();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        std::optional<ConfigurationItem> item =
+            array[i].isObject() ? ConfigurationItem::fromJson(array[i].toObject()) : std::nullopt;
+        if (!item)
+            return decodingError(QStringLiteral("element %1 is not a configuration").arg(i));
+        items.append(std::move(*item));
+    }
+    return items;
+}
+
+QList<ConfigurationItem> ConfigManagerFactory::configs() const
+{
+    const QVariant stored = UserDefaults::value(storageKey);
+    if (!stored.isValid())
+        return {};
+    Result<QList<ConfigurationItem>> items = decode(stored.toString().toUtf8());
+    if (!items) {
+        SprucerLogger::shared().log(QStringLiteral("Error: ") + items.error().fullDescription());
+        return {};
+    }
+    return std::move(items).value();
+}
+
+void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
+{
+    const QString json = QString::fromUtf8(encode(items));
+    SprucerLogger::shared().log(QStringLiteral("Returning ") + json);
+    UserDefaults::setValue(storageKey, json);
+}
+
+Result<ConfigurationItem> ConfigManagerFactory::getConfig(const QUuid &id) const
+{
+    for (const ConfigurationItem &item : configs()) {
+        if (item.id == id)
+            return item;
+    }
+    return notFoundError();
+}
+
+Result<QUrl> ConfigManagerFactory::configURL(const QUuid &id) const
+{
+    Result<ConfigurationItem> item = getConfig(id);
+    if (!item)
+        return item.error();
+    return item.value().path;
+}
+
+Result<QUrl> ConfigManagerFactory::createConfigFile(const QUuid &id, const QString &text)
+{
+    const QString supportDirectory = AppPaths::applicationSupportDirectory();
+    if (supportDirectory.isEmpty() || !QDir().mkpath(supportDirectory)) {
+        return Error{QStringLiteral("ConfigManagerFactory"), 1,
+                     QStringLiteral("The application support folder \"%1\" is not available.")
+                         .arg(supportDirectory)};
+    }
+    // A failure here shows up as the write's own error just below.
+    QDir().mkpath(AppPaths::configurationsDirectory());
+    const QString path = AppPaths::configurationsDirectory() + u'/' +
+                         StoredForms::uuidText(id) + QStringLiteral(".yml");
+    if (Status failure = writeAtomically(path, text)) {
+        SprucerLogger::shared().log(QStringLiteral("Error creating file: ") +
+                                    failure->fullDescription());
+        return *failure;
+    }
+    return QUrl::fromLocalFile(path);
+}
+
+Result<ConfigurationItem> ConfigManagerFactory::createConfig(const QUuid &id, const QString &text,
+                                                             SupportedFileExtension language,
+                                                             const QString &name)
+{
+    Result<QUrl> file = createConfigFile(id, text);
+    if (!file)
+        return file.error();
+    const ConfigurationItem item{id, name, file.value(), language, QDateTime::currentDateTime()};
+    QList<ConfigurationItem> items = configs();
+    items.append(item);
+    setConfigs(items);
+    return item;
+}
+
+Result<ConfigurationItem> ConfigManagerFactory::updateConfig(const QUuid &id, const QString &text,
+                                                             const QString &name)
+{
+    QList<ConfigurationItem> items = configs();
+    for (ConfigurationItem &item : items) {
+        if (item.id != id)
+            continue;
+        if (Status failure = writeAtomically(item.path.toLocalFile(), text))
+            return *failure;
+        item.name = name;
+        setConfigs(items);
+        return item;
+    }
+    return notFoundError();
+}

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/formatting/ConfigurationItem.h"
+#include "core/support/Result.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+// The store of formatter configurations. The list lives in the user defaults under "Configs"
+// and is decoded afresh on every read, so any number of instances see the same list; each
+// configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
+// Not thread-safe by itself: the screens and the fixer factory use it from the main thread.
+class ConfigManagerFactory
+{
+public:
+    static inline const QString storageKey = QStringLiteral("Configs");
+
+    QList<ConfigurationItem> configs() const;
+    void setConfigs(const QList<ConfigurationItem> &items);
+
+    Result<QUrl> configURL(const QUuid &id) const;
+    Result<ConfigurationItem> getConfig(const QUuid &id) const;
+
+    // Writes the file first; the list changes only when the file is on disk.
+    Result<ConfigurationItem> createConfig(const QUuid &id, const QString &text,
+                                           SupportedFileExtension language, const QString &name);
+    Result<ConfigurationItem> updateConfig(const QUuid &id, const QString &text,
+                                           const QString &name);
+    Result<QUrl> createConfigFile(const QUuid &id, const QString &text);
+
+    // Domain "ConfigManagerFactory", code 404, "Configuration not found".
+    static Error notFoundError();
+
+    static QByteArray encode(const QList<ConfigurationItem> &items);
+    static Result<QList<ConfigurationItem>> decode(const QByteArray &json);
+};

@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/stats/CodeFixStatistics.h"
+
+#include "core/support/StoredForms.h"
+#include "core/support/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QMetaObject>
+
+namespace {
+const QString kDate = QStringLiteral("date");
+const QString kCount = QStringLiteral("count");
+const QString kLanguage = QStringLiteral("language");
+} // namespace
+
+CodeFixStatistics &CodeFixStatistics::shared()
+{
+    // Never released; the fixers' threads may create it, so it is moved to the main thread.
+    static CodeFixStatistics *const instance = [] {
+        auto *statistics = new CodeFixStatistics;
+        if (QCoreApplication::instance())
+            statistics->moveToThread(QCoreApplication::instance()->thread());
+        return statistics;
+    }();
+    return *instance;
+}
+
+CodeFixStatistics::CodeFixStatistics(QObject *parent)
+    : QObject(parent)
+    , m_clock([] { return QDateTime::currentDateTime(); })
+{
+    loadStatistics();
+}
+
+void CodeFixStatistics::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+}
+
+void CodeFixStatistics::setDailyFixes(const QList<DailyFix> &fixes)
+{
+    m_dailyFixes = fixes;
+    Q_EMIT dailyFixesChanged();
+}
+
+QDateTime CodeFixStatistics::startOfToday() const
+{
+    return m_clock().toLocalTime().date().startOfDay();
+}
+
+void CodeFixStatistics::recordFix(const QString &language)
+{
+    const QDateTime today = startOfToday();
+    // Runs at once on the main thread, queued from any other.
+    QMetaObject::invokeMethod(this, [this, today, language] { applyFix(today, language); });
+}
+
+void CodeFixStatistics::applyFix(const QDateTime &today, const QString &language)
+{
+    QList<DailyFix> fixes = m_dailyFixes;
+    const QDate day = today.date();
+    auto found = std::find_if(fixes.begin(), fixes.end(), [&](const DailyFix &fix) {
+        return fix.date.toLocalTime().date() == day && fix.language == language;
+    });
+    if (found != fixes.end())
+        *found = DailyFix{today, found->count + 1, language};
+    else
+        fixes.append(DailyFix{today, 1, language});
+    setDailyFixes(fixes);
+    saveStatistics();
+}
+
+QList<DailyFix> CodeFixStatistics::lastYearFixes() const
+{
+    const QDateTime cutOff = startOfToday().date().addYears(-1).startOfDay();
+    QList<DailyFix> result;
+    for (const DailyFix &fix : m_dailyFixes) {
+        if (fix.date >= cutOff)
+            result.append(fix);
+    }
+    return result;
+}
+
+void CodeFixStatistics::loadStatistics()
+{
+    const QVariant stored = UserDefaults::value(storageKey);
+    if (!stored.isValid())
+        return;
+    if (std::optional<QList<DailyFix>> fixes = decode(stored.toByteArray()))
+        setDailyFixes(*fixes);
+}
+
+void CodeFixStatistics::saveStatistics()
+{
+    UserDefaults::setValue(storageKey, encode(m_dailyFixes));
+}
+
+QByteArray CodeFixStatistics::encode(const QList<DailyFix> &fixes)
+{
+    QJsonArray array;
+    for (const DailyFix &fix : fixes)
+        array.append(QJsonObject{{kDate, StoredForms::dateNumber(fix.date)},
+                                 {kCount, fix.count},
+                                 {kLanguage, fix.language}});
+    return StoredForms::compactJsonEscapingSlashes(QJsonDocument(array));
+}
+
+std::optional<QList<DailyFix>> CodeFixStatistics::decode(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    QList<DailyFix> fixes;
+    for (const QJsonValue &value : document.array()) {
+        const QJsonObject object = value.toObject();
+        const auto date = StoredForms::numberField(object, kDate);
+        const auto count = StoredForms::integerField(object, kCount);
+        const auto language = StoredForms::stringField(object, kLanguage);
+        if (!value.isObject() || !date || !count || !language)
+            return std::nullopt;
+        fixes.append(DailyFix{StoredForms::dateFromNumber(*date).toLocalTime(), *count, *language});
+    }
+    return fixes;
+}

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/stats/DailyFix.h"
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+// Fixes counted per calendar day and language, stored under "sprucerDailyStats".
+// Lives on the main thread. `recordFix` may be called from any thread: each call is applied
+// on the main thread, whole, so simultaneous fixes are all counted and never duplicate a day.
+class CodeFixStatistics : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString storageKey = QStringLiteral("sprucerDailyStats");
+    using Clock = std::function<QDateTime()>;
+
+    static CodeFixStatistics &shared();
+
+    // Loads the stored records.
+    explicit CodeFixStatistics(QObject *parent = nullptr);
+
+    const QList<DailyFix> &dailyFixes() const { return m_dailyFixes; }
+    void setDailyFixes(const QList<DailyFix> &fixes);
+
+    void recordFix(const QString &language);
+    void loadStatistics();
+    void saveStatistics();
+    // Today and the year before it, both ends included, in list order.
+    QList<DailyFix> lastYearFixes() const;
+
+    // Tests set the current time; the default is the system clock.
+    void setClock(Clock clock);
+
+    static QByteArray encode(const QList<DailyFix> &fixes);
+    static std::optional<QList<DailyFix>> decode(const QByteArray &json);
+
+Q_SIGNALS:
+    void dailyFixesChanged();
+
+private:
+    QDateTime startOfToday() const;
+    void applyFix(const QDateTime &today, const QString &language);
+
+    QList<DailyFix> m_dailyFixes;
+    Clock m_clock;
+};

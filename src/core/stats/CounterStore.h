@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/stats/CodeCounterModel.h"
+
+#include <QList>
+#include <QObject>
+
+// Fixes counted per watcher, stored under "fixedCountKey3". Lives on the main thread;
+// `fixedCountChanged` tells observers of every change.
+class CounterStore : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString counterKey = QStringLiteral("fixedCountKey3");
+
+    static CounterStore &shared();
+
+    // Loads the stored counts.
+    explicit CounterStore(QObject *parent = nullptr);
+
+    const QList<CodeCounterModel> &fixedCount() const { return m_fixedCount; }
+    void setFixedCount(const QList<CodeCounterModel> &counts);
+
+    // The count of one watcher; 0 when it was never counted.
+    qint64 countFor(const QUuid &watcherId) const;
+
+    void loadCounts();
+    // Counts one fix for the watcher and stores the whole list.
+    void incrementCount(const QUuid &watcherId);
+
+    static QByteArray encode(const QList<CodeCounterModel> &counts);
+    static std::optional<QList<CodeCounterModel>> decode(const QByteArray &json);
+
+Q_SIGNALS:
+    void fixedCountChanged();
+
+private:
+    QList<CodeCounterModel> m_fixedCount;
+};
