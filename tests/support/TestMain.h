@@ -12,7 +12,7 @@
     {                                                                                              \
         TestHome home;                                                                             \
         QCoreApplication app(argc, argv);                                                          \
-        TestObject test;                                                                     \
+        TestObject test;                                                                           \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \
     }

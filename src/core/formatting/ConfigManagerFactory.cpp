@@ -119,8 +119,8 @@ Result<QUrl> ConfigManagerFactory::createConfigFile(const QUuid &id, const QStri
     }
     // A failure here shows up as the write's own error just below.
     QDir().mkpath(AppPaths::configurationsDirectory());
-    const QString path = AppPaths::configurationsDirectory() + u'/' +
-                         StoredForms::uuidText(id) + QStringLiteral(".yml");
+    const QString path = AppPaths::configurationsDirectory() + u'/' + StoredForms::uuidText(id) +
+                         QStringLiteral(".yml");
     if (Status failure = writeAtomically(path, text)) {
         SprucerLogger::shared().log(QStringLiteral("Error creating file: ") +
                                     failure->fullDescription());

@@ -13,12 +13,10 @@ class Result
 public:
     Result(T value)
         : m_value(std::move(value))
-    {
-    }
+    {}
     Result(Error error)
         : m_error(std::move(error))
-    {
-    }
+    {}
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }

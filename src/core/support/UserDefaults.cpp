@@ -21,10 +21,9 @@ struct Store
     {
         if (!settings) {
             settings = overridePath.isEmpty()
-                           ? std::make_unique<QSettings>(QSettings::NativeFormat,
-                                                         QSettings::UserScope,
-                                                         QStringLiteral("Velmora"),
-                                                         QStringLiteral("Sprucer"))
+                           ? std::make_unique<QSettings>(
+                                 QSettings::NativeFormat, QSettings::UserScope,
+                                 QStringLiteral("Velmora"), QStringLiteral("Sprucer"))
                            : std::make_unique<QSettings>(overridePath, QSettings::IniFormat);
         }
         return *settings;

@@ -8,7 +8,8 @@
 #include <optional>
 
 // The language of a watcher: which files it takes and which tool formats them.
-enum class SupportedFileExtension {
+enum class SupportedFileExtension
+{
     swift,
     cpp,
     objectivec,

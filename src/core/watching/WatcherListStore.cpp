@@ -36,7 +36,8 @@ std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json)
             return std::nullopt;
         if (!pairs[i + 1].isObject())
             return std::nullopt;
-        std::optional<CodeWatcherModel> watcher = CodeWatcherModel::fromJson(pairs[i + 1].toObject());
+        std::optional<CodeWatcherModel> watcher =
+            CodeWatcherModel::fromJson(pairs[i + 1].toObject());
         if (!watcher)
             return std::nullopt;
         watchers.append(std::move(*watcher));

@@ -127,7 +127,8 @@ private Q_SLOTS:
                  QStringLiteral("✅ Logs exported to: ") + destination);
 
         QVERIFY(!SprucerLogger::shared().exportTo(destination));
-        QVERIFY(messageOf(logLines().last()).startsWith(QStringLiteral("❌ Failed to export logs: ")));
+        QVERIFY(
+            messageOf(logLines().last()).startsWith(QStringLiteral("❌ Failed to export logs: ")));
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(exported.readAll().endsWith("] to export\n"));
     }

@@ -11,7 +11,8 @@ private Q_SLOTS:
     {
         const QUuid id = QUuid::fromString(QStringLiteral("6f1c2a9e-3b4d-4e5f-8a7b-1c2d3e4f5a6b"));
         QCOMPARE(StoredForms::uuidText(id), QStringLiteral("6F1C2A9E-3B4D-4E5F-8A7B-1C2D3E4F5A6B"));
-        QCOMPARE(StoredForms::parseUuid(QStringLiteral("6f1c2a9e-3b4d-4e5f-8a7b-1c2d3e4f5a6b")), id);
+        QCOMPARE(StoredForms::parseUuid(QStringLiteral("6f1c2a9e-3b4d-4e5f-8a7b-1c2d3e4f5a6b")),
+                 id);
         QCOMPARE(StoredForms::parseUuid(StoredForms::uuidText(id)), id);
     }
 
