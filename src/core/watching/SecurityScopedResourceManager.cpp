@@ -30,7 +30,9 @@ std::optional<struct stat> directoryStatus(const QString &path)
     return status;
 }
 
-QString pathOf(const QUrl &directory)
+} // namespace
+
+QString SecurityScopedResourceManager::pathOf(const QUrl &directory)
 {
     // Keys carry no trailing slash, as the path of a directory URL is usually written.
     QString path = directory.toLocalFile();
@@ -38,8 +40,6 @@ QString pathOf(const QUrl &directory)
         path.chop(1);
     return path;
 }
-
-} // namespace
 
 SecurityScopedResourceManager &SecurityScopedResourceManager::shared()
 {

@@ -28,6 +28,9 @@ public:
     bool startAccessing(const QUrl &directory) const;
     void stopAccessing(const QUrl &directory) const;
 
+    // The key of a directory: its file-system path without a trailing slash.
+    static QString pathOf(const QUrl &directory);
+
     // The stored form of a bookmark, and its reading; exposed for tests.
     static Result<QByteArray> makeBookmark(const QString &path);
     struct Bookmark
