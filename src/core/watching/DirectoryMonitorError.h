@@ -2,7 +2,8 @@
 #pragma once
 
 // Why a directory monitor could not start.
-enum class DirectoryMonitorError {
+enum class DirectoryMonitorError
+{
     failedToAccessResource,  // the directory is missing or not readable
     failedToStartMonitoring, // the event stream could not be set up
 };

@@ -108,9 +108,10 @@ std::optional<QUrl> SecurityScopedResourceManager::resolveBookmark(const QString
         bookmark ? directoryStatus(bookmark->path) : std::nullopt;
     if (!status) {
         const Error error =
-            bookmark ? bookmarkError(4, QStringLiteral("The folder \"%1\" doesn't exist.")
-                                            .arg(bookmark->path))
-                     : bookmarkError(259, QStringLiteral("The bookmark data is corrupted."));
+            bookmark
+                ? bookmarkError(
+                      4, QStringLiteral("The folder \"%1\" doesn't exist.").arg(bookmark->path))
+                : bookmarkError(259, QStringLiteral("The bookmark data is corrupted."));
         SprucerLogger::shared().log(QStringLiteral("Failed to resolve bookmark: ") +
                                     error.fullDescription());
         return std::nullopt;
