@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/support/SprucerLogger.h"
+#include "core/support/UserDefaults.h"
+#include "core/watching/SecurityScopedResourceManager.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QVariantMap storedBookmarks()
+{
+    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
+}
+
+QString lastLogMessage()
+{
+    SprucerLogger::shared().flush();
+    QFile file(SprucerLogger::shared().logFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last().mid(lines.last().indexOf(u']') + 2);
+}
+
+} // namespace
+
+class TestSecurityScopedResourceManager : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        SprucerLogger::shared().flush();
+        TestHome::current().reset();
+    }
+
+    void aSavedBookmarkResolvesUnderItsPath()
+    {
+        QTemporaryDir project;
+        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
+        const QUrl url = QUrl::fromLocalFile(project.path() + u'/');
+        QVERIFY(!manager.resolveBookmark(project.path()));
+        QVERIFY(manager.saveBookmark(url));
+        QCOMPARE(storedBookmarks().keys(), QStringList{project.path()});
+        QCOMPARE(storedBookmarks().value(project.path()).typeId(), QMetaType::QByteArray);
+
+        const std::optional<QUrl> resolved = manager.resolveBookmark(project.path());
+        QVERIFY(resolved);
+        QCOMPARE(SecurityScopedResourceManager::pathOf(*resolved), project.path());
+        QVERIFY(manager.startAccessing(*resolved));
+    }
+
+    void aMissingFolderCannotBeBookmarkedOrAccessed()
+    {
+        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
+        const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/sprucer/dir/"));
+        QVERIFY(!manager.saveBookmark(missing));
+        QVERIFY(!manager.startAccessing(missing));
+        QVERIFY(storedBookmarks().isEmpty());
+    }
+
+    void corruptOrVanishedBookmarksLogAndResolveToNothing()
+    {
+        QTemporaryDir project;
+        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
+        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
+                               QVariantMap{{project.path(), QByteArray("garbage")}});
+        QVERIFY(!manager.resolveBookmark(project.path()));
+        QVERIFY(lastLogMessage().startsWith(QStringLiteral("Failed to resolve bookmark: ")));
+        // The caller then makes a fresh one, which replaces the corrupt entry.
+        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(project.path())));
+        QVERIFY(manager.resolveBookmark(project.path()));
+
+        const QString path = project.path();
+        project.remove();
+        QVERIFY(!manager.resolveBookmark(path));
+        QVERIFY(lastLogMessage().contains(path));
+    }
+
+    void aFolderReplacedAtItsPathRenewsTheBookmark()
+    {
+        QTemporaryDir parent;
+        const QString path = parent.path() + QStringLiteral("/project");
+        QVERIFY(QDir().mkpath(path));
+        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
+        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path)));
+        const QByteArray before = storedBookmarks().value(path).toByteArray();
+
+        // A checkout recreated at the same place: a new inode behind the same path.
+        QVERIFY(QDir().rename(path, path + QStringLiteral(".old")));
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(manager.resolveBookmark(path));
+        const QByteArray after = storedBookmarks().value(path).toByteArray();
+        QVERIFY(after != before);
+        QCOMPARE(SecurityScopedResourceManager::parseBookmark(after)->path, path);
+    }
+
+    void aDictionaryWithForeignValuesIsStartedAfresh()
+    {
+        QTemporaryDir project;
+        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
+                               QVariantMap{{QStringLiteral("/x"), 42}});
+        QVERIFY(SecurityScopedResourceManager::shared().saveBookmark(
+            QUrl::fromLocalFile(project.path())));
+        QCOMPARE(storedBookmarks().keys(), QStringList{project.path()});
+    }
+};
+
+SPRUCER_TEST_MAIN(TestSecurityScopedResourceManager)
+#include "TestSecurityScopedResourceManager.moc"
