@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupPattern.h"
+
+#include <QChar>
+#include <QUuid>
+
+namespace MarkupPattern {
+
+bool isHorizontalSpace(char16_t c)
+{
+    if (c == u' ' || c == u'\t')
+        return true;
+    // Every space separator lies in the BMP, so one code unit decides.
+    return c >= 0x80 && QChar::category(char32_t(c)) == QChar::Separator_Space;
+}
+
+QStringView trimmed(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isHorizontalSpace(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isHorizontalSpace(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+Markup makeMarkup(qint64 line, bool fixme, QStringView rest, const QString &filePath)
+{
+    return Markup{QUuid::createUuid(),
+                  line,
+                  fixme ? QStringLiteral("FIXME") : QStringLiteral("TODO"),
+                  trimmed(rest).toString(),
+                  filePath,
+                  false};
+}
+
+} // namespace MarkupPattern
