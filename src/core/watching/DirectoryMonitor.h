@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/watching/DirectoryMonitorError.h"
+
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class DirectoryMonitorProtocol;
+class SerialQueue;
+
+struct DirectoryMonitorTimings
+{
+    // From the first event of a quiet period to the delivery of everything gathered in it.
+    std::chrono::milliseconds latency{1000};
+    // How much earlier than it happened a change may be stamped on disk (coarse file-system
+    // clocks); only used to find the files changed while events were being lost.
+    std::chrono::milliseconds timestampSlack{2000};
+};
+
+// Watches one directory tree and reports the files that change in it to its delegate, the
+// registry, as file URLs: each path once per delivery, in order of first occurrence, one
+// delivery per latency on the watch queue. It does no filtering of its own.
+//
+// startMonitoring, stopMonitoring and rescan are called on the main thread. The tree's watches
+// are set up and its events read and delivered on the watch queue, which all monitors share.
+class DirectoryMonitor
+{
+public:
+    using Timings = DirectoryMonitorTimings;
+
+    DirectoryMonitor(const QUrl &dir, SerialQueue *queue,
+                     std::weak_ptr<DirectoryMonitorProtocol> delegate, Timings timings = {});
+    ~DirectoryMonitor();
+    DirectoryMonitor(const DirectoryMonitor &) = delete;
+    DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
+
+    // Starts the stream. A running stream is left alone. Returns quickly: the watches of the
+    // tree below the root are added on the watch queue.
+    std::optional<DirectoryMonitorError> startMonitoring();
+    // Once it returns, no delivery of this monitor runs or starts. Never fails.
+    void stopMonitoring();
+    // Reports every regular file of the tree in one call on this thread (none: no call), then
+    // starts the stream again. Never fails: a refused directory leaves the monitor stopped.
+    void rescan();
+
+    // False once stopped, including when the root went away under a running stream.
+    bool isRunning() const;
+    bool hasAccess() const { return m_hasAccess; }
+    QUrl dir() const { return m_dir; }
+
+private:
+    class Stream;
+
+    QString rootPath() const;
+
+    QUrl m_dir;
+    SerialQueue *m_queue;
+    std::weak_ptr<DirectoryMonitorProtocol> m_delegate;
+    Timings m_timings;
+    std::shared_ptr<Stream> m_stream;
+    bool m_hasAccess = false;
+};
