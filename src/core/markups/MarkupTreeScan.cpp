@@ -79,6 +79,7 @@ bool scanFile(const std::string &path, Utf8MarkupScanner &scanner)
     struct stat status;
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
         scanner.start();
+        qint64 total = 0;
         for (;;) {
             const std::span<char> space = scanner.freeSpace();
             const ssize_t count = ::read(fd, space.data(), space.size());
@@ -90,8 +91,15 @@ bool scanFile(const std::string &path, Utf8MarkupScanner &scanner)
                 complete = scanner.finish();
                 break;
             }
+            total += count;
             if (!scanner.commit(count))
                 break;
+            // A short read that reaches the size seen at open is the end of a regular file;
+            // this spares most files the read that would return 0.
+            if (std::size_t(count) < space.size() && total >= status.st_size) {
+                complete = scanner.finish();
+                break;
+            }
         }
     }
     ::close(fd);
