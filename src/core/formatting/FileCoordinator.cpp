@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/FileCoordinator.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QScopeGuard>
+
+namespace {
+
+std::optional<Error> refusal(const QUrl &file)
+{
+    // A relative or empty path would be taken relative to the working directory, and some
+    // tools given an empty path format every file there.
+    if (!file.isLocalFile() || !QDir::isAbsolutePath(file.toLocalFile())) {
+        return Error{
+            QStringLiteral("FileCoordinator"), 1,
+            QStringLiteral("\"%1\" is not a local file.").arg(file.toString(QUrl::FullyEncoded))};
+    }
+    return std::nullopt;
+}
+
+QString lockKey(const QUrl &file)
+{
+    // Two links to one file share its lock.
+    const QFileInfo info(file.toLocalFile());
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+FileCoordinator &FileCoordinator::shared()
+{
+    static FileCoordinator instance;
+    return instance;
+}
+
+void FileCoordinator::coordinate(const QUrl &file, const Action &action)
+{
+    if (std::optional<Error> error = refusal(file)) {
+        action(error);
+        return;
+    }
+    const QString key = lockKey(file);
+    Entry *entry = acquire(key);
+    entry->mutex.lock();
+    // Released even if the action throws, so a file is never locked for good.
+    const auto unlock = qScopeGuard([&] {
+        entry->mutex.unlock();
+        release(key, entry);
+    });
+    action(std::nullopt);
+}
+
+FileCoordinator::Entry *FileCoordinator::acquire(const QString &key)
+{
+    QMutexLocker locker(&m_mutex);
+    std::shared_ptr<Entry> &entry = m_entries[key];
+    if (!entry)
+        entry = std::make_shared<Entry>();
+    ++entry->users;
+    return entry.get();
+}
+
+void FileCoordinator::release(const QString &key, Entry *entry)
+{
+    QMutexLocker locker(&m_mutex);
+    if (--entry->users == 0)
+        m_entries.remove(key);
+}
+
+qsizetype FileCoordinator::activePathCount() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_entries.size();
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/support/Error.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Keeps two writers of one file from overlapping: an in-process lock per file path. The action
+// runs on the calling thread while the lock is held; callers of other files never wait.
+// Any thread; the application uses the one `shared()` instance.
+class FileCoordinator
+{
+public:
+    // Receives the coordination error, or nothing when access was granted.
+    using Action = std::function<void(const std::optional<Error> &error)>;
+
+    static FileCoordinator &shared();
+
+    // Runs `action` exactly once: inside the lock of the file, or at once with the reason
+    // when the URL names no local file.
+    void coordinate(const QUrl &file, const Action &action);
+
+    // Paths locked or waited for right now; entries go away with their last user.
+    qsizetype activePathCount() const;
+
+private:
+    struct Entry
+    {
+        QMutex mutex;
+        int users = 0;
+    };
+
+    Entry *acquire(const QString &key);
+    void release(const QString &key, Entry *entry);
+
+    mutable QMutex m_mutex;
+    QHash<QString, std::shared_ptr<Entry>> m_entries;
+};
