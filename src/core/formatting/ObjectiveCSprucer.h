@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/formatting/ClangFormatSprucer.h"
+
+// Formats Objective-C files with clang-format.
+class ObjectiveCSprucer : public ClangFormatSprucer
+{
+public:
+    ObjectiveCSprucer(QString language, ToolResolver clangFormat, QUrl clangConfigPath,
+                      std::chrono::milliseconds timeout = kDefaultTimeout)
+        : ClangFormatSprucer(std::move(language), std::move(clangFormat),
+                             std::move(clangConfigPath), timeout)
+    {}
+};

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/formatting/IFixer.h"
+#include "core/formatting/ToolResolver.h"
+#include "core/support/Result.h"
+
+#include <memory>
+
+struct CodeWatcherModel;
+
+// Makes the fixer of a watcher: its language's tool with the watcher's stored configuration.
+// Used on the main thread; the fixers it makes may then run anywhere.
+class SprucerFactory
+{
+public:
+    explicit SprucerFactory(ToolResolver resolver = ToolResolver());
+
+    // Fails with the store's "Configuration not found" when the watcher's configuration is gone.
+    Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher) const;
+
+private:
+    ConfigManagerFactory m_configManagerFactory;
+    ToolResolver m_resolver;
+};

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+// One run of an outside tool: started without a shell, both output channels captured, and
+// killed (with anything it started) when it outlives its time. Blocks the calling thread, which
+// must not be the main thread in the application.
+struct ToolRun
+{
+    enum class Outcome
+    {
+        finished,
+        failedToStart,
+        timedOut,
+    };
+
+    Outcome outcome = Outcome::finished;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    // Why the tool did not finish, for the log; empty when it did.
+    QString errorDescription;
+
+    static ToolRun execute(const QString &program, const QStringList &arguments,
+                           std::chrono::milliseconds timeout);
+};
