@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/telemetry/SessionManager.h"
+
+#include "core/support/StoredForms.h"
+#include "core/telemetry/TelemetryDefaultsStore.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace {
+
+const QString kRecentSessions = QStringLiteral("recentSessions");
+const QString kFirstSessionDate = QStringLiteral("firstSessionDate");
+const QString kDistinctDaysUsed = QStringLiteral("distinctDaysUsed");
+const QString kDeletedSessionsCount = QStringLiteral("deletedSessionsCount");
+
+// Durations are kept up to date every second but written only this often: a settings file
+// rewritten every second would wear the disk for nothing.
+constexpr qint64 kPersistEverySeconds = 60;
+
+QString dayText(const QDateTime &date)
+{
+    return date.toLocalTime().date().toString(Qt::ISODate);
+}
+
+QJsonDocument storedJson(const QVariant &value)
+{
+    return QJsonDocument::fromJson(value.toByteArray());
+}
+
+} // namespace
+
+SessionManager::SessionManager(TelemetryDefaultsStore *store, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_durationTimer(new QTimer(this))
+{
+    m_durationTimer->setInterval(1000);
+    connect(m_durationTimer, &QTimer::timeout, this, &SessionManager::tick);
+}
+
+void SessionManager::load(const QDateTime &now)
+{
+    m_recentSessions.clear();
+    const QDateTime oldestKept = now.addSecs(-retentionSeconds);
+    qint64 agedOut = 0;
+    for (const QJsonValue &value : storedJson(m_store->value(kRecentSessions)).array()) {
+        const QJsonObject object = value.toObject();
+        const auto start = StoredForms::numberField(object, QStringLiteral("st"));
+        const auto duration = StoredForms::integerField(object, QStringLiteral("dn"));
+        if (!start || !duration)
+            continue;
+        const QDateTime startDate = StoredForms::dateFromNumber(*start);
+        if (startDate < oldestKept)
+            ++agedOut;
+        else
+            m_recentSessions.append(Session{startDate, std::max<qint64>(*duration, 0)});
+    }
+    m_firstSessionDate = m_store->value(kFirstSessionDate).toString();
+    m_distinctDaysUsed.clear();
+    for (const QJsonValue &value : storedJson(m_store->value(kDistinctDaysUsed)).array()) {
+        if (value.isString())
+            m_distinctDaysUsed.append(value.toString());
+    }
+    m_deletedSessionsCount = m_store->value(kDeletedSessionsCount).toLongLong() + agedOut;
+}
+
+bool SessionManager::startNewSession(const QUuid &id, const QDateTime &now)
+{
+    persist();
+    load(now);
+    const bool firstEver = m_firstSessionDate.isEmpty() && m_recentSessions.isEmpty();
+    if (m_firstSessionDate.isEmpty()) {
+        m_firstSessionDate = dayText(now);
+        m_store->setValue(kFirstSessionDate, m_firstSessionDate);
+    }
+    const QString today = dayText(now);
+    if (!m_distinctDaysUsed.contains(today)) {
+        m_distinctDaysUsed.append(today);
+        m_store->setValue(kDistinctDaysUsed,
+                          QJsonDocument(QJsonArray::fromStringList(m_distinctDaysUsed))
+                              .toJson(QJsonDocument::Compact));
+    }
+    m_store->setValue(kDeletedSessionsCount, m_deletedSessionsCount);
+    m_sessionID = id;
+    m_recentSessions.append(Session{now, 0});
+    persist();
+    m_durationTimer->start();
+    return firstEver;
+}
+
+void SessionManager::updateDuration()
+{
+    if (!m_durationTimer->isActive() || m_recentSessions.isEmpty())
+        return;
+    Session &current = m_recentSessions.last();
+    current.durationSeconds =
+        std::max<qint64>(current.start.secsTo(QDateTime::currentDateTime()), 0);
+}
+
+void SessionManager::tick()
+{
+    updateDuration();
+    if (!m_recentSessions.isEmpty() &&
+        m_recentSessions.last().durationSeconds - m_persistedDuration >= kPersistEverySeconds)
+        persist();
+}
+
+void SessionManager::persist()
+{
+    if (m_recentSessions.isEmpty())
+        return;
+    updateDuration();
+    QJsonArray sessions;
+    for (const Session &session : std::as_const(m_recentSessions))
+        sessions.append(QJsonObject{{QStringLiteral("st"), StoredForms::dateNumber(session.start)},
+                                    {QStringLiteral("dn"), session.durationSeconds}});
+    m_store->setValue(kRecentSessions, QJsonDocument(sessions).toJson(QJsonDocument::Compact));
+    m_persistedDuration = m_recentSessions.last().durationSeconds;
+}
+
+QMap<QString, QString> SessionManager::parameters() const
+{
+    // The running session is still short; averages speak of the finished ones.
+    const qsizetype finished = std::max<qsizetype>(m_recentSessions.size() - 1, 0);
+    qint64 totalSeconds = 0;
+    for (qsizetype i = 0; i < finished; ++i)
+        totalSeconds += m_recentSessions[i].durationSeconds;
+    const qint64 average = finished > 0 ? totalSeconds / finished : 0;
+    const qint64 previous = finished > 0 ? m_recentSessions[finished - 1].durationSeconds : 0;
+    const QString days = QString::number(m_distinctDaysUsed.size());
+    const QString total = QString::number(m_recentSessions.size() + m_deletedSessionsCount);
+
+    return {
+        {QStringLiteral("firstSessionDate"), m_firstSessionDate},
+        {QStringLiteral("distinctDaysUsed"), days},
+        {QStringLiteral("deletedSessionsCount"), QString::number(m_deletedSessionsCount)},
+        {QStringLiteral("TelemetryDeck.Acquisition.firstSessionDate"), m_firstSessionDate},
+        {QStringLiteral("TelemetryDeck.Retention.averageSessionSeconds"), QString::number(average)},
+        {QStringLiteral("TelemetryDeck.Retention.distinctDaysUsed"), days},
+        {QStringLiteral("TelemetryDeck.Retention.previousSessionSeconds"),
+         QString::number(previous)},
+        {QStringLiteral("TelemetryDeck.Retention.totalSessionsCount"), total},
+    };
+}

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/telemetry/TelemetryDefaultsStore.h"
+
+TelemetryDefaultsStore::TelemetryDefaultsStore(const TelemetryManagerConfiguration &configuration)
+    : m_settings(
+          configuration.defaultsStoreFile.isEmpty()
+              ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QStringLiteral("Velmora"),
+                                            configuration.defaultsSuiteName())
+              : std::make_unique<QSettings>(configuration.defaultsStoreFile, QSettings::IniFormat))
+{}
+
+void TelemetryDefaultsStore::setValue(const QString &key, const QVariant &value)
+{
+    m_settings->setValue(key, value);
+    m_settings->sync();
+}
