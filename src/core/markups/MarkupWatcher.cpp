@@ -53,7 +53,8 @@ void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &exte
             QMetaObject::invokeMethod(
                 application,
                 [completion = std::move(completion), markups = std::move(markups)]() mutable {
-                    completion(std::move(markups));
+                    if (completion)
+                        completion(std::move(markups));
                 },
                 Qt::QueuedConnection);
         },
