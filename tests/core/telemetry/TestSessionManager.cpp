@@ -37,27 +37,6 @@ class TestSessionManager : public QObject
 private Q_SLOTS:
     void init() { QFile::remove(configuration().defaultsStoreFile); }
 
-    void onlyTheVeryFirstSessionIsANewInstall()
-    {
-        TelemetryDefaultsStore store(configuration());
-        const QDateTime now = QDateTime::currentDateTime();
-        {
-            SessionManager sessions(&store);
-            QVERIFY(sessions.startNewSession(QUuid::createUuid(), now));
-            QCOMPARE(sessions.firstSessionDate(), now.date().toString(Qt::ISODate));
-            QCOMPARE(sessions.parameters().value(
-                         QStringLiteral("TelemetryDeck.Retention.totalSessionsCount")),
-                     QStringLiteral("1"));
-        }
-        SessionManager again(&store);
-        const QUuid id = QUuid::createUuid();
-        QVERIFY(!again.startNewSession(id, now.addSecs(60)));
-        QCOMPARE(again.sessionID(), id);
-        QCOMPARE(
-            again.parameters().value(QStringLiteral("TelemetryDeck.Retention.totalSessionsCount")),
-            QStringLiteral("2"));
-    }
-
     void sessionsOlderThanNinetyDaysAreForgottenButCounted()
     {
         const QDateTime now = QDateTime::currentDateTime();

@@ -4,7 +4,6 @@
 #include "support/LocalHttpResponder.h"
 #include "support/TestMain.h"
 
-#include <QFile>
 #include <QSignalSpy>
 
 using Reply = LocalHttpResponder::Reply;
@@ -183,30 +182,6 @@ private Q_SLOTS:
         QCOMPARE(finished.last(), (QVariantList{5, true}));
         QCOMPARE(responder.requests().size(), 2);
         QCOMPARE(responder.requests()[1].body, responder.requests()[0].body);
-    }
-
-    void stoppingPutsBackWhatIsStillOnTheWireAndWritesTheCache()
-    {
-        LocalHttpResponder responder;
-        responder.setDefaultReply(Reply::noAnswer());
-        Client client(responder.url());
-        client.configuration.requestTimeout = std::chrono::minutes(1);
-        client.configuration.shutdownGrace = std::chrono::milliseconds(100);
-        client.fill(3);
-        client.manager().start();
-        QTRY_COMPARE(responder.requests().size(), 1);
-        client.cache->push(sampleBody(3));
-
-        bool stopped = false;
-        client.manager().stop([&] { stopped = true; });
-        QTRY_VERIFY(stopped);
-        QCOMPARE(client.manager().requestsInFlight(), 0);
-        QFile file(cacheFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(SignalPostBody::decodeList(file.readAll()), sampleBodies(0, 4));
-        // Stopped means stopped: no further request leaves.
-        client.manager().attemptToSendNextBatch();
-        QCOMPARE(client.manager().requestsInFlight(), 0);
     }
 };
 

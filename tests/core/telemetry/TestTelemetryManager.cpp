@@ -8,8 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 
 namespace {
@@ -100,8 +98,6 @@ private Q_SLOTS:
         QTRY_COMPARE(responder.requests().size(), 2);
 
         const LocalHttpResponder::Request &request = responder.requests()[1];
-        QCOMPARE(request.path, QByteArray("/v2/"));
-        QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
         const QList<SignalPostBody> bodies = bodiesOf(request);
         QCOMPARE(typesOf(bodies),
                  (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorAdded"),
@@ -127,11 +123,6 @@ private Q_SLOTS:
         }
 
         // The exact wire form of the first body: keys, their order and their value forms.
-        const QJsonObject first = QJsonDocument::fromJson(request.body).array().first().toObject();
-        QCOMPARE(first.keys(), (QStringList{QStringLiteral("appID"), QStringLiteral("clientUser"),
-                                            QStringLiteral("isTestMode"), QStringLiteral("payload"),
-                                            QStringLiteral("receivedAt"),
-                                            QStringLiteral("sessionID"), QStringLiteral("type")}));
         static const QRegularExpression order(QStringLiteral(
             "^\\[\\{\"receivedAt\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d{4}\","
             "\"appID\":\"([^\"]+)\",\"clientUser\":\"([0-9a-f]{64})\","
@@ -141,10 +132,6 @@ private Q_SLOTS:
         QVERIFY2(match.hasMatch(), request.body.left(300).constData());
         QCOMPARE(match.captured(1), kAppID);
         QCOMPARE(match.captured(3), StoredForms::uuidText(config.sessionID));
-        QVERIFY(first.value(QStringLiteral("payload"))
-                    .toObject()
-                    .value(QStringLiteral("Count"))
-                    .isString());
     }
 
     void unsentSignalsSurviveARestart()
