@@ -9,9 +9,9 @@
 #include <vector>
 
 // Finds markups in UTF-8 text that arrives in pieces, checking as it goes that the text is
-// valid UTF-8. The caller reads straight into freeSpace(), so a file never needs more memory
-// than one chunk, however large it is. Gives the same findings as MarkupWatcher::findMarkups
-// on the decoded text.
+// valid UTF-8. The caller reads straight into freeSpace(), so however large a file is, it needs
+// one chunk of memory (and the text of a finding whose line runs on past a chunk). Gives the
+// same findings as MarkupWatcher::findMarkups on the decoded text.
 //
 // One instance serves one thread and can be reused for any number of texts.
 class Utf8MarkupScanner
