@@ -1,15 +1,54 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/support/SprucerLogger.h"
+#include "core/support/TerminationSignals.h"
+#include "core/telemetry/TelemetryManager.h"
+#include "core/watching/MonitorRegistry.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
-int main(int argc, char *argv[])
+namespace {
+
+void setIdentity()
 {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velmora.com"));
     QCoreApplication::setApplicationName(QStringLiteral("Sprucer"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SPRUCER_VERSION));
+}
+
+// Keeps every activated watcher running, without a window, until SIGINT or SIGTERM.
+int runHeadless(QCoreApplication &app)
+{
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     [&app] { app.quit(); });
+
+    MonitorRegistry &registry = MonitorRegistry::shared();
+    qsizetype running = 0;
+    for (const MonitorEntry &entry : registry.monitors())
+        running += entry.watcher.isActivated ? 1 : 0;
+    QTextStream(stdout) << QStringLiteral("Sprucer is watching %1 of %2 folders. "
+                                          "Stop it with Ctrl+C or SIGTERM.\n")
+                               .arg(running)
+                               .arg(registry.monitors().size())
+                        << Qt::flush;
+
+    app.exec();
+
+    // Saves under way are finished and counted before the process goes.
+    registry.shutdown();
+    SprucerLogger::shared().flush();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    setIdentity();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -17,10 +56,24 @@ int main(int argc, char *argv[])
         "language's formatter (clang-format, ktlint, SwiftLint) on every saved file."));
     parser.addHelpOption();
     parser.addVersionOption();
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window or tray icon: keep every activated watcher\n"
+                       "running until SIGINT or SIGTERM, then exit with everything stored.\n"
+                       "For machines without a desktop, for example as a user service."));
+    parser.addOption(headless);
     parser.process(app);
+
+    // Before anything can send a usage signal; after --help and --version have had their say,
+    // so a run that only prints never touches the unsent signals of the last one.
+    TelemetryManager::initialize();
+
+    if (parser.isSet(headless))
+        return runHeadless(app);
 
     QTextStream(stderr) << QStringLiteral(
         "Sprucer's desktop window is not built yet; this release has no screens to show.\n"
-        "Run `sprucer --help` to see what it can do.\n");
+        "Run `sprucer --headless` to keep your watched folders formatted without a window,\n"
+        "or `sprucer --help` to see what it can do.\n");
     return 1;
 }
