@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
+#include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
 #include "core/watching/MonitorRegistry.h"
 
@@ -39,6 +40,7 @@ int runHeadless(QCoreApplication &app)
 
     // Saves under way are finished and counted before the process goes.
     registry.shutdown();
+    UserDefaults::flush();
     SprucerLogger::shared().flush();
     return 0;
 }

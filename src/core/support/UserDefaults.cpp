@@ -4,18 +4,40 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QWaitCondition>
 
 #include <memory>
+#include <thread>
 
 namespace UserDefaults {
 
 namespace {
 
+// Writes reach the disk from a flusher thread shortly after they are made: each write to disk
+// rewrites the whole file and syncs it, which per fix would cost more than the fix itself.
+constexpr unsigned long kFlushDelayMs = 100;
+
 struct Store
 {
     QMutex mutex;
+    QWaitCondition changed;
     std::unique_ptr<QSettings> settings;
     QString overridePath;
+    bool dirty = false;
+    bool stopping = false;
+    std::thread flusher{[this] {
+        flushLoop();
+    }};
+
+    ~Store()
+    {
+        {
+            QMutexLocker lock(&mutex);
+            stopping = true;
+            changed.wakeAll();
+        }
+        flusher.join();
+    }
 
     QSettings &open()
     {
@@ -27,6 +49,35 @@ struct Store
                            : std::make_unique<QSettings>(overridePath, QSettings::IniFormat);
         }
         return *settings;
+    }
+
+    // Called with the mutex held.
+    void syncNow()
+    {
+        if (settings)
+            settings->sync();
+        dirty = false;
+    }
+
+    void markDirty()
+    {
+        dirty = true;
+        changed.wakeAll();
+    }
+
+    void flushLoop()
+    {
+        QMutexLocker lock(&mutex);
+        while (!stopping) {
+            if (!dirty) {
+                changed.wait(&mutex);
+                continue;
+            }
+            // Gather the writes of the next moment into one.
+            changed.wait(&mutex, kFlushDelayMs);
+            syncNow();
+        }
+        syncNow();
     }
 };
 
@@ -43,8 +94,9 @@ QVariant value(const QString &key)
     Store &s = store();
     QMutexLocker lock(&s.mutex);
     QSettings &settings = s.open();
-    // Another process (the headless agent beside the window) may have written since.
-    settings.sync();
+    // Another process (the headless agent beside the window) may have written since; our own
+    // pending writes go out first, so nothing of ours is lost to its copy.
+    s.syncNow();
     return settings.value(key);
 }
 
@@ -53,7 +105,7 @@ bool contains(const QString &key)
     Store &s = store();
     QMutexLocker lock(&s.mutex);
     QSettings &settings = s.open();
-    settings.sync();
+    s.syncNow();
     return settings.contains(key);
 }
 
@@ -61,26 +113,30 @@ void setValue(const QString &key, const QVariant &value)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    QSettings &settings = s.open();
-    settings.setValue(key, value);
-    settings.sync();
+    s.open().setValue(key, value);
+    s.markDirty();
 }
 
 void remove(const QString &key)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    QSettings &settings = s.open();
-    settings.remove(key);
-    settings.sync();
+    s.open().remove(key);
+    s.markDirty();
+}
+
+void flush()
+{
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    s.syncNow();
 }
 
 void useFile(const QString &path)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    if (s.settings)
-        s.settings->sync();
+    s.syncNow();
     s.settings.reset();
     s.overridePath = path;
 }

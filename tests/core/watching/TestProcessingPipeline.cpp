@@ -19,15 +19,21 @@ class Timeline : public QObject
 public:
     explicit Timeline(const QUuid &watcherId)
     {
+        clock.start();
         connect(&NotificationCenter::shared(), &NotificationCenter::notified, this,
                 [this, watcherId](const QString &name, const QVariantMap &info) {
-                    if (info.value(QStringLiteral("watcherId")).toUuid() == watcherId)
-                        events.append(name);
+                    if (info.value(QStringLiteral("watcherId")).toUuid() != watcherId)
+                        return;
+                    events.append(name);
+                    if (name == QStringLiteral("fileProcessingComplete"))
+                        lastCompletedAt = clock.elapsed();
                 });
         connect(&CounterStore::shared(), &CounterStore::fixedCountChanged, this,
                 [this] { events.append(QStringLiteral("count")); });
     }
     QStringList events;
+    QElapsedTimer clock;
+    qint64 lastCompletedAt = -1;
 
     qsizetype countOf(const QString &event) const { return events.count(event); }
 };
@@ -153,21 +159,24 @@ private Q_SLOTS:
         const auto a = urlsOf(setup->project, {QStringLiteral("a.cpp")});
         const auto b = urlsOf(setup->project, {QStringLiteral("b.cpp")});
 
+        qint64 releasedAt = -1;
+        connect(&registry, &MonitorRegistry::processedFilesReleased, &timeline, [&] {
+            if (releasedAt < 0)
+                releasedAt = timeline.clock.elapsed();
+        });
         registry.didObserveChanges(setup->monitor, a);
         QTRY_COMPARE(timeline.countOf(QStringLiteral("fileProcessingComplete")), 1);
-        QElapsedTimer sinceDone;
-        sinceDone.start();
+        const qint64 firstDoneAt = timeline.lastCompletedAt;
         // The fixer's own write comes back within the window: ignored. Another file is not.
         registry.didObserveChanges(setup->monitor, a + b);
         QTRY_COMPARE(timeline.countOf(QStringLiteral("fileProcessingComplete")), 2);
-        QVERIFY(sinceDone.elapsed() < 400);
+        QVERIFY(releasedAt < 0 || timeline.lastCompletedAt < releasedAt);
         auto fixer = setup->fixture.fixerFor(setup->watcher.id);
         QCOMPARE(fixer->fixedFiles(), a + b);
 
         // After the window the same file is processed again.
-        QSignalSpy released(&registry, &MonitorRegistry::processedFilesReleased);
-        QVERIFY(released.wait(2000));
-        QVERIFY(sinceDone.elapsed() >= 350);
+        QTRY_VERIFY_WITH_TIMEOUT(releasedAt >= 0, 2000);
+        QVERIFY(releasedAt - firstDoneAt >= 350);
         registry.didObserveChanges(setup->monitor, a);
         QTRY_COMPARE(timeline.countOf(QStringLiteral("fileProcessingComplete")), 3);
         QCOMPARE(fixer->fixedFiles(), a + b + a);
