@@ -2,7 +2,7 @@
 #include "support/FixerProbe.h"
 
 #include "core/stats/CodeFixStatistics.h"
-#include "core/support/SprucerLogger.h"
+#include "support/LogFile.h"
 
 #include <QFile>
 
@@ -10,8 +10,7 @@ namespace FixerProbe {
 
 QString logText()
 {
-    SprucerLogger::shared().flush();
-    return fileText(SprucerLogger::shared().logFilePath());
+    return LogFile::text();
 }
 
 qint64 fixCount(const QString &language)

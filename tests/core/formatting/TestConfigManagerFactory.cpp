@@ -3,6 +3,7 @@
 #include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -15,17 +16,6 @@ QString readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-QStringList logMessages()
-{
-    SprucerLogger::shared().flush();
-    QStringList messages;
-    for (const QString &line : readFile(SprucerLogger::shared().logFilePath()).split(u'\n')) {
-        if (!line.isEmpty())
-            messages << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
-    }
-    return messages;
 }
 
 void verifyNotFound(const Error &error)
@@ -106,7 +96,7 @@ private Q_SLOTS:
         QVERIFY(age >= 0 && age < 60);
 
         // Every write of the list is logged with its full text.
-        QVERIFY(logMessages().contains(QStringLiteral("Returning ") + stored.toString()));
+        QVERIFY(LogFile::messages().contains(QStringLiteral("Returning ") + stored.toString()));
     }
 
     void readsTheOriginalEncodersForm()
@@ -164,7 +154,7 @@ private Q_SLOTS:
         const auto created = store.createConfig(blockedId, QStringLiteral("lost"),
                                                 SupportedFileExtension::cpp, QStringLiteral("X"));
         QVERIFY(!created);
-        QVERIFY(logMessages().last().startsWith(QStringLiteral("Error creating file: ")));
+        QVERIFY(LogFile::messages().last().startsWith(QStringLiteral("Error creating file: ")));
         QCOMPARE(store.configs().size(), 1);
 
         const QString keptPath = store.configs().first().path.toLocalFile();
@@ -180,7 +170,7 @@ private Q_SLOTS:
         UserDefaults::setValue(ConfigManagerFactory::storageKey, QStringLiteral("[{\"id\":1}]"));
         ConfigManagerFactory store;
         QVERIFY(store.configs().isEmpty());
-        QVERIFY(logMessages().last().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(LogFile::messages().last().startsWith(QStringLiteral("Error: ")));
         // Reading never repairs the stored value by itself.
         QCOMPARE(UserDefaults::value(ConfigManagerFactory::storageKey).toString(),
                  QStringLiteral("[{\"id\":1}]"));

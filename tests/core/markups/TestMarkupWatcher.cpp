@@ -2,6 +2,7 @@
 #include "core/markups/MarkupTreeScan.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/SprucerLogger.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -19,18 +20,6 @@ namespace {
 
 const QStringList kCpp{QStringLiteral("cpp"), QStringLiteral("hpp"), QStringLiteral("h"),
                        QStringLiteral("c")};
-
-QStringList logMessages()
-{
-    SprucerLogger::shared().flush();
-    QFile file(SprucerLogger::shared().logFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList messages;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
-        messages << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
-    return messages;
-}
 
 // "relative/path:line:TYPE:text" per finding, in result order.
 QStringList describe(const MarkupList &markups, const QString &root)
@@ -120,7 +109,7 @@ private Q_SLOTS:
             QVERIFY(QFileInfo::exists(markup.filePath));
             QVERIFY(!markup.fixed);
         }
-        QVERIFY(logMessages().filter(QStringLiteral("Failed")).isEmpty());
+        QVERIFY(LogFile::messages().filter(QStringLiteral("Failed")).isEmpty());
 
         QVERIFY(collect({}).isEmpty());
         write(QStringLiteral("main.Kt"), "TODO: kotlin\n");
@@ -139,7 +128,8 @@ private Q_SLOTS:
         const QString root = m_root;
 
         QCOMPARE(describe(collect(), m_root), QStringList{QStringLiteral("good.cpp:1:TODO:good")});
-        const QStringList failures = logMessages().filter(QStringLiteral("Failed to read file: "));
+        const QStringList failures =
+            LogFile::messages().filter(QStringLiteral("Failed to read file: "));
         QCOMPARE(
             sorted(failures),
             sorted({QStringLiteral("Failed to read file: ") + root + QStringLiteral("/latin1.cpp"),
@@ -160,8 +150,8 @@ private Q_SLOTS:
         QFile::setPermissions(m_root + QStringLiteral("/locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(describe(markups, m_root), QStringList{QStringLiteral("ok.cpp:1:TODO:ok")});
-        QCOMPARE(logMessages(), QStringList{QStringLiteral("Failed to read file: ") + m_root +
-                                            QStringLiteral("/secret.cpp")});
+        QCOMPARE(LogFile::messages(), QStringList{QStringLiteral("Failed to read file: ") + m_root +
+                                                  QStringLiteral("/secret.cpp")});
     }
 
     void rootThatCannotBeListedGivesNothing()
@@ -171,7 +161,7 @@ private Q_SLOTS:
         write(QStringLiteral("plain.cpp"), "TODO: a file, not a directory\n");
         const QString file = m_root + QStringLiteral("/plain.cpp");
         QVERIFY(MarkupWatcher::collectMarkups(QUrl::fromLocalFile(file), kCpp).isEmpty());
-        QCOMPARE(logMessages(),
+        QCOMPARE(LogFile::messages(),
                  (QStringList{QStringLiteral("Failed to create enumerator for ") + missing,
                               QStringLiteral("Failed to create enumerator for ") + file}));
     }
@@ -256,8 +246,8 @@ private Q_SLOTS:
         QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
         QCoreApplication::processEvents();
         QCOMPARE(calls, 1);
-        QCOMPARE(logMessages(), QStringList{QStringLiteral("Running preliminary checks in ") +
-                                            m_root + QStringLiteral("...")});
+        QCOMPARE(LogFile::messages(), QStringList{QStringLiteral("Running preliminary checks in ") +
+                                                  m_root + QStringLiteral("...")});
 
         // Without a completion the result has nowhere to go, which must not bring us down.
         watcher.scanDirectory(QUrl::fromLocalFile(m_root), kCpp, {});

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/SprucerLogger.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -10,18 +11,6 @@
 #include <vector>
 
 namespace {
-
-QStringList logLines()
-{
-    SprucerLogger::shared().flush();
-    QFile file(SprucerLogger::shared().logFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 QString messageOf(const QString &line)
 {
@@ -54,7 +43,7 @@ private Q_SLOTS:
     {
         QVERIFY(!QFile::exists(SprucerLogger::shared().logFilePath()));
         SprucerLogger::shared().log(QStringLiteral("hello"));
-        const QStringList lines = logLines();
+        const QStringList lines = LogFile::lines();
         QCOMPARE(lines.size(), 1);
         static const QRegularExpression form(
             QStringLiteral(R"(^\[\d{1,2}/\d{1,2}/\d{2}, \d{1,2}:\d{2}:\d{2} [AP]M\] hello$)"));
@@ -64,7 +53,7 @@ private Q_SLOTS:
     void multiLineMessagesAreWrittenUnchanged()
     {
         SprucerLogger::shared().log(QStringLiteral("one\ntwo"));
-        const QStringList lines = logLines();
+        const QStringList lines = LogFile::lines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(messageOf(lines[0]), QStringLiteral("one"));
         QCOMPARE(lines[1], QStringLiteral("two"));
@@ -88,7 +77,7 @@ private Q_SLOTS:
         for (auto &thread : threads)
             QVERIFY(thread->wait(30000));
 
-        const QStringList lines = logLines();
+        const QStringList lines = LogFile::lines();
         QCOMPARE(lines.size(), kThreads * kLinesEach);
         // Per thread the lines keep their order, and each line is whole.
         std::vector<int> next(kThreads, 0);
@@ -104,7 +93,7 @@ private Q_SLOTS:
     void exportWithoutLogFileLogsAndOffersNothing()
     {
         QVERIFY(!SprucerLogger::shared().prepareExport());
-        QStringList lines = logLines();
+        QStringList lines = LogFile::lines();
         QCOMPARE(lines.size(), 1);
         QCOMPARE(messageOf(lines[0]), QStringLiteral("⚠️ No log file found."));
         // The warning created the file, so a second export may go ahead.
@@ -123,12 +112,12 @@ private Q_SLOTS:
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(exported.readAll().endsWith("] to export\n"));
         exported.close();
-        QCOMPARE(messageOf(logLines().last()),
+        QCOMPARE(messageOf(LogFile::lines().last()),
                  QStringLiteral("✅ Logs exported to: ") + destination);
 
         QVERIFY(!SprucerLogger::shared().exportTo(destination));
-        QVERIFY(
-            messageOf(logLines().last()).startsWith(QStringLiteral("❌ Failed to export logs: ")));
+        QVERIFY(messageOf(LogFile::lines().last())
+                    .startsWith(QStringLiteral("❌ Failed to export logs: ")));
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(exported.readAll().endsWith("] to export\n"));
     }

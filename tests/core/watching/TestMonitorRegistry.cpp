@@ -4,6 +4,7 @@
 #include "core/support/UserDefaults.h"
 #include "core/watching/SecurityScopedResourceManager.h"
 #include "core/watching/WatcherListStore.h"
+#include "support/LogFile.h"
 #include "support/RegistryFixture.h"
 #include "support/TestMain.h"
 
@@ -14,20 +15,6 @@
 #include <QSignalSpy>
 
 namespace {
-
-QStringList logMessages()
-{
-    SprucerLogger::shared().flush();
-    QFile file(SprucerLogger::shared().logFilePath());
-    QStringList messages;
-    if (!file.open(QIODevice::ReadOnly))
-        return messages;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        if (!line.isEmpty())
-            messages << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
-    }
-    return messages;
-}
 
 QList<CodeWatcherModel> storedWatchers()
 {
@@ -64,8 +51,8 @@ private Q_SLOTS:
         QVERIFY(entry->id != watcher.id);
         QVERIFY(!entry->monitor->isRunning());
         QVERIFY(entry->fixer);
-        QVERIFY(logMessages().contains(QStringLiteral("Started monitoring: ") +
-                                       StoredForms::urlText(watcher.url)));
+        QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring: ") +
+                                             StoredForms::urlText(watcher.url)));
         const QJsonArray stored =
             QJsonDocument::fromJson(
                 UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray())
@@ -135,12 +122,14 @@ private Q_SLOTS:
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
         QCOMPARE(sent.names(), QStringList{QStringLiteral("MonitorCount")});
-        QVERIFY(logMessages().contains(QStringLiteral("Started monitoring from memory: ") +
-                                       StoredForms::urlText(watcher.url)));
+        QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring from memory: ") +
+                                             StoredForms::urlText(watcher.url)));
         // Started again, the tree is scanned anew; a second start does not scan it twice.
         QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
         const auto scans = [] {
-            return logMessages().filter(QStringLiteral("Running preliminary checks in ")).size();
+            return LogFile::messages()
+                .filter(QStringLiteral("Running preliminary checks in "))
+                .size();
         };
         const qsizetype scansBefore = scans();
         registry.startWatcher(watcher);
@@ -158,7 +147,7 @@ private Q_SLOTS:
             UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray();
 
         fixture.registry().startWatcher(watcher);
-        QVERIFY(logMessages().contains(
+        QVERIFY(LogFile::messages().contains(
             QStringLiteral("Failed to access monitored directory - access denied")));
         QCOMPARE(fixture.registry().entry(watcher.id)->watcher.isActivated, false);
         QCOMPARE(UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray(), before);
@@ -183,7 +172,7 @@ private Q_SLOTS:
                               QStringLiteral("AppActivationChanged")}));
         QCOMPARE(sent.received().last().parameters.value(QStringLiteral("Active")),
                  QStringLiteral("false"));
-        QCOMPARE(logMessages().last(),
+        QCOMPARE(LogFile::messages().last(),
                  QStringLiteral("Sprucer global activation state changed to: inactive"));
 
         sent.clear();

@@ -2,6 +2,7 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/SprucerLogger.h"
+#include "support/LogFile.h"
 #include "support/RegistryFixture.h"
 #include "support/TestMain.h"
 
@@ -217,10 +218,7 @@ private Q_SLOTS:
             urlsOf(setup->project, {QStringLiteral("bad.c"), QStringLiteral("deleted.c")}));
         QTRY_COMPARE(timeline.countOf(QStringLiteral("fileProcessingComplete")), 1);
         QCOMPARE(timeline.countOf(QStringLiteral("count")), 2);
-        SprucerLogger::shared().flush();
-        QFile log(SprucerLogger::shared().logFilePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(log.readAll());
+        const QString text = LogFile::text();
         QVERIFY(text.contains(QStringLiteral("] Failed to read file: ") + setup->project +
                               QStringLiteral("/bad.c\n")));
         QVERIFY(text.contains(QStringLiteral("] Failed to read file: ") + setup->project +

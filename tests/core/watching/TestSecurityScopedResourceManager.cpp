@@ -2,6 +2,7 @@
 #include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/SecurityScopedResourceManager.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -13,16 +14,6 @@ namespace {
 QVariantMap storedBookmarks()
 {
     return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
-}
-
-QString lastLogMessage()
-{
-    SprucerLogger::shared().flush();
-    QFile file(SprucerLogger::shared().logFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.last().mid(lines.last().indexOf(u']') + 2);
 }
 
 } // namespace
@@ -70,7 +61,8 @@ private Q_SLOTS:
         UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
                                QVariantMap{{project.path(), QByteArray("garbage")}});
         QVERIFY(!manager.resolveBookmark(project.path()));
-        QVERIFY(lastLogMessage().startsWith(QStringLiteral("Failed to resolve bookmark: ")));
+        QVERIFY(
+            LogFile::messages().last().startsWith(QStringLiteral("Failed to resolve bookmark: ")));
         // The caller then makes a fresh one, which replaces the corrupt entry.
         QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(project.path())));
         QVERIFY(manager.resolveBookmark(project.path()));
@@ -78,7 +70,7 @@ private Q_SLOTS:
         const QString path = project.path();
         project.remove();
         QVERIFY(!manager.resolveBookmark(path));
-        QVERIFY(lastLogMessage().contains(path));
+        QVERIFY(LogFile::messages().last().contains(path));
     }
 
     void aFolderReplacedAtItsPathRenewsTheBookmark()

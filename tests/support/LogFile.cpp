@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/LogFile.h"
+
+#include "core/support/SprucerLogger.h"
+
+#include <QFile>
+
+namespace LogFile {
+
+QString text()
+{
+    SprucerLogger::shared().flush();
+    QFile file(SprucerLogger::shared().logFilePath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList lines()
+{
+    return text().split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList messages()
+{
+    QStringList messages;
+    for (const QString &line : lines())
+        messages << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+    return messages;
+}
+
+} // namespace LogFile
