@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
 
+#include "core/support/MainThreadInstance.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QMetaObject>
 
@@ -16,14 +16,7 @@ const QString kLanguage = QStringLiteral("language");
 
 CodeFixStatistics &CodeFixStatistics::shared()
 {
-    // Never released; the fixers' threads may create it, so it is moved to the main thread.
-    static CodeFixStatistics *const instance = [] {
-        auto *statistics = new CodeFixStatistics;
-        if (QCoreApplication::instance())
-            statistics->moveToThread(QCoreApplication::instance()->thread());
-        return statistics;
-    }();
-    return *instance;
+    return mainThreadInstance<CodeFixStatistics>();
 }
 
 CodeFixStatistics::CodeFixStatistics(QObject *parent)

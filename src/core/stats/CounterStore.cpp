@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CounterStore.h"
 
+#include "core/support/MainThreadInstance.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QThread>
 
@@ -15,14 +15,7 @@ const QString kFixedCount = QStringLiteral("fixedCount");
 
 CounterStore &CounterStore::shared()
 {
-    // Never released: counting may go on until the very end of the process.
-    static CounterStore *const instance = [] {
-        auto *store = new CounterStore;
-        if (QCoreApplication::instance())
-            store->moveToThread(QCoreApplication::instance()->thread());
-        return store;
-    }();
-    return *instance;
+    return mainThreadInstance<CounterStore>();
 }
 
 CounterStore::CounterStore(QObject *parent)

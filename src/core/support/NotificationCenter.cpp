@@ -1,18 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/NotificationCenter.h"
 
-#include <QCoreApplication>
+#include "core/support/MainThreadInstance.h"
+
 #include <QMetaObject>
 
 NotificationCenter &NotificationCenter::shared()
 {
-    static NotificationCenter *const instance = [] {
-        auto *center = new NotificationCenter;
-        if (QCoreApplication::instance())
-            center->moveToThread(QCoreApplication::instance()->thread());
-        return center;
-    }();
-    return *instance;
+    return mainThreadInstance<NotificationCenter>();
 }
 
 void NotificationCenter::post(const QString &name, const QVariantMap &userInfo)
