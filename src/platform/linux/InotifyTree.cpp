@@ -93,8 +93,7 @@ QString errorText(int error)
 // A hard link made to an existing file: no writer's close will follow its creation.
 bool isNewHardLink(const std::string &path)
 {
-    struct stat info
-    {};
+    struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 1;
 }
 
@@ -202,8 +201,7 @@ void InotifyTree::list(const std::string &path, int wd, Report report, const Wal
         if (isDotOrDotDot(name))
             continue;
         unsigned char type = entry->d_type;
-        struct stat info
-        {};
+        struct stat info = {};
         bool haveInfo = false;
         if (type == DT_UNKNOWN) {
             // Some file systems do not fill in the type.

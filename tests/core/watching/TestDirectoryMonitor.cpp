@@ -430,8 +430,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(w.in(u"old/untouched.cpp"_s)));
         QVERIFY(writeFile(w.in(u"old/edited.cpp"_s)));
         QVERIFY(w.start());
-        struct stat info
-        {};
+        struct stat info = {};
         QCOMPARE(::stat(QFile::encodeName(w.in(u"old/untouched.cpp"_s)).constData(), &info), 0);
         // The file system clock must have moved on since the old files were written.
         QTRY_VERIFY([&] {
