@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/SerialQueue.h"
-#include "core/support/SprucerLogger.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -89,11 +89,7 @@ bool makeDirectory(const QString &path)
 
 int logLinesContaining(const QString &text)
 {
-    SprucerLogger::shared().flush();
-    QFile log(SprucerLogger::shared().logFilePath());
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    return int(QString::fromUtf8(log.readAll()).split(u'\n').filter(text).size());
+    return int(LogFile::lines().filter(text).size());
 }
 
 constexpr char kRerunVariable[] = "SPRUCER_TEST_RERUN";
