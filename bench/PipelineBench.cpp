@@ -142,18 +142,29 @@ void benchRunFixers(const QString &scratch, const QString &stylePath, const QUui
                     const QList<int> &jobCounts)
 {
     constexpr int kFiles = 1000;
-    out << "Run Fixers over " << kFiles << " C++ files (wall seconds)\n";
+    constexpr int kRounds = 3;
+    out << "Run Fixers over " << kFiles << " C++ files (wall seconds, median of " << kRounds
+        << " interleaved rounds)\n";
     out << "  N  ours    xargs -P N   ratio\n";
     for (int jobs : jobCounts) {
-        const QString peerRoot = scratch + QStringLiteral("/peer%1").arg(jobs);
-        const QString ourRoot = scratch + QStringLiteral("/ours%1").arg(jobs);
-        makeTree(peerRoot, kFiles);
-        makeTree(ourRoot, kFiles);
-        const double peer = peerSeconds(peerRoot, stylePath, jobs);
-        const double ours = oursSeconds(ourRoot, configurationId, jobs);
-        // Both must have produced the same files.
-        const bool same = readFile(peerRoot + QStringLiteral("/module3/file170.cpp")) ==
-                          readFile(ourRoot + QStringLiteral("/module3/file170.cpp"));
+        std::vector<double> peerTimes;
+        std::vector<double> ourTimes;
+        bool same = true;
+        for (int round = 0; round < kRounds; ++round) {
+            const QString peerRoot = scratch + QStringLiteral("/peer");
+            const QString ourRoot = scratch + QStringLiteral("/ours");
+            makeTree(peerRoot, kFiles);
+            makeTree(ourRoot, kFiles);
+            peerTimes.push_back(peerSeconds(peerRoot, stylePath, jobs));
+            ourTimes.push_back(oursSeconds(ourRoot, configurationId, jobs));
+            // Both must have produced the same files.
+            same = same && readFile(peerRoot + QStringLiteral("/module3/file170.cpp")) ==
+                               readFile(ourRoot + QStringLiteral("/module3/file170.cpp"));
+            QDir(peerRoot).removeRecursively();
+            QDir(ourRoot).removeRecursively();
+        }
+        const double peer = median(peerTimes);
+        const double ours = median(ourTimes);
         out << QStringLiteral("  %1  %2  %3       %4%5\n")
                    .arg(jobs)
                    .arg(ours, 6, 'f', 2)
@@ -161,8 +172,6 @@ void benchRunFixers(const QString &scratch, const QString &stylePath, const QUui
                    .arg(ours / peer, 4, 'f', 2)
                    .arg(same ? QString() : QStringLiteral("  (outputs differ!)"));
         out.flush();
-        QDir(peerRoot).removeRecursively();
-        QDir(ourRoot).removeRecursively();
     }
 }
 

@@ -3,7 +3,9 @@
 
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcTelemetry, "sprucer.telemetry", QtInfoMsg)
+// Off by default: while the service is out of reach a line every ten seconds would fill the
+// terminal and the journal of a headless agent. QT_LOGGING_RULES="sprucer.telemetry=true" shows it.
+Q_LOGGING_CATEGORY(lcTelemetry, "sprucer.telemetry", QtCriticalMsg)
 
 TelemetryLogger::TelemetryLogger(Handler handler, bool showDebugLogs)
     : m_handler(handler ? std::move(handler) : categoryHandler())

@@ -109,7 +109,9 @@ MonitorRegistry::MonitorRegistry(Timings timings, FixerMaker fixerMaker, QObject
     , m_snapshot(std::make_shared<const QList<MonitorEntry>>())
 {
     m_processingPool.setObjectName(QStringLiteral("com.sprucer.processing"));
-    m_processingPool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    // Each batch mostly waits for a formatter process; two per core kept Run Fixers over 1,000
+    // files level with xargs -P running clang-format alone (see bench/PipelineBench).
+    m_processingPool.setMaxThreadCount(2 * std::max(1, QThread::idealThreadCount()));
     loadWatchers();
 }
 
