@@ -210,7 +210,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption generatorOption(
         QStringLiteral("generator"),
         QStringLiteral("gen_tree.py that builds the synthetic tree when no TREE is given."),
-        QStringLiteral("script"), QStringLiteral("/work/shared/bench/gen_tree.py"));
+        QStringLiteral("script"), QStringLiteral(SPRUCER_TREE_GENERATOR));
     const QCommandLineOption presetOption(QStringLiteral("preset"),
                                           QStringLiteral("Size of the synthetic tree (default "
                                                          "medium)."),

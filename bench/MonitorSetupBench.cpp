@@ -314,7 +314,7 @@ int main(int argc, char *argv[])
                                         QStringLiteral("S"), QStringLiteral("5"));
     const QCommandLineOption generatorOption(
         QStringLiteral("generator"), QStringLiteral("The tree generator script."),
-        QStringLiteral("PATH"), QStringLiteral("/work/shared/bench/gen_tree.py"));
+        QStringLiteral("PATH"), QStringLiteral(SPRUCER_TREE_GENERATOR));
     const QCommandLineOption peerOption(QStringLiteral("inotifywait"),
                                         QStringLiteral("The inotifywait binary."),
                                         QStringLiteral("PATH"));
