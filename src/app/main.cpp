@@ -22,6 +22,9 @@ void setIdentity()
 // Keeps every activated watcher running, without a window, until SIGINT or SIGTERM.
 int runHeadless(QCoreApplication &app)
 {
+    // Before anything can send a usage signal. Only the modes that run the event loop start it:
+    // it takes over the unsent signals of the last run and writes them back when the loop ends.
+    TelemetryManager::initialize();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&app] { app.quit(); });
@@ -40,6 +43,7 @@ int runHeadless(QCoreApplication &app)
 
     // Saves under way are finished and counted before the process goes.
     registry.shutdown();
+    TelemetryManager::shutdown();
     UserDefaults::flush();
     SprucerLogger::shared().flush();
     return 0;
@@ -65,10 +69,6 @@ int main(int argc, char *argv[])
                        "For machines without a desktop, for example as a user service."));
     parser.addOption(headless);
     parser.process(app);
-
-    // Before anything can send a usage signal; after --help and --version have had their say,
-    // so a run that only prints never touches the unsent signals of the last one.
-    TelemetryManager::initialize();
 
     if (parser.isSet(headless))
         return runHeadless(app);
