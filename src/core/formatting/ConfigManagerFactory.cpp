@@ -46,10 +46,8 @@ Error ConfigManagerFactory::notFoundError()
 
 QByteArray ConfigManagerFactory::encode(const QList<ConfigurationItem> &items)
 {
-    QJsonArray array;
-    for (const ConfigurationItem &item : items)
-        array.append(item.toJson());
-    return StoredForms::compactJsonEscapingSlashes(QJsonDocument(array));
+    return StoredForms::encodeObjectArray<ConfigurationItem>(
+        items, [](const ConfigurationItem &item) { return item.toJson(); });
 }
 
 Result<QList<ConfigurationItem>> ConfigManagerFactory::decode(const QByteArray &json)

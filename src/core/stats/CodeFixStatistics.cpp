@@ -5,7 +5,6 @@
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
-#include <QJsonArray>
 #include <QMetaObject>
 
 namespace {
@@ -91,29 +90,22 @@ void CodeFixStatistics::saveStatistics()
 
 QByteArray CodeFixStatistics::encode(const QList<DailyFix> &fixes)
 {
-    QJsonArray array;
-    for (const DailyFix &fix : fixes)
-        array.append(QJsonObject{{kDate, StoredForms::dateNumber(fix.date)},
-                                 {kCount, fix.count},
-                                 {kLanguage, fix.language}});
-    return StoredForms::compactJsonEscapingSlashes(QJsonDocument(array));
+    return StoredForms::encodeObjectArray<DailyFix>(fixes, [](const DailyFix &fix) {
+        return QJsonObject{{kDate, StoredForms::dateNumber(fix.date)},
+                           {kCount, fix.count},
+                           {kLanguage, fix.language}};
+    });
 }
 
 std::optional<QList<DailyFix>> CodeFixStatistics::decode(const QByteArray &json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<DailyFix> fixes;
-    for (const QJsonValue &value : document.array()) {
-        const QJsonObject object = value.toObject();
-        const auto date = StoredForms::numberField(object, kDate);
-        const auto count = StoredForms::integerField(object, kCount);
-        const auto language = StoredForms::stringField(object, kLanguage);
-        if (!value.isObject() || !date || !count || !language)
-            return std::nullopt;
-        fixes.append(DailyFix{StoredForms::dateFromNumber(*date).toLocalTime(), *count, *language});
-    }
-    return fixes;
+    return StoredForms::decodeObjectArray<DailyFix>(
+        json, [](const QJsonObject &object) -> std::optional<DailyFix> {
+            const auto date = StoredForms::numberField(object, kDate);
+            const auto count = StoredForms::integerField(object, kCount);
+            const auto language = StoredForms::stringField(object, kLanguage);
+            if (!date || !count || !language)
+                return std::nullopt;
+            return DailyFix{StoredForms::dateFromNumber(*date).toLocalTime(), *count, *language};
+        });
 }

@@ -5,7 +5,6 @@
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
-#include <QJsonArray>
 #include <QThread>
 
 namespace {
@@ -62,27 +61,19 @@ void CounterStore::incrementCount(const QUuid &watcherId)
 
 QByteArray CounterStore::encode(const QList<CodeCounterModel> &counts)
 {
-    QJsonArray array;
-    for (const CodeCounterModel &counter : counts)
-        array.append(QJsonObject{{kId, StoredForms::uuidText(counter.id)},
-                                 {kFixedCount, counter.fixedCount}});
-    return StoredForms::compactJsonEscapingSlashes(QJsonDocument(array));
+    return StoredForms::encodeObjectArray<CodeCounterModel>(counts, [](const CodeCounterModel &c) {
+        return QJsonObject{{kId, StoredForms::uuidText(c.id)}, {kFixedCount, c.fixedCount}};
+    });
 }
 
 std::optional<QList<CodeCounterModel>> CounterStore::decode(const QByteArray &json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<CodeCounterModel> counts;
-    for (const QJsonValue &value : document.array()) {
-        const QJsonObject object = value.toObject();
-        const auto id = StoredForms::uuidField(object, kId);
-        const auto fixedCount = StoredForms::integerField(object, kFixedCount);
-        if (!value.isObject() || !id || !fixedCount)
-            return std::nullopt;
-        counts.append(CodeCounterModel{*id, *fixedCount});
-    }
-    return counts;
+    return StoredForms::decodeObjectArray<CodeCounterModel>(
+        json, [](const QJsonObject &object) -> std::optional<CodeCounterModel> {
+            const auto id = StoredForms::uuidField(object, kId);
+            const auto fixedCount = StoredForms::integerField(object, kFixedCount);
+            if (!id || !fixedCount)
+                return std::nullopt;
+            return CodeCounterModel{*id, *fixedCount};
+        });
 }

@@ -3,12 +3,15 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 // The text and number forms in which identifiers, dates and file URLs are stored, so that
@@ -38,5 +41,36 @@ std::optional<bool> boolField(const QJsonObject &object, const QString &key);
 std::optional<qint64> integerField(const QJsonObject &object, const QString &key);
 std::optional<double> numberField(const QJsonObject &object, const QString &key);
 std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key);
+
+// A JSON array of objects, each read strictly: one unreadable element fails the whole list.
+template <typename T>
+std::optional<QList<T>>
+decodeObjectArray(const QByteArray &json,
+                  const std::function<std::optional<T>(const QJsonObject &)> &decodeOne)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    QList<T> items;
+    for (const QJsonValue &value : document.array()) {
+        std::optional<T> item = value.isObject() ? decodeOne(value.toObject()) : std::nullopt;
+        if (!item)
+            return std::nullopt;
+        items.append(std::move(*item));
+    }
+    return items;
+}
+
+// The compact stored form of a list, one object per item.
+template <typename T>
+QByteArray encodeObjectArray(const QList<T> &items,
+                             const std::function<QJsonObject(const T &)> &encodeOne)
+{
+    QJsonArray array;
+    for (const T &item : items)
+        array.append(encodeOne(item));
+    return compactJsonEscapingSlashes(QJsonDocument(array));
+}
 
 } // namespace StoredForms
