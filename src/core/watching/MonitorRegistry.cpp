@@ -87,6 +87,8 @@ struct MonitorRegistry::Delivery
 {
     quint64 number = 0;
     QUuid watcherId;
+    // Only what the batches need: the entry's monitor and markups stay with the registry.
+    std::shared_ptr<IFixer> fixer;
     QStringList paths;
     qsizetype total = 0;
     qsizetype completed = 0; // main thread only
@@ -362,6 +364,7 @@ void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QList<QUrl
     if (kept.isEmpty())
         return;
     delivery->watcherId = entry.watcher.id;
+    delivery->fixer = entry.fixer;
     delivery->total = kept.size();
 
     const QUuid watcherId = entry.watcher.id;
@@ -377,17 +380,16 @@ void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QList<QUrl
 
     for (qsizetype start = 0; start < kept.size(); start += batchSize) {
         const QList<QUrl> batch = kept.mid(start, batchSize);
-        m_processingPool.start(
-            [this, batch, entry, delivery] { processBatch(batch, entry, delivery); });
+        m_processingPool.start([this, batch, delivery] { processBatch(batch, delivery); });
     }
 }
 
-void MonitorRegistry::processBatch(const QList<QUrl> &batch, const MonitorEntry &entry,
+void MonitorRegistry::processBatch(const QList<QUrl> &batch,
                                    const std::shared_ptr<Delivery> &delivery)
 {
     for (const QUrl &file : batch) {
-        if (entry.fixer)
-            entry.fixer->fix(file);
+        if (delivery->fixer)
+            delivery->fixer->fix(file);
         const QString path = file.toLocalFile();
         MarkupList markups;
         if (std::optional<QString> text = readUtf8(path))
@@ -395,16 +397,16 @@ void MonitorRegistry::processBatch(const QList<QUrl> &batch, const MonitorEntry 
         else
             SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
         QMetaObject::invokeMethod(
-            this, [this, entry, markups, delivery] { completeFile(entry, markups, delivery); },
+            this, [this, markups, delivery] { completeFile(markups, delivery); },
             Qt::QueuedConnection);
     }
 }
 
-void MonitorRegistry::completeFile(const MonitorEntry &processed, const MarkupList &markups,
+void MonitorRegistry::completeFile(const MarkupList &markups,
                                    const std::shared_ptr<Delivery> &delivery)
 {
-    CounterStore::shared().incrementCount(processed.watcher.id);
-    if (MonitorEntry *current = findEntry(processed.watcher.id)) {
+    CounterStore::shared().incrementCount(delivery->watcherId);
+    if (MonitorEntry *current = findEntry(delivery->watcherId)) {
         current->markups.append(markups);
         publish();
     }

@@ -91,10 +91,8 @@ private:
     struct Delivery;
 
     void processChanges(DirectoryMonitor *monitor, const QList<QUrl> &files);
-    void processBatch(const QList<QUrl> &batch, const MonitorEntry &entry,
-                      const std::shared_ptr<Delivery> &delivery);
-    void completeFile(const MonitorEntry &entry, const MarkupList &markups,
-                      const std::shared_ptr<Delivery> &delivery);
+    void processBatch(const QList<QUrl> &batch, const std::shared_ptr<Delivery> &delivery);
+    void completeFile(const MarkupList &markups, const std::shared_ptr<Delivery> &delivery);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 
     MonitorEntry *findEntry(const QUuid &watcherId);
