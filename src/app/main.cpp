@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/services/CoreServices.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
 #include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
-#include "core/watching/MonitorRegistry.h"
+#include "platform/Platform.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,7 +30,8 @@ int runHeadless(QCoreApplication &app)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&app] { app.quit(); });
 
-    MonitorRegistry &registry = MonitorRegistry::shared();
+    CoreServices services(Platform::services());
+    MonitorRegistry &registry = services.registry();
     qsizetype running = 0;
     for (const MonitorEntry &entry : registry.monitors())
         running += entry.watcher.isActivated ? 1 : 0;

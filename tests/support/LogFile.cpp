@@ -27,4 +27,10 @@ QStringList messages()
     return messages;
 }
 
+void clear()
+{
+    SprucerLogger::shared().flush();
+    QFile::remove(SprucerLogger::shared().logFilePath());
+}
+
 } // namespace LogFile

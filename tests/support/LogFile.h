@@ -13,5 +13,7 @@ QString text();
 QStringList lines();
 // Each line without its "[timestamp] " prefix.
 QStringList messages();
+// Starts the log afresh, once every line logged so far is written.
+void clear();
 
 } // namespace LogFile

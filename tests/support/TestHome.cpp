@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestHome.h"
 
+#include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
 
 #include <QDir>
@@ -57,6 +58,7 @@ QString TestHome::userDefaultsFile() const
 
 void TestHome::reset()
 {
+    SprucerLogger::shared().flush(); // no line of the last test lands in the next one's log
     UserDefaults::useFile(QString());
     QFile::remove(userDefaultsFile());
     QDir(cacheDirectory() + QStringLiteral("/Sprucer")).removeRecursively();

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 
 namespace {
 
@@ -36,7 +38,33 @@ Status writeAtomically(const QString &path, const QString &text)
     return std::nullopt;
 }
 
+// Every store of the process, so a write through one is announced by all of them.
+struct Stores
+{
+    QMutex mutex;
+    QSet<ConfigManagerFactory *> all;
+};
+
+Stores &stores()
+{
+    static Stores instance;
+    return instance;
+}
+
 } // namespace
+
+ConfigManagerFactory::ConfigManagerFactory(QObject *parent)
+    : QObject(parent)
+{
+    QMutexLocker lock(&stores().mutex);
+    stores().all.insert(this);
+}
+
+ConfigManagerFactory::~ConfigManagerFactory()
+{
+    QMutexLocker lock(&stores().mutex);
+    stores().all.remove(this);
+}
 
 Error ConfigManagerFactory::notFoundError()
 {
@@ -88,6 +116,12 @@ void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
     const QString json = QString::fromUtf8(encode(items));
     SprucerLogger::shared().log(QStringLiteral("Returning ") + json);
     UserDefaults::setValue(storageKey, json);
+    // Queued: an observer may make or drop a store, which takes the lock held here.
+    QMutexLocker lock(&stores().mutex);
+    for (ConfigManagerFactory *store : std::as_const(stores().all)) {
+        QMetaObject::invokeMethod(
+            store, [store] { Q_EMIT store->configsChanged(); }, Qt::QueuedConnection);
+    }
 }
 
 Result<ConfigurationItem> ConfigManagerFactory::getConfig(const QUuid &id) const

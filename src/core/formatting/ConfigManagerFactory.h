@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigurationItem.h"
+#include "core/model/ConfigurationItem.h"
 #include "core/support/Result.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
@@ -13,10 +14,15 @@
 // and is decoded afresh on every read, so any number of instances see the same list; each
 // configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
 // Not thread-safe by itself: the screens and the fixer factory use it from the main thread.
-class ConfigManagerFactory
+class ConfigManagerFactory : public QObject
 {
+    Q_OBJECT
+
 public:
     static inline const QString storageKey = QStringLiteral("Configs");
+
+    explicit ConfigManagerFactory(QObject *parent = nullptr);
+    ~ConfigManagerFactory() override;
 
     QList<ConfigurationItem> configs() const;
     void setConfigs(const QList<ConfigurationItem> &items);
@@ -36,4 +42,9 @@ public:
 
     static QByteArray encode(const QList<ConfigurationItem> &items);
     static Result<QList<ConfigurationItem>> decode(const QByteArray &json);
+
+Q_SIGNALS:
+    // The stored list was written, through this store or any other of the process; emitted on
+    // this store's thread, on the next turn of its event loop.
+    void configsChanged();
 };

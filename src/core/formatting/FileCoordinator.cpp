@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/FileCoordinator.h"
 
+#include "core/support/LocalPath.h"
+#include "core/support/ProcessWide.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -8,41 +11,38 @@
 
 namespace {
 
-std::optional<Error> refusal(const QUrl &file)
+std::optional<Error> refusal(const QString &filePath)
 {
     // A relative or empty path would be taken relative to the working directory, and some
     // tools given an empty path format every file there.
-    if (!file.isLocalFile() || !QDir::isAbsolutePath(file.toLocalFile())) {
-        return Error{
-            QStringLiteral("FileCoordinator"), 1,
-            QStringLiteral("\"%1\" is not a local file.").arg(file.toString(QUrl::FullyEncoded))};
+    if (!QDir::isAbsolutePath(filePath)) {
+        return Error{QStringLiteral("FileCoordinator"), 1,
+                     QStringLiteral("\"%1\" is not an absolute path.").arg(filePath)};
     }
     return std::nullopt;
 }
 
-QString lockKey(const QUrl &file)
+QString lockKey(const QString &filePath)
 {
     // Two links to one file share its lock.
-    const QFileInfo info(file.toLocalFile());
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    const QString canonical = QFileInfo(filePath).canonicalFilePath();
+    return canonical.isEmpty() ? LocalPath::normalized(filePath) : canonical;
 }
 
 } // namespace
 
 FileCoordinator &FileCoordinator::shared()
 {
-    static FileCoordinator instance;
-    return instance;
+    return ProcessWide<FileCoordinator>::get();
 }
 
-void FileCoordinator::coordinate(const QUrl &file, const Action &action)
+void FileCoordinator::coordinate(const QString &filePath, const Action &action)
 {
-    if (std::optional<Error> error = refusal(file)) {
+    if (std::optional<Error> error = refusal(filePath)) {
         action(error);
         return;
     }
-    const QString key = lockKey(file);
+    const QString key = lockKey(filePath);
     Entry *entry = acquire(key);
     entry->mutex.lock();
     // Released even if the action throws, so a file is never locked for good.

@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QMutex>
 #include <QString>
-#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -14,7 +13,7 @@
 
 // Keeps two writers of one file from overlapping: an in-process lock per file path. The action
 // runs on the calling thread while the lock is held; callers of other files never wait.
-// Any thread; the application uses the one `shared()` instance.
+// Any thread; the application uses the one `shared()` instance made at start-up.
 class FileCoordinator
 {
 public:
@@ -24,8 +23,8 @@ public:
     static FileCoordinator &shared();
 
     // Runs `action` exactly once: inside the lock of the file, or at once with the reason
-    // when the URL names no local file.
-    void coordinate(const QUrl &file, const Action &action);
+    // when `filePath` is not an absolute path.
+    void coordinate(const QString &filePath, const Action &action);
 
     // Paths locked or waited for right now; entries go away with their last user.
     qsizetype activePathCount() const;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
 // Formats one source file in place with its language's tool. Reports everything itself
 // (log, console, daily statistics); the caller gets no result. `fix` blocks its thread until
@@ -14,5 +13,6 @@ public:
 
     // "Swift", "C++", "Objective-C" or "Kotlin": the name fixes are counted under.
     virtual QString language() const = 0;
-    virtual void fix(const QUrl &file) = 0;
+    // `filePath`: the file's absolute local path.
+    virtual void fix(const QString &filePath) = 0;
 };

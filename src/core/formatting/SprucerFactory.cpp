@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/SprucerFactory.h"
 
-#include "core/formatting/CppSprucer.h"
-#include "core/formatting/KotlinSprucer.h"
-#include "core/formatting/ObjectiveCSprucer.h"
-#include "core/formatting/SwiftSprucer.h"
-#include "core/watching/CodeWatcherModel.h"
+#include "core/formatting/LanguageSprucer.h"
+#include "core/model/CodeWatcherModel.h"
 
-SprucerFactory::SprucerFactory(ToolResolver resolver)
-    : m_resolver(std::move(resolver))
+SprucerFactory::SprucerFactory(ToolFixer::Environment environment)
+    : m_environment(std::move(environment))
 {}
 
 Result<std::shared_ptr<IFixer>> SprucerFactory::makeFixer(const CodeWatcherModel &watcher) const
@@ -16,21 +13,17 @@ Result<std::shared_ptr<IFixer>> SprucerFactory::makeFixer(const CodeWatcherModel
     Result<QUrl> config = m_configManagerFactory.configURL(watcher.configurationId);
     if (!config)
         return config.error();
-    const QString language = SupportedFileExtensions::displayName(watcher.codeKind);
-    std::shared_ptr<IFixer> fixer;
+    const QUrl &url = config.value();
     switch (watcher.codeKind) {
     case SupportedFileExtension::swift:
-        fixer = std::make_shared<SwiftSprucer>(language, m_resolver, config.value());
-        break;
+        return std::shared_ptr<IFixer>(std::make_shared<SwiftSprucer>(url, m_environment));
     case SupportedFileExtension::cpp:
-        fixer = std::make_shared<CppSprucer>(language, m_resolver, config.value());
-        break;
+        return std::shared_ptr<IFixer>(std::make_shared<CppSprucer>(url, m_environment));
     case SupportedFileExtension::objectivec:
-        fixer = std::make_shared<ObjectiveCSprucer>(language, m_resolver, config.value());
-        break;
+        return std::shared_ptr<IFixer>(std::make_shared<ObjectiveCSprucer>(url, m_environment));
     case SupportedFileExtension::kotlin:
-        fixer = std::make_shared<KotlinSprucer>(language, m_resolver, config.value());
-        break;
+        return std::shared_ptr<IFixer>(std::make_shared<KotlinSprucer>(url, m_environment));
     }
-    return fixer;
+    Q_UNREACHABLE();
+    return std::shared_ptr<IFixer>();
 }

@@ -3,7 +3,7 @@
 
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/IFixer.h"
-#include "core/formatting/ToolResolver.h"
+#include "core/formatting/ToolFixer.h"
 #include "core/support/Result.h"
 
 #include <memory>
@@ -15,12 +15,12 @@ struct CodeWatcherModel;
 class SprucerFactory
 {
 public:
-    explicit SprucerFactory(ToolResolver resolver = ToolResolver());
+    explicit SprucerFactory(ToolFixer::Environment environment);
 
     // Fails with the store's "Configuration not found" when the watcher's configuration is gone.
     Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher) const;
 
 private:
     ConfigManagerFactory m_configManagerFactory;
-    ToolResolver m_resolver;
+    ToolFixer::Environment m_environment;
 };

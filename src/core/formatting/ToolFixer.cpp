@@ -5,53 +5,60 @@
 #include "core/formatting/ToolRun.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
+#include "core/support/LocalPath.h"
 #include "core/support/SprucerLogger.h"
 
-ToolFixer::ToolFixer(QString language, Tool tool, ToolResolver resolver, QUrl configURL,
-                     std::chrono::milliseconds timeout)
-    : m_language(std::move(language))
-    , m_tool(std::move(tool))
-    , m_resolver(std::move(resolver))
-    , m_configURL(std::move(configURL))
-    , m_timeout(timeout)
-{}
+#include <QDir>
 
-void ToolFixer::fix(const QUrl &file)
+ToolFixer::ToolFixer(SupportedFileExtension language, QUrl configURL, Environment environment)
+    : m_language(language)
+    , m_profile(ToolProfile::of(language))
+    , m_configURL(std::move(configURL))
+    , m_configPath(m_configURL.toLocalFile())
+    , m_environment(std::move(environment))
+{
+    Q_ASSERT(m_environment.statistics && m_environment.coordinator);
+}
+
+QString ToolFixer::language() const
+{
+    return SupportedFileExtensions::displayName(m_language);
+}
+
+void ToolFixer::fix(const QString &filePath)
 {
     // The fixer may be released while this call waits for the file's lock, so from here on
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
-    Console::writeLine(QStringLiteral("Run Fix ") + file.toString(QUrl::FullyEncoded));
-    FileCoordinator::shared().coordinate(file, [weakSelf, file](const std::optional<Error> &error) {
-        if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
-            self->fixCoordinated(file, error);
-    });
+    Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
+    m_environment.coordinator->coordinate(
+        filePath, [weakSelf, filePath](const std::optional<Error> &error) {
+            if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
+                self->fixCoordinated(filePath, error);
+        });
 }
 
-void ToolFixer::fixCoordinated(const QUrl &file,
+void ToolFixer::fixCoordinated(const QString &filePath,
                                const std::optional<Error> &coordinationError) const
 {
     if (coordinationError) {
         SprucerLogger::shared().log(QStringLiteral("⚠️ File coordination error: ") +
                                     coordinationError->description);
-        if (!runsWithoutCoordination())
+        if (!m_profile.runsWithoutCoordination)
             return;
     }
-    // Only refused URLs have no path, and a tool handed an empty path may take the whole
+    // Only relative or empty paths are refused, and a tool handed one may take the whole
     // working directory instead.
-    const QString filePath = file.toLocalFile();
-    if (filePath.isEmpty())
+    if (!QDir::isAbsolutePath(filePath))
         return;
 
-    // toLocalFile() decodes percent-escapes exactly once, so a literal "%" in a folder name
-    // reaches the tool as it is on disk.
-    const ToolRun run =
-        ToolRun::execute(toolPath(), arguments(m_configURL.toLocalFile(), filePath), m_timeout);
+    const ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, filePath),
+                                         m_environment.timeout);
     if (run.outcome != ToolRun::Outcome::finished) {
-        SprucerLogger::shared().log(QStringLiteral("Failed to run ") + m_tool.displayName +
+        SprucerLogger::shared().log(QStringLiteral("Failed to run ") + m_profile.displayName +
                                     QStringLiteral(": ") + run.errorDescription);
         return;
     }
-    if (judge(run))
-        CodeFixStatistics::shared().recordFix(m_language);
+    if (m_profile.judge(run))
+        m_environment.statistics->recordFix(language());
 }

@@ -2,20 +2,31 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/formatting/ToolProfile.h"
 #include "core/formatting/ToolResolver.h"
+#include "core/model/SupportedFileExtension.h"
 
-#include <QStringList>
 #include <QUrl>
 
 #include <chrono>
 #include <memory>
 #include <optional>
 
+class CodeFixStatistics;
+class FileCoordinator;
 struct Error;
-struct ToolRun;
 
-// What the four fixers share: announce the file, take its lock, run the language's tool on it,
-// judge the run and count a success. Subclasses give the arguments and the judgement.
+// What every fixer of the program shares.
+struct ToolFixerEnvironment
+{
+    ToolResolver resolver;
+    CodeFixStatistics *statistics = nullptr; // counts each successful run
+    FileCoordinator *coordinator = nullptr;  // keeps two fixes of one file apart
+    std::chrono::milliseconds timeout{60000};
+};
+
+// The fixer of one language: announces the file, takes its lock, runs the language's tool on it
+// (its row of ToolProfile), judges the run and counts a success.
 // Fixers are made with std::make_shared: a fix waiting for its file's lock holds the fixer only
 // weakly and does nothing once the fixer is gone. `fix` may run on several threads at once.
 //
@@ -24,38 +35,25 @@ struct ToolRun;
 class ToolFixer : public IFixer, public std::enable_shared_from_this<ToolFixer>
 {
 public:
-    static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
+    using Environment = ToolFixerEnvironment;
 
-    QString language() const override { return m_language; }
-    void fix(const QUrl &file) override;
+    ToolFixer(SupportedFileExtension language, QUrl configURL, Environment environment);
+
+    QString language() const override;
+    void fix(const QString &filePath) override;
 
     // The executable a fix started now would launch.
-    QString toolPath() const { return m_resolver.launchPath(m_tool.executable); }
+    QString toolPath() const { return m_environment.resolver.launchPath(m_profile.executable); }
     QUrl configURL() const { return m_configURL; }
-    std::chrono::milliseconds timeout() const { return m_timeout; }
-
-protected:
-    struct Tool
-    {
-        QString executable;  // the name looked up, e.g. "swiftlint"
-        QString displayName; // the name in log lines, e.g. "SwiftLint"
-    };
-
-    ToolFixer(QString language, Tool tool, ToolResolver resolver, QUrl configURL,
-              std::chrono::milliseconds timeout);
-
-    virtual QStringList arguments(const QString &configPath, const QString &filePath) const = 0;
-    // Reports a failed run itself; true counts the run as a fix.
-    virtual bool judge(const ToolRun &run) const = 0;
-    // Whether the tool still runs when the file's lock was refused.
-    virtual bool runsWithoutCoordination() const { return false; }
 
 private:
-    void fixCoordinated(const QUrl &file, const std::optional<Error> &coordinationError) const;
+    void fixCoordinated(const QString &filePath,
+                        const std::optional<Error> &coordinationError) const;
 
-    const QString m_language;
-    const Tool m_tool;
-    const ToolResolver m_resolver;
+    const SupportedFileExtension m_language;
+    const ToolProfile &m_profile;
     const QUrl m_configURL;
-    const std::chrono::milliseconds m_timeout;
+    // Decoded once: a literal "%" in a folder name reaches the tool as it is on disk.
+    const QString m_configPath;
+    const Environment m_environment;
 };

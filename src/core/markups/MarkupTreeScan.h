@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/markups/Markup.h"
+#include "core/model/Markup.h"
 
 #include <QString>
 #include <QStringList>

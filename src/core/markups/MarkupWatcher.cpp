@@ -3,6 +3,7 @@
 
 #include "core/markups/MarkupPattern.h"
 #include "core/markups/MarkupTreeScan.h"
+#include "core/support/LocalPath.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QCoreApplication>
@@ -12,15 +13,6 @@ namespace {
 
 // Ahead of routine background work: the user is waiting for the markups screen to fill.
 constexpr int kUserInitiatedPriority = 1;
-
-// The directory's path as the log and the findings show it: no scheme, no trailing slash.
-QString directoryPath(const QUrl &directory)
-{
-    QString path = directory.isLocalFile() ? directory.toLocalFile() : directory.path();
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
 
 // Length of the "TODO" or "FIXME" that ends right before position `colon` of `line`, or 0.
 int keywordLengthBefore(QStringView line, qsizetype colon)
@@ -42,7 +34,7 @@ void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &exte
                                   Completion completion)
 {
     SprucerLogger::shared().log(QStringLiteral("Running preliminary checks in ") +
-                                directoryPath(directory) + QStringLiteral("..."));
+                                LocalPath::fromUrl(directory) + QStringLiteral("..."));
     // The task captures nothing of `this`: the watcher may be gone before the scan ends.
     QThreadPool::globalInstance()->start(
         [directory, extensions, completion = std::move(completion)]() mutable {
@@ -63,7 +55,7 @@ void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &exte
 
 MarkupList MarkupWatcher::collectMarkups(const QUrl &directory, const QStringList &extensions)
 {
-    return MarkupTreeScan::run(directoryPath(directory), extensions);
+    return MarkupTreeScan::run(LocalPath::fromUrl(directory), extensions);
 }
 
 MarkupList MarkupWatcher::findMarkups(const QString &content, const QString &filePath)

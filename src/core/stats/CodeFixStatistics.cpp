@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
 
-#include "core/support/MainThreadInstance.h"
+#include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
@@ -15,7 +15,7 @@ const QString kLanguage = QStringLiteral("language");
 
 CodeFixStatistics &CodeFixStatistics::shared()
 {
-    return mainThreadInstance<CodeFixStatistics>();
+    return ProcessWide<CodeFixStatistics>::get();
 }
 
 CodeFixStatistics::CodeFixStatistics(QObject *parent)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/stats/DailyFix.h"
+#include "core/model/DailyFix.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CounterStore.h"
 
-#include "core/support/MainThreadInstance.h"
+#include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 
@@ -14,7 +14,7 @@ const QString kFixedCount = QStringLiteral("fixedCount");
 
 CounterStore &CounterStore::shared()
 {
-    return mainThreadInstance<CounterStore>();
+    return ProcessWide<CounterStore>::get();
 }
 
 CounterStore::CounterStore(QObject *parent)

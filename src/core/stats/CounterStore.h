@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/stats/CodeCounterModel.h"
+#include "core/model/CodeCounterModel.h"
 
 #include <QList>
 #include <QObject>

@@ -5,19 +5,26 @@
 #include "core/support/NotificationCenter.h"
 #include "core/watching/MonitorRegistry.h"
 
-CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry, QObject *parent)
-    : QObject(parent)
+CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
+                                                     NotificationCenter &notifications,
+                                                     CounterStore &counters, QObject *parent)
+    : QAbstractTableModel(parent)
     , m_registry(registry)
+    , m_counters(counters)
 {
+    reloadConfigNames();
     reloadWatchers();
-    connect(&NotificationCenter::shared(), &NotificationCenter::notified, this,
-            &CodeWatcherTableViewModel::onNotification);
-    connect(&CounterStore::shared(), &CounterStore::fixedCountChanged, this,
-            &CodeWatcherTableViewModel::changed);
-    connect(&m_registry, &MonitorRegistry::monitorsChanged, this, [this] {
-        reloadWatchers();
-        Q_EMIT changed();
-    });
+    reloadCounts();
+    connect(&notifications, &NotificationCenter::fileProcessingStarted, this,
+            [this](const QUuid &id) { setProcessing(id, true); });
+    connect(&notifications, &NotificationCenter::fileProcessingComplete, this,
+            [this](const QUuid &id) { setProcessing(id, false); });
+    connect(&counters, &CounterStore::fixedCountChanged, this,
+            &CodeWatcherTableViewModel::reloadCounts);
+    connect(&registry, &MonitorRegistry::monitorsChanged, this,
+            &CodeWatcherTableViewModel::reloadWatchers);
+    connect(&m_configs, &ConfigManagerFactory::configsChanged, this,
+            &CodeWatcherTableViewModel::reloadConfigNames);
 }
 
 bool CodeWatcherTableViewModel::isProcessing(const QUuid &watcherId) const
@@ -25,25 +32,166 @@ bool CodeWatcherTableViewModel::isProcessing(const QUuid &watcherId) const
     return m_processingWatchers.contains(watcherId);
 }
 
-void CodeWatcherTableViewModel::reloadWatchers()
+int CodeWatcherTableViewModel::rowOf(const QUuid &watcherId) const
 {
-    QList<CodeWatcherModel> watchers;
-    for (const MonitorEntry &entry : m_registry.monitors())
-        watchers.append(entry.watcher);
-    m_codeWatchers = watchers;
+    for (int row = 0; row < m_codeWatchers.size(); ++row) {
+        if (m_codeWatchers[row].id == watcherId)
+            return row;
+    }
+    return -1;
 }
 
-void CodeWatcherTableViewModel::onNotification(const QString &name, const QVariantMap &userInfo)
+void CodeWatcherTableViewModel::rowChanged(int row)
 {
-    const bool started = name == QStringLiteral("fileProcessingStarted");
-    if (!started && name != QStringLiteral("fileProcessingComplete"))
+    Q_EMIT dataChanged(index(row, 0), index(row, removeColumn));
+}
+
+void CodeWatcherTableViewModel::reloadWatchers()
+{
+    QList<CodeWatcherModel> next;
+    QSet<QUuid> nextIds;
+    for (const MonitorEntry &entry : m_registry.monitors()) {
+        next.append(entry.watcher);
+        nextIds.insert(entry.watcher.id);
+    }
+    for (int row = int(m_codeWatchers.size()) - 1; row >= 0; --row) {
+        if (nextIds.contains(m_codeWatchers[row].id))
+            continue;
+        beginRemoveRows({}, row, row);
+        m_codeWatchers.removeAt(row);
+        endRemoveRows();
+    }
+    for (int row = 0; row < next.size(); ++row)
+        placeWatcher(row, next[row]);
+}
+
+// Makes `row` show `watcher`: as it is, changed, moved up from further down, or new.
+void CodeWatcherTableViewModel::placeWatcher(int row, const CodeWatcherModel &watcher)
+{
+    const int current = rowOf(watcher.id);
+    if (current < 0) {
+        beginInsertRows({}, row, row);
+        m_codeWatchers.insert(row, watcher);
+        endInsertRows();
         return;
-    const QVariant id = userInfo.value(QStringLiteral("watcherId"));
-    if (id.typeId() != QMetaType::QUuid)
-        return;
-    const QUuid watcherId = id.toUuid();
-    const bool changedSet = started ? (m_processingWatchers.insert(watcherId), true)
-                                    : m_processingWatchers.remove(watcherId);
-    if (changedSet)
-        Q_EMIT changed();
+    }
+    if (current != row) {
+        beginMoveRows({}, current, current, {}, row);
+        m_codeWatchers.move(current, row);
+        endMoveRows();
+    }
+    if (m_codeWatchers[row] != watcher) {
+        m_codeWatchers[row] = watcher;
+        rowChanged(row);
+    }
+}
+
+void CodeWatcherTableViewModel::setProcessing(const QUuid &watcherId, bool processing)
+{
+    const bool wasProcessing = m_processingWatchers.contains(watcherId);
+    if (processing)
+        m_processingWatchers.insert(watcherId);
+    else
+        m_processingWatchers.remove(watcherId);
+    if (const int row = rowOf(watcherId); wasProcessing != processing && row >= 0)
+        rowChanged(row);
+}
+
+void CodeWatcherTableViewModel::reloadCounts()
+{
+    for (int row = 0; row < m_codeWatchers.size(); ++row) {
+        const QUuid id = m_codeWatchers[row].id;
+        const qint64 count = m_counters.countFor(id);
+        if (m_counts.value(id, -1) != count) {
+            m_counts.insert(id, count);
+            rowChanged(row);
+        }
+    }
+}
+
+void CodeWatcherTableViewModel::reloadConfigNames()
+{
+    QHash<QUuid, QString> names;
+    for (const ConfigurationItem &item : m_configs.configs())
+        names.insert(item.id, item.name);
+    std::swap(m_configNames, names);
+    for (int row = 0; row < m_codeWatchers.size(); ++row) {
+        const QUuid id = m_codeWatchers[row].configurationId;
+        if (names.value(id) != m_configNames.value(id)) {
+            const QModelIndex cell = index(row, configNameColumn);
+            Q_EMIT dataChanged(cell, cell);
+        }
+    }
+}
+
+int CodeWatcherTableViewModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_codeWatchers.size());
+}
+
+int CodeWatcherTableViewModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : removeColumn + 1;
+}
+
+QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const CodeWatcherModel &watcher = m_codeWatchers[index.row()];
+    switch (role) {
+    case watcherIdRole:
+        return watcher.id;
+    case processingRole:
+        return isProcessing(watcher.id);
+    case activatedRole:
+        return watcher.isActivated;
+    case fixedCountRole:
+        return m_counters.countFor(watcher.id);
+    case Qt::CheckStateRole:
+        if (index.column() == activatedColumn)
+            return watcher.isActivated ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::DisplayRole:
+        break;
+    default:
+        return {};
+    }
+    switch (index.column()) {
+    case nameColumn:
+        return watcher.name;
+    case urlColumn:
+        return watcher.url.path(QUrl::FullyEncoded);
+    case fixAllColumn:
+        return QStringLiteral("Run Fixers");
+    case extensionColumn:
+        return SupportedFileExtensions::code(watcher.codeKind);
+    case configNameColumn:
+        return m_configNames.value(watcher.configurationId);
+    default:
+        return {};
+    }
+}
+
+QVariant CodeWatcherTableViewModel::headerData(int section, Qt::Orientation orientation,
+                                               int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const QStringList titles{
+        QStringLiteral("Name"),        QStringLiteral("Url"),
+        QStringLiteral("Fix All"),     QStringLiteral("File extension to watch"),
+        QStringLiteral("Config Name"), QStringLiteral("Is Activated"),
+        QStringLiteral("Remove")};
+    return titles.value(section);
+}
+
+QHash<int, QByteArray> CodeWatcherTableViewModel::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractTableModel::roleNames();
+    names.insert(watcherIdRole, "watcherId");
+    names.insert(processingRole, "processing");
+    names.insert(activatedRole, "activated");
+    names.insert(fixedCountRole, "fixedCount");
+    return names;
 }

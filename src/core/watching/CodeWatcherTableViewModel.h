@@ -1,38 +1,77 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/watching/CodeWatcherModel.h"
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/model/CodeWatcherModel.h"
 
+#include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
-#include <QObject>
 #include <QSet>
 #include <QUuid>
 
+class CounterStore;
 class MonitorRegistry;
+class NotificationCenter;
 
-// The model behind the watcher table: the registry's watchers as a list, the ids of watchers
-// being processed now (for a progress indicator per row), and a redraw signal when fix counts
-// change. Main thread only. The table's commands go to the registry itself.
-class CodeWatcherTableViewModel : public QObject
+// The model behind the watcher table: one row per registered watcher, in the registry's order,
+// with the table's columns. It follows the registry row by row (rows inserted, removed, moved
+// and changed are announced as such), marks the rows whose files are being processed, and
+// redraws a row whose fix count or configuration name changed. Main thread. The table's
+// commands go to the registry itself.
+class CodeWatcherTableViewModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    explicit CodeWatcherTableViewModel(MonitorRegistry &registry, QObject *parent = nullptr);
+    enum Column
+    {
+        nameColumn,
+        urlColumn,
+        fixAllColumn,
+        extensionColumn,
+        configNameColumn,
+        activatedColumn,
+        removeColumn,
+    };
+
+    // Any column of a row answers these.
+    enum Role
+    {
+        watcherIdRole = Qt::UserRole + 1,
+        processingRole,
+        activatedRole,
+        fixedCountRole,
+    };
+
+    CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
+                              CounterStore &counters, QObject *parent = nullptr);
 
     const QList<CodeWatcherModel> &codeWatchers() const { return m_codeWatchers; }
     const QSet<QUuid> &processingWatchers() const { return m_processingWatchers; }
     bool isProcessing(const QUuid &watcherId) const;
 
-Q_SIGNALS:
-    // Anything a row shows may have changed: watchers, processing marks or counts.
-    void changed();
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
 
 private:
-    void onNotification(const QString &name, const QVariantMap &userInfo);
     void reloadWatchers();
+    void placeWatcher(int row, const CodeWatcherModel &watcher);
+    void setProcessing(const QUuid &watcherId, bool processing);
+    void reloadCounts();
+    void reloadConfigNames();
+    int rowOf(const QUuid &watcherId) const;
+    void rowChanged(int row);
 
     MonitorRegistry &m_registry;
+    CounterStore &m_counters;
+    ConfigManagerFactory m_configs;
     QList<CodeWatcherModel> m_codeWatchers;
     QSet<QUuid> m_processingWatchers;
+    QHash<QUuid, qint64> m_counts;
+    QHash<QUuid, QString> m_configNames;
 };

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/DirectoryMonitor.h"
 
+#include "core/support/LocalPath.h"
 #include "core/support/SerialQueue.h"
 #include "core/support/SprucerLogger.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/EventCoalescer.h"
 #include "core/watching/SecurityScopedResourceManager.h"
-#include "core/watching/TreeEventSource.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -126,14 +126,8 @@ void DirectoryMonitor::Stream::deliver(const QStringList &paths)
 {
     if (m_cancel)
         return;
-    const auto delegate = m_delegate.lock();
-    if (!delegate)
-        return;
-    QList<QUrl> files;
-    files.reserve(paths.size());
-    for (const QString &path : paths)
-        files.append(QUrl::fromLocalFile(path));
-    delegate->didObserveChanges(m_monitor, files);
+    if (const auto delegate = m_delegate.lock())
+        delegate->didObserveChanges(m_monitor, paths);
 }
 
 void DirectoryMonitor::Stream::end(TreeEventSource::End why)
@@ -158,30 +152,24 @@ void DirectoryMonitor::Stream::end(TreeEventSource::End why)
     shutdown();
 }
 
-DirectoryMonitor::DirectoryMonitor(const QUrl &dir, SerialQueue *queue,
-                                   std::weak_ptr<DirectoryMonitorProtocol> delegate,
-                                   Timings timings)
+DirectoryMonitor::DirectoryMonitor(const QUrl &dir, Environment environment,
+                                   std::weak_ptr<DirectoryMonitorProtocol> delegate)
     : m_dir(dir)
-    , m_queue(queue)
+    , m_root(LocalPath::fromUrl(dir))
+    , m_environment(std::move(environment))
     , m_delegate(std::move(delegate))
-    , m_timings(timings)
 {
-    Q_ASSERT(m_queue);
+    Q_ASSERT(m_environment.queue && m_environment.sources && m_environment.access);
 }
 
 DirectoryMonitor::~DirectoryMonitor()
 {
     stopMonitoring();
     if (m_hasAccess) {
-        SecurityScopedResourceManager::shared().stopAccessing(m_dir);
+        m_environment.access->stopAccessing(m_dir);
         m_hasAccess = false;
     }
     SprucerLogger::shared().log(QStringLiteral("did deinit"));
-}
-
-QString DirectoryMonitor::rootPath() const
-{
-    return QDir::cleanPath(m_dir.toLocalFile());
 }
 
 bool DirectoryMonitor::isRunning() const
@@ -196,21 +184,21 @@ std::optional<DirectoryMonitorError> DirectoryMonitor::startMonitoring()
         return std::nullopt;
     stopMonitoring(); // clears a stream whose root went away
 
-    const SecurityScopedResourceManager &access = SecurityScopedResourceManager::shared();
+    const SecurityScopedResourceManager &access = *m_environment.access;
     m_hasAccess = access.startAccessing(m_dir);
     if (!m_hasAccess)
         return DirectoryMonitorError::failedToAccessResource;
 
-    auto source = TreeEventSource::make(rootPath(), m_timings.timestampSlack);
-    if (!source->open()) {
+    auto source = m_environment.sources(m_root, m_environment.timings.timestampSlack);
+    if (!source || !source->open()) {
         access.stopAccessing(m_dir);
         m_hasAccess = false;
         return DirectoryMonitorError::failedToStartMonitoring;
     }
-    m_stream = std::make_shared<Stream>(this, std::move(source), m_queue, m_delegate,
-                                        m_timings.latency, rootPath());
+    m_stream = std::make_shared<Stream>(this, std::move(source), m_environment.queue, m_delegate,
+                                        m_environment.timings.latency, m_root);
     // Watching a large tree takes a while; the main thread must not wait for it.
-    m_queue->post([stream = m_stream] { stream->run(); });
+    m_environment.queue->post([stream = m_stream] { stream->run(); });
     return std::nullopt;
 }
 
@@ -220,9 +208,9 @@ void DirectoryMonitor::stopMonitoring()
         return;
     const std::shared_ptr<Stream> stream = std::exchange(m_stream, nullptr);
     stream->cancel(); // a walk of the tree still under way gives up at once
-    m_queue->sync([stream] { stream->shutdown(); });
+    m_environment.queue->sync([stream] { stream->shutdown(); });
     if (m_hasAccess) {
-        SecurityScopedResourceManager::shared().stopAccessing(m_dir);
+        m_environment.access->stopAccessing(m_dir);
         m_hasAccess = false;
     }
 }
@@ -230,16 +218,16 @@ void DirectoryMonitor::stopMonitoring()
 void DirectoryMonitor::rescan()
 {
     stopMonitoring();
-    const SecurityScopedResourceManager &access = SecurityScopedResourceManager::shared();
+    const SecurityScopedResourceManager &access = *m_environment.access;
     if (!access.startAccessing(m_dir))
         return;
 
     // Regular files only, hidden ones included; links are neither reported nor followed.
-    QList<QUrl> files;
-    QDirIterator it(rootPath(), QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+    QStringList files;
+    QDirIterator it(m_root, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
-        files.append(QUrl::fromLocalFile(it.next()));
+        files.append(it.next());
     if (!files.isEmpty()) {
         if (const auto delegate = m_delegate.lock())
             delegate->didObserveChanges(this, files);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/watching/DirectoryMonitorError.h"
+#include "core/watching/TreeEventSource.h"
 
 #include <QUrl>
 
@@ -10,6 +11,7 @@
 #include <optional>
 
 class DirectoryMonitorProtocol;
+class SecurityScopedResourceManager;
 class SerialQueue;
 
 struct DirectoryMonitorTimings
@@ -21,8 +23,18 @@ struct DirectoryMonitorTimings
     std::chrono::milliseconds timestampSlack{2000};
 };
 
+// What every monitor of the program shares: the watch queue it delivers on, the platform's
+// event sources, the directory access and the timings.
+struct DirectoryMonitorEnvironment
+{
+    SerialQueue *queue = nullptr;
+    TreeEventSource::Factory sources;
+    const SecurityScopedResourceManager *access = nullptr;
+    DirectoryMonitorTimings timings;
+};
+
 // Watches one directory tree and reports the files that change in it to its delegate, the
-// registry, as file URLs: each path once per delivery, in order of first occurrence, one
+// registry, as local paths: each path once per delivery, in order of first occurrence, one
 // delivery per latency on the watch queue. It does no filtering of its own.
 //
 // startMonitoring, stopMonitoring and rescan are called on the main thread. The tree's watches
@@ -31,9 +43,10 @@ class DirectoryMonitor
 {
 public:
     using Timings = DirectoryMonitorTimings;
+    using Environment = DirectoryMonitorEnvironment;
 
-    DirectoryMonitor(const QUrl &dir, SerialQueue *queue,
-                     std::weak_ptr<DirectoryMonitorProtocol> delegate, Timings timings = {});
+    DirectoryMonitor(const QUrl &dir, Environment environment,
+                     std::weak_ptr<DirectoryMonitorProtocol> delegate);
     ~DirectoryMonitor();
     DirectoryMonitor(const DirectoryMonitor &) = delete;
     DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
@@ -51,16 +64,15 @@ public:
     bool isRunning() const;
     bool hasAccess() const { return m_hasAccess; }
     QUrl dir() const { return m_dir; }
+    QString rootPath() const { return m_root; }
 
 private:
     class Stream;
 
-    QString rootPath() const;
-
     QUrl m_dir;
-    SerialQueue *m_queue;
+    QString m_root;
+    Environment m_environment;
     std::weak_ptr<DirectoryMonitorProtocol> m_delegate;
-    Timings m_timings;
     std::shared_ptr<Stream> m_stream;
     bool m_hasAccess = false;
 };

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QList>
-#include <QUrl>
+#include <QStringList>
 
 class DirectoryMonitor;
 
@@ -13,5 +12,6 @@ public:
     virtual ~DirectoryMonitorProtocol() = default;
 
     // Called on the watch queue for stream deliveries, on the calling thread for a rescan.
-    virtual void didObserveChanges(DirectoryMonitor *monitor, const QList<QUrl> &files) = 0;
+    // `paths` are local paths, as the monitor saw them.
+    virtual void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths) = 0;
 };

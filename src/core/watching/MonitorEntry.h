@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/markups/Markup.h"
-#include "core/watching/CodeWatcherModel.h"
+#include "core/formatting/IFixer.h"
+#include "core/model/CodeWatcherModel.h"
+#include "core/model/Markup.h"
+#include "core/watching/DirectoryMonitor.h"
 
 #include <QUuid>
 
 #include <memory>
-
-class DirectoryMonitor;
-class IFixer;
 
 // The registry's in-memory record of one registered watcher; never stored.
 struct MonitorEntry

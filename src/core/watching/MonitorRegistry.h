@@ -2,124 +2,114 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/model/CodeWatcherModel.h"
 #include "core/support/Result.h"
-#include "core/support/SerialQueue.h"
-#include "core/watching/CodeWatcherModel.h"
-#include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
+#include "core/watching/FixPipeline.h"
 #include "core/watching/MonitorEntry.h"
 
-#include <QHash>
 #include <QList>
+#include <QMap>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 
 class MarkupWatcher;
-class SecurityScopedResourceManager;
+class MonitorLifecycle;
+class WatcherListStore;
 
-struct MonitorRegistryTimings
+// The parts a registry delegates to; the caller keeps them alive longer than the registry.
+struct MonitorRegistryParts
 {
-    std::chrono::milliseconds latency{1000};              // event coalescing
-    std::chrono::milliseconds processedFilesWindow{5000}; // echo suppression
+    using FixerMaker = std::function<Result<std::shared_ptr<IFixer>>(const CodeWatcherModel &)>;
+    using SignalSender =
+        std::function<void(const QString &name, const QMap<QString, QString> &parameters)>;
+
+    WatcherListStore *store = nullptr;      // the stored watcher list
+    MonitorLifecycle *monitors = nullptr;   // makes, starts and stops the directory monitors
+    FixPipeline *pipeline = nullptr;        // turns reported files into counted fixes
+    MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
+    FixerMaker makeFixer;                   // the fixer of a new watcher
+    SignalSender sendSignal;                // usage signals
 };
 
-// The registered watchers and everything that serves them: one directory monitor, one fixer
-// and the collected markups per watcher. Turns the monitors' change reports into fixes.
+// The registered watchers and what serves each of them: its directory monitor, its fixer and
+// its collected markups. The face the shell and the screens call: it keeps the stored list in
+// step, starts and stops the monitors, and hands their reports to the fix pipeline.
 //
-// Every operation runs on the main thread, where `monitors` and `processingWatchers` change.
-// Change reports are filtered on the one watch queue, files are fixed on the processing pool,
-// and each file is counted back on the main thread.
+// Every operation runs on the main thread, where `monitors` changes; each change is announced
+// once, by `monitorsChanged`, on the next turn of the event loop. Reports arrive on the watch
+// queue, where the pipeline takes them.
 class MonitorRegistry : public QObject
 {
     Q_OBJECT
 
 public:
-    using Timings = MonitorRegistryTimings;
-    using FixerMaker = std::function<Result<std::shared_ptr<IFixer>>(const CodeWatcherModel &)>;
+    using Parts = MonitorRegistryParts;
+    using FixerMaker = Parts::FixerMaker;
 
-    static inline const QString userDefaultsKeyForWatchers = QStringLiteral("monitoredPaths");
-    static constexpr int batchSize = 10;
+    // A watcher that an operation over several watchers could not switch.
+    struct WatcherFailure
+    {
+        CodeWatcherModel watcher;
+        Error error;
+    };
 
     static MonitorRegistry &shared();
 
-    // Loads the stored watchers. An empty `fixerMaker` builds real fixers.
-    explicit MonitorRegistry(Timings timings = {}, FixerMaker fixerMaker = {},
-                             QObject *parent = nullptr);
+    // Loads the stored watchers.
+    explicit MonitorRegistry(Parts parts, QObject *parent = nullptr);
     ~MonitorRegistry() override;
 
     // Every registered watcher, in the order they were registered.
     QList<MonitorEntry> monitors() const { return m_entries; }
     const MonitorEntry *entry(const QUuid &watcherId) const;
-    QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
+    QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
 
     Status addWatcher(const CodeWatcherModel &watcher);
-    void removeWatcher(const QUuid &watcherId);
-    void startWatcher(const CodeWatcherModel &watcher);
-    void stopWatcher(const CodeWatcherModel &watcher);
+    Status removeWatcher(const QUuid &watcherId);
+    // A failure is also logged; the watcher then stays as it was.
+    Status startWatcher(const CodeWatcherModel &watcher);
+    Status stopWatcher(const CodeWatcherModel &watcher);
     void setWatcherActivated(bool activated, const QUuid &watcherId);
-    void setGlobalActivation(bool active);
+    // Starts or stops every watcher; returns those that could not be started.
+    QList<WatcherFailure> setGlobalActivation(bool active);
     // Reports every file of the watcher's tree as changed ("Run Fixers").
-    void runFixers(const QUuid &watcherId);
+    Status runFixers(const QUuid &watcherId);
 
     void saveWatchers();
     void loadWatchers();
     void reportMonitorCount();
 
-    // A monitor's change report; any thread. The work moves to the watch queue.
-    void didObserveChanges(DirectoryMonitor *monitor, const QList<QUrl> &files);
+    // A monitor's report; the watch queue or the main thread (a rescan).
+    void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths);
 
     // Stops every monitor and waits for the files being processed (at exit).
     void shutdown();
 
-    int processingThreadCount() const { return m_processingPool.maxThreadCount(); }
-    void setProcessingThreadCount(int count) { m_processingPool.setMaxThreadCount(count); }
-
 Q_SIGNALS:
+    // The watchers, their activation or their markups changed.
     void monitorsChanged();
-    void processingWatchersChanged();
-    // The files of a finished delivery may be processed again.
-    void processedFilesReleased();
 
 private:
     class Delegate;
-    struct Delivery;
-
-    void processChanges(DirectoryMonitor *monitor, const QList<QUrl> &files);
-    void processBatch(const QList<QUrl> &batch, const std::shared_ptr<Delivery> &delivery);
-    void completeFile(const MarkupList &markups, const std::shared_ptr<Delivery> &delivery);
-    void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 
     MonitorEntry *findEntry(const QUuid &watcherId);
     void scanMarkups(const CodeWatcherModel &watcher);
-    void publish();
+    void appendMarkups(const QUuid &watcherId, const MarkupList &markups);
+    void routesChanged();
+    void announce();
+    void processChanges(DirectoryMonitor *monitor, const QStringList &paths);
 
-    Timings m_timings;
-    FixerMaker m_fixerMaker;
-    SerialQueue m_queue{QStringLiteral("com.velmora.sprucer.fsmonitor")};
-    MarkupWatcher *m_markupWatcher = nullptr;
-    SecurityScopedResourceManager &m_securityManager;
+    Parts m_parts;
     std::shared_ptr<Delegate> m_delegate;
-
     QList<MonitorEntry> m_entries;
-    // Stored watchers that could not be registered (or are still loading): kept in the store.
-    QList<CodeWatcherModel> m_retainedWatchers;
-    QSet<QUuid> m_processingWatchers;
+    bool m_announcing = false;
 
-    // What the watch queue reads: a copy of the entries, replaced whole on every change.
-    mutable QMutex m_snapshotMutex;
-    std::shared_ptr<const QList<MonitorEntry>> m_snapshot;
-
-    QThreadPool m_processingPool;
-
-    // Paths being processed or just processed, each with the delivery that holds it, so a
-    // late release never frees a path that a newer delivery took again.
-    QMutex m_processedFilesMutex;
-    QHash<QString, quint64> m_processedFiles;
-    quint64 m_lastDeliveryNumber = 0;
+    // What the watch queue reads: each monitor's route, replaced whole on every change.
+    mutable QMutex m_routesMutex;
+    std::shared_ptr<const QHash<const DirectoryMonitor *, FixPipeline::Route>> m_routes;
 };

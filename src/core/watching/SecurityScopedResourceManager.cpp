@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/SecurityScopedResourceManager.h"
 
+#include "core/support/LocalPath.h"
+#include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
 
@@ -32,19 +34,9 @@ std::optional<struct stat> directoryStatus(const QString &path)
 
 } // namespace
 
-QString SecurityScopedResourceManager::pathOf(const QUrl &directory)
-{
-    // Keys carry no trailing slash, as the path of a directory URL is usually written.
-    QString path = directory.toLocalFile();
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 SecurityScopedResourceManager &SecurityScopedResourceManager::shared()
 {
-    static SecurityScopedResourceManager instance;
-    return instance;
+    return ProcessWide<SecurityScopedResourceManager>::get();
 }
 
 Result<QByteArray> SecurityScopedResourceManager::makeBookmark(const QString &path)
@@ -86,7 +78,7 @@ QVariantMap SecurityScopedResourceManager::storedBookmarks() const
 
 Result<QByteArray> SecurityScopedResourceManager::saveBookmark(const QUrl &directory)
 {
-    const QString path = pathOf(directory);
+    const QString path = LocalPath::fromUrl(directory);
     Result<QByteArray> bookmark = makeBookmark(path);
     if (!bookmark)
         return bookmark;
@@ -125,12 +117,12 @@ std::optional<QUrl> SecurityScopedResourceManager::resolveBookmark(const QString
             UserDefaults::setValue(bookmarkKey, bookmarks);
         }
     }
-    return QUrl::fromLocalFile(bookmark->path + u'/');
+    return LocalPath::directoryUrl(bookmark->path);
 }
 
 bool SecurityScopedResourceManager::startAccessing(const QUrl &directory) const
 {
-    const QFileInfo info(pathOf(directory));
+    const QFileInfo info(LocalPath::fromUrl(directory));
     return info.isDir() && info.isReadable() && info.isExecutable();
 }
 

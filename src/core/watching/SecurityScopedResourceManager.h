@@ -12,6 +12,7 @@
 // Remembers the watched directories across runs under "DirectoryBookmarks": path → bookmark.
 // Linux has no sandbox, so a bookmark is our own small record of the directory's path, device
 // and inode; access is granted while the directory exists and can be read. Main thread only.
+// Directories are keyed by their normal local path (LocalPath).
 class SecurityScopedResourceManager
 {
 public:
@@ -27,9 +28,6 @@ public:
     // Whether the directory may be used now (exists, is a directory, can be listed).
     bool startAccessing(const QUrl &directory) const;
     void stopAccessing(const QUrl &directory) const;
-
-    // The key of a directory: its file-system path without a trailing slash.
-    static QString pathOf(const QUrl &directory);
 
     // The stored form of a bookmark, and its reading; exposed for tests.
     static Result<QByteArray> makeBookmark(const QString &path);

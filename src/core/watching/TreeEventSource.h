@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // The platform's file-system events for one directory tree, as the paths they name (inotify on
-// Linux). Opened on the caller's thread, which must stay quick; from then on used only on the
-// watch queue, where the tree is watched and the events are read.
+// Linux). The platform library makes them; the core only knows this interface. Opened on the
+// caller's thread, which must stay quick; from then on used only on the watch queue, where the
+// tree is watched and the events are read.
 class TreeEventSource
 {
 public:
@@ -28,10 +30,10 @@ public:
         End end = End::none;
     };
 
-    // `timestampSlack`: how much earlier than the moment it happened a change may be stamped on
-    // disk; used when lost events force a look at file times.
-    static std::unique_ptr<TreeEventSource> make(const QString &root,
-                                                 std::chrono::milliseconds timestampSlack);
+    // Makes the source of one tree. `timestampSlack`: how much earlier than the moment it
+    // happened a change may be stamped on disk; used when lost events force a look at file times.
+    using Factory = std::function<std::unique_ptr<TreeEventSource>(
+        const QString &root, std::chrono::milliseconds timestampSlack)>;
 
     virtual ~TreeEventSource() = default;
 

@@ -7,9 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-namespace WatcherListStore {
-
-QByteArray encode(const QList<CodeWatcherModel> &watchers)
+QByteArray WatcherListStore::encode(const QList<CodeWatcherModel> &watchers)
 {
     QJsonArray pairs;
     for (const CodeWatcherModel &watcher : watchers) {
@@ -19,7 +17,7 @@ QByteArray encode(const QList<CodeWatcherModel> &watchers)
     return StoredForms::compactJsonEscapingSlashes(QJsonDocument(pairs));
 }
 
-std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json)
+std::optional<QList<CodeWatcherModel>> WatcherListStore::decode(const QByteArray &json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
@@ -45,17 +43,20 @@ std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json)
     return watchers;
 }
 
-QList<CodeWatcherModel> load()
+QList<CodeWatcherModel> WatcherListStore::load()
 {
     const QVariant stored = UserDefaults::value(userDefaultsKeyForWatchers);
     if (!stored.isValid())
         return {};
-    return decode(stored.toByteArray()).value_or(QList<CodeWatcherModel>());
+    m_unregistered = decode(stored.toByteArray()).value_or(QList<CodeWatcherModel>());
+    return m_unregistered;
 }
 
-void save(const QList<CodeWatcherModel> &watchers)
+void WatcherListStore::save(const QList<CodeWatcherModel> &registered)
 {
-    UserDefaults::setValue(userDefaultsKeyForWatchers, encode(watchers));
+    m_unregistered.removeIf([&](const CodeWatcherModel &kept) {
+        return std::any_of(registered.cbegin(), registered.cend(),
+                           [&](const CodeWatcherModel &watcher) { return watcher.id == kept.id; });
+    });
+    UserDefaults::setValue(userDefaultsKeyForWatchers, encode(registered + m_unregistered));
 }
-
-} // namespace WatcherListStore

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/watching/CodeWatcherModel.h"
+#include "core/model/CodeWatcherModel.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,16 +10,24 @@
 
 // The stored watcher list under "monitoredPaths": one compact JSON array that alternates
 // each watcher's id text with the watcher object, as the original encoder wrote a dictionary.
-namespace WatcherListStore {
+//
+// A watcher read from the store stays in it until it is registered, so one whose directory is
+// missing for this run is written back with the others rather than lost. Main thread.
+class WatcherListStore
+{
+public:
+    static inline const QString userDefaultsKeyForWatchers = QStringLiteral("monitoredPaths");
 
-inline const QString userDefaultsKeyForWatchers = QStringLiteral("monitoredPaths");
+    static QByteArray encode(const QList<CodeWatcherModel> &watchers);
+    // Any fault anywhere fails the whole list.
+    static std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json);
 
-QByteArray encode(const QList<CodeWatcherModel> &watchers);
-// Any fault anywhere fails the whole list.
-std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json);
+    // The stored watchers; empty when none are stored or the value does not decode, which then
+    // stays as it is until the next save.
+    QList<CodeWatcherModel> load();
+    // Stores the registered watchers, then those loaded and not registered since.
+    void save(const QList<CodeWatcherModel> &registered);
 
-// The stored watchers; empty when none are stored or the value does not decode.
-QList<CodeWatcherModel> load();
-void save(const QList<CodeWatcherModel> &watchers);
-
-} // namespace WatcherListStore
+private:
+    QList<CodeWatcherModel> m_unregistered;
+};

@@ -99,12 +99,6 @@ bool isNewHardLink(const std::string &path)
 
 } // namespace
 
-std::unique_ptr<TreeEventSource> TreeEventSource::make(const QString &root,
-                                                       std::chrono::milliseconds timestampSlack)
-{
-    return std::make_unique<InotifyTree>(root, timestampSlack);
-}
-
 InotifyTree::InotifyTree(const QString &root, std::chrono::milliseconds timestampSlack)
     : m_root(QFile::encodeName(root).toStdString())
     , m_slack(timestampSlack)

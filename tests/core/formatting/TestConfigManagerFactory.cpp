@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/ConfigManagerFactory.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 #include "support/LogFile.h"
@@ -9,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QSignalSpy>
 
 namespace {
 
@@ -32,13 +32,9 @@ class TestConfigManagerFactory : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        SprucerLogger::shared().flush();
-        TestHome::current().reset();
-    }
+    void init() { TestHome::current().reset(); }
 
-    void freshInstallationIsEmptyAndStoresNothing()
+    void createWritesTheFileThenAppendsAndEveryStoreHearsOfIt()
     {
         ConfigManagerFactory store;
         QVERIFY(store.configs().isEmpty());
@@ -46,11 +42,9 @@ private Q_SLOTS:
         verifyNotFound(store.configURL(QUuid::createUuid()).error());
         verifyNotFound(store.getConfig(QUuid::createUuid()).error());
         verifyNotFound(store.updateConfig(QUuid::createUuid(), QString(), QString()).error());
-    }
+        ConfigManagerFactory other;
+        QSignalSpy changed(&other, &ConfigManagerFactory::configsChanged);
 
-    void createWritesTheFileThenAppends()
-    {
-        ConfigManagerFactory store;
         const QUuid kotlinId = QUuid::createUuid();
         const QString text = QStringLiteral("[*.{kt,kts}]\nindent_size = 4\n# naïve ✓\n");
         const auto created = store.createConfig(kotlinId, text, SupportedFileExtension::kotlin,
@@ -74,6 +68,7 @@ private Q_SLOTS:
         QCOMPARE(items[1].language, SupportedFileExtension::cpp);
         QVERIFY(items[1].path.toLocalFile().endsWith(QStringLiteral(".yml")));
         QCOMPARE(ConfigManagerFactory().configURL(cppId).value(), items[1].path);
+        QTRY_COMPARE(changed.size(), 2);
     }
 
     void storedFormHasExactlyTheFiveKeys()

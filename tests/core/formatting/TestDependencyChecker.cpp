@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
-#include "core/support/SprucerLogger.h"
-#include "support/FixerProbe.h"
+#include "support/LogFile.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
@@ -32,11 +31,7 @@ class TestDependencyChecker : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        SprucerLogger::shared().flush();
-        TestHome::current().reset();
-    }
+    void init() { TestHome::current().reset(); }
 
     void resolverTakesTheFirstExecutableFileThenThePath()
     {
@@ -75,8 +70,7 @@ private Q_SLOTS:
             ToolResolver({folder(QStringLiteral("opt")), local}, false));
 
         QCOMPARE(checker.checkDependency(QStringLiteral("swiftlint")), std::nullopt);
-        QVERIFY(
-            FixerProbe::logText().endsWith(u"] Found swiftlint at: " + local + u"/swiftlint\n"));
+        QVERIFY(LogFile::text().endsWith(u"] Found swiftlint at: " + local + u"/swiftlint\n"));
         QCOMPARE(checker.checkDependency(QStringLiteral("ktlint")),
                  DependencyError::notInstalled(hint(QStringLiteral("ktlint"))));
     }
@@ -115,7 +109,7 @@ private Q_SLOTS:
         events.clear();
         model.checkAllDependencies();
         QCOMPARE(events, QStringList());
-        QCOMPARE(FixerProbe::logText().count(QStringLiteral("] Found clang-format at: ")), 2);
+        QCOMPARE(LogFile::text().count(QStringLiteral("] Found clang-format at: ")), 2);
 
         QFile::remove(bin + QStringLiteral("/clang-format"));
         StandInTool::write(bin, QStringLiteral("ktlint"), QString());

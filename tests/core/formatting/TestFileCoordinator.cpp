@@ -15,11 +15,9 @@ class TestFileCoordinator : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    FileCoordinator m_coordinator;
 
-    QUrl file(const char *name) const
-    {
-        return QUrl::fromLocalFile(m_dir.filePath(QString::fromLatin1(name)));
-    }
+    QString file(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private Q_SLOTS:
     void actionsOnOneFileNeverOverlapAndLeaveNoEntry()
@@ -29,7 +27,7 @@ private Q_SLOTS:
         for (int t = 0; t < 6; ++t) {
             threads.emplace_back(QThread::create([&] {
                 for (int i = 0; i < 40; ++i) {
-                    FileCoordinator::shared().coordinate(file("a.cpp"), [&](const auto &error) {
+                    m_coordinator.coordinate(file("a.cpp"), [&](const auto &error) {
                         if (error || active.fetch_add(1) != 0)
                             ++faults;
                         for (int spin = 0; spin < 50; ++spin)
@@ -45,7 +43,7 @@ private Q_SLOTS:
             QVERIFY(thread->wait(30000));
         QCOMPARE(runs.load(), 6 * 40);
         QCOMPARE(faults.load(), 0);
-        QCOMPARE(FileCoordinator::shared().activePathCount(), 0);
+        QCOMPARE(m_coordinator.activePathCount(), 0);
     }
 
     void otherFilesDoNotWait()
@@ -54,10 +52,9 @@ private Q_SLOTS:
         QSemaphore secondRan;
         bool firstSawSecond = false;
         std::unique_ptr<QThread> second(QThread::create([&] {
-            FileCoordinator::shared().coordinate(file("b.cpp"),
-                                                 [&](const auto &) { secondRan.release(); });
+            m_coordinator.coordinate(file("b.cpp"), [&](const auto &) { secondRan.release(); });
         }));
-        FileCoordinator::shared().coordinate(file("a.cpp"), [&](const auto &) {
+        m_coordinator.coordinate(file("a.cpp"), [&](const auto &) {
             second->start();
             firstSawSecond = secondRan.tryAcquire(1, 10000);
         });
@@ -65,12 +62,11 @@ private Q_SLOTS:
         QVERIFY(firstSawSecond);
     }
 
-    void refusesWhatIsNotALocalFile()
+    void refusesWhatIsNotAnAbsolutePath()
     {
-        for (const QUrl &url : {QUrl(QStringLiteral("https://example.com/Main.kt")), QUrl(),
-                                QUrl::fromLocalFile(QStringLiteral("relative/Main.kt"))}) {
+        for (const QString &path : {QString(), QStringLiteral("relative/Main.kt")}) {
             QList<std::optional<Error>> calls;
-            FileCoordinator::shared().coordinate(url, [&](const auto &error) { calls << error; });
+            m_coordinator.coordinate(path, [&](const auto &error) { calls << error; });
             QCOMPARE(calls.size(), 1);
             QCOMPARE(calls[0].value_or(Error()).domain, QStringLiteral("FileCoordinator"));
         }

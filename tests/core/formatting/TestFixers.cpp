@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/formatting/CppSprucer.h"
 #include "core/formatting/FileCoordinator.h"
-#include "core/formatting/KotlinSprucer.h"
-#include "core/formatting/ObjectiveCSprucer.h"
-#include "core/formatting/SwiftSprucer.h"
+#include "core/formatting/SprucerFactory.h"
+#include "core/model/CodeWatcherModel.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
-#include "core/support/SprucerLogger.h"
-#include "support/FixerProbe.h"
+#include "support/LogFile.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
@@ -22,39 +19,20 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using namespace FixerProbe;
+using Kind = SupportedFileExtension;
 
 namespace {
 
-QString toolOf(const QString &language)
+QString fileText(const QString &path)
 {
-    if (language == u"Swift")
-        return SwiftSprucer::executableName;
-    return language == u"Kotlin" ? KotlinSprucer::executableName
-                                 : ClangFormatSprucer::executableName;
-}
-
-std::shared_ptr<ToolFixer> makeFixer(const QString &language, const ToolResolver &resolver,
-                                     const QUrl &config, std::chrono::milliseconds timeout = 30s)
-{
-    if (language == u"Swift")
-        return std::make_shared<SwiftSprucer>(language, resolver, config, timeout);
-    if (language == u"Kotlin")
-        return std::make_shared<KotlinSprucer>(language, resolver, config, timeout);
-    if (language == u"Objective-C")
-        return std::make_shared<ObjectiveCSprucer>(language, resolver, config, timeout);
-    return std::make_shared<CppSprucer>(language, resolver, config, timeout);
-}
-
-void row(const char *name, const char *language, const char *script, bool counted,
-         const QString &logged, const QStringList &console = {})
-{
-    QTest::newRow(name) << QString::fromUtf8(language) << QString::fromUtf8(script) << counted
-                        << logged << console;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace
 
+// The fixers as the factory makes them, run on stand-ins that behave as each tool does at its
+// interface, and once on the real clang-format.
 class TestFixers : public QObject
 {
     Q_OBJECT
@@ -62,35 +40,54 @@ class TestFixers : public QObject
     QTemporaryDir m_root;
     QString m_tools = m_root.filePath(QStringLiteral("tools"));
     QString m_source = m_root.filePath(QStringLiteral("my sources/Main file.src"));
-    // A literal "%41" must reach the tool as it is on disk, not decoded a second time to "A".
-    QUrl m_config = QUrl::fromLocalFile(m_root.filePath(QStringLiteral("App Support/50%41/c.yml")));
     QStringList m_console;
+    CodeFixStatistics m_statistics;
+    FileCoordinator m_coordinator;
 
-    ToolResolver resolver() const { return ToolResolver({m_tools}, false); }
-    QString path(const QString &name) const { return m_root.filePath(name); }
-    QUrl source() const { return QUrl::fromLocalFile(m_source); }
-
-    std::shared_ptr<ToolFixer> standIn(const QString &language, const QString &body,
-                                       std::chrono::milliseconds timeout = 30s)
+    std::shared_ptr<IFixer> fixer(Kind kind, const ToolResolver &resolver,
+                                  const QString &configText = QString(),
+                                  std::chrono::milliseconds timeout = 30s)
     {
-        StandInTool::write(m_tools, toolOf(language), body);
-        return makeFixer(language, resolver(), m_config, timeout);
+        const QUuid id = QUuid::createUuid();
+        ConfigManagerFactory().createConfig(id, configText, kind, QStringLiteral("mine"));
+        const SprucerFactory factory({resolver, &m_statistics, &m_coordinator, timeout});
+        auto made = factory.makeFixer(CodeWatcherModel::make(QStringLiteral("w"), {}, kind, id));
+        LogFile::clear(); // of the store's own lines
+        return made.value();
+    }
+
+    std::shared_ptr<IFixer> standIn(Kind kind, const QString &body,
+                                    std::chrono::milliseconds timeout = 30s)
+    {
+        StandInTool::write(m_tools, ToolProfile::of(kind).executable, body);
+        return fixer(kind, ToolResolver({m_tools}, false), QString(), timeout);
+    }
+
+    qint64 fixCount(const QString &language)
+    {
+        QCoreApplication::processEvents(); // counts arrive queued
+        qint64 count = 0;
+        for (const DailyFix &fix : m_statistics.dailyFixes())
+            count += fix.language == language ? fix.count : 0;
+        return count;
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
+        // A literal "%41" in a folder name must reach the tool as it is on disk, not decoded a
+        // second time; the space, as in "Application Support", must not split the argument.
+        qputenv("XDG_DATA_HOME", m_root.filePath(QStringLiteral("App Support/50%41")).toUtf8());
         Console::setSink([this](const QString &line) { m_console.append(line); });
-        QDir().mkpath(path(QStringLiteral("my sources")));
+        QDir().mkpath(m_root.filePath(QStringLiteral("my sources")));
     }
 
     void cleanupTestCase() { Console::setSink({}); }
 
     void init()
     {
-        SprucerLogger::shared().flush();
         TestHome::current().reset();
-        CodeFixStatistics::shared().setDailyFixes({});
+        m_statistics.setDailyFixes({});
         m_console.clear();
         QDir(m_tools).removeRecursively();
         QFile source(m_source);
@@ -98,116 +95,127 @@ private Q_SLOTS:
         source.write("int  main( ){}\n");
     }
 
+    void aMissingConfigurationGivesTheStoreError()
+    {
+        const SprucerFactory factory({ToolResolver(), &m_statistics, &m_coordinator});
+        const auto made = factory.makeFixer(
+            CodeWatcherModel::make(QStringLiteral("w"), {}, Kind::cpp, QUuid::createUuid()));
+        QCOMPARE(made.error(), ConfigManagerFactory::notFoundError());
+    }
+
     void eachToolGetsItsArgumentsAndSuccessIsCounted_data()
     {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("arguments");
-        const QString config = m_config.toLocalFile();
-        const QStringList clang = {QStringLiteral("-i"), u"-style=file:" + config, m_source};
-        QTest::newRow("C++") << QStringLiteral("C++") << clang;
-        QTest::newRow("Objective-C") << QStringLiteral("Objective-C") << clang;
-        QTest::newRow("Kotlin") << QStringLiteral("Kotlin")
-                                << QStringList({QStringLiteral("--format"),
-                                                u"--editorconfig=" + config, m_source});
-        QTest::newRow("Swift") << QStringLiteral("Swift")
-                               << QStringList({QStringLiteral("--config"), config,
-                                               QStringLiteral("--fix"), QStringLiteral("--format"),
-                                               m_source});
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QStringList>("arguments"); // CONFIG and FILE stand for the paths
+        const QStringList clang{QStringLiteral("-i"), QStringLiteral("-style=file:CONFIG"),
+                                QStringLiteral("FILE")};
+        QTest::newRow("C++") << Kind::cpp << clang;
+        QTest::newRow("Objective-C") << Kind::objectivec << clang;
+        QTest::newRow("Kotlin") << Kind::kotlin
+                                << QStringList{QStringLiteral("--format"),
+                                               QStringLiteral("--editorconfig=CONFIG"),
+                                               QStringLiteral("FILE")};
+        QTest::newRow("Swift") << Kind::swift
+                               << QStringList{QStringLiteral("--config"), QStringLiteral("CONFIG"),
+                                              QStringLiteral("--fix"), QStringLiteral("--format"),
+                                              QStringLiteral("FILE")};
     }
 
     void eachToolGetsItsArgumentsAndSuccessIsCounted()
     {
-        QFETCH(QString, language);
+        QFETCH(Kind, kind);
         QFETCH(QStringList, arguments);
-        const QString record = path(QStringLiteral("arguments"));
-        const auto fixer = standIn(language, StandInTool::recordArguments(record) +
-                                                 u"printf 'int main() {}\\n' > \"$file\"");
-        QCOMPARE(fixer->toolPath(), m_tools + u'/' + toolOf(language));
-        fixer->fix(source());
+        const QString record = m_root.filePath(QStringLiteral("arguments"));
+        const auto fixer = standIn(kind, StandInTool::recordArguments(record) +
+                                             u"printf 'int main() {}\\n' > \"$file\"");
+        fixer->fix(m_source);
 
+        const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        QVERIFY(config.contains(u"/App Support/50%41/"));
+        arguments.replaceInStrings(QStringLiteral("CONFIG"), config);
+        arguments.replaceInStrings(QStringLiteral("FILE"), m_source);
         QCOMPARE(StandInTool::readLines(record), arguments);
-        QCOMPARE(m_console, QStringList(u"Run Fix " + source().toString(QUrl::FullyEncoded)));
+        QCOMPARE(m_console, QStringList(u"Run Fix " + QUrl::fromLocalFile(m_source).toString(
+                                                          QUrl::FullyEncoded)));
         QVERIFY(m_console.constFirst().endsWith(QStringLiteral("/my%20sources/Main%20file.src")));
         QCOMPARE(fileText(m_source), QStringLiteral("int main() {}\n"));
-        QTRY_COMPARE(fixCount(language), 1);
-        QCOMPARE(logText(), QString());
+        QCOMPARE(fixer->language(), SupportedFileExtensions::displayName(kind));
+        QCOMPARE(fixCount(fixer->language()), 1);
+        QCOMPARE(LogFile::text(), QString());
     }
 
     void standardErrorIsJudgedPerTool_data()
     {
-        QTest::addColumn<QString>("language");
+        QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("script");
         QTest::addColumn<bool>("counted");
         QTest::addColumn<QString>("logged");
         QTest::addColumn<QStringList>("console"); // after "Run Fix"
-
-        row("SwiftLint correcting", "Swift",
+        const auto row = [](const char *name, Kind kind, const char *script, bool counted,
+                            const QString &logged, const QStringList &console = {}) {
+            QTest::newRow(name) << kind << QString::fromUtf8(script) << counted << logged
+                                << console;
+        };
+        row("SwiftLint correcting", Kind::swift,
             R"(printf "Correcting '%s' (1/1)\nDone correcting 1 file!\n" "$file" >&2)", true, {});
-        row("SwiftLint silent", "Swift", "", true, {});
-        row("SwiftLint complaint", "Swift", "echo 'No config' >&2", false,
+        row("SwiftLint complaint", Kind::swift, "echo 'No config' >&2", false,
             QStringLiteral("SwiftLint error: No config\n"));
-        row("SwiftLint lower case", "Swift", "echo correcting >&2", false,
+        row("SwiftLint lower case", Kind::swift, "echo correcting >&2", false,
             QStringLiteral("SwiftLint error: correcting\n"));
-        row("clang-format warning", "C++", "echo 'warning: odd key' >&2; exit 0", false,
+        row("clang-format warning", Kind::cpp, "echo 'warning: odd key' >&2; exit 0", false,
             QStringLiteral("clang-format error: warning: odd key\n"));
         // Bytes that are not UTF-8 are a complaint all the same.
-        row("clang-format bytes", "Objective-C", R"(printf '\377 bad\n' >&2)", false,
+        row("clang-format bytes", Kind::objectivec, R"(printf '\377 bad\n' >&2)", false,
             QStringLiteral("clang-format error: \uFFFD bad\n"));
-        row("ktlint complaint", "Kotlin", "echo 'Main.kt:1:1: Blank line' >&2; echo 'Summary: 1'",
-            false, {},
+        row("ktlint complaint", Kind::kotlin,
+            "echo 'Main.kt:1:1: Blank line' >&2; echo 'Summary: 1'", false, {},
             {QStringLiteral("ktlint error: Main.kt:1:1: Blank line\n"),
              QStringLiteral("Summary: 1\n")});
-        row("ktlint report", "Kotlin", "echo 'Summary: 0'", true, {});
+        row("ktlint report", Kind::kotlin, "echo 'Summary: 0'", true, {});
     }
 
     void standardErrorIsJudgedPerTool()
     {
-        QFETCH(QString, language);
+        QFETCH(Kind, kind);
         QFETCH(QString, script);
         QFETCH(bool, counted);
         QFETCH(QString, logged);
         QFETCH(QStringList, console);
         // The file is rewritten each time: a complaint fails the run even so.
-        standIn(language, u"printf 'formatted\\n' > \"$file\"\n" + script)->fix(source());
+        standIn(kind, u"printf 'formatted\\n' > \"$file\"\n" + script)->fix(m_source);
 
         QCOMPARE(fileText(m_source), QStringLiteral("formatted\n"));
         QCOMPARE(m_console.mid(1), console);
-        const QString log = logText();
+        const QString log = LogFile::text();
         QVERIFY2(logged.isEmpty() ? log.isEmpty() : log.endsWith(u"] " + logged + u'\n'),
                  qPrintable(log));
-        QCoreApplication::processEvents();
-        QCOMPARE(fixCount(language), counted ? 1 : 0);
+        QCOMPARE(fixCount(SupportedFileExtensions::displayName(kind)), counted ? 1 : 0);
     }
 
-    void missingToolIsLoggedAndPickedUpOnceInstalled()
+    // A tool installed while Sprucer runs is picked up by the next fix.
+    void aMissingToolIsLoggedAndNothingCounted()
     {
-        const QString first = path(QStringLiteral("first"));
-        const auto fixer = std::make_shared<SwiftSprucer>(
-            QStringLiteral("Swift"), ToolResolver({first, m_tools}, false), m_config);
-        QCOMPARE(fixer->swiftLintBinaryPath(), first + QStringLiteral("/swiftlint"));
-        fixer->fix(source());
-        QVERIFY(logText().contains(QStringLiteral("] Failed to run SwiftLint: ")));
+        const auto swift = fixer(Kind::swift, ToolResolver({m_tools}, false));
+        swift->fix(m_source);
+        QVERIFY(LogFile::text().contains(QStringLiteral("] Failed to run SwiftLint: ")));
         QCOMPARE(fixCount(QStringLiteral("Swift")), 0);
-
         StandInTool::write(m_tools, QStringLiteral("swiftlint"), QString());
-        QCOMPARE(fixer->swiftLintBinaryPath(), m_tools + QStringLiteral("/swiftlint"));
-        fixer->fix(source());
-        QTRY_COMPARE(fixCount(QStringLiteral("Swift")), 1);
+        swift->fix(m_source);
+        QCOMPARE(fixCount(QStringLiteral("Swift")), 1);
     }
 
-    void hungToolIsKilledWithItsChildren()
+    void aHungToolIsKilledWithItsChildren()
     {
-        const QString pidFile = path(QStringLiteral("child.pid"));
-        const auto fixer =
-            standIn(QStringLiteral("C++"),
-                    QStringLiteral("sleep 600 &\necho $! > '%1'\nwait").arg(pidFile), 300ms);
+        const QString pidFile = m_root.filePath(QStringLiteral("child.pid"));
+        const auto fixer = standIn(
+            Kind::cpp, QStringLiteral("sleep 600 &\necho $! > '%1'\nwait").arg(pidFile), 300ms);
         QElapsedTimer clock;
         clock.start();
-        fixer->fix(source());
+        fixer->fix(m_source);
         QVERIFY(clock.elapsed() < 10000);
-        QVERIFY(logText().endsWith(QStringLiteral("] Failed to run clang-format: The tool did not "
-                                                  "finish within 0.3 s and was stopped.\n")));
-        QCoreApplication::processEvents();
+        QVERIFY(LogFile::text().endsWith(QStringLiteral("] Failed to run clang-format: The tool "
+                                                        "did not finish within 0.3 s and was "
+                                                        "stopped.\n")));
         QCOMPARE(fixCount(QStringLiteral("C++")), 0);
         // The tool's child went with it (or is dead, waiting for its new parent to reap it).
         const QString stat = u"/proc/" + fileText(pidFile).trimmed() + u"/stat";
@@ -216,27 +224,26 @@ private Q_SLOTS:
 
     void floodsOnBothChannelsDoNotBlockTheTool()
     {
-        standIn(QStringLiteral("Swift"), QStringLiteral("head -c 4000000 /dev/zero | tr '\\0' o\n"
-                                                        "echo Correcting >&2\n"
-                                                        "head -c 4000000 /dev/zero >&2"))
-            ->fix(source());
-        QTRY_COMPARE(fixCount(QStringLiteral("Swift")), 1);
-        QCOMPARE(logText(), QString());
+        standIn(Kind::swift, QStringLiteral("head -c 4000000 /dev/zero | tr '\\0' o\n"
+                                            "echo Correcting >&2\n"
+                                            "head -c 4000000 /dev/zero >&2"))
+            ->fix(m_source);
+        QCOMPARE(fixCount(QStringLiteral("Swift")), 1);
     }
 
     void fixesOfOneFileNeverOverlap()
     {
-        const QString runs = path(QStringLiteral("runs")),
-                      overlaps = path(QStringLiteral("overlaps"));
-        const auto fixer = standIn(QStringLiteral("Kotlin"),
-                                   QStringLiteral("mkdir \"$file.lock\" || echo x >> '%1'\n"
-                                                  "sleep 0.05; rmdir \"$file.lock\"; echo >> '%2'")
-                                       .arg(overlaps, runs));
+        const QString runs = m_root.filePath(QStringLiteral("runs")),
+                      overlaps = m_root.filePath(QStringLiteral("overlaps"));
+        const auto fixer =
+            standIn(Kind::kotlin, QStringLiteral("mkdir \"$file.lock\" || echo x >> '%1'\n"
+                                                 "sleep 0.05; rmdir \"$file.lock\"; echo >> '%2'")
+                                      .arg(overlaps, runs));
         std::vector<std::unique_ptr<QThread>> threads;
         for (int t = 0; t < 3; ++t) {
             threads.emplace_back(QThread::create([&] {
                 for (int i = 0; i < 3; ++i)
-                    fixer->fix(source());
+                    fixer->fix(m_source);
             }));
             threads.back()->start();
         }
@@ -244,16 +251,17 @@ private Q_SLOTS:
             QVERIFY(thread->wait(60000));
         QCOMPARE(StandInTool::readLines(runs).size(), 9);
         QVERIFY(!QFile::exists(overlaps));
-        QTRY_COMPARE(fixCount(QStringLiteral("Kotlin")), 9);
+        QCOMPARE(fixCount(QStringLiteral("Kotlin")), 9);
+        QCOMPARE(m_coordinator.activePathCount(), 0);
     }
 
-    void releasedFixerSkipsItsWaitingFix()
+    void aReleasedFixerSkipsItsWaitingFix()
     {
-        const QString record = path(QStringLiteral("released"));
-        auto fixer = standIn(QStringLiteral("C++"), StandInTool::recordArguments(record));
+        const QString record = m_root.filePath(QStringLiteral("released"));
+        auto fixer = standIn(Kind::cpp, StandInTool::recordArguments(record));
         QSemaphore holding, release;
         std::unique_ptr<QThread> holder(QThread::create([&] {
-            FileCoordinator::shared().coordinate(source(), [&](const std::optional<Error> &) {
+            m_coordinator.coordinate(m_source, [&](const std::optional<Error> &) {
                 holding.release();
                 release.acquire();
             });
@@ -261,7 +269,7 @@ private Q_SLOTS:
         holder->start();
         QVERIFY(holding.tryAcquire(1, 10000));
         std::unique_ptr<QThread> fixing(
-            QThread::create([raw = fixer.get(), this] { raw->fix(source()); }));
+            QThread::create([raw = fixer.get(), this] { raw->fix(m_source); }));
         fixing->start();
         // "Run Fix" is written once the fix holds its weak reference.
         QTRY_COMPARE(m_console.size(), 1);
@@ -271,18 +279,36 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(record));
     }
 
-    void refusedCoordinationIsLoggedAndNoToolRuns()
+    // ktlint would go on, but handed a relative path it may format the working directory.
+    void aRefusedFileIsLoggedAndNoToolRuns()
     {
-        const QString record = path(QStringLiteral("refused"));
-        const QUrl remote(QStringLiteral("https://example.com/Main.kt"));
-        // ktlint would go on, but handed no path it formats the whole working directory.
-        for (const QString &language : {QStringLiteral("Kotlin"), QStringLiteral("Swift")})
-            standIn(language, StandInTool::recordArguments(record))->fix(remote);
+        const QString record = m_root.filePath(QStringLiteral("refused"));
+        const auto kotlin = standIn(Kind::kotlin, StandInTool::recordArguments(record));
+        const auto swift = standIn(Kind::swift, StandInTool::recordArguments(record));
+        kotlin->fix(QStringLiteral("Main.kt"));
+        swift->fix(QStringLiteral("Main.kt"));
         QVERIFY(!QFile::exists(record));
-        QCOMPARE(logText().count(QStringLiteral("] ⚠️ File coordination error: "
-                                                "\"https://example.com/Main.kt\" is not a local "
-                                                "file.\n")),
+        QCOMPARE(LogFile::text().count(QStringLiteral(
+                     "] ⚠️ File coordination error: \"Main.kt\" is not an absolute path.\n")),
                  2);
+    }
+
+    void theRealClangFormatFormatsInPlace()
+    {
+        const auto cpp = fixer(Kind::cpp, ToolResolver({}, true),
+                               QStringLiteral("BasedOnStyle: LLVM\nIndentWidth: 8\n"));
+        QFile file(m_source);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("int   main( ) {\nint x=1;   return x; }\n");
+        file.close();
+        // On a worker thread, as the pipeline runs it.
+        std::unique_ptr<QThread> worker(QThread::create([&] { cpp->fix(m_source); }));
+        worker->start();
+        QVERIFY(worker->wait(60000));
+        QCOMPARE(fileText(m_source),
+                 QStringLiteral("int main() {\n        int x = 1;\n        return x;\n}\n"));
+        QCOMPARE(fixCount(QStringLiteral("C++")), 1);
+        QCOMPARE(LogFile::text(), QString());
     }
 };
 

@@ -2,70 +2,108 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
-#include "support/RegistryFixture.h"
+#include "support/CoreFixture.h"
 #include "support/TestMain.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
+
+using Model = CodeWatcherTableViewModel;
 
 class TestCodeWatcherTableViewModel : public QObject
 {
     Q_OBJECT
 
+    // Rows named by the data changes the model announced, each change of one row only.
+    static QList<int> changedRows(const QSignalSpy &spy)
+    {
+        QList<int> rows;
+        for (const QList<QVariant> &change : spy) {
+            const int top = change[0].toModelIndex().row();
+            if (change[1].toModelIndex().row() != top)
+                return {-1};
+            rows.append(top);
+        }
+        return rows;
+    }
+
 private Q_SLOTS:
     void init() { TestHome::current().reset(); }
 
-    void mirrorsTheRegistry()
+    void followsTheRegistryRowByRow()
     {
-        RegistryFixture fixture;
+        CoreFixture fixture;
+        CoreServices &core = fixture.core();
         const CodeWatcherModel first = fixture.makeWatcher(fixture.makeProject(QStringLiteral("a")),
                                                            SupportedFileExtension::cpp);
-        QVERIFY(!fixture.registry().addWatcher(first));
-        CodeWatcherTableViewModel model(fixture.registry());
-        QCOMPARE(model.codeWatchers(), QList<CodeWatcherModel>{first});
+        QVERIFY(!core.registry().addWatcher(first));
+        Model model(core.registry(), core.notifications(), core.counters());
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.index(0, Model::extensionColumn).data(), QStringLiteral("cpp"));
+        QCOMPARE(model.index(0, Model::configNameColumn).data(), QStringLiteral("Test style"));
+        QCOMPARE(model.index(0, Model::activatedColumn).data(Qt::CheckStateRole), Qt::Unchecked);
 
-        QSignalSpy changed(&model, &CodeWatcherTableViewModel::changed);
+        QSignalSpy inserted(&model, &Model::rowsInserted);
+        QSignalSpy removed(&model, &Model::rowsRemoved);
+        QSignalSpy changed(&model, &Model::dataChanged);
         const CodeWatcherModel second = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("b")), SupportedFileExtension::swift);
-        QVERIFY(!fixture.registry().addWatcher(second));
-        QCOMPARE(model.codeWatchers().size(), 2);
+            fixture.makeProject(QStringLiteral("b c")), SupportedFileExtension::swift);
+        QVERIFY(!core.registry().addWatcher(second));
+        QTRY_COMPARE(inserted.size(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 1);
+        QVERIFY(model.index(1, Model::urlColumn).data().toString().endsWith(u"/b%20c/"));
 
-        fixture.registry().startWatcher(first);
-        QVERIFY(model.codeWatchers().first().isActivated);
-        fixture.registry().removeWatcher(first.id);
-        QCOMPARE(model.codeWatchers(), QList<CodeWatcherModel>{second});
-        QVERIFY(!changed.isEmpty());
+        QVERIFY(!core.registry().startWatcher(second));
+        QTRY_COMPARE(model.index(1, 0).data(Model::activatedRole), true);
+        QVERIFY(!changedRows(changed).isEmpty());
+        QVERIFY(!changedRows(changed).contains(0) && !changedRows(changed).contains(-1));
+        QVERIFY(!core.registry().removeWatcher(first.id));
+        QTRY_COMPARE(removed.size(), 1);
+        QCOMPARE(removed[0][1].toInt(), 0);
+        QCOMPARE(model.codeWatchers(),
+                 QList<CodeWatcherModel>{core.registry().monitors()[0].watcher});
+
+        // A renamed configuration shows in its watchers' rows.
+        ConfigManagerFactory().updateConfig(second.configurationId, QString(),
+                                            QStringLiteral("Renamed"));
+        QTRY_COMPARE(model.index(0, Model::configNameColumn).data(), QStringLiteral("Renamed"));
     }
 
-    void processingMarksFollowTheNotifications()
+    void processingMarksAndCountsChangeTheirRowOnly()
     {
-        RegistryFixture fixture;
-        CodeWatcherTableViewModel model(fixture.registry());
-        QSignalSpy changed(&model, &CodeWatcherTableViewModel::changed);
-        const QUuid id = QUuid::createUuid();
-        NotificationCenter &center = NotificationCenter::shared();
+        CoreFixture fixture;
+        CoreServices &core = fixture.core();
+        QList<CodeWatcherModel> watchers;
+        for (const QString &name : {QStringLiteral("a"), QStringLiteral("b")}) {
+            watchers.append(
+                fixture.makeWatcher(fixture.makeProject(name), SupportedFileExtension::kotlin));
+            QVERIFY(!core.registry().addWatcher(watchers.last()));
+        }
+        Model model(core.registry(), core.notifications(), core.counters());
+        QSignalSpy changed(&model, &Model::dataChanged);
+        NotificationCenter &center = core.notifications();
+        const QString id = NotificationCenter::watcherIdKey;
 
-        center.post(QStringLiteral("fileProcessingStarted"), {});
-        center.post(QStringLiteral("fileProcessingStarted"),
-                    {{QStringLiteral("watcherId"), id.toString()}}); // text, not an id
-        center.post(QStringLiteral("fileProcessingComplete"),
-                    {{QStringLiteral("watcherId"), QUuid::createUuid()}}); // not in the set
-        center.post(QStringLiteral("fileProcessingStarted"), {{QStringLiteral("watcherId"), id}});
-        QTRY_VERIFY(model.isProcessing(id));
-        QCOMPARE(changed.size(), 1);
-
+        center.post(NotificationCenter::fileProcessingStartedName, {});
+        center.post(NotificationCenter::fileProcessingStartedName,
+                    {{id, watchers[1].id.toString()}});
+        center.post(NotificationCenter::fileProcessingCompleteName, {{id, watchers[0].id}});
+        center.post(NotificationCenter::fileProcessingStartedName, {{id, watchers[1].id}});
+        QTRY_VERIFY(model.isProcessing(watchers[1].id));
+        QCOMPARE(model.index(1, Model::fixAllColumn).data(Model::processingRole), true);
         // Overlapping deliveries: the first completion clears the mark.
-        center.post(QStringLiteral("fileProcessingStarted"), {{QStringLiteral("watcherId"), id}});
-        center.post(QStringLiteral("fileProcessingComplete"), {{QStringLiteral("watcherId"), id}});
-        QTRY_VERIFY(!model.isProcessing(id));
-    }
+        center.post(NotificationCenter::fileProcessingStartedName, {{id, watchers[1].id}});
+        center.post(NotificationCenter::fileProcessingCompleteName, {{id, watchers[1].id}});
+        QTRY_VERIFY(!model.isProcessing(watchers[1].id));
+        QCOMPARE(changedRows(changed), (QList<int>{1, 1}));
 
-    void countChangesAskForARedraw()
-    {
-        RegistryFixture fixture;
-        CodeWatcherTableViewModel model(fixture.registry());
-        QSignalSpy changed(&model, &CodeWatcherTableViewModel::changed);
-        CounterStore::shared().incrementCount(QUuid::createUuid());
-        QCOMPARE(changed.size(), 1);
+        changed.clear();
+        core.counters().incrementCount(watchers[0].id);
+        core.counters().incrementCount(QUuid::createUuid());
+        QCOMPARE(changedRows(changed), QList<int>{0});
+        QCOMPARE(model.index(0, 0).data(Model::fixedCountRole), 1);
     }
 };
 

@@ -2,6 +2,8 @@
 #include "core/support/SerialQueue.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
+#include "core/watching/SecurityScopedResourceManager.h"
+#include "platform/Platform.h"
 #include "support/LogFile.h"
 #include "support/TestMain.h"
 
@@ -28,11 +30,11 @@ class Recorder : public DirectoryMonitorProtocol
 public:
     struct Delivery
     {
-        QList<QUrl> files;
+        QStringList files;
         QThread *thread;
     };
 
-    void didObserveChanges(DirectoryMonitor *, const QList<QUrl> &files) override
+    void didObserveChanges(DirectoryMonitor *, const QStringList &files) override
     {
         {
             QMutexLocker lock(&m_mutex);
@@ -52,7 +54,7 @@ public:
     {
         int times = 0;
         for (const Delivery &delivery : deliveries())
-            times += int(delivery.files.count(QUrl::fromLocalFile(path)));
+            times += int(delivery.files.count(path));
         return times;
     }
 
@@ -61,8 +63,8 @@ public:
     bool reportedAnythingUnder(const QString &folder) const
     {
         for (const Delivery &delivery : deliveries()) {
-            for (const QUrl &file : delivery.files) {
-                if (file.toLocalFile().startsWith(folder + u'/'))
+            for (const QString &file : delivery.files) {
+                if (file.startsWith(folder + u'/'))
                     return true;
             }
         }
@@ -129,7 +131,8 @@ public:
                      std::chrono::milliseconds timestampSlack = 2000ms)
         : root(m_temporary.path() + u"/tree"_s)
         , outside(m_temporary.path() + u"/outside"_s)
-        , monitor(QUrl::fromLocalFile(root + u'/'), &queue, recorder, {latency, timestampSlack})
+        , monitor(QUrl::fromLocalFile(root + u'/'), environment({latency, timestampSlack}),
+                  recorder)
     {
         makeDirectory(root);
         makeDirectory(outside);
@@ -151,6 +154,11 @@ public:
         return writeFile(path) && QTest::qWaitFor([&] { return recorder->reported(path); }, 5000);
     }
 
+    DirectoryMonitor::Environment environment(DirectoryMonitor::Timings timings = {50ms})
+    {
+        return {&queue, Platform::services().treeEventSources, &access, timings};
+    }
+
     QString in(const QString &relative) const { return root + u'/' + relative; }
     QString out(const QString &relative) const { return outside + u'/' + relative; }
 
@@ -162,6 +170,7 @@ public:
     const QString root;
     const QString outside;
     SerialQueue queue{u"test.fsmonitor"_s};
+    SecurityScopedResourceManager access;
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
     DirectoryMonitor monitor;
 };
@@ -345,9 +354,7 @@ private Q_SLOTS:
         const QList<Recorder::Delivery> deliveries = w.recorder->deliveries();
         QCOMPARE(deliveries.size(), before + 1);
         QCOMPARE(deliveries.last().thread, QThread::currentThread());
-        QStringList reported;
-        for (const QUrl &file : deliveries.last().files)
-            reported.append(file.toLocalFile());
+        QStringList reported = deliveries.last().files;
         expected.append(w.in(u".settle-1"_s));
         reported.sort();
         expected.sort();
@@ -360,12 +367,10 @@ private Q_SLOTS:
 
     void aRefusedDirectoryLeavesTheMonitorStopped()
     {
-        QTemporaryDir temporary;
-        SerialQueue queue(u"test.fsmonitor"_s);
-        auto recorder = std::make_shared<Recorder>();
+        Watched w;
         {
-            DirectoryMonitor monitor(QUrl::fromLocalFile(temporary.path() + u"/missing/"_s), &queue,
-                                     recorder);
+            DirectoryMonitor monitor(QUrl::fromLocalFile(w.out(u"missing/"_s)), w.environment(),
+                                     w.recorder);
             QCOMPARE(monitor.startMonitoring(), DirectoryMonitorError::failedToAccessResource);
             QVERIFY(!monitor.isRunning() && !monitor.hasAccess());
             monitor.stopMonitoring();
@@ -374,7 +379,7 @@ private Q_SLOTS:
             QCOMPARE(logLinesContaining(u"did deinit"_s), 0);
         }
         QCOMPARE(logLinesContaining(u"did deinit"_s), 1);
-        QVERIFY(recorder->deliveries().isEmpty());
+        QVERIFY(w.recorder->deliveries().isEmpty());
     }
 
     // Monitors stopped, destroyed or left without a delegate while their events wait for the
@@ -388,11 +393,11 @@ private Q_SLOTS:
         auto stopped = std::make_shared<Recorder>();
         auto destroyed = std::make_shared<Recorder>();
         auto probe = std::make_shared<Recorder>();
-        DirectoryMonitor stoppedMonitor(root, &w.queue, stopped, {20ms});
-        auto destroyedMonitor = std::make_unique<DirectoryMonitor>(root, &w.queue, destroyed,
-                                                                   DirectoryMonitor::Timings{20ms});
-        DirectoryMonitor orphanedMonitor(root, &w.queue, std::make_shared<Recorder>(), {20ms});
-        DirectoryMonitor probeMonitor(root, &w.queue, probe, {1ms});
+        DirectoryMonitor stoppedMonitor(root, w.environment({20ms}), stopped);
+        auto destroyedMonitor =
+            std::make_unique<DirectoryMonitor>(root, w.environment({20ms}), destroyed);
+        DirectoryMonitor orphanedMonitor(root, w.environment({20ms}), std::make_shared<Recorder>());
+        DirectoryMonitor probeMonitor(root, w.environment({1ms}), probe);
         probe->onDelivery = [&] {
             stoppedMonitor.stopMonitoring();
             destroyedMonitor.reset();

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/support/SprucerLogger.h"
+#include "core/stats/CounterStore.h"
+#include "core/support/NotificationCenter.h"
 #include "core/support/StoredForms.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/SecurityScopedResourceManager.h"
 #include "core/watching/WatcherListStore.h"
+#include "support/CoreFixture.h"
 #include "support/LogFile.h"
-#include "support/RegistryFixture.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 
 namespace {
@@ -19,8 +18,13 @@ namespace {
 QList<CodeWatcherModel> storedWatchers()
 {
     return WatcherListStore::decode(
-               UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray())
+               UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
         .value_or(QList<CodeWatcherModel>{});
+}
+
+bool bookmarked(const QString &path)
+{
+    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap().contains(path);
 }
 
 } // namespace
@@ -30,189 +34,181 @@ class TestMonitorRegistry : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
+    void init() { TestHome::current().reset(); }
+
+    void registeringAndRemovingKeepTheStoreAndTheBookmarks()
     {
-        SprucerLogger::shared().flush();
-        TestHome::current().reset();
-    }
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(QStringLiteral("app"));
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::kotlin);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(!registry.addWatcher(watcher));
 
-    void addingAnInactiveWatcherRegistersStoresAndSignals()
-    {
-        RegistryFixture fixture;
-        SignalRecorder sent;
-        const CodeWatcherModel watcher = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("app")), SupportedFileExtension::kotlin);
-
-        QVERIFY(!fixture.registry().addWatcher(watcher));
-
-        const MonitorEntry *entry = fixture.registry().entry(watcher.id);
-        QVERIFY(entry);
+        const MonitorEntry *entry = registry.entry(watcher.id);
+        QVERIFY(entry && entry->fixer && entry->id != watcher.id);
         QCOMPARE(entry->watcher, watcher);
-        QVERIFY(entry->id != watcher.id);
-        QVERIFY(!entry->monitor->isRunning());
-        QVERIFY(entry->fixer);
+        QVERIFY(!entry->monitor->isRunning()); // registered inactive: no stream
         QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring: ") +
                                              StoredForms::urlText(watcher.url)));
-        const QJsonArray stored =
-            QJsonDocument::fromJson(
-                UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray())
-                .array();
-        QCOMPARE(stored.size(), 2);
-        QCOMPARE(sent.names(),
-                 (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorAdded")}));
-        QCOMPARE(sent.received()[0].parameters.value(QStringLiteral("Count")), QStringLiteral("1"));
-        QCOMPARE(sent.received()[1].parameters.value(QStringLiteral("kind")),
-                 QStringLiteral("kotlin"));
-        // The bookmark of the directory is stored under its path.
-        QVERIFY(UserDefaults::value(SecurityScopedResourceManager::bookmarkKey)
-                    .toMap()
-                    .contains(SecurityScopedResourceManager::pathOf(watcher.url)));
+        QCOMPARE(storedWatchers(), QList<CodeWatcherModel>{watcher});
+        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=1"),
+                                                     QStringLiteral("MonitorAdded:kind=kotlin")}));
+        QVERIFY(bookmarked(project));
+
+        const std::shared_ptr<DirectoryMonitor> monitor = entry->monitor;
+        QVERIFY(!registry.startWatcher(watcher));
+        fixture.clearSentSignals();
+        QVERIFY(!registry.removeWatcher(watcher.id));
+        QVERIFY(registry.removeWatcher(watcher.id)); // nothing left to remove
+        QVERIFY(!monitor->isRunning());
+        QVERIFY(registry.monitors().isEmpty() && storedWatchers().isEmpty());
+        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=0"),
+                                                     QStringLiteral("MonitorRemoved")}));
+        QVERIFY(bookmarked(project));
     }
 
     void refusedRegistrationsLeaveNothingBehind()
     {
-        RegistryFixture fixture;
+        CoreFixture fixture;
         const QString project = fixture.makeProject(QStringLiteral("app"));
-        CodeWatcherModel watcher = fixture.makeWatcher(project, SupportedFileExtension::cpp);
+        const CodeWatcherModel watcher = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         QVERIFY(!fixture.registry().addWatcher(watcher));
-        SignalRecorder sent;
+        fixture.clearSentSignals();
 
         const Status duplicate = fixture.registry().addWatcher(watcher);
-        QVERIFY(duplicate);
         QCOMPARE(duplicate->description, QStringLiteral("not implemented to update config"));
-
         CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         orphan.configurationId = QUuid::createUuid();
-        const Status missingConfiguration = fixture.registry().addWatcher(orphan);
-        QVERIFY(missingConfiguration);
-        QCOMPARE(missingConfiguration->code, 404);
-        QCOMPARE(missingConfiguration->description, QStringLiteral("Configuration not found"));
-
-        const CodeWatcherModel nowhere = fixture.makeWatcher(
-            project + QStringLiteral("/does-not-exist"), SupportedFileExtension::cpp);
-        QVERIFY(fixture.registry().addWatcher(nowhere));
+        QCOMPARE(fixture.registry().addWatcher(orphan).value(),
+                 ConfigManagerFactory::notFoundError());
+        const QString missing = project + QStringLiteral("/does-not-exist");
+        QVERIFY(fixture.registry().addWatcher(
+            fixture.makeWatcher(missing, SupportedFileExtension::cpp)));
 
         QCOMPARE(fixture.registry().monitors().size(), 1);
         QCOMPARE(storedWatchers().size(), 1);
-        QVERIFY(sent.names().isEmpty());
+        QVERIFY(fixture.sentSignals().isEmpty());
     }
 
     void stoppingAndStartingKeepTheStoreInStep()
     {
-        RegistryFixture fixture;
-        const CodeWatcherModel watcher = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("app"),
-                                {{QStringLiteral("a.swift"), QStringLiteral("// TODO: one\n")}}),
-            SupportedFileExtension::swift, true);
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(
+            QStringLiteral("app"), {{QStringLiteral("a.swift"), QStringLiteral("// TODO: one\n")}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::swift, true);
         MonitorRegistry &registry = fixture.registry();
         QVERIFY(!registry.addWatcher(watcher));
-        QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
 
-        SignalRecorder sent;
-        registry.stopWatcher(watcher);
+        fixture.clearSentSignals();
+        QVERIFY(!registry.stopWatcher(watcher));
         QVERIFY(registry.entry(watcher.id)->markups.isEmpty());
         QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, false);
-        QCOMPARE(sent.names(),
-                 (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorStopped")}));
+        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=1"),
+                                                     QStringLiteral("MonitorStopped")}));
 
-        sent.clear();
-        registry.startWatcher(watcher);
+        // Started again, the tree is scanned anew; a second start does not scan it twice.
+        QVERIFY(!registry.startWatcher(watcher));
+        QVERIFY(!registry.startWatcher(watcher));
+        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
-        QCOMPARE(sent.names(), QStringList{QStringLiteral("MonitorCount")});
         QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring from memory: ") +
                                              StoredForms::urlText(watcher.url)));
-        // Started again, the tree is scanned anew; a second start does not scan it twice.
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
-        const auto scans = [] {
-            return LogFile::messages()
-                .filter(QStringLiteral("Running preliminary checks in "))
-                .size();
-        };
-        const qsizetype scansBefore = scans();
-        registry.startWatcher(watcher);
-        QCOMPARE(scans(), scansBefore);
-    }
 
-    void failedStartLogsAndChangesNothing()
-    {
-        RegistryFixture fixture;
-        const QString project = fixture.makeProject(QStringLiteral("gone"));
-        const CodeWatcherModel watcher = fixture.makeWatcher(project, SupportedFileExtension::cpp);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        // A start that fails is logged, returned, and changes nothing.
+        QVERIFY(!registry.stopWatcher(watcher));
         QVERIFY(QDir(project).removeRecursively());
         const QByteArray before =
-            UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray();
-
-        fixture.registry().startWatcher(watcher);
-        QVERIFY(LogFile::messages().contains(
-            QStringLiteral("Failed to access monitored directory - access denied")));
-        QCOMPARE(fixture.registry().entry(watcher.id)->watcher.isActivated, false);
-        QCOMPARE(UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray(), before);
+            UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
+        const Status failure = registry.startWatcher(watcher);
+        const QString denied =
+            QStringLiteral("Failed to access monitored directory - access denied");
+        QCOMPARE(failure->description, denied);
+        QVERIFY(LogFile::messages().contains(denied));
+        QCOMPARE(registry.entry(watcher.id)->watcher.isActivated, false);
+        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
+                 before);
     }
 
-    void globalActivationSwitchesEveryWatcher()
+    void globalActivationSwitchesEveryWatcherAndAnnouncesOnce()
     {
-        RegistryFixture fixture;
+        CoreFixture fixture;
         MonitorRegistry &registry = fixture.registry();
         QList<CodeWatcherModel> watchers;
         for (int i = 0; i < 3; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(QStringLiteral("p%1").arg(i)),
-                                                SupportedFileExtension::cpp, i != 1));
+                                                SupportedFileExtension::cpp));
             QVERIFY(!registry.addWatcher(watchers.last()));
         }
-        SignalRecorder sent;
-        registry.setGlobalActivation(false);
-        QCOMPARE(sent.names(),
-                 (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorStopped"),
-                              QStringLiteral("MonitorCount"), QStringLiteral("MonitorStopped"),
-                              QStringLiteral("MonitorCount"), QStringLiteral("MonitorStopped"),
-                              QStringLiteral("AppActivationChanged")}));
-        QCOMPARE(sent.received().last().parameters.value(QStringLiteral("Active")),
-                 QStringLiteral("false"));
+        QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
+        QVERIFY(announced.wait());
+        fixture.clearSentSignals();
+        announced.clear();
+
+        QVERIFY(registry.setGlobalActivation(false).isEmpty());
+        QCOMPARE(fixture.sentSignals().count(QStringLiteral("MonitorStopped")), 3);
+        QCOMPARE(fixture.sentSignals().last(), QStringLiteral("AppActivationChanged:Active=false"));
         QCOMPARE(LogFile::messages().last(),
                  QStringLiteral("Sprucer global activation state changed to: inactive"));
+        QVERIFY(announced.wait());
+        QCoreApplication::processEvents();
+        QCOMPARE(announced.size(), 1);
 
-        sent.clear();
-        registry.setGlobalActivation(true);
-        QCOMPARE(
-            sent.names(),
-            (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorCount"),
-                         QStringLiteral("MonitorCount"), QStringLiteral("AppActivationChanged")}));
-        // Even the watcher switched off by hand runs again and is stored as activated.
-        for (const CodeWatcherModel &stored : storedWatchers())
-            QVERIFY(stored.isActivated);
-        for (const MonitorEntry &entry : registry.monitors())
-            QVERIFY(entry.monitor->isRunning());
+        // On: every watcher runs and is stored so; a missing folder is returned to the caller.
+        QVERIFY(QDir(fixture.makeProject(QStringLiteral("p2"))).removeRecursively());
+        const QList<MonitorRegistry::WatcherFailure> failures = registry.setGlobalActivation(true);
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures.first().watcher.id, watchers[2].id);
+        const QList<CodeWatcherModel> stored = storedWatchers();
+        QVERIFY(stored[0].isActivated && stored[1].isActivated && !stored[2].isActivated);
+        QVERIFY(registry.entry(watchers[1].id)->monitor->isRunning());
     }
 
-    void removingStopsStoresAndKeepsTheBookmark()
+    void savesAndRunFixersReachTheFixerOnceAnnouncedOncePerDelivery()
     {
-        RegistryFixture fixture;
-        const CodeWatcherModel watcher = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("app")), SupportedFileExtension::swift, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
-        const std::shared_ptr<DirectoryMonitor> monitor =
-            fixture.registry().entry(watcher.id)->monitor;
-        SignalRecorder sent;
+        CoreFixture fixture(std::chrono::milliseconds(100));
+        const QString project = fixture.makeProject(
+            QStringLiteral("app"), {{QStringLiteral("old.cpp"), QStringLiteral("// TODO: a\n")},
+                                    {QStringLiteral("notes.txt"), QString()}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(!registry.addWatcher(watcher));
+        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1); // the tree's scan
+        QCoreApplication::processEvents();
+        QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
+        QSignalSpy completed(&fixture.core().notifications(),
+                             &NotificationCenter::fileProcessingComplete);
+        QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
 
-        fixture.registry().removeWatcher(watcher.id);
-        fixture.registry().removeWatcher(watcher.id); // nothing the second time
-        QVERIFY(!monitor->isRunning());
-        QVERIFY(fixture.registry().monitors().isEmpty());
-        QVERIFY(storedWatchers().isEmpty());
-        QCOMPARE(sent.names(),
-                 (QStringList{QStringLiteral("MonitorCount"), QStringLiteral("MonitorRemoved")}));
-        QVERIFY(UserDefaults::value(SecurityScopedResourceManager::bookmarkKey)
-                    .toMap()
-                    .contains(SecurityScopedResourceManager::pathOf(watcher.url)));
+        QStringList saved;
+        for (const QString &name : {QStringLiteral("a.cpp"), QStringLiteral("b.h")}) {
+            saved.append(project + u'/' + name);
+            QFile file(saved.last());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("// TODO: x\n") > 0);
+        }
+        const auto fixer = fixture.fixerFor(watcher.id);
+        QTRY_COMPARE(fixer->fixedFiles().size(), 2);
+        QCOMPARE(QSet<QString>(fixer->fixedFiles().cbegin(), fixer->fixedFiles().cend()),
+                 QSet<QString>(saved.cbegin(), saved.cend()));
+        QTRY_COMPARE(fixture.core().counters().countFor(watcher.id), 2);
+        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 3);
+        QTRY_COMPARE(announced.size(), completed.size());
+
+        // Run Fixers reports the whole tree on the main thread; the pipeline takes it from there.
+        QTRY_COMPARE(released.size(), completed.size());
+        QVERIFY(!registry.runFixers(watcher.id));
+        QTRY_COMPARE(fixer->fixedFiles().size(), 5);
+        QVERIFY(fixer->fixedFiles().contains(project + QStringLiteral("/old.cpp")));
     }
 
     void storedWatchersComeBackAndNoneIsLost()
     {
-        RegistryFixture fixture;
+        CoreFixture fixture;
         const CodeWatcherModel active = fixture.makeWatcher(
             fixture.makeProject(QStringLiteral("a")), SupportedFileExtension::cpp, true);
         const CodeWatcherModel inactive = fixture.makeWatcher(
@@ -221,20 +217,23 @@ private Q_SLOTS:
         const CodeWatcherModel missing = fixture.makeWatcher(
             fixture.makeProject(QStringLiteral("c")) + QStringLiteral("/unplugged"),
             SupportedFileExtension::swift, true);
-        WatcherListStore::save({active, inactive, missing});
+        WatcherListStore().save({active, inactive, missing});
 
-        fixture.recreateRegistry();
         MonitorRegistry &registry = fixture.registry();
         QCOMPARE(registry.monitors().size(), 2);
         QVERIFY(registry.entry(active.id)->monitor->isRunning());
         QVERIFY(!registry.entry(inactive.id)->monitor->isRunning());
-        QCOMPARE(storedWatchers().size(), 3);
+        QVERIFY(!registry.removeWatcher(inactive.id));
+        QCOMPARE(storedWatchers(), (QList<CodeWatcherModel>{active, missing}));
 
-        registry.removeWatcher(inactive.id);
-        const QList<CodeWatcherModel> stored = storedWatchers();
-        QCOMPARE(stored.size(), 2);
-        QVERIFY(std::any_of(stored.cbegin(), stored.cend(),
-                            [&](const CodeWatcherModel &w) { return w.id == missing.id; }));
+        // A save under way when its watcher goes is still fixed and counted.
+        const auto fixer = fixture.fixerFor(active.id);
+        fixer->hold();
+        fixture.makeProject(QStringLiteral("a"), {{QStringLiteral("x.cpp"), QString()}});
+        QVERIFY(fixer->waitForWaiting(1));
+        QVERIFY(!registry.removeWatcher(active.id));
+        fixer->release();
+        QTRY_COMPARE(fixture.core().counters().countFor(active.id), 1);
     }
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/support/SprucerLogger.h"
+#include "core/support/LocalPath.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/SecurityScopedResourceManager.h"
 #include "support/LogFile.h"
@@ -22,17 +22,14 @@ class TestSecurityScopedResourceManager : public QObject
 {
     Q_OBJECT
 
+    SecurityScopedResourceManager manager;
+
 private Q_SLOTS:
-    void init()
-    {
-        SprucerLogger::shared().flush();
-        TestHome::current().reset();
-    }
+    void init() { TestHome::current().reset(); }
 
     void aSavedBookmarkResolvesUnderItsPath()
     {
         QTemporaryDir project;
-        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
         const QUrl url = QUrl::fromLocalFile(project.path() + u'/');
         QVERIFY(!manager.resolveBookmark(project.path()));
         QVERIFY(manager.saveBookmark(url));
@@ -41,13 +38,12 @@ private Q_SLOTS:
 
         const std::optional<QUrl> resolved = manager.resolveBookmark(project.path());
         QVERIFY(resolved);
-        QCOMPARE(SecurityScopedResourceManager::pathOf(*resolved), project.path());
+        QCOMPARE(LocalPath::fromUrl(*resolved), project.path());
         QVERIFY(manager.startAccessing(*resolved));
     }
 
     void aMissingFolderCannotBeBookmarkedOrAccessed()
     {
-        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
         const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/sprucer/dir/"));
         QVERIFY(!manager.saveBookmark(missing));
         QVERIFY(!manager.startAccessing(missing));
@@ -57,7 +53,6 @@ private Q_SLOTS:
     void corruptOrVanishedBookmarksLogAndResolveToNothing()
     {
         QTemporaryDir project;
-        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
         UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
                                QVariantMap{{project.path(), QByteArray("garbage")}});
         QVERIFY(!manager.resolveBookmark(project.path()));
@@ -78,7 +73,6 @@ private Q_SLOTS:
         QTemporaryDir parent;
         const QString path = parent.path() + QStringLiteral("/project");
         QVERIFY(QDir().mkpath(path));
-        SecurityScopedResourceManager &manager = SecurityScopedResourceManager::shared();
         QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path)));
         const QByteArray before = storedBookmarks().value(path).toByteArray();
 
@@ -96,8 +90,7 @@ private Q_SLOTS:
         QTemporaryDir project;
         UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
                                QVariantMap{{QStringLiteral("/x"), 42}});
-        QVERIFY(SecurityScopedResourceManager::shared().saveBookmark(
-            QUrl::fromLocalFile(project.path())));
+        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(project.path())));
         QCOMPARE(storedBookmarks().keys(), QStringList{project.path()});
     }
 };

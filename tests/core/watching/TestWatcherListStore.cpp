@@ -101,21 +101,30 @@ private Q_SLOTS:
         QVERIFY(!WatcherListStore::decode(list));
     }
 
-    void loadAndSaveGoThroughTheUserDefaults()
+    // A watcher not registered since it was loaded (its folder is away) is stored back.
+    void loadedWatchersStayUntilRegistered()
     {
-        QVERIFY(WatcherListStore::load().isEmpty());
-        const CodeWatcherModel watcher =
-            sampleWatcher(QStringLiteral("W"), SupportedFileExtension::swift);
-        WatcherListStore::save({watcher});
-        QCOMPARE(UserDefaults::value(QStringLiteral("monitoredPaths")).typeId(),
+        WatcherListStore store;
+        QVERIFY(store.load().isEmpty());
+        const CodeWatcherModel a =
+            sampleWatcher(QStringLiteral("A"), SupportedFileExtension::swift);
+        const CodeWatcherModel b = sampleWatcher(QStringLiteral("B"), SupportedFileExtension::cpp);
+        store.save({a, b});
+        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).typeId(),
                  QMetaType::QByteArray);
-        QCOMPARE(WatcherListStore::load(), QList<CodeWatcherModel>{watcher});
+
+        WatcherListStore relaunched;
+        QCOMPARE(relaunched.load(), (QList<CodeWatcherModel>{a, b}));
+        relaunched.save({b});
+        QCOMPARE(WatcherListStore().load(), (QList<CodeWatcherModel>{b, a}));
+        relaunched.save({}); // b registered, then removed: gone; a never registered: kept
+        QCOMPARE(WatcherListStore().load(), QList<CodeWatcherModel>{a});
 
         // An undecodable value reads as empty and is left alone until the next save.
-        UserDefaults::setValue(QStringLiteral("monitoredPaths"), QByteArray("not json"));
-        QVERIFY(WatcherListStore::load().isEmpty());
-        QCOMPARE(UserDefaults::value(QStringLiteral("monitoredPaths")).toByteArray(),
-                 QByteArray("not json"));
+        UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers, QByteArray("[1"));
+        QVERIFY(WatcherListStore().load().isEmpty());
+        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
+                 QByteArray("[1"));
     }
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/formatting/ConfigurationItem.h"
+#include "core/model/ConfigurationItem.h"
 
 #include "core/support/StoredForms.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/watching/SupportedFileExtension.h"
+#include "core/model/SupportedFileExtension.h"
 
 namespace SupportedFileExtensions {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/watching/CodeWatcherModel.h"
+#include "core/model/CodeWatcherModel.h"
 
 #include "core/support/StoredForms.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/watching/SupportedFileExtension.h"
+#include "core/model/SupportedFileExtension.h"
 
 #include <QDateTime>
 #include <QHashFunctions>

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/model/SupportedFileExtension.h"
+
+#include <QString>
+#include <QStringList>
+
+struct ToolRun;
+
+// How one formatting tool is run and judged. The fixers of the four languages differ only in
+// the row of this table they use; C++ and Objective-C share clang-format's.
+struct ToolProfile
+{
+    QString executable;  // the name looked up, e.g. "swiftlint"
+    QString displayName; // the name in log lines, e.g. "SwiftLint"
+    QStringList (*arguments)(const QString &configPath, const QString &filePath) = nullptr;
+    // Whether a finished run counts as a fix; a failed run is reported here.
+    bool (*judge)(const ToolRun &run) = nullptr;
+    // Whether the tool still runs when the file's lock was refused.
+    bool runsWithoutCoordination = false;
+
+    static const ToolProfile &of(SupportedFileExtension language);
+};

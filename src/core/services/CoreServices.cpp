@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/services/CoreServices.h"
+
+#include "core/formatting/FileCoordinator.h"
+#include "core/formatting/SprucerFactory.h"
+#include "core/markups/MarkupWatcher.h"
+#include "core/stats/CodeFixStatistics.h"
+#include "core/stats/CounterStore.h"
+#include "core/support/NotificationCenter.h"
+#include "core/support/ProcessWide.h"
+#include "core/telemetry/UsageSignals.h"
+#include "core/watching/FixPipeline.h"
+#include "core/watching/MonitorLifecycle.h"
+#include "core/watching/SecurityScopedResourceManager.h"
+#include "core/watching/WatcherListStore.h"
+
+namespace {
+
+template <typename T>
+void install(const std::unique_ptr<T> &instance)
+{
+    ProcessWide<T>::install(instance.get());
+}
+
+template <typename T>
+void uninstall(const std::unique_ptr<T> &instance)
+{
+    ProcessWide<T>::uninstall(instance.get());
+}
+
+MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
+{
+    auto factory = std::make_shared<SprucerFactory>(std::move(environment));
+    return [factory](const CodeWatcherModel &watcher) {
+        return factory->makeFixer(watcher);
+    };
+}
+
+} // namespace
+
+CoreServices::CoreServices(PlatformServices platform, Options options)
+    : m_notifications(std::make_unique<NotificationCenter>())
+    , m_counters(std::make_unique<CounterStore>())
+    , m_statistics(std::make_unique<CodeFixStatistics>())
+    , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
+    , m_fileCoordinator(std::make_unique<FileCoordinator>())
+    , m_watcherStore(std::make_unique<WatcherListStore>())
+    , m_monitors(std::make_unique<MonitorLifecycle>(*m_bookmarks,
+                                                    std::move(platform.treeEventSources),
+                                                    DirectoryMonitor::Timings{options.latency}))
+    , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow},
+                                               *m_counters, *m_notifications))
+    , m_markupWatcher(std::make_unique<MarkupWatcher>())
+{
+    install(m_notifications);
+    install(m_counters);
+    install(m_statistics);
+    install(m_bookmarks);
+    install(m_fileCoordinator);
+
+    MonitorRegistry::Parts parts;
+    parts.store = m_watcherStore.get();
+    parts.monitors = m_monitors.get();
+    parts.pipeline = m_pipeline.get();
+    parts.markupWatcher = m_markupWatcher.get();
+    parts.makeFixer = std::move(options.makeFixer);
+    if (!parts.makeFixer)
+        parts.makeFixer = realFixers({ToolResolver(), m_statistics.get(), m_fileCoordinator.get()});
+    parts.sendSignal = std::move(options.sendSignal);
+    if (!parts.sendSignal) {
+        parts.sendSignal = [](const QString &name, const QMap<QString, QString> &parameters) {
+            UsageSignals::signal(name, parameters);
+        };
+    }
+    m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
+    install(m_registry);
+}
+
+CoreServices::~CoreServices()
+{
+    uninstall(m_registry);
+    m_registry.reset(); // stops the watchers and waits for the files under way
+    uninstall(m_fileCoordinator);
+    uninstall(m_bookmarks);
+    uninstall(m_statistics);
+    uninstall(m_counters);
+    uninstall(m_notifications);
+}

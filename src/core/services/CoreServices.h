@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/services/PlatformServices.h"
+#include "core/watching/MonitorRegistry.h"
+
+#include <chrono>
+#include <memory>
+
+class CodeFixStatistics;
+class CounterStore;
+class FileCoordinator;
+class FixPipeline;
+class MarkupWatcher;
+class MonitorLifecycle;
+class NotificationCenter;
+class SecurityScopedResourceManager;
+class WatcherListStore;
+
+struct CoreServicesOptions
+{
+    std::chrono::milliseconds latency{1000};              // event coalescing
+    std::chrono::milliseconds processedFilesWindow{5000}; // echo suppression
+    // Both empty: real fixers and the analytics client.
+    MonitorRegistryParts::FixerMaker makeFixer;
+    MonitorRegistryParts::SignalSender sendSignal;
+};
+
+// The process-wide objects of the core, made in one place, in the order they depend on each
+// other, and the registry wired from them. The first one made is the one the `shared()`
+// accessors reach, until it goes; the shell and the headless agent make it at start-up.
+// Main thread. Going away, it stops every watcher and waits for the files under way.
+class CoreServices
+{
+public:
+    using Options = CoreServicesOptions;
+
+    explicit CoreServices(PlatformServices platform, Options options = {});
+    ~CoreServices();
+    CoreServices(const CoreServices &) = delete;
+    CoreServices &operator=(const CoreServices &) = delete;
+
+    NotificationCenter &notifications() { return *m_notifications; }
+    CounterStore &counters() { return *m_counters; }
+    CodeFixStatistics &statistics() { return *m_statistics; }
+    SecurityScopedResourceManager &bookmarks() { return *m_bookmarks; }
+    FileCoordinator &fileCoordinator() { return *m_fileCoordinator; }
+    FixPipeline &pipeline() { return *m_pipeline; }
+    MonitorRegistry &registry() { return *m_registry; }
+
+private:
+    std::unique_ptr<NotificationCenter> m_notifications;
+    std::unique_ptr<CounterStore> m_counters;
+    std::unique_ptr<CodeFixStatistics> m_statistics;
+    std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;
+    std::unique_ptr<FileCoordinator> m_fileCoordinator;
+    std::unique_ptr<WatcherListStore> m_watcherStore;
+    std::unique_ptr<MonitorLifecycle> m_monitors;
+    std::unique_ptr<FixPipeline> m_pipeline;
+    std::unique_ptr<MarkupWatcher> m_markupWatcher;
+    std::unique_ptr<MonitorRegistry> m_registry;
+};

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/watching/TreeEventSource.h"
+
+// What the operating system's layer gives the core. The platform library fills it in (one
+// implementation per operating system, chosen when the build is configured); the core only
+// knows these interfaces.
+struct PlatformServices
+{
+    TreeEventSource::Factory treeEventSources;
+};

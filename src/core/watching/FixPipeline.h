@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/model/Markup.h"
+#include "core/model/SupportedFileExtension.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <chrono>
+#include <memory>
+
+class CounterStore;
+class IFixer;
+class NotificationCenter;
+
+struct FixPipelineTimings
+{
+    // How long after its delivery a processed path stays ignored, so the fixer's own write,
+    // which the monitor reports like a save, is not processed again.
+    std::chrono::milliseconds processedFilesWindow{5000};
+};
+
+// Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
+// language that were not processed in the last moments, runs the fixer on them in batches of
+// ten on a pool of its own, scans each processed file for markups and counts it. Each delivery
+// with work is announced by "fileProcessingStarted" and "fileProcessingComplete".
+//
+// `process` may be called on any thread (the watch queue); files are fixed on the pool; counts,
+// notifications and signals happen on the thread the pipeline lives on, the main thread.
+class FixPipeline : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Timings = FixPipelineTimings;
+    static constexpr int batchSize = 10;
+
+    // What a delivery needs of its watcher.
+    struct Route
+    {
+        QUuid watcherId;
+        SupportedFileExtension codeKind = SupportedFileExtension::swift;
+        std::shared_ptr<IFixer> fixer; // absent: files are scanned and counted, not formatted
+    };
+
+    FixPipeline(Timings timings, CounterStore &counters, NotificationCenter &notifications,
+                QObject *parent = nullptr);
+    ~FixPipeline() override;
+
+    void process(const Route &route, const QStringList &paths);
+    // Main thread: returns once every file handed in so far is fixed and counted (at exit).
+    void finish();
+
+    QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
+    int threadCount() const { return m_pool.maxThreadCount(); }
+    void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
+
+Q_SIGNALS:
+    // One file of the watcher was processed and counted; `markups` are its findings.
+    void fileCompleted(const QUuid &watcherId, const MarkupList &markups);
+    // The last file of a delivery was counted.
+    void deliveryCompleted(const QUuid &watcherId);
+    // The paths of a finished delivery may be processed again.
+    void processedFilesReleased();
+
+private:
+    struct Delivery;
+
+    std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths);
+    void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
+    void completeFile(const MarkupList &markups, const std::shared_ptr<Delivery> &delivery);
+    void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
+
+    Timings m_timings;
+    CounterStore &m_counters;
+    NotificationCenter &m_notifications;
+    QThreadPool m_pool;
+    QSet<QUuid> m_processingWatchers; // main thread
+
+    // Paths being processed or just processed, each with the delivery that holds it, so a late
+    // release never frees a path that a newer delivery took again.
+    QMutex m_processedFilesMutex;
+    QHash<QString, quint64> m_processedFiles;
+    quint64 m_lastDeliveryNumber = 0;
+};

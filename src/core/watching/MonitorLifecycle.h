@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/support/Result.h"
+#include "core/support/SerialQueue.h"
+#include "core/watching/DirectoryMonitor.h"
+
+#include <memory>
+
+class DirectoryMonitorProtocol;
+struct CodeWatcherModel;
+
+// Makes, starts and stops the directory monitors of the watchers. Owns the watch queue on which
+// all of them deliver, and keeps each watched directory's bookmark. Main thread.
+class MonitorLifecycle
+{
+public:
+    static inline const QString queueLabel = QStringLiteral("com.velmora.sprucer.fsmonitor");
+
+    MonitorLifecycle(SecurityScopedResourceManager &bookmarks, TreeEventSource::Factory sources,
+                     DirectoryMonitor::Timings timings = {});
+
+    // A stopped monitor of the watcher's directory, reached through its stored bookmark (made
+    // now when there is none). Fails when the directory cannot be bookmarked.
+    Result<std::shared_ptr<DirectoryMonitor>>
+    make(const CodeWatcherModel &watcher, std::weak_ptr<DirectoryMonitorProtocol> delegate);
+
+    // Starts the monitor; the error carries the line the log shows for it.
+    Status start(DirectoryMonitor &monitor) const;
+
+    SerialQueue &queue() { return m_queue; }
+    // Returns once every delivery handed to the watch queue so far has been handled.
+    void drain()
+    {
+        m_queue.sync([] {});
+    }
+
+private:
+    SerialQueue m_queue{queueLabel};
+    SecurityScopedResourceManager &m_bookmarks;
+    DirectoryMonitor::Environment m_environment;
+};

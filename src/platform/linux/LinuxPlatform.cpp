@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/Platform.h"
+#include "platform/linux/InotifyTree.h"
+
+PlatformServices Platform::services()
+{
+    PlatformServices services;
+    services.treeEventSources = [](const QString &root, std::chrono::milliseconds slack) {
+        return std::unique_ptr<TreeEventSource>(std::make_unique<InotifyTree>(root, slack));
+    };
+    return services;
+}

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/RecordingFixer.h"
+
+#include <QMutexLocker>
+
+void RecordingFixer::fix(const QString &filePath)
+{
+    const int running = ++m_running;
+    int seen = m_maxConcurrent;
+    while (running > seen && !m_maxConcurrent.compare_exchange_weak(seen, running)) {
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_files.append(filePath);
+    }
+    if (m_held) {
+        m_waiting.release();
+        m_gate.acquire();
+    }
+    --m_running;
+}
+
+QStringList RecordingFixer::fixedFiles() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_files;
+}
+
+void RecordingFixer::release()
+{
+    m_held = false;
+    m_gate.release(1000);
+}

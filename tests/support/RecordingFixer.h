@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/formatting/IFixer.h"
+
+#include <QMutex>
+#include <QSemaphore>
+#include <QStringList>
+
+#include <atomic>
+
+// A fixer that formats nothing: it records the files it was given and can be held mid-fix.
+class RecordingFixer : public IFixer
+{
+public:
+    QString language() const override { return QStringLiteral("C++"); }
+    void fix(const QString &filePath) override;
+
+    QStringList fixedFiles() const;
+    int maxConcurrentFixes() const { return m_maxConcurrent; }
+
+    // While held, every fix waits until `release` lets it go on.
+    void hold() { m_held = true; }
+    void release();
+    // Blocks until `count` fixes are waiting in a held fixer.
+    bool waitForWaiting(int count) { return m_waiting.tryAcquire(count, 5000); }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_files;
+    std::atomic<bool> m_held{false};
+    std::atomic<int> m_running{0};
+    std::atomic<int> m_maxConcurrent{0};
+    QSemaphore m_waiting;
+    QSemaphore m_gate;
+};
