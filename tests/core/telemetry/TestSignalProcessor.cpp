@@ -1,218 +1,132 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/StoredForms.h"
+#include "core/telemetry/SessionManager.h"
 #include "core/telemetry/SignalProcessor.h"
 #include "core/telemetry/TelemetryDefaultsStore.h"
 #include "core/telemetry/TelemetryTestSupport.h"
-#include "support/TestMain.h"
 
-#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
-namespace {
+// A Wednesday, local time.
+const QDateTime kNow(QDate(2025, 7, 16), QTime(15, 0));
 
-const QString kAppID = QStringLiteral("6F1C2B9E-4D3A-4E7B-9A15-C08D2E7F3B41");
-
-TelemetryManagerConfiguration configuration(LogCapture &log)
-{
-    TelemetryManagerConfiguration config(kAppID, QString(), QUrl(QStringLiteral("https://x.test")));
-    config.defaultsStoreFile = TestHome::current().path() + QStringLiteral("/telemetry.ini");
-    config.logHandler = log.handler();
-    return config;
-}
-
-SignalPostBody processed(const TelemetryManagerConfiguration &config, const UsageSignal &signal)
-{
-    TelemetryDefaultsStore store(config);
-    SignalProcessor processor(config, &store, nullptr);
-    return processor.process(signal, QDateTime::currentDateTime()).value_or(SignalPostBody());
-}
-
-UsageSignal named(const QString &name, const QMap<QString, QString> &parameters = {})
-{
-    return UsageSignal{name, parameters, std::nullopt, std::nullopt};
-}
-
-} // namespace
-
+// The processor, and the session history whose parameters it adds.
 class TestSignalProcessor : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init() { QFile::remove(TestHome::current().path() + QStringLiteral("/telemetry.ini")); }
+    LogCapture m_log;
+    TelemetryManagerConfiguration m_config{kAppID};
 
-    void clientUserIsTheHashOfTheFirstIdentifierThatIsSet()
+    SignalPostBody processed(const QString &name, const QMap<QString, QString> &parameters = {},
+                             const std::optional<QString> &user = std::nullopt)
     {
-        LogCapture log;
-        TelemetryManagerConfiguration config = configuration(log);
-        // With nothing set, one random identifier is made, stored and used from then on.
-        const QString made = processed(config, named(QStringLiteral("MonitorAdded"))).clientUser;
-        const QString stored = TelemetryDefaultsStore(config)
-                                   .value(QStringLiteral("defaultUserIdentifier"))
-                                   .toString();
-        QVERIFY(StoredForms::parseUuid(stored));
-        QCOMPARE(made, SignalProcessor::hashedUser(stored, QString()));
-        QCOMPARE(processed(config, named(QStringLiteral("MonitorRemoved"))).clientUser, made);
+        return *SignalProcessor(m_config, nullptr, nullptr)
+                    .process(UsageSignal{name, parameters, std::nullopt, user}, kNow);
+    }
 
-        config.defaultUser = QStringLiteral("ab");
-        config.salt = QStringLiteral("c");
-        // SHA-256("abc"), the standard test vector: the identifier, then the salt.
-        const QString abc =
-            QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-        QCOMPARE(processed(config, named(QStringLiteral("MonitorAdded"))).clientUser, abc);
-        UsageSignal custom = named(QStringLiteral("MonitorAdded"));
-        custom.customUserId = QStringLiteral("a");
-        config.salt = QStringLiteral("bc");
-        QCOMPARE(processed(config, custom).clientUser, abc);
+private Q_SLOTS:
+    void init()
+    {
+        TestHome::current().reset();
+        m_log = {};
+        m_config = testConfiguration(m_log);
+    }
+
+    void clientUserIsTheSaltedHashOfTheFirstIdentifierSet()
+    {
+        // SHA-256("abc"), the standard test vector: the identifier comes before the salt.
+        const QString abc = u"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"_s;
+        m_config.defaultUser = u"ab"_s;
+        m_config.salt = u"c"_s;
+        QCOMPARE(processed(u"A"_s).clientUser, abc);
+        m_config.salt = u"bc"_s;
+        QCOMPARE(processed(u"A"_s, {}, u"a"_s).clientUser, abc);
     }
 
     void reservedNamesAreWarnedAboutAndStillSent_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("keys");
-        QTest::addColumn<QStringList>("warnings");
-        const QString prefix =
-            QStringLiteral("Sending signal with reserved prefix 'TelemetryDeck.' "
-                           "will cause unexpected behavior. Please use another "
-                           "prefix instead.");
-        const QString keyPrefix = QStringLiteral("Sending parameter with reserved key prefix "
-                                                 "'TelemetryDeck.' will cause unexpected behavior. "
-                                                 "Please use another prefix instead.");
-        const auto name = [](const QString &n) -> QString {
-            return QStringLiteral("Sending signal with reserved name '") + n +
-                   QStringLiteral("' will cause unexpected behavior. Please use another name "
-                                  "instead.");
-        };
-        const auto key = [](const QString &k) -> QString {
-            return QStringLiteral("Sending parameter with reserved key '") + k +
-                   QStringLiteral("' will cause unexpected behavior. Please use another key "
-                                  "instead.");
-        };
-        QTest::newRow("ordinary") << QStringLiteral("MonitorAdded")
-                                  << QStringList{QStringLiteral("kind")} << QStringList();
-        QTest::newRow("prefix in any case")
-            << QStringLiteral("tElEmEtRyDeCk.custom") << QStringList() << QStringList{prefix};
-        QTest::newRow("reserved name") << QStringLiteral("AppVersion") << QStringList()
-                                       << QStringList{name(QStringLiteral("AppVersion"))};
-        QTest::newRow("reserved keys")
-            << QStringLiteral("MonitorCount")
-            << QStringList{QStringLiteral("Count"), QStringLiteral("telemetryDECK.x"),
-                           QStringLiteral("REGION")}
-            << QStringList{key(QStringLiteral("REGION")), keyPrefix};
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("ordinary") << u"MonitorAdded"_s << QStringList{u"kind"_s} << 0;
+        QTest::newRow("prefix") << u"tElEmEtRyDeCk.x"_s << QStringList() << 1;
+        QTest::newRow("name") << u"AppVersion"_s << QStringList() << 1;
+        QTest::newRow("keys") << u"Count"_s
+                              << QStringList{u"kind"_s, u"telemetryDECK.x"_s, u"REGION"_s} << 2;
     }
 
     void reservedNamesAreWarnedAboutAndStillSent()
     {
         QFETCH(QString, name);
         QFETCH(QStringList, keys);
-        QFETCH(QStringList, warnings);
-        LogCapture log;
-        TelemetryManagerConfiguration config = configuration(log);
+        QFETCH(int, warnings);
         QMap<QString, QString> parameters;
-        for (const QString &k : keys)
-            parameters.insert(k, QStringLiteral("v"));
-
-        const SignalPostBody body = processed(config, named(name, parameters));
+        for (const QString &key : keys)
+            parameters.insert(key, key);
+        const SignalPostBody body = processed(name, parameters);
         QCOMPARE(body.type, name);
-        for (const QString &k : keys)
-            QCOMPARE(body.payload.value(k), QStringLiteral("v"));
-        QStringList expected;
-        for (const QString &w : warnings)
-            expected << QStringLiteral("[TelemetryDeck: warning] ") + w;
-        QCOMPARE(log.lines(), expected);
-
-        log.clear();
-        config.reservedParameterWarningsEnabled = false;
-        processed(config, named(name, parameters));
-        QVERIFY(log.lines().isEmpty());
+        for (const QString &key : keys)
+            QCOMPARE(body.payload.value(key), key);
+        QCOMPARE(m_log.lines().filter(u"[TelemetryDeck: warning] Sending "_s).size(), warnings);
+        m_config.reservedParameterWarningsEnabled = false;
+        processed(name, parameters);
+        QCOMPARE(m_log.lines().size(), warnings);
     }
 
-    void prefixesApplyAndTheMoreParticularSourceWins()
+    void theMoreParticularSourceWins()
     {
-        LogCapture log;
-        TelemetryManagerConfiguration config = configuration(log);
-        config.defaultSignalPrefix = QStringLiteral("Sprucer.");
-        config.defaultParameters = [] {
-            return QMap<QString, QString>{{QStringLiteral("locale"), QStringLiteral("configured")},
-                                          {QStringLiteral("shared"), QStringLiteral("configured")}};
+        m_config.defaultSignalPrefix = u"Sprucer."_s;
+        m_config.defaultParameterPrefix = u"p."_s;
+        m_config.defaultParameters = [] {
+            return QMap<QString, QString>{{u"locale"_s, u"configured"_s},
+                                          {u"shared"_s, u"configured"_s}};
         };
-        config.metadataEnrichers = {[] {
-            return QMap<QString, QString>{{QStringLiteral("shared"), QStringLiteral("enricher")},
-                                          {QStringLiteral("p.kind"), QStringLiteral("enricher")}};
+        m_config.metadataEnrichers = {[] {
+            return QMap<QString, QString>{{u"shared"_s, u"enricher"_s},
+                                          {u"p.kind"_s, u"enricher"_s}};
         }};
-        config.defaultParameterPrefix = QStringLiteral("p.");
-        config.testMode = true;
+        const SignalPostBody body = processed(u"MonitorAdded"_s, {{u"kind"_s, u"cpp"_s}});
+        QCOMPARE(body.type, u"Sprucer.MonitorAdded"_s);
+        QCOMPARE(body.payload.value(u"p.kind"_s), u"cpp"_s);
+        QVERIFY(!body.payload.contains(u"kind"_s));
+        QCOMPARE(body.payload.value(u"shared"_s), u"enricher"_s);
+        QCOMPARE(body.payload.value(u"locale"_s), u"configured"_s);
+        QCOMPARE(body.payload.value(u"TelemetryDeck.Calendar.dayOfWeek"_s), u"3"_s);
+        QCOMPARE(body.payload.value(u"TelemetryDeck.Calendar.quarterOfYear"_s), u"3"_s);
+    }
+
+    void sessionsOlderThanNinetyDaysAreCountedOnly()
+    {
+        QJsonArray history;
+        for (const auto &[daysAgo, seconds] : {std::pair{91, 10}, {10, 100}, {1, 300}})
+            history.append(QJsonObject{{u"st"_s, StoredForms::dateNumber(kNow.addDays(-daysAgo))},
+                                       {u"dn"_s, seconds}});
+        TelemetryDefaultsStore store(m_config);
+        store.setValue(u"recentSessions"_s, QJsonDocument(history).toJson());
+        store.setValue(u"firstSessionDate"_s, u"2020-01-01"_s);
+        store.setValue(u"distinctDaysUsed"_s, R"(["2020-01-01"])"_ba);
+        store.setValue(u"deletedSessionsCount"_s, 2);
+        SessionManager sessions(&store);
+        const QUuid id = QUuid::createUuid();
+        QVERIFY(!sessions.startNewSession(id, kNow)); // not a new install
 
         const SignalPostBody body =
-            processed(config, named(QStringLiteral("MonitorAdded"),
-                                    {{QStringLiteral("kind"), QStringLiteral("cpp")}}));
-        QCOMPARE(body.type, QStringLiteral("Sprucer.MonitorAdded"));
-        QCOMPARE(body.payload.value(QStringLiteral("p.kind")), QStringLiteral("cpp"));
-        QVERIFY(!body.payload.contains(QStringLiteral("kind")));
-        QCOMPARE(body.payload.value(QStringLiteral("shared")), QStringLiteral("enricher"));
-        QCOMPARE(body.payload.value(QStringLiteral("locale")), QStringLiteral("configured"));
-        QCOMPARE(body.appID, kAppID);
-        QCOMPARE(body.sessionID, config.sessionID);
-        QVERIFY(body.isTestMode);
-    }
-
-    void everySignalCarriesTheDefaultParameters()
-    {
-        const QStringList keys =
-            QStringLiteral(
-                "platform systemVersion majorSystemVersion majorMinorSystemVersion appVersion "
-                "buildNumber isSimulator isDebug isTestFlight isAppStore modelName architecture "
-                "operatingSystem targetEnvironment locale appLanguage preferredLanguage "
-                "telemetryClientVersion extensionIdentifier "
-                "TelemetryDeck.Accessibility.isInvertColorsEnabled "
-                "TelemetryDeck.Accessibility.isReduceMotionEnabled "
-                "TelemetryDeck.AppInfo.buildNumber "
-                "TelemetryDeck.AppInfo.version TelemetryDeck.AppInfo.versionAndBuildNumber "
-                "TelemetryDeck.Calendar.dayOfMonth TelemetryDeck.Calendar.dayOfWeek "
-                "TelemetryDeck.Calendar.dayOfYear TelemetryDeck.Calendar.hourOfDay "
-                "TelemetryDeck.Calendar.isWeekend TelemetryDeck.Calendar.monthOfYear "
-                "TelemetryDeck.Calendar.quarterOfYear TelemetryDeck.Calendar.weekOfYear "
-                "TelemetryDeck.Device.architecture TelemetryDeck.Device.modelName "
-                "TelemetryDeck.Device.operatingSystem TelemetryDeck.Device.orientation "
-                "TelemetryDeck.Device.platform TelemetryDeck.Device.screenResolutionHeight "
-                "TelemetryDeck.Device.screenResolutionWidth TelemetryDeck.Device.screenScaleFactor "
-                "TelemetryDeck.Device.systemMajorMinorVersion "
-                "TelemetryDeck.Device.systemMajorVersion "
-                "TelemetryDeck.Device.systemVersion TelemetryDeck.Device.timeZone "
-                "TelemetryDeck.RunContext.extensionIdentifier TelemetryDeck.RunContext.isAppStore "
-                "TelemetryDeck.RunContext.isDebug TelemetryDeck.RunContext.isSimulator "
-                "TelemetryDeck.RunContext.isTestFlight TelemetryDeck.RunContext.language "
-                "TelemetryDeck.RunContext.locale TelemetryDeck.RunContext.targetEnvironment "
-                "TelemetryDeck.SDK.name TelemetryDeck.SDK.nameAndVersion TelemetryDeck.SDK.version "
-                "TelemetryDeck.UserPreference.colorScheme TelemetryDeck.UserPreference.language "
-                "TelemetryDeck.UserPreference.layoutDirection TelemetryDeck.UserPreference.region")
-                .split(u' ');
-        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
-        LogCapture log;
-        // A Wednesday in the third quarter, 15:00 local time.
-        const QDateTime when(QDate(2025, 7, 16), QTime(15, 0));
-        TelemetryDefaultsStore store(configuration(log));
-        SignalProcessor processor(configuration(log), &store, nullptr);
-        const QMap<QString, QString> payload =
-            processor.process(named(QStringLiteral("MonitorCount")), when)->payload;
-
-        for (const QString &key : keys)
-            QVERIFY2(payload.contains(key), qPrintable(key));
-        QCOMPARE(payload.value(QStringLiteral("appVersion")), QStringLiteral("1.2.3"));
-        QCOMPARE(payload.value(QStringLiteral("telemetryClientVersion")), QStringLiteral("2.8.0"));
-#ifdef Q_OS_LINUX
-        QCOMPARE(payload.value(QStringLiteral("platform")), QStringLiteral("Linux"));
-        QCOMPARE(payload.value(QStringLiteral("TelemetryDeck.Device.platform")),
-                 QStringLiteral("Linux"));
-#endif
-        QCOMPARE(payload.value(QStringLiteral("TelemetryDeck.Calendar.dayOfWeek")),
-                 QStringLiteral("3"));
-        QCOMPARE(payload.value(QStringLiteral("TelemetryDeck.Calendar.hourOfDay")),
-                 QStringLiteral("15"));
-        QCOMPARE(payload.value(QStringLiteral("TelemetryDeck.Calendar.quarterOfYear")),
-                 QStringLiteral("3"));
-        QCOMPARE(payload.value(QStringLiteral("TelemetryDeck.Calendar.weekOfYear")),
-                 QStringLiteral("29"));
-        QCOMPARE(payload.value(QStringLiteral("locale")), QLocale::system().name());
+            *SignalProcessor(m_config, &store, &sessions)
+                 .process(UsageSignal{u"A"_s, {}, std::nullopt, std::nullopt}, kNow);
+        QCOMPARE(body.sessionID, id);
+        // Averages leave out the session still running.
+        const QMap<QString, QString> expected{
+            {u"deletedSessionsCount"_s, u"3"_s},
+            {u"TelemetryDeck.Acquisition.firstSessionDate"_s, u"2020-01-01"_s},
+            {u"TelemetryDeck.Retention.averageSessionSeconds"_s, u"200"_s},
+            {u"TelemetryDeck.Retention.distinctDaysUsed"_s, u"2"_s},
+            {u"TelemetryDeck.Retention.previousSessionSeconds"_s, u"300"_s},
+            {u"TelemetryDeck.Retention.totalSessionsCount"_s, u"6"_s}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QCOMPARE(body.payload.value(it.key()), it.value());
     }
 };
 
