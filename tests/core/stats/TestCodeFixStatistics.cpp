@@ -1,36 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
-#include "core/support/StoredForms.h"
+#include "core/stats/CounterStore.h"
 #include "core/support/UserDefaults.h"
 #include "support/TestMain.h"
 
-#include <QJsonArray>
 #include <QSignalSpy>
-#include <QThread>
+#include <QThreadPool>
 
-#include <memory>
-#include <vector>
+using namespace Qt::StringLiterals;
 
-namespace {
-
-QDateTime localTime(int year, int month, int day, int hour = 12, int minute = 0)
-{
-    return QDateTime(QDate(year, month, day), QTime(hour, minute));
-}
-
-struct SettableClock
-{
-    QDateTime now;
-    CodeFixStatistics::Clock function()
-    {
-        return [this] {
-            return now;
-        };
-    }
-};
-
-} // namespace
-
+// Both stores of fix counts: per watcher (CounterStore) and per day and language.
 class TestCodeFixStatistics : public QObject
 {
     Q_OBJECT
@@ -38,102 +17,87 @@ class TestCodeFixStatistics : public QObject
 private Q_SLOTS:
     void init() { TestHome::current().reset(); }
 
+    void countsPerWatcherKeepTheOriginalStoredForm()
+    {
+        const auto stored = [](int count) -> QByteArray {
+            return R"([{"fixedCount":)" + QByteArray::number(count) +
+                   R"(,"id":"6F1C2A9E-3B4D-4E5F-8A7B-1C2D3E4F5A6B"}])";
+        };
+        const auto written = [] {
+            return UserDefaults::value(CounterStore::counterKey).toByteArray();
+        };
+        const QUuid id = QUuid::fromString(u"6f1c2a9e-3b4d-4e5f-8a7b-1c2d3e4f5a6b"_s);
+        const QUuid other = QUuid::createUuid();
+        UserDefaults::setValue(CounterStore::counterKey, stored(41));
+        CounterStore store;
+        QSignalSpy changed(&store, &CounterStore::fixedCountChanged);
+        for (const QUuid &watcher : {id, other, other})
+            store.incrementCount(watcher);
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(store.fixedCount(), (QList<CodeCounterModel>{{id, 42}, {other, 2}}));
+        QCOMPARE(store.countFor(QUuid()), 0);
+        QCOMPARE(CounterStore().fixedCount(), store.fixedCount());
+        QVERIFY(written().startsWith(stored(42).chopped(1)));
+        // A list that cannot be read whole starts again.
+        UserDefaults::setValue(CounterStore::counterKey,
+                               stored(41).replace("}]", R"(},{"id":"x"}])"));
+        CounterStore().incrementCount(id);
+        QCOMPARE(written(), stored(1));
+    }
+
     void fixesOfOneDayAndLanguageShareARecord()
     {
-        SettableClock clock{localTime(2026, 12, 5, 9)};
-        CodeFixStatistics statistics;
-        statistics.setClock(clock.function());
-        QSignalSpy changed(&statistics, &CodeFixStatistics::dailyFixesChanged);
-
-        statistics.recordFix(QStringLiteral("Swift"));
-        clock.now = localTime(2026, 12, 5, 23, 59);
-        statistics.recordFix(QStringLiteral("Swift"));
-        statistics.recordFix(QStringLiteral("Kotlin"));
-        clock.now = localTime(2026, 12, 6, 0, 1);
-        statistics.recordFix(QStringLiteral("Swift"));
-
-        QCOMPARE(changed.size(), 4);
         const QDateTime dec5 = QDate(2026, 12, 5).startOfDay();
-        const QDateTime dec6 = QDate(2026, 12, 6).startOfDay();
-        QCOMPARE(statistics.dailyFixes(), (QList<DailyFix>{{dec5, 2, QStringLiteral("Swift")},
-                                                           {dec5, 1, QStringLiteral("Kotlin")},
-                                                           {dec6, 1, QStringLiteral("Swift")}}));
-
-        CodeFixStatistics reloaded;
-        QCOMPARE(reloaded.dailyFixes(), statistics.dailyFixes());
-    }
-
-    void fixesFromManyThreadsAreAllCountedOnce()
-    {
+        const QDateTime dec6 = dec5.addDays(1);
+        QDateTime now;
         CodeFixStatistics statistics;
-        constexpr int kThreads = 4;
-        constexpr int kFixesEach = 50;
-        std::vector<std::unique_ptr<QThread>> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back(QThread::create([&statistics] {
-                for (int i = 0; i < kFixesEach; ++i)
-                    statistics.recordFix(QStringLiteral("C++"));
-            }));
-            threads.back()->start();
+        statistics.setClock([&now] { return now; });
+        QSignalSpy changed(&statistics, &CodeFixStatistics::dailyFixesChanged);
+        for (const QDateTime &at : {dec5, dec6.addSecs(-60), dec6.addSecs(60)}) {
+            now = at;
+            statistics.recordFix(u"Swift"_s);
         }
-        for (auto &thread : threads)
-            QVERIFY(thread->wait(10000));
-        QTRY_COMPARE(statistics.dailyFixes().value(0).count, kThreads * kFixesEach);
-        QCOMPARE(statistics.dailyFixes().size(), 1);
-        QCOMPARE(CodeFixStatistics::decode(
-                     UserDefaults::value(CodeFixStatistics::storageKey).toByteArray())
-                     ->first()
-                     .count,
-                 kThreads * kFixesEach);
-    }
-
-    void lastYearFollowsTheCalendar()
-    {
-        SettableClock clock{localTime(2025, 3, 1, 15)};
-        CodeFixStatistics statistics;
-        statistics.setClock(clock.function());
-        const auto day = [](int y, int m, int d) {
-            return QDate(y, m, d).startOfDay();
-        };
-        statistics.setDailyFixes({{day(2024, 2, 29), 1, QStringLiteral("Swift")},
-                                  {day(2024, 3, 1), 2, QStringLiteral("Swift")},
-                                  {day(2025, 3, 1), 3, QStringLiteral("C++")},
-                                  {day(2025, 3, 4), 4, QStringLiteral("C++")}});
-        const QList<DailyFix> lastYear = statistics.lastYearFixes();
-        QCOMPARE(lastYear.size(), 3);
-        QCOMPARE(lastYear[0].date, day(2024, 3, 1));
-        // Records after today (a clock set back) still count.
-        QCOMPARE(lastYear[2].date, day(2025, 3, 4));
-    }
-
-    void storedFormUsesReferenceDateNumbers()
-    {
-        const QDateTime start = QDate(2026, 12, 5).startOfDay();
-        const QByteArray original =
-            QStringLiteral(R"([{"count":7,"date":%1,"language":"Objective-C"}])")
-                .arg(StoredForms::dateNumber(start), 0, 'f', 1)
-                .toUtf8();
-        UserDefaults::setValue(CodeFixStatistics::storageKey, original);
-        CodeFixStatistics statistics;
+        QCOMPARE(changed.size(), 3);
+        // From any thread, every fix is counted once.
+        QThreadPool pool;
+        for (int i = 0; i < 200; ++i)
+            pool.start([&statistics] { statistics.recordFix(u"Kotlin"_s); });
+        QVERIFY(pool.waitForDone(10000));
+        QTRY_COMPARE(statistics.dailyFixes().value(2).count, 200);
         QCOMPARE(statistics.dailyFixes(),
-                 (QList<DailyFix>{{start, 7, QStringLiteral("Objective-C")}}));
-
-        const QJsonObject written =
-            QJsonDocument::fromJson(CodeFixStatistics::encode(statistics.dailyFixes()))
-                .array()
-                .first()
-                .toObject();
-        QCOMPARE(written.value(QStringLiteral("date")).toDouble(), StoredForms::dateNumber(start));
-        QCOMPARE(written.value(QStringLiteral("count")).toInt(), 7);
+                 (QList<DailyFix>{
+                     {dec5, 2, u"Swift"_s}, {dec6, 1, u"Swift"_s}, {dec6, 200, u"Kotlin"_s}}));
+        QCOMPARE(CodeFixStatistics().dailyFixes(), statistics.dailyFixes());
     }
 
-    void garbageReadsEmptyAndIsReplacedAtTheNextFix()
+    void lastYearKeepsBothEnds()
     {
-        UserDefaults::setValue(CodeFixStatistics::storageKey, QByteArray("{\"nope\":1}"));
+        QDate today(2024, 3, 1); // a year back crosses a leap day
         CodeFixStatistics statistics;
-        QVERIFY(statistics.dailyFixes().isEmpty());
-        statistics.recordFix(QStringLiteral("Kotlin"));
-        QCOMPARE(CodeFixStatistics().dailyFixes().size(), 1);
+        statistics.setClock([&today] { return QDateTime(today, QTime(15, 0)); });
+        QList<DailyFix> fixes;
+        for (const QDate day : {QDate(2023, 2, 28), QDate(2023, 3, 1), QDate(2024, 2, 29),
+                                QDate(2024, 3, 1), QDate(2025, 3, 1), QDate(2025, 3, 4)})
+            fixes.append({day.startOfDay(), 1, u"Swift"_s});
+        statistics.setDailyFixes(fixes);
+        QCOMPARE(statistics.lastYearFixes(), fixes.mid(1)); // days after today (clock set back) too
+        today = QDate(2025, 3, 1);
+        QCOMPARE(statistics.lastYearFixes(), fixes.mid(3));
+    }
+
+    void dailyFixesKeepTheOriginalStoredForm()
+    {
+        // 2026-12-05 00:00 UTC, in seconds since 2001.
+        const QByteArray stored = R"([{"count":7,"date":818121600,"language":"C++"}])";
+        UserDefaults::setValue(CodeFixStatistics::storageKey, stored);
+        CodeFixStatistics statistics;
+        const QDateTime dec5(QDate(2026, 12, 5), QTime(0, 0), Qt::UTC);
+        QCOMPARE(statistics.dailyFixes(), (QList<DailyFix>{{dec5, 7, u"C++"_s}}));
+        statistics.saveStatistics();
+        QCOMPARE(UserDefaults::value(CodeFixStatistics::storageKey).toByteArray(), stored);
+        UserDefaults::setValue(CodeFixStatistics::storageKey,
+                               QByteArray(stored).replace(R"(,"language":"C++")", ""));
+        QVERIFY(CodeFixStatistics().dailyFixes().isEmpty());
     }
 };
 
