@@ -4,20 +4,10 @@
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QThread>
+#include <QThreadPool>
 
-#include <vector>
-
-namespace {
-
-QString messageOf(const QString &line)
-{
-    return line.mid(line.indexOf(QStringLiteral("] ")) + 2);
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestSprucerLogger : public QObject
 {
@@ -30,106 +20,69 @@ private Q_SLOTS:
         TestHome::current().reset();
     }
 
-    void timestampUsesShortDateAndMediumTime()
+    void timestampIsShortDateAndMediumTime()
     {
         const QDateTime when(QDate(2026, 12, 5), QTime(15, 4, 5));
-        QCOMPARE(SprucerLogger::timestampPrefix(when, QLocale(QStringLiteral("en_US"))),
-                 QStringLiteral("[12/5/26, 3:04:05 PM] "));
-        QCOMPARE(SprucerLogger::timestampPrefix(when, QLocale(QStringLiteral("de_DE"))),
-                 QStringLiteral("[05.12.26, 15:04:05] "));
+        QCOMPARE(SprucerLogger::timestampPrefix(when, QLocale(u"en_US"_s)),
+                 u"[12/5/26, 3:04:05 PM] "_s);
+        QCOMPARE(SprucerLogger::timestampPrefix(when, QLocale(u"de_DE"_s)),
+                 u"[05.12.26, 15:04:05] "_s);
     }
 
-    void firstLineCreatesTheFileWithExactlyThatLine()
+    void linesFromManyThreadsStayWholeAndInOrder()
     {
-        QVERIFY(!QFile::exists(SprucerLogger::shared().logFilePath()));
-        SprucerLogger::shared().log(QStringLiteral("hello"));
-        const QStringList lines = LogFile::lines();
-        QCOMPARE(lines.size(), 1);
-        static const QRegularExpression form(
-            QStringLiteral(R"(^\[\d{1,2}/\d{1,2}/\d{2}, \d{1,2}:\d{2}:\d{2} [AP]M\] hello$)"));
-        QVERIFY2(form.match(lines.first()).hasMatch(), qPrintable(lines.first()));
-    }
-
-    void multiLineMessagesAreWrittenUnchanged()
-    {
-        SprucerLogger::shared().log(QStringLiteral("one\ntwo"));
-        const QStringList lines = LogFile::lines();
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(messageOf(lines[0]), QStringLiteral("one"));
-        QCOMPARE(lines[1], QStringLiteral("two"));
-    }
-
-    void linesFromManyThreadsNeverInterleave()
-    {
-        constexpr int kThreads = 8;
-        constexpr int kLinesEach = 200;
-        std::vector<std::unique_ptr<QThread>> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back(QThread::create([t] {
-                for (int i = 0; i < kLinesEach; ++i)
-                    SprucerLogger::shared().log(QStringLiteral("thread %1 line %2 %3")
-                                                    .arg(t)
-                                                    .arg(i)
-                                                    .arg(QString(300, u'x')));
-            }));
-            threads.back()->start();
+        SprucerLogger::shared().log(u"one\ntwo"_s); // written unchanged
+        QThreadPool pool;
+        pool.setMaxThreadCount(8);
+        for (int t = 0; t < 8; ++t) {
+            pool.start([t] {
+                for (int i = 0; i < 200; ++i)
+                    SprucerLogger::shared().log(u"%1 %2 "_s.arg(t).arg(i) + QString(300, u'x'));
+            });
         }
-        for (auto &thread : threads)
-            QVERIFY(thread->wait(30000));
-
-        const QStringList lines = LogFile::lines();
-        QCOMPARE(lines.size(), kThreads * kLinesEach);
-        // Per thread the lines keep their order, and each line is whole.
-        std::vector<int> next(kThreads, 0);
-        static const QRegularExpression form(QStringLiteral(R"(^thread (\d+) line (\d+) x{300}$)"));
-        for (const QString &line : lines) {
-            const auto match = form.match(messageOf(line));
-            QVERIFY2(match.hasMatch(), qPrintable(line));
-            const int thread = match.captured(1).toInt();
-            QCOMPARE(match.captured(2).toInt(), next[thread]++);
-        }
-    }
-
-    void exportWithoutLogFileLogsAndOffersNothing()
-    {
-        QVERIFY(!SprucerLogger::shared().prepareExport());
+        QVERIFY(pool.waitForDone(30000));
         QStringList lines = LogFile::lines();
-        QCOMPARE(lines.size(), 1);
-        QCOMPARE(messageOf(lines[0]), QStringLiteral("⚠️ No log file found."));
-        // The warning created the file, so a second export may go ahead.
-        QVERIFY(SprucerLogger::shared().prepareExport());
+        QCOMPARE(lines.size(), 2 + 8 * 200);
+        QCOMPARE(lines.takeAt(1), u"two"_s);
+        // The process runs in en_US (see sprucer_add_test).
+        static const QRegularExpression form(
+            uR"(^\[\d\d?/\d\d?/\d\d, \d\d?:\d\d:\d\d\s[AP]M\] (one|(\d) (\d+) x{300})$)"_s);
+        QList<int> next(8, 0);
+        for (const QString &line : std::as_const(lines)) {
+            const QRegularExpressionMatch match = form.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line));
+            if (match.hasCaptured(2))
+                QCOMPARE(match.captured(3).toInt(), next[match.captured(2).toInt()]++);
+        }
     }
 
-    void exportCopiesAndNeverReplaces()
+    void exportCopiesTheLogAndNeverReplaces()
     {
-        SprucerLogger::shared().log(QStringLiteral("to export"));
-        QVERIFY(SprucerLogger::shared().prepareExport());
-        const QString destination = TestHome::current().path() + QStringLiteral("/exported.log");
+        SprucerLogger &logger = SprucerLogger::shared();
+        QVERIFY(!logger.prepareExport());
+        QVERIFY(logger.prepareExport()); // the warning made the file
+        const QString destination = TestHome::current().path() + u"/exported.log"_s;
         QFile::remove(destination);
-
-        QVERIFY(SprucerLogger::shared().exportTo(destination));
+        const QString before = LogFile::text();
+        QVERIFY(logger.exportTo(destination));
+        QVERIFY(!logger.exportTo(destination));
         QFile exported(destination);
         QVERIFY(exported.open(QIODevice::ReadOnly));
-        QVERIFY(exported.readAll().endsWith("] to export\n"));
-        exported.close();
-        QCOMPARE(messageOf(LogFile::lines().last()),
-                 QStringLiteral("✅ Logs exported to: ") + destination);
-
-        QVERIFY(!SprucerLogger::shared().exportTo(destination));
-        QVERIFY(messageOf(LogFile::lines().last())
-                    .startsWith(QStringLiteral("❌ Failed to export logs: ")));
-        QVERIFY(exported.open(QIODevice::ReadOnly));
-        QVERIFY(exported.readAll().endsWith("] to export\n"));
+        QCOMPARE(QString::fromUtf8(exported.readAll()), before);
+        const QString exists = u"A file named \"exported.log\" already exists."_s;
+        QCOMPARE(LogFile::messages(), QStringList({u"⚠️ No log file found."_s,
+                                                   u"✅ Logs exported to: "_s + destination,
+                                                   u"❌ Failed to export logs: "_s + exists}));
     }
 
     void unwritableLogIsDroppedSilently()
     {
-        // A directory where the file should be: every write fails, nothing reaches the caller.
-        QDir().mkpath(SprucerLogger::shared().logFilePath());
-        SprucerLogger::shared().log(QStringLiteral("lost"));
+        // A directory where the file should be: every write fails, and nothing reaches the caller.
+        const QString path = SprucerLogger::shared().logFilePath();
+        QVERIFY(QDir().mkpath(path));
+        SprucerLogger::shared().log(u"lost"_s);
         SprucerLogger::shared().flush();
-        QVERIFY(QFileInfo(SprucerLogger::shared().logFilePath()).isDir());
-        QDir(SprucerLogger::shared().logFilePath()).removeRecursively();
+        QVERIFY(QDir(path).removeRecursively());
     }
 };
 
