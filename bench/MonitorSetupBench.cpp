@@ -4,6 +4,8 @@
 #include "core/support/SerialQueue.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
+#include "core/watching/SecurityScopedResourceManager.h"
+#include "platform/Platform.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -133,15 +135,18 @@ struct Watcher
 class NullDelegate : public DirectoryMonitorProtocol
 {
 public:
-    void didObserveChanges(DirectoryMonitor *, const QList<QUrl> &) override {}
+    void didObserveChanges(DirectoryMonitor *, const QStringList &) override {}
 };
 
 // Child mode: watch one tree, report, then sit in an idle event loop until stdin closes.
 int runChild(const QString &tree)
 {
     SerialQueue queue(QStringLiteral("com.velmora.sprucer.fsmonitor"));
+    const SecurityScopedResourceManager access;
     const auto delegate = std::make_shared<NullDelegate>();
-    DirectoryMonitor monitor(QUrl::fromLocalFile(tree), &queue, delegate);
+    DirectoryMonitor monitor(QUrl::fromLocalFile(tree),
+                             {&queue, Platform::services().treeEventSources, &access, {}},
+                             delegate);
     const long before = rssKb(QCoreApplication::applicationPid());
     QElapsedTimer timer;
     timer.start();

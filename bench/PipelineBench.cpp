@@ -5,10 +5,12 @@
 //  - save-to-formatted overhead: from a file's close to its formatted content on disk, minus
 //    the 1.0 s coalescing latency and minus clang-format's own time on that file alone.
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/services/CoreServices.h"
 #include "core/support/Console.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/UserDefaults.h"
-#include "core/watching/MonitorRegistry.h"
+#include "core/watching/FixPipeline.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -87,18 +89,15 @@ double peerSeconds(const QString &root, const QString &stylePath, int jobs)
     return timer.elapsed() / 1000.0;
 }
 
-bool waitForNotification(const QString &name, int timeoutMs)
+bool waitForCompletion(NotificationCenter &center, int timeoutMs)
 {
     QEventLoop loop;
     bool seen = false;
     const auto connection =
-        QObject::connect(&NotificationCenter::shared(), &NotificationCenter::notified, &loop,
-                         [&](const QString &posted) {
-                             if (posted == name) {
-                                 seen = true;
-                                 loop.quit();
-                             }
-                         });
+        QObject::connect(&center, &NotificationCenter::fileProcessingComplete, &loop, [&] {
+            seen = true;
+            loop.quit();
+        });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     QObject::disconnect(connection);
@@ -107,7 +106,8 @@ bool waitForNotification(const QString &name, int timeoutMs)
 
 struct Project
 {
-    MonitorRegistry registry;
+    CoreServices core{Platform::services()};
+    MonitorRegistry &registry = core.registry();
     CodeWatcherModel watcher;
 };
 
@@ -129,11 +129,11 @@ double oursSeconds(const QString &root, const QUuid &configurationId, int jobs)
     std::unique_ptr<Project> project = watch(root, configurationId);
     if (!project)
         return -1;
-    project->registry.setProcessingThreadCount(jobs);
+    project->core.pipeline().setThreadCount(jobs);
     QElapsedTimer timer;
     timer.start();
     project->registry.runFixers(project->watcher.id);
-    if (!waitForNotification(QStringLiteral("fileProcessingComplete"), 600000))
+    if (!waitForCompletion(project->core.notifications(), 600000))
         return -1;
     return timer.elapsed() / 1000.0;
 }
@@ -213,7 +213,9 @@ void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
         }
         endToEnd.push_back(timer.nsecsElapsed() / 1e6);
         // Let the echo window of this save pass before the next one.
-        waitForNotification(QStringLiteral("never"), 5500);
+        QEventLoop idle;
+        QTimer::singleShot(5500, &idle, &QEventLoop::quit);
+        idle.exec();
     }
     const double overhead = median(endToEnd) - 1000.0 - median(toolAlone);
     out << "Save to formatted (median of 10, ms): end to end " << median(endToEnd)
