@@ -126,13 +126,14 @@ void FixPipeline::completeFile(const MarkupList &markups, const std::shared_ptr<
 {
     const QUuid watcherId = delivery->route.watcherId;
     m_counters.incrementCount(watcherId);
-    Q_EMIT fileCompleted(watcherId, markups);
-    if (++delivery->completed < delivery->paths.size())
+    const bool last = ++delivery->completed == delivery->paths.size();
+    if (last)
+        m_processingWatchers.remove(watcherId);
+    Q_EMIT fileCompleted(watcherId, markups, last);
+    if (!last)
         return;
-    m_processingWatchers.remove(watcherId);
     m_notifications.post(NotificationCenter::fileProcessingCompleteName,
                          {{NotificationCenter::watcherIdKey, watcherId}});
-    Q_EMIT deliveryCompleted(watcherId);
     QTimer::singleShot(m_timings.processedFilesWindow, this,
                        [this, delivery] { releaseProcessedFiles(delivery); });
 }

@@ -63,9 +63,8 @@ public:
 
 Q_SIGNALS:
     // One file of the watcher was processed and counted; `markups` are its findings.
-    void fileCompleted(const QUuid &watcherId, const MarkupList &markups);
-    // The last file of a delivery was counted.
-    void deliveryCompleted(const QUuid &watcherId);
+    // `lastOfDelivery`: the delivery is done (and "fileProcessingComplete" posted).
+    void fileCompleted(const QUuid &watcherId, const MarkupList &markups, bool lastOfDelivery);
     // The paths of a finished delivery may be processed again.
     void processedFilesReleased();
 

@@ -58,8 +58,7 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
 {
     Q_ASSERT(m_parts.store && m_parts.monitors && m_parts.pipeline && m_parts.markupWatcher);
     Q_ASSERT(m_parts.makeFixer && m_parts.sendSignal);
-    connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::appendMarkups);
-    connect(m_parts.pipeline, &FixPipeline::deliveryCompleted, this, &MonitorRegistry::announce);
+    connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::fileCompleted);
     loadWatchers();
 }
 
@@ -119,6 +118,14 @@ void MonitorRegistry::appendMarkups(const QUuid &watcherId, const MarkupList &ma
 {
     if (MonitorEntry *found = findEntry(watcherId))
         found->markups.append(markups);
+}
+
+void MonitorRegistry::fileCompleted(const QUuid &watcherId, const MarkupList &markups,
+                                    bool lastOfDelivery)
+{
+    appendMarkups(watcherId, markups);
+    if (lastOfDelivery)
+        announce();
 }
 
 void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)

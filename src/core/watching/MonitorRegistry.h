@@ -100,6 +100,7 @@ private:
     MonitorEntry *findEntry(const QUuid &watcherId);
     void scanMarkups(const CodeWatcherModel &watcher);
     void appendMarkups(const QUuid &watcherId, const MarkupList &markups);
+    void fileCompleted(const QUuid &watcherId, const MarkupList &markups, bool lastOfDelivery);
     void routesChanged();
     void announce();
     void processChanges(DirectoryMonitor *monitor, const QStringList &paths);
