@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 
 CoreFixture::CoreFixture(std::chrono::milliseconds echoWindow)
@@ -31,8 +33,7 @@ CodeWatcherModel CoreFixture::makeWatcher(const QString &projectPath,
                                           SupportedFileExtension language, bool activated)
 {
     const QUuid configuration = QUuid::createUuid();
-    m_configs.createConfig(configuration, QStringLiteral("BasedOnStyle: LLVM\n"), language,
-                           QStringLiteral("Test style"));
+    m_configs.createConfig(configuration, u"BasedOnStyle: LLVM\n"_s, language, u"Test style"_s);
     CodeWatcherModel watcher =
         CodeWatcherModel::make(QFileInfo(projectPath).fileName(),
                                QUrl::fromLocalFile(projectPath + u'/'), language, configuration);

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 
+using namespace Qt::StringLiterals;
+
 QByteArray LocalHttpResponder::reply(int status, const QByteArray &body, const QByteArray &headers)
 {
     return "HTTP/1.1 " + QByteArray::number(status) + " Scripted\r\nConnection: close\r\n" +
@@ -30,7 +32,7 @@ void LocalHttpResponder::readFrom(QTcpSocket *socket)
     const QByteArray data = socket->peek(socket->bytesAvailable());
     const qsizetype headEnd = data.indexOf("\r\n\r\n");
     const QByteArray head = data.left(headEnd);
-    static const QRegularExpression length(QStringLiteral("content-length: *(\\d+)"),
+    static const QRegularExpression length(u"content-length: *(\\d+)"_s,
                                            QRegularExpression::CaseInsensitiveOption);
     const auto size = length.match(QString::fromLatin1(head)).captured(1).toLongLong();
     if (headEnd < 0 || data.size() < headEnd + 4 + size)

@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 // A small HTTP server on 127.0.0.1 for tests. It records every request, gives each the same
 // answer and closes the connection. Lives on the test's main thread.
 class LocalHttpResponder
@@ -22,10 +24,7 @@ public:
 
     LocalHttpResponder();
 
-    QUrl url() const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
-    }
+    QUrl url() const { return QUrl(u"http://127.0.0.1:%1"_s.arg(m_server.serverPort())); }
     // `reply(200)` until told otherwise; an empty answer leaves the client waiting.
     void answerWith(const QByteArray &answer) { m_answer = answer; }
     const QList<Request> &requests() const { return m_requests; }

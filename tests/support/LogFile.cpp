@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace LogFile {
 
 QString text()
@@ -23,7 +25,7 @@ QStringList messages()
 {
     QStringList messages;
     for (const QString &line : lines())
-        messages << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+        messages << line.mid(line.indexOf(u"] "_s) + 2);
     return messages;
 }
 

@@ -9,11 +9,13 @@
 
 #include <atomic>
 
+using namespace Qt::StringLiterals;
+
 // A fixer that formats nothing: it records the files it was given and can be held mid-fix.
 class RecordingFixer : public IFixer
 {
 public:
-    QString language() const override { return QStringLiteral("C++"); }
+    QString language() const override { return u"C++"_s; }
     void fix(const QString &filePath) override;
 
     QStringList fixedFiles() const;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace StandInTool {
 
 QString write(const QString &directory, const QString &name, const QString &body)
@@ -21,7 +23,7 @@ QString write(const QString &directory, const QString &name, const QString &body
 
 QString recordArguments(const QString &recordPath)
 {
-    return QStringLiteral("printf '%s\\n' \"$@\" > '") + recordPath + QStringLiteral("'\n");
+    return u"printf '%s\\n' \"$@\" > '"_s + recordPath + u"'\n"_s;
 }
 
 QStringList readLines(const QString &path)

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 TestHome *s_current = nullptr;
 }
@@ -38,22 +40,22 @@ TestHome::~TestHome()
 
 QString TestHome::configDirectory() const
 {
-    return path() + QStringLiteral("/config");
+    return path() + u"/config"_s;
 }
 
 QString TestHome::cacheDirectory() const
 {
-    return path() + QStringLiteral("/cache");
+    return path() + u"/cache"_s;
 }
 
 QString TestHome::dataDirectory() const
 {
-    return path() + QStringLiteral("/data");
+    return path() + u"/data"_s;
 }
 
 QString TestHome::userDefaultsFile() const
 {
-    return configDirectory() + QStringLiteral("/Velmora/Sprucer.conf");
+    return configDirectory() + u"/Velmora/Sprucer.conf"_s;
 }
 
 void TestHome::reset()
@@ -61,7 +63,7 @@ void TestHome::reset()
     SprucerLogger::shared().flush(); // no line of the last test lands in the next one's log
     UserDefaults::useFile(QString());
     QFile::remove(userDefaultsFile());
-    QDir(cacheDirectory() + QStringLiteral("/Sprucer")).removeRecursively();
-    QDir(dataDirectory() + QStringLiteral("/Sprucer")).removeRecursively();
+    QDir(cacheDirectory() + u"/Sprucer"_s).removeRecursively();
+    QDir(dataDirectory() + u"/Sprucer"_s).removeRecursively();
     UserDefaults::useFile(userDefaultsFile());
 }

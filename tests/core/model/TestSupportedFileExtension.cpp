@@ -2,6 +2,8 @@
 #include "core/model/SupportedFileExtension.h"
 #include "support/TestMain.h"
 
+using namespace Qt::StringLiterals;
+
 using Kind = SupportedFileExtension;
 namespace Kinds = SupportedFileExtensions;
 
@@ -17,10 +19,9 @@ private Q_SLOTS:
             codes << Kinds::code(kind);
             QCOMPARE(Kinds::fromCode(Kinds::code(kind)), kind);
         }
-        QCOMPARE(codes, (QStringList{QStringLiteral("swift"), QStringLiteral("cpp"),
-                                     QStringLiteral("objectivec"), QStringLiteral("kotlin")}));
-        QVERIFY(!Kinds::fromCode(QStringLiteral("java")));
-        QVERIFY(!Kinds::fromCode(QStringLiteral("Swift")));
+        QCOMPARE(codes, (QStringList{u"swift"_s, u"cpp"_s, u"objectivec"_s, u"kotlin"_s}));
+        QVERIFY(!Kinds::fromCode(u"java"_s));
+        QVERIFY(!Kinds::fromCode(u"Swift"_s));
         QVERIFY(!Kinds::fromCode(QString()));
     }
 
@@ -29,17 +30,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QList<Kind>>("takenBy");
         QTest::newRow(".h is C++ and Objective-C")
-            << QStringLiteral("/p/a.h") << QList<Kind>{Kind::cpp, Kind::objectivec};
-        QTest::newRow("upper-case extension") << QStringLiteral("/p/A.SWIFT") << QList<Kind>{};
-        QTest::newRow("no dot") << QStringLiteral("/p/Makefile") << QList<Kind>{};
-        QTest::newRow("backup suffix") << QStringLiteral("/p/a.swift~") << QList<Kind>{};
-        QTest::newRow("dot only in directory")
-            << QStringLiteral("/p/dir.kt/README") << QList<Kind>{};
-        QTest::newRow("hidden directory")
-            << QStringLiteral("/p/.gradle/b.kt") << QList<Kind>{Kind::kotlin};
-        QTest::newRow("kts") << QStringLiteral("/p/build.gradle.kts") << QList<Kind>{Kind::kotlin};
-        QTest::newRow("mm") << QStringLiteral("/p/View.mm") << QList<Kind>{Kind::objectivec};
-        QTest::newRow("c") << QStringLiteral("/p/x.c") << QList<Kind>{Kind::cpp};
+            << u"/p/a.h"_s << QList<Kind>{Kind::cpp, Kind::objectivec};
+        QTest::newRow("upper-case extension") << u"/p/A.SWIFT"_s << QList<Kind>{};
+        QTest::newRow("no dot") << u"/p/Makefile"_s << QList<Kind>{};
+        QTest::newRow("backup suffix") << u"/p/a.swift~"_s << QList<Kind>{};
+        QTest::newRow("dot only in directory") << u"/p/dir.kt/README"_s << QList<Kind>{};
+        QTest::newRow("hidden directory") << u"/p/.gradle/b.kt"_s << QList<Kind>{Kind::kotlin};
+        QTest::newRow("kts") << u"/p/build.gradle.kts"_s << QList<Kind>{Kind::kotlin};
+        QTest::newRow("mm") << u"/p/View.mm"_s << QList<Kind>{Kind::objectivec};
+        QTest::newRow("c") << u"/p/x.c"_s << QList<Kind>{Kind::cpp};
     }
     void fileMatching()
     {

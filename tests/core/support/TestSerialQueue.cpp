@@ -2,6 +2,8 @@
 #include "core/support/SerialQueue.h"
 #include "support/TestMain.h"
 
+using namespace Qt::StringLiterals;
+
 class TestSerialQueue : public QObject
 {
     Q_OBJECT
@@ -11,7 +13,7 @@ private Q_SLOTS:
     {
         QList<int> order;
         {
-            SerialQueue queue(QStringLiteral("test"));
+            SerialQueue queue(u"test"_s);
             for (int i = 0; i < 100; ++i)
                 queue.post([&, i] { order.append(queue.isCurrent() ? i : -1); });
         } // destruction finishes every task posted
@@ -21,7 +23,7 @@ private Q_SLOTS:
 
     void syncWaitsAndNestsWithoutDeadlock()
     {
-        SerialQueue queue(QStringLiteral("test"));
+        SerialQueue queue(u"test"_s);
         int value = 0;
         queue.post([&] { value = 1; });
         queue.sync([&] { queue.sync([&] { value += 1; }); }); // nested: runs directly

@@ -8,6 +8,8 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
+using namespace Qt::StringLiterals;
+
 using Model = CodeWatcherTableViewModel;
 
 class TestCodeWatcherTableViewModel : public QObject
@@ -34,22 +36,22 @@ private Q_SLOTS:
     {
         CoreFixture fixture;
         CoreServices &core = fixture.core();
-        const CodeWatcherModel first = fixture.makeWatcher(fixture.makeProject(QStringLiteral("a")),
-                                                           SupportedFileExtension::cpp);
+        const CodeWatcherModel first =
+            fixture.makeWatcher(fixture.makeProject(u"a"_s), SupportedFileExtension::cpp);
         QVERIFY(!core.registry().addWatcher(first));
         Model model(core.registry(), core.notifications(), core.counters());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(model.index(0, Model::extensionColumn).data(), QStringLiteral("cpp"));
-        QCOMPARE(model.index(0, Model::configNameColumn).data(), QStringLiteral("Test style"));
+        QCOMPARE(model.index(0, Model::extensionColumn).data(), u"cpp"_s);
+        QCOMPARE(model.index(0, Model::configNameColumn).data(), u"Test style"_s);
         QCOMPARE(model.index(0, Model::activatedColumn).data(Qt::CheckStateRole), Qt::Unchecked);
 
         QSignalSpy inserted(&model, &Model::rowsInserted);
         QSignalSpy removed(&model, &Model::rowsRemoved);
         QSignalSpy changed(&model, &Model::dataChanged);
-        const CodeWatcherModel second = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("b c")), SupportedFileExtension::swift);
+        const CodeWatcherModel second =
+            fixture.makeWatcher(fixture.makeProject(u"b c"_s), SupportedFileExtension::swift);
         QVERIFY(!core.registry().addWatcher(second));
         QTRY_COMPARE(inserted.size(), 1);
         QCOMPARE(inserted[0][1].toInt(), 1);
@@ -66,9 +68,8 @@ private Q_SLOTS:
                  QList<CodeWatcherModel>{core.registry().monitors()[0].watcher});
 
         // A renamed configuration shows in its watchers' rows.
-        ConfigManagerFactory().updateConfig(second.configurationId, QString(),
-                                            QStringLiteral("Renamed"));
-        QTRY_COMPARE(model.index(0, Model::configNameColumn).data(), QStringLiteral("Renamed"));
+        ConfigManagerFactory().updateConfig(second.configurationId, QString(), u"Renamed"_s);
+        QTRY_COMPARE(model.index(0, Model::configNameColumn).data(), u"Renamed"_s);
     }
 
     void processingMarksAndCountsChangeTheirRowOnly()
@@ -76,7 +77,7 @@ private Q_SLOTS:
         CoreFixture fixture;
         CoreServices &core = fixture.core();
         QList<CodeWatcherModel> watchers;
-        for (const QString &name : {QStringLiteral("a"), QStringLiteral("b")}) {
+        for (const QString &name : {u"a"_s, u"b"_s}) {
             watchers.append(
                 fixture.makeWatcher(fixture.makeProject(name), SupportedFileExtension::kotlin));
             QVERIFY(!core.registry().addWatcher(watchers.last()));

@@ -2,34 +2,34 @@
 #include "core/watching/EventCoalescer.h"
 #include "support/TestMain.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
+using Paths = QList<QStringList>;
 
 namespace {
 
-// A hand-driven timer and a record of the deliveries: the test decides when time runs out.
+// A timer the test runs out by hand, and a record of the deliveries.
 struct Harness
 {
-    QList<std::chrono::milliseconds> starts;
-    int stops = 0;
+    int starts = 0;
     bool running = false;
-    QList<QStringList> deliveries;
-    std::function<void(const QStringList &)> onDeliver;
+    Paths deliveries;
+    std::function<void()> onDeliver;
     EventCoalescer coalescer{250ms,
                              {[this](std::chrono::milliseconds after) {
-                                  starts.append(after);
+                                  starts += after == 250ms ? 1 : 1000;
                                   running = true;
                               },
                               [this] {
-                                  ++stops;
                                   running = false;
                               }},
                              [this](const QStringList &paths) {
                                  deliveries.append(paths);
                                  if (onDeliver)
-                                     onDeliver(paths);
+                                     onDeliver();
                              }};
 
-    // What a real timer does when the latency runs out.
     void elapse()
     {
         QVERIFY(running);
@@ -38,6 +38,8 @@ struct Harness
     }
 };
 
+const QString a = u"/t/a.cpp"_s, b = u"/t/b.cpp"_s, c = u"/t/c.cpp"_s;
+
 } // namespace
 
 class TestEventCoalescer : public QObject
@@ -45,63 +47,40 @@ class TestEventCoalescer : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Later events neither re-arm nor push back the delivery.
     void oneDeliveryPerQuietPeriodEachPathOnceInFirstOrder()
     {
         Harness h;
-        h.coalescer.add(QStringLiteral("/t/b.cpp"));
-        QCOMPARE(h.starts, (QList<std::chrono::milliseconds>{250ms}));
-        h.coalescer.add({QStringLiteral("/t/a.cpp"), QStringLiteral("/t/b.cpp")});
-        h.coalescer.add(QStringLiteral("/t/c.cpp"));
-        h.coalescer.add(QStringLiteral("/t/a.cpp"));
-        // Later events neither re-arm nor push back the delivery.
-        QCOMPARE(h.starts.size(), 1);
+        h.coalescer.add(b);
+        h.coalescer.add({a, b});
+        h.coalescer.add(c);
+        h.coalescer.add(a);
+        QCOMPARE(h.starts, 1);
         QVERIFY(h.deliveries.isEmpty());
-        QCOMPARE(h.coalescer.pendingCount(), 3);
-
         h.elapse();
-        QCOMPARE(h.deliveries,
-                 (QList<QStringList>{{QStringLiteral("/t/b.cpp"), QStringLiteral("/t/a.cpp"),
-                                      QStringLiteral("/t/c.cpp")}}));
-        QVERIFY(!h.coalescer.isArmed());
-        QCOMPARE(h.coalescer.pendingCount(), 0);
+        QCOMPARE(h.deliveries, (Paths{{b, a, c}}));
+        QVERIFY(!h.coalescer.isArmed() && h.coalescer.pendingCount() == 0);
     }
 
-    // Including a burst that arrives while the first delivery is being handed on.
+    // Including a burst that arrives while the first delivery is being handed on; a cancel
+    // drops what was gathered, and a tick already on its way delivers nothing.
     void eachLaterBurstIsADeliveryOfItsOwn()
     {
         Harness h;
-        h.onDeliver = [&](const QStringList &) {
+        h.onDeliver = [&] {
             if (h.deliveries.size() == 1)
-                h.coalescer.add(QStringLiteral("/t/a.cpp"));
+                h.coalescer.add(a);
         };
-        h.coalescer.add(QStringLiteral("/t/a.cpp"));
+        h.coalescer.add(a);
         h.elapse();
-        QVERIFY(h.coalescer.isArmed());
-        h.coalescer.add({QStringLiteral("/t/a.cpp"), QStringLiteral("/t/d.cpp")});
-        QCOMPARE(h.starts.size(), 2);
+        h.coalescer.add({a, c});
         h.elapse();
-        QCOMPARE(h.deliveries,
-                 (QList<QStringList>{{QStringLiteral("/t/a.cpp")},
-                                     {QStringLiteral("/t/a.cpp"), QStringLiteral("/t/d.cpp")}}));
-        h.coalescer.add(QStringList{});
-        QVERIFY(!h.coalescer.isArmed());
-    }
-
-    void cancelDropsTheGatheredPathsAndALateTickDeliversNothing()
-    {
-        Harness h;
-        h.coalescer.add(QStringLiteral("/t/a.cpp"));
+        h.coalescer.add(b);
         h.coalescer.cancel();
-        QCOMPARE(h.stops, 1);
-        QVERIFY(!h.running);
-        QCOMPARE(h.coalescer.pendingCount(), 0);
-        h.coalescer.fire(); // the tick already on its way when the timer was stopped
-        QVERIFY(h.deliveries.isEmpty());
-
-        h.coalescer.add(QStringLiteral("/t/b.cpp"));
-        QCOMPARE(h.starts.size(), 2);
-        h.elapse();
-        QCOMPARE(h.deliveries, (QList<QStringList>{{QStringLiteral("/t/b.cpp")}}));
+        QVERIFY(!h.running && h.coalescer.pendingCount() == 0);
+        h.coalescer.fire();
+        QCOMPARE(h.deliveries, (Paths{{a}, {a, c}}));
+        QCOMPARE(h.starts, 3);
     }
 };
 

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -21,12 +23,12 @@ struct Harness
         : pipeline({window}, counters, center)
     {
         QObject::connect(&center, &NotificationCenter::fileProcessingStarted, &pipeline,
-                         [this] { events.append(QStringLiteral("started")); });
+                         [this] { events.append(u"started"_s); });
         QObject::connect(&center, &NotificationCenter::fileProcessingComplete, &pipeline,
-                         [this] { events.append(QStringLiteral("complete")); });
+                         [this] { events.append(u"complete"_s); });
         QObject::connect(&pipeline, &FixPipeline::fileCompleted, &pipeline,
-                         [this](const QUuid &, const MarkupList &found) {
-                             events.append(QStringLiteral("file"));
+                         [this](const QUuid &, const MarkupList &found, bool) {
+                             events.append(u"file"_s);
                              markups.append(found);
                          });
     }
@@ -42,7 +44,7 @@ struct Harness
     void process(const QStringList &paths) { pipeline.process(route, paths); }
     bool waitForDeliveries(qsizetype count)
     {
-        return QTest::qWaitFor([&] { return events.count(QStringLiteral("complete")) == count; });
+        return QTest::qWaitFor([&] { return events.count(u"complete"_s) == count; });
     }
 
     QTemporaryDir project;
@@ -70,7 +72,7 @@ private Q_SLOTS:
         h.pipeline.setThreadCount(3);
         QStringList paths;
         for (int i = 0; i < 25; ++i)
-            paths.append(h.write(QStringLiteral("f%1.cpp").arg(i, 2, 10, QLatin1Char('0'))));
+            paths.append(h.write(u"f%1.cpp"_s.arg(i, 2, 10, QLatin1Char('0'))));
         h.fixer->hold();
         h.process(paths);
         // Three batches of 10, 10 and 5 run side by side, one file at a time each.
@@ -83,8 +85,8 @@ private Q_SLOTS:
         QCOMPARE(h.fixer->fixedFiles().size(), 25);
         QCOMPARE(h.counters.countFor(h.route.watcherId), 25);
         QCOMPARE(h.events.size(), 27);
-        QCOMPARE(h.events.first(), QStringLiteral("started"));
-        QCOMPARE(h.events.last(), QStringLiteral("complete"));
+        QCOMPARE(h.events.first(), u"started"_s);
+        QCOMPARE(h.events.last(), u"complete"_s);
         QVERIFY(h.pipeline.processingWatchers().isEmpty());
         // Within a batch the files keep their order.
         const QStringList fixed = h.fixer->fixedFiles();
@@ -96,10 +98,10 @@ private Q_SLOTS:
     void onlyNewFilesOfTheLanguageAreProcessed()
     {
         Harness h(400ms);
-        const QString a = h.write(QStringLiteral("a.cpp")), b = h.write(QStringLiteral("b.cpp"));
+        const QString a = h.write(u"a.cpp"_s), b = h.write(u"b.cpp"_s);
         h.fixer->hold();
-        h.process({h.write(QStringLiteral("k.kt")), h.project.filePath(QStringLiteral("Makefile")),
-                   h.project.filePath(QStringLiteral("B.CPP")), a});
+        h.process({h.write(u"k.kt"_s), h.project.filePath(u"Makefile"_s),
+                   h.project.filePath(u"B.CPP"_s), a});
         QVERIFY(h.fixer->waitForWaiting(1));
         h.process({a, b}); // a is still being fixed: only b is new
         QVERIFY(h.fixer->waitForWaiting(1));
@@ -112,7 +114,7 @@ private Q_SLOTS:
         h.process({a});
         QVERIFY(released.wait(2000));
         QCOMPARE(h.fixer->fixedFiles().size(), 2);
-        QVERIFY(h.events.count(QStringLiteral("started")) == 2);
+        QVERIFY(h.events.count(u"started"_s) == 2);
         // After the window it is processed again.
         h.process({a});
         QVERIFY(h.waitForDeliveries(3));
@@ -122,9 +124,9 @@ private Q_SLOTS:
     void everyFileIsScannedAndCountedEvenWhenUnreadable()
     {
         Harness h;
-        const QString todo = h.write(QStringLiteral("todo.h"), "int a;\n// TODO: first\n");
-        const QString bad = h.write(QStringLiteral("bad.c"), "int \xff\xfe x;\n");
-        const QString gone = h.project.filePath(QStringLiteral("deleted.c"));
+        const QString todo = h.write(u"todo.h"_s, "int a;\n// TODO: first\n");
+        const QString bad = h.write(u"bad.c"_s, "int \xff\xfe x;\n");
+        const QString gone = h.project.filePath(u"deleted.c"_s);
         h.route.fixer.reset(); // without a fixer files are still scanned and counted
         h.process({todo, bad, gone});
         QVERIFY(h.waitForDeliveries(1));
@@ -133,8 +135,8 @@ private Q_SLOTS:
         QCOMPARE(h.markups[0].line, 2);
         QCOMPARE(h.markups[0].filePath, todo);
         const QStringList messages = LogFile::messages();
-        QVERIFY(messages.contains(QStringLiteral("Failed to read file: ") + bad));
-        QVERIFY(messages.contains(QStringLiteral("Failed to read file: ") + gone));
+        QVERIFY(messages.contains(u"Failed to read file: "_s + bad));
+        QVERIFY(messages.contains(u"Failed to read file: "_s + gone));
     }
 };
 

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QSignalSpy>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QList<CodeWatcherModel> storedWatchers()
@@ -39,7 +41,7 @@ private Q_SLOTS:
     void registeringAndRemovingKeepTheStoreAndTheBookmarks()
     {
         CoreFixture fixture;
-        const QString project = fixture.makeProject(QStringLiteral("app"));
+        const QString project = fixture.makeProject(u"app"_s);
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::kotlin);
         MonitorRegistry &registry = fixture.registry();
@@ -49,11 +51,11 @@ private Q_SLOTS:
         QVERIFY(entry && entry->fixer && entry->id != watcher.id);
         QCOMPARE(entry->watcher, watcher);
         QVERIFY(!entry->monitor->isRunning()); // registered inactive: no stream
-        QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring: ") +
+        QVERIFY(LogFile::messages().contains(u"Started monitoring: "_s +
                                              StoredForms::urlText(watcher.url)));
         QCOMPARE(storedWatchers(), QList<CodeWatcherModel>{watcher});
-        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=1"),
-                                                     QStringLiteral("MonitorAdded:kind=kotlin")}));
+        QCOMPARE(fixture.sentSignals(),
+                 (QStringList{u"MonitorCount:Count=1"_s, u"MonitorAdded:kind=kotlin"_s}));
         QVERIFY(bookmarked(project));
 
         const std::shared_ptr<DirectoryMonitor> monitor = entry->monitor;
@@ -63,26 +65,26 @@ private Q_SLOTS:
         QVERIFY(registry.removeWatcher(watcher.id)); // nothing left to remove
         QVERIFY(!monitor->isRunning());
         QVERIFY(registry.monitors().isEmpty() && storedWatchers().isEmpty());
-        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=0"),
-                                                     QStringLiteral("MonitorRemoved")}));
+        QCOMPARE(fixture.sentSignals(),
+                 (QStringList{u"MonitorCount:Count=0"_s, u"MonitorRemoved"_s}));
         QVERIFY(bookmarked(project));
     }
 
     void refusedRegistrationsLeaveNothingBehind()
     {
         CoreFixture fixture;
-        const QString project = fixture.makeProject(QStringLiteral("app"));
+        const QString project = fixture.makeProject(u"app"_s);
         const CodeWatcherModel watcher = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         QVERIFY(!fixture.registry().addWatcher(watcher));
         fixture.clearSentSignals();
 
         const Status duplicate = fixture.registry().addWatcher(watcher);
-        QCOMPARE(duplicate->description, QStringLiteral("not implemented to update config"));
+        QCOMPARE(duplicate->description, u"not implemented to update config"_s);
         CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         orphan.configurationId = QUuid::createUuid();
         QCOMPARE(fixture.registry().addWatcher(orphan).value(),
                  ConfigManagerFactory::notFoundError());
-        const QString missing = project + QStringLiteral("/does-not-exist");
+        const QString missing = project + u"/does-not-exist"_s;
         QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(missing, SupportedFileExtension::cpp)));
 
@@ -94,8 +96,8 @@ private Q_SLOTS:
     void stoppingAndStartingKeepTheStoreInStep()
     {
         CoreFixture fixture;
-        const QString project = fixture.makeProject(
-            QStringLiteral("app"), {{QStringLiteral("a.swift"), QStringLiteral("// TODO: one\n")}});
+        const QString project =
+            fixture.makeProject(u"app"_s, {{u"a.swift"_s, u"// TODO: one\n"_s}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::swift, true);
         MonitorRegistry &registry = fixture.registry();
@@ -107,8 +109,8 @@ private Q_SLOTS:
         QVERIFY(registry.entry(watcher.id)->markups.isEmpty());
         QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, false);
-        QCOMPARE(fixture.sentSignals(), (QStringList{QStringLiteral("MonitorCount:Count=1"),
-                                                     QStringLiteral("MonitorStopped")}));
+        QCOMPARE(fixture.sentSignals(),
+                 (QStringList{u"MonitorCount:Count=1"_s, u"MonitorStopped"_s}));
 
         // Started again, the tree is scanned anew; a second start does not scan it twice.
         QVERIFY(!registry.startWatcher(watcher));
@@ -116,7 +118,7 @@ private Q_SLOTS:
         QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
-        QVERIFY(LogFile::messages().contains(QStringLiteral("Started monitoring from memory: ") +
+        QVERIFY(LogFile::messages().contains(u"Started monitoring from memory: "_s +
                                              StoredForms::urlText(watcher.url)));
 
         // A start that fails is logged, returned, and changes nothing.
@@ -125,8 +127,7 @@ private Q_SLOTS:
         const QByteArray before =
             UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
         const Status failure = registry.startWatcher(watcher);
-        const QString denied =
-            QStringLiteral("Failed to access monitored directory - access denied");
+        const QString denied = u"Failed to access monitored directory - access denied"_s;
         QCOMPARE(failure->description, denied);
         QVERIFY(LogFile::messages().contains(denied));
         QCOMPARE(registry.entry(watcher.id)->watcher.isActivated, false);
@@ -140,7 +141,7 @@ private Q_SLOTS:
         MonitorRegistry &registry = fixture.registry();
         QList<CodeWatcherModel> watchers;
         for (int i = 0; i < 3; ++i) {
-            watchers.append(fixture.makeWatcher(fixture.makeProject(QStringLiteral("p%1").arg(i)),
+            watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
                                                 SupportedFileExtension::cpp));
             QVERIFY(!registry.addWatcher(watchers.last()));
         }
@@ -150,16 +151,16 @@ private Q_SLOTS:
         announced.clear();
 
         QVERIFY(registry.setGlobalActivation(false).isEmpty());
-        QCOMPARE(fixture.sentSignals().count(QStringLiteral("MonitorStopped")), 3);
-        QCOMPARE(fixture.sentSignals().last(), QStringLiteral("AppActivationChanged:Active=false"));
+        QCOMPARE(fixture.sentSignals().count(u"MonitorStopped"_s), 3);
+        QCOMPARE(fixture.sentSignals().last(), u"AppActivationChanged:Active=false"_s);
         QCOMPARE(LogFile::messages().last(),
-                 QStringLiteral("Sprucer global activation state changed to: inactive"));
+                 u"Sprucer global activation state changed to: inactive"_s);
         QVERIFY(announced.wait());
         QCoreApplication::processEvents();
         QCOMPARE(announced.size(), 1);
 
         // On: every watcher runs and is stored so; a missing folder is returned to the caller.
-        QVERIFY(QDir(fixture.makeProject(QStringLiteral("p2"))).removeRecursively());
+        QVERIFY(QDir(fixture.makeProject(u"p2"_s)).removeRecursively());
         const QList<MonitorRegistry::WatcherFailure> failures = registry.setGlobalActivation(true);
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures.first().watcher.id, watchers[2].id);
@@ -172,8 +173,7 @@ private Q_SLOTS:
     {
         CoreFixture fixture(std::chrono::milliseconds(100));
         const QString project = fixture.makeProject(
-            QStringLiteral("app"), {{QStringLiteral("old.cpp"), QStringLiteral("// TODO: a\n")},
-                                    {QStringLiteral("notes.txt"), QString()}});
+            u"app"_s, {{u"old.cpp"_s, u"// TODO: a\n"_s}, {u"notes.txt"_s, QString()}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
 
         QStringList saved;
-        for (const QString &name : {QStringLiteral("a.cpp"), QStringLiteral("b.h")}) {
+        for (const QString &name : {u"a.cpp"_s, u"b.h"_s}) {
             saved.append(project + u'/' + name);
             QFile file(saved.last());
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("// TODO: x\n") > 0);
@@ -203,20 +203,19 @@ private Q_SLOTS:
         QTRY_COMPARE(released.size(), completed.size());
         QVERIFY(!registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
-        QVERIFY(fixer->fixedFiles().contains(project + QStringLiteral("/old.cpp")));
+        QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
     }
 
     void storedWatchersComeBackAndNoneIsLost()
     {
         CoreFixture fixture;
-        const CodeWatcherModel active = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("a")), SupportedFileExtension::cpp, true);
-        const CodeWatcherModel inactive = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("b")), SupportedFileExtension::kotlin, false);
+        const CodeWatcherModel active =
+            fixture.makeWatcher(fixture.makeProject(u"a"_s), SupportedFileExtension::cpp, true);
+        const CodeWatcherModel inactive =
+            fixture.makeWatcher(fixture.makeProject(u"b"_s), SupportedFileExtension::kotlin, false);
         // Its folder is missing for this run (an unplugged disk): it must stay stored.
         const CodeWatcherModel missing = fixture.makeWatcher(
-            fixture.makeProject(QStringLiteral("c")) + QStringLiteral("/unplugged"),
-            SupportedFileExtension::swift, true);
+            fixture.makeProject(u"c"_s) + u"/unplugged"_s, SupportedFileExtension::swift, true);
         WatcherListStore().save({active, inactive, missing});
 
         MonitorRegistry &registry = fixture.registry();
@@ -229,7 +228,7 @@ private Q_SLOTS:
         // A save under way when its watcher goes is still fixed and counted.
         const auto fixer = fixture.fixerFor(active.id);
         fixer->hold();
-        fixture.makeProject(QStringLiteral("a"), {{QStringLiteral("x.cpp"), QString()}});
+        fixture.makeProject(u"a"_s, {{u"x.cpp"_s, QString()}});
         QVERIFY(fixer->waitForWaiting(1));
         QVERIFY(!registry.removeWatcher(active.id));
         fixer->release();

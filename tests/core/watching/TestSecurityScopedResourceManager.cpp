@@ -6,8 +6,9 @@
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -23,75 +24,62 @@ class TestSecurityScopedResourceManager : public QObject
     Q_OBJECT
 
     SecurityScopedResourceManager manager;
+    QTemporaryDir parent;
+    const QString path = parent.filePath(u"project"_s);
 
 private Q_SLOTS:
-    void init() { TestHome::current().reset(); }
+    void init()
+    {
+        TestHome::current().reset();
+        QVERIFY(QDir(path).removeRecursively() && QDir().mkpath(path));
+    }
 
     void aSavedBookmarkResolvesUnderItsPath()
     {
-        QTemporaryDir project;
-        const QUrl url = QUrl::fromLocalFile(project.path() + u'/');
-        QVERIFY(!manager.resolveBookmark(project.path()));
-        QVERIFY(manager.saveBookmark(url));
-        QCOMPARE(storedBookmarks().keys(), QStringList{project.path()});
-        QCOMPARE(storedBookmarks().value(project.path()).typeId(), QMetaType::QByteArray);
-
-        const std::optional<QUrl> resolved = manager.resolveBookmark(project.path());
-        QVERIFY(resolved);
-        QCOMPARE(LocalPath::fromUrl(*resolved), project.path());
+        QVERIFY(!manager.resolveBookmark(path));
+        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path + u'/')));
+        QCOMPARE(storedBookmarks().keys(), QStringList{path});
+        QCOMPARE(storedBookmarks().value(path).typeId(), QMetaType::QByteArray);
+        const std::optional<QUrl> resolved = manager.resolveBookmark(path);
+        QCOMPARE(LocalPath::fromUrl(resolved.value()), path);
         QVERIFY(manager.startAccessing(*resolved));
+
+        const QUrl missing = QUrl::fromLocalFile(path + u"/missing/"_s);
+        QVERIFY(!manager.saveBookmark(missing) && !manager.startAccessing(missing));
+        QCOMPARE(storedBookmarks().size(), 1);
     }
 
-    void aMissingFolderCannotBeBookmarkedOrAccessed()
+    // The caller then makes a fresh one, which replaces the corrupt entry.
+    void corruptOrVanishedBookmarksAreLoggedAndResolveToNothing()
     {
-        const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/sprucer/dir/"));
-        QVERIFY(!manager.saveBookmark(missing));
-        QVERIFY(!manager.startAccessing(missing));
-        QVERIFY(storedBookmarks().isEmpty());
-    }
-
-    void corruptOrVanishedBookmarksLogAndResolveToNothing()
-    {
-        QTemporaryDir project;
         UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
-                               QVariantMap{{project.path(), QByteArray("garbage")}});
-        QVERIFY(!manager.resolveBookmark(project.path()));
-        QVERIFY(
-            LogFile::messages().last().startsWith(QStringLiteral("Failed to resolve bookmark: ")));
-        // The caller then makes a fresh one, which replaces the corrupt entry.
-        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(project.path())));
-        QVERIFY(manager.resolveBookmark(project.path()));
+                               QVariantMap{{path, QByteArray("garbage")}});
+        QVERIFY(!manager.resolveBookmark(path));
+        QVERIFY(LogFile::messages().last().startsWith(u"Failed to resolve bookmark: "_s));
+        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path)) && manager.resolveBookmark(path));
 
-        const QString path = project.path();
-        project.remove();
+        QVERIFY(QDir(path).removeRecursively());
         QVERIFY(!manager.resolveBookmark(path));
         QVERIFY(LogFile::messages().last().contains(path));
+
+        // Values of another kind under the key: the dictionary is started afresh.
+        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
+                               QVariantMap{{u"/x"_s, 42}});
+        QVERIFY(QDir().mkpath(path) && manager.saveBookmark(QUrl::fromLocalFile(path)));
+        QCOMPARE(storedBookmarks().keys(), QStringList{path});
     }
 
+    // A checkout recreated at the same place: a new inode behind the same path.
     void aFolderReplacedAtItsPathRenewsTheBookmark()
     {
-        QTemporaryDir parent;
-        const QString path = parent.path() + QStringLiteral("/project");
-        QVERIFY(QDir().mkpath(path));
         QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path)));
         const QByteArray before = storedBookmarks().value(path).toByteArray();
-
-        // A checkout recreated at the same place: a new inode behind the same path.
-        QVERIFY(QDir().rename(path, path + QStringLiteral(".old")));
-        QVERIFY(QDir().mkpath(path));
+        QVERIFY(QDir().rename(path, path + u".old"_s) && QDir().mkpath(path));
         QVERIFY(manager.resolveBookmark(path));
         const QByteArray after = storedBookmarks().value(path).toByteArray();
         QVERIFY(after != before);
         QCOMPARE(SecurityScopedResourceManager::parseBookmark(after)->path, path);
-    }
-
-    void aDictionaryWithForeignValuesIsStartedAfresh()
-    {
-        QTemporaryDir project;
-        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
-                               QVariantMap{{QStringLiteral("/x"), 42}});
-        QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(project.path())));
-        QCOMPARE(storedBookmarks().keys(), QStringList{project.path()});
+        QVERIFY(QDir(path + u".old"_s).removeRecursively());
     }
 };
 

@@ -6,19 +6,26 @@
 
 #include <QJsonArray>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-CodeWatcherModel sampleWatcher(const QString &name, SupportedFileExtension kind)
+CodeWatcherModel sample(SupportedFileExtension kind = SupportedFileExtension::cpp)
 {
-    return CodeWatcherModel::make(name, QUrl::fromLocalFile(QStringLiteral("/home/me/My Project/")),
-                                  kind, QUuid::createUuid());
+    return CodeWatcherModel::make(u"W"_s, QUrl::fromLocalFile(u"/home/me/My Project/"_s), kind,
+                                  QUuid::createUuid());
 }
 
-// A watcher object as the original encoder wrote it: escaped slashes, its own key order.
+// A watcher as the original encoder wrote it: escaped slashes, its own key order.
 const QByteArray kOriginalForm =
     R"(["0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E",{"configurationId":"A1B2C3D4-E5F6-4A1B-8C2D-3E4F5A6B7C8D",)"
     R"("isActivated":false,"id":"0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E","codeKind":"objectivec",)"
     R"("url":"file:\/\/\/Users\/me\/Code\/App%20One\/","name":"App One"}])";
+
+QByteArray stored()
+{
+    return UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
+}
 
 } // namespace
 
@@ -29,76 +36,55 @@ class TestWatcherListStore : public QObject
 private Q_SLOTS:
     void init() { TestHome::current().reset(); }
 
-    void twoWatchersAreStoredAsFourCompactElements()
+    void theStoredFormIsCompactPairsOfIdAndWatcher()
     {
-        CodeWatcherModel first = sampleWatcher(QStringLiteral("One"), SupportedFileExtension::cpp);
-        CodeWatcherModel second =
-            sampleWatcher(QStringLiteral("Two"), SupportedFileExtension::kotlin);
-        second.configFileUrl = QUrl::fromLocalFile(QStringLiteral("/etc/style.yml"));
+        const CodeWatcherModel first = sample();
+        CodeWatcherModel second = sample(SupportedFileExtension::kotlin);
+        second.configFileUrl = QUrl::fromLocalFile(u"/etc/style.yml"_s);
         const QByteArray json = WatcherListStore::encode({first, second});
-
-        QVERIFY(!json.contains('\n'));
-        QVERIFY(!json.contains(" \"")); // compact
+        QVERIFY(!json.contains('\n') && !json.contains(" \""));
         QVERIFY(json.contains(R"(file:\/\/\/home\/me\/My%20Project\/)"));
         const QJsonArray array = QJsonDocument::fromJson(json).array();
         QCOMPARE(array.size(), 4);
-        QCOMPARE(array[0].toString(), StoredForms::uuidText(first.id));
         QCOMPARE(array[2].toString(), StoredForms::uuidText(second.id));
-        QVERIFY(!array[1].toObject().contains(QStringLiteral("configFileUrl")));
-        QCOMPARE(array[3].toObject().value(QStringLiteral("configFileUrl")).toString(),
-                 QStringLiteral("file:///etc/style.yml"));
-
+        QVERIFY(!array[1].toObject().contains(u"configFileUrl"_s));
         QCOMPARE(WatcherListStore::decode(json), (QList<CodeWatcherModel>{first, second}));
-        QCOMPARE(WatcherListStore::encode({}), QByteArray("[]"));
-    }
 
-    void readsTheOriginalEncodersForm()
-    {
-        const auto watchers = WatcherListStore::decode(kOriginalForm);
-        QVERIFY(watchers);
-        QCOMPARE(watchers->size(), 1);
-        const CodeWatcherModel &watcher = watchers->first();
-        QCOMPARE(watcher.name, QStringLiteral("App One"));
-        QCOMPARE(watcher.url.toLocalFile(), QStringLiteral("/Users/me/Code/App One/"));
-        QCOMPARE(watcher.codeKind, SupportedFileExtension::objectivec);
-        QCOMPARE(watcher.isActivated, false);
-        QVERIFY(!watcher.configFileUrl);
-        QCOMPARE(StoredForms::uuidText(watcher.configurationId),
-                 QStringLiteral("A1B2C3D4-E5F6-4A1B-8C2D-3E4F5A6B7C8D"));
+        const auto original = WatcherListStore::decode(kOriginalForm);
+        QCOMPARE(original->size(), 1);
+        QCOMPARE(original->first().url.toLocalFile(), u"/Users/me/Code/App One/"_s);
+        QCOMPARE(original->first().codeKind, SupportedFileExtension::objectivec);
+        QCOMPARE(original->first().isActivated, false);
     }
 
     void anyFaultRejectsTheWholeList_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        const QByteArray good = kOriginalForm.chopped(1);
-        QTest::newRow("unknown language")
-            << QByteArray(kOriginalForm).replace("objectivec", "java");
+        QTest::addColumn<QByteArray>("fault");
+        QTest::addColumn<QByteArray>("replacement");
+        QTest::newRow("unknown language") << QByteArray("objectivec") << QByteArray("java");
         QTest::newRow("missing configurationId")
-            << QByteArray(kOriginalForm)
-                   .replace(R"("configurationId":"A1B2C3D4-E5F6-4A1B-8C2D-3E4F5A6B7C8D",)", "");
-        QTest::newRow("odd element count") << good + R"(,"0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E"])";
+            << QByteArray(R"("configurationId":"A1B2C3D4-E5F6-4A1B-8C2D-3E4F5A6B7C8D",)")
+            << QByteArray();
+        QTest::newRow("odd element count")
+            << QByteArray(R"("App One"}])") << QByteArray(R"("App One"},"x"])");
         QTest::newRow("key not id text")
-            << QByteArray(kOriginalForm)
-                   .replace(R"(["0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E")", R"(["watcher")");
-        QTest::newRow("activation as string")
-            << QByteArray(kOriginalForm).replace("false", "\"false\"");
+            << QByteArray(R"("0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E",{)") << QByteArray(R"("w",{)");
+        QTest::newRow("activation as string") << QByteArray("false") << QByteArray("\"false\"");
         QTest::newRow("mistyped configFileUrl")
-            << QByteArray(kOriginalForm).replace(R"("name")", R"("configFileUrl":7,"name")");
-        QTest::newRow("not an array") << QByteArray("{}");
-        QTest::newRow("garbage") << QByteArray("\x01\x02");
+            << QByteArray(R"("name")") << QByteArray(R"("configFileUrl":7,"name")");
+        QTest::newRow("not an array") << QByteArray() << QByteArray("{}");
     }
+
+    // A valid watcher ahead of the fault is not loaded on its own either.
     void anyFaultRejectsTheWholeList()
     {
-        QFETCH(QByteArray, json);
-        // A valid first watcher must not be loaded on its own either.
-        const CodeWatcherModel valid =
-            sampleWatcher(QStringLiteral("V"), SupportedFileExtension::swift);
-        QByteArray list = WatcherListStore::encode({valid});
-        list.chop(1);
-        list += ',' + json.mid(1);
-        if (!json.startsWith('['))
-            list = json;
-        QVERIFY(!WatcherListStore::decode(list));
+        QFETCH(QByteArray, fault);
+        QFETCH(QByteArray, replacement);
+        QByteArray list =
+            WatcherListStore::encode({sample()}).chopped(1) + ',' + kOriginalForm.mid(1);
+        QVERIFY(WatcherListStore::decode(list));
+        QVERIFY(!WatcherListStore::decode(fault.isEmpty() ? replacement
+                                                          : list.replace(fault, replacement)));
     }
 
     // A watcher not registered since it was loaded (its folder is away) is stored back.
@@ -106,13 +92,8 @@ private Q_SLOTS:
     {
         WatcherListStore store;
         QVERIFY(store.load().isEmpty());
-        const CodeWatcherModel a =
-            sampleWatcher(QStringLiteral("A"), SupportedFileExtension::swift);
-        const CodeWatcherModel b = sampleWatcher(QStringLiteral("B"), SupportedFileExtension::cpp);
+        const CodeWatcherModel a = sample(), b = sample();
         store.save({a, b});
-        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).typeId(),
-                 QMetaType::QByteArray);
-
         WatcherListStore relaunched;
         QCOMPARE(relaunched.load(), (QList<CodeWatcherModel>{a, b}));
         relaunched.save({b});
@@ -123,8 +104,7 @@ private Q_SLOTS:
         // An undecodable value reads as empty and is left alone until the next save.
         UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers, QByteArray("[1"));
         QVERIFY(WatcherListStore().load().isEmpty());
-        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
-                 QByteArray("[1"));
+        QCOMPARE(stored(), QByteArray("[1"));
     }
 };
 
