@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the full-tree markup scan against ripgrep on the same trees and extensions, warm cache,
 // and checks that both find the same notes. Usage: see README.md.
+#include "BenchOptions.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/SprucerLogger.h"
 
@@ -201,20 +202,11 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Times the markup scan against ripgrep. Each TREE is DIR or DIR=ext,ext,..."));
     parser.addHelpOption();
-    const QCommandLineOption repetitionsOption(QStringLiteral("reps"),
-                                               QStringLiteral("Timed runs of each (default 9)."),
-                                               QStringLiteral("n"), QStringLiteral("9"));
-    const QCommandLineOption ripgrepOption(QStringLiteral("rg"),
-                                           QStringLiteral("ripgrep binary (default rg)."),
-                                           QStringLiteral("path"), QStringLiteral("rg"));
-    const QCommandLineOption generatorOption(
-        QStringLiteral("generator"),
-        QStringLiteral("gen_tree.py that builds the synthetic tree when no TREE is given."),
-        QStringLiteral("script"), QStringLiteral(SPRUCER_TREE_GENERATOR));
-    const QCommandLineOption presetOption(QStringLiteral("preset"),
-                                          QStringLiteral("Size of the synthetic tree (default "
-                                                         "medium)."),
-                                          QStringLiteral("name"), QStringLiteral("medium"));
+    const QCommandLineOption repetitionsOption = BenchOptions::repetitions(9);
+    const QCommandLineOption ripgrepOption =
+        BenchOptions::peer(QStringLiteral("rg"), QStringLiteral("rg"));
+    const QCommandLineOption generatorOption = BenchOptions::generator();
+    const QCommandLineOption presetOption = BenchOptions::preset(QStringLiteral("medium"));
     const QCommandLineOption oursOnlyOption(QStringLiteral("ours-only"),
                                             QStringLiteral("Time only our scan (for profiling)."));
     parser.addOptions(

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the watch set-up of a directory monitor on generated trees against inotifywait, with the
 // memory each needs for it, then measures both at rest. Usage: see README.md.
+#include "BenchOptions.h"
 #include "core/support/SerialQueue.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
@@ -302,27 +303,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption childOption(QStringLiteral("child"),
                                          QStringLiteral("Internal: watch DIR and wait."),
                                          QStringLiteral("DIR"));
-    const QCommandLineOption presetOption(QStringLiteral("preset"),
-                                          QStringLiteral("Tree preset(s), comma-separated (default "
-                                                         "medium,large)."),
-                                          QStringLiteral("LIST"), QStringLiteral("medium,large"));
+    const QCommandLineOption presetOption = BenchOptions::preset(QStringLiteral("medium,large"));
     const QCommandLineOption treesOption(
         QStringLiteral("trees"),
         QStringLiteral("Folder for the generated trees, reused when present (default: a "
                        "temporary folder)."),
         QStringLiteral("DIR"));
-    const QCommandLineOption repsOption(QStringLiteral("reps"),
-                                        QStringLiteral("Timed runs of each (default 7)."),
-                                        QStringLiteral("N"), QStringLiteral("7"));
+    const QCommandLineOption repsOption = BenchOptions::repetitions(7);
     const QCommandLineOption idleOption(QStringLiteral("idle"),
                                         QStringLiteral("Seconds at rest measured (default 5)."),
                                         QStringLiteral("S"), QStringLiteral("5"));
-    const QCommandLineOption generatorOption(
-        QStringLiteral("generator"), QStringLiteral("The tree generator script."),
-        QStringLiteral("PATH"), QStringLiteral(SPRUCER_TREE_GENERATOR));
-    const QCommandLineOption peerOption(QStringLiteral("inotifywait"),
-                                        QStringLiteral("The inotifywait binary."),
-                                        QStringLiteral("PATH"));
+    const QCommandLineOption generatorOption = BenchOptions::generator();
+    const QCommandLineOption peerOption = BenchOptions::peer(QStringLiteral("inotifywait"));
     parser.addOptions({childOption, presetOption, treesOption, repsOption, idleOption,
                        generatorOption, peerOption});
     parser.process(app);
@@ -424,19 +416,19 @@ int main(int argc, char *argv[])
                   .arg(tree->dirs)
                   .arg(tree->files)
                   .arg(reps));
-        print(QStringLiteral("  ours        set-up %1 ms = %2 ms per 1,000 directories; "
-                             "resident growth %3 kB; %4 watches")
-                  .arg(spread(ourMs))
-                  .arg(median(ourMs) * 1000 / tree->dirs, 0, 'f', 1)
-                  .arg(spread(ourKb))
-                  .arg(ourWatches));
+        const auto printSide = [&](const char *label, const std::vector<double> &ms,
+                                   const std::vector<double> &kb, qint64 watches) {
+            print(QStringLiteral("  %1 set-up %2 ms = %3 ms per 1,000 directories; "
+                                 "resident growth %4 kB; %5 watches")
+                      .arg(QString::fromLatin1(label))
+                      .arg(spread(ms))
+                      .arg(median(ms) * 1000 / tree->dirs, 0, 'f', 1)
+                      .arg(spread(kb))
+                      .arg(watches));
+        };
+        printSide("ours       ", ourMs, ourKb, ourWatches);
         if (!peerMs.empty()) {
-            print(QStringLiteral("  inotifywait set-up %1 ms = %2 ms per 1,000 directories; "
-                                 "resident growth %3 kB; %4 watches")
-                      .arg(spread(peerMs))
-                      .arg(median(peerMs) * 1000 / tree->dirs, 0, 'f', 1)
-                      .arg(spread(peerKb))
-                      .arg(peerWatches));
+            printSide("inotifywait", peerMs, peerKb, peerWatches);
             print(QStringLiteral("  ratio ours/inotifywait: time %1, memory %2")
                       .arg(median(ourMs) / median(peerMs), 0, 'f', 2)
                       .arg(median(ourKb) / median(peerKb), 0, 'f', 2));

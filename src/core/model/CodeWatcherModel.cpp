@@ -60,13 +60,13 @@ std::optional<CodeWatcherModel> CodeWatcherModel::fromJson(const QJsonObject &ob
     if (!id || !name || !url || !isActivated || !codeKind || !configurationId)
         return std::nullopt;
 
-    CodeWatcherModel watcher;
-    watcher.id = *id;
-    watcher.name = *name;
-    watcher.url = *url;
-    watcher.isActivated = *isActivated;
-    watcher.codeKind = *codeKind;
-    watcher.configurationId = *configurationId;
+    CodeWatcherModel watcher{.id = *id,
+                             .name = *name,
+                             .url = *url,
+                             .configFileUrl = std::nullopt,
+                             .isActivated = *isActivated,
+                             .codeKind = *codeKind,
+                             .configurationId = *configurationId};
     if (object.contains(kConfigFileUrl)) {
         // Present means it must be right: a mistyped value fails like any other key.
         watcher.configFileUrl = fileUrlField(object, kConfigFileUrl);

@@ -87,9 +87,8 @@ Store &store()
     return instance;
 }
 
-} // namespace
-
-QVariant value(const QString &key)
+template <typename Read>
+auto readFresh(Read read)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
@@ -97,16 +96,19 @@ QVariant value(const QString &key)
     // Another process (the headless agent beside the window) may have written since; our own
     // pending writes go out first, so nothing of ours is lost to its copy.
     s.syncNow();
-    return settings.value(key);
+    return read(settings);
+}
+
+} // namespace
+
+QVariant value(const QString &key)
+{
+    return readFresh([&](const QSettings &settings) { return settings.value(key); });
 }
 
 bool contains(const QString &key)
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    QSettings &settings = s.open();
-    s.syncNow();
-    return settings.contains(key);
+    return readFresh([&](const QSettings &settings) { return settings.contains(key); });
 }
 
 void setValue(const QString &key, const QVariant &value)

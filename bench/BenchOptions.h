@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QCommandLineOption>
+
+// The options every benchmark over generated trees takes, spelled the same everywhere.
+namespace BenchOptions {
+
+inline QCommandLineOption repetitions(int defaultCount)
+{
+    return QCommandLineOption(QStringLiteral("reps"),
+                              QStringLiteral("Timed runs of each (default %1).").arg(defaultCount),
+                              QStringLiteral("N"), QString::number(defaultCount));
+}
+
+inline QCommandLineOption generator()
+{
+    return QCommandLineOption(QStringLiteral("generator"),
+                              QStringLiteral("gen_tree.py, which builds the synthetic trees."),
+                              QStringLiteral("PATH"), QStringLiteral(SPRUCER_TREE_GENERATOR));
+}
+
+// The preset of gen_tree.py; `defaultValue` may list several, comma-separated.
+inline QCommandLineOption preset(const QString &defaultValue)
+{
+    return QCommandLineOption(
+        QStringLiteral("preset"),
+        QStringLiteral("Tree preset: small, medium or large (default %1).").arg(defaultValue),
+        QStringLiteral("NAME"), defaultValue);
+}
+
+// The peer tool compared with, found on the PATH unless given.
+inline QCommandLineOption peer(const QString &name, const QString &defaultPath = {})
+{
+    return QCommandLineOption(name, QStringLiteral("The %1 binary.").arg(name),
+                              QStringLiteral("PATH"), defaultPath);
+}
+
+} // namespace BenchOptions
