@@ -1,23 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/DependencyChecker.h"
+#include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
+#include "core/support/UserDefaults.h"
 #include "support/LogFile.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Kind = SupportedFileExtension;
 
@@ -29,17 +34,27 @@ QString fileText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// Each tool's command line as the tool documents it.
+QStringList arguments(Kind kind, const QString &config, const QString &file)
+{
+    if (kind == Kind::kotlin)
+        return {u"--format"_s, u"--editorconfig="_s + config, file};
+    if (kind == Kind::swift)
+        return {u"--config"_s, config, u"--fix"_s, u"--format"_s, file};
+    return {u"-i"_s, u"-style=file:"_s + config, file};
+}
+
 } // namespace
 
-// The fixers as the factory makes them, run on stand-ins that behave as each tool does at its
-// interface, and once on the real clang-format.
+// The configuration store, the fixers as the factory makes them (on stand-ins that act as each
+// tool does at its interface, and on the real clang-format), and the tool lookup they share.
 class TestFixers : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_tools = m_root.filePath(QStringLiteral("tools"));
-    QString m_source = m_root.filePath(QStringLiteral("my sources/Main file.src"));
+    QString m_tools = m_root.filePath(u"tools"_s);
+    QString m_source = m_root.filePath(u"my sources/Main file.src"_s);
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
@@ -49,9 +64,9 @@ class TestFixers : public QObject
                                   std::chrono::milliseconds timeout = 30s)
     {
         const QUuid id = QUuid::createUuid();
-        ConfigManagerFactory().createConfig(id, configText, kind, QStringLiteral("mine"));
+        ConfigManagerFactory().createConfig(id, configText, kind, u"mine"_s);
         const SprucerFactory factory({resolver, &m_statistics, &m_coordinator, timeout});
-        auto made = factory.makeFixer(CodeWatcherModel::make(QStringLiteral("w"), {}, kind, id));
+        auto made = factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, kind, id));
         LogFile::clear(); // of the store's own lines
         return made.value();
     }
@@ -72,14 +87,17 @@ class TestFixers : public QObject
         return count;
     }
 
+    static QString shown(bool value) { return value ? u"true"_s : u"false"_s; }
+    static QString shown(const std::optional<QString> &value) { return value.value_or(u"-"_s); }
+
 private Q_SLOTS:
     void initTestCase()
     {
         // A literal "%41" in a folder name must reach the tool as it is on disk, not decoded a
         // second time; the space, as in "Application Support", must not split the argument.
-        qputenv("XDG_DATA_HOME", m_root.filePath(QStringLiteral("App Support/50%41")).toUtf8());
-        Console::setSink([this](const QString &line) { m_console.append(line); });
-        QDir().mkpath(m_root.filePath(QStringLiteral("my sources")));
+        qputenv("XDG_DATA_HOME", m_root.filePath(u"App Support/50%41"_s).toUtf8());
+        QVERIFY(QDir().mkpath(m_root.filePath(u"my sources"_s)) &&
+                QFile(m_source).open(QIODevice::WriteOnly));
     }
 
     void cleanupTestCase() { Console::setSink({}); }
@@ -89,226 +107,252 @@ private Q_SLOTS:
         TestHome::current().reset();
         m_statistics.setDailyFixes({});
         m_console.clear();
+        Console::setSink([this](const QString &line) { m_console.append(line); });
         QDir(m_tools).removeRecursively();
-        QFile source(m_source);
-        QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        source.write("int  main( ){}\n");
     }
 
-    void aMissingConfigurationGivesTheStoreError()
+    // Every store sees each write, in order, and hears of it; the file is written first.
+    void theStoreKeepsTheListInStepWithTheFiles()
     {
-        const SprucerFactory factory({ToolResolver(), &m_statistics, &m_coordinator});
-        const auto made = factory.makeFixer(
-            CodeWatcherModel::make(QStringLiteral("w"), {}, Kind::cpp, QUuid::createUuid()));
-        QCOMPARE(made.error(), ConfigManagerFactory::notFoundError());
+        ConfigManagerFactory store, other;
+        UserDefaults::setValue(ConfigManagerFactory::storageKey, u"[{\"id\":1}]"_s);
+        QVERIFY(other.configs().isEmpty());
+        QVERIFY(LogFile::messages().last().startsWith(u"Error: "_s));
+        QSignalSpy changed(&other, &ConfigManagerFactory::configsChanged);
+        const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
+        QCOMPARE(store.updateConfig(first, {}, {}).error(), ConfigManagerFactory::notFoundError());
+        QVERIFY(store.createConfig(first, u"a"_s, Kind::kotlin, u"First"_s));
+        QVERIFY(store.createConfig(second, u"b"_s, Kind::cpp, u"Second"_s));
+        const QString list = UserDefaults::value(ConfigManagerFactory::storageKey).toString();
+        QVERIFY(LogFile::messages().contains(u"Returning "_s + list));
+        const QList<ConfigurationItem> created = other.configs();
+        QVERIFY(qAbs(created.value(0).createdAt.secsTo(QDateTime::currentDateTime())) < 60);
+        QVERIFY(store.updateConfig(first, u"naïve ✓"_s, u"Renamed"_s));
+        QCOMPARE(fileText(created[0].path.toLocalFile()), u"naïve ✓"_s);
+
+        // A directory where the file must go makes the write fail, even for root.
+        const QString blocked = created[1].path.toLocalFile();
+        QVERIFY(QFile::remove(blocked) && QDir().mkpath(blocked));
+        QVERIFY(!store.updateConfig(second, u"lost"_s, u"Lost"_s));
+        QVERIFY(!store.createConfig(second, u"lost"_s, Kind::cpp, u"Lost"_s));
+        QVERIFY(LogFile::messages().last().startsWith(u"Error creating file: "_s));
+        ConfigurationItem renamed = created[0];
+        renamed.name = u"Renamed"_s;
+        QCOMPARE(other.configs(), (QList<ConfigurationItem>{renamed, created[1]}));
+        QTRY_COMPARE(changed.size(), 3);
     }
 
-    void eachToolGetsItsArgumentsAndSuccessIsCounted_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QStringList>("arguments"); // CONFIG and FILE stand for the paths
-        const QStringList clang{QStringLiteral("-i"), QStringLiteral("-style=file:CONFIG"),
-                                QStringLiteral("FILE")};
-        QTest::newRow("C++") << Kind::cpp << clang;
-        QTest::newRow("Objective-C") << Kind::objectivec << clang;
-        QTest::newRow("Kotlin") << Kind::kotlin
-                                << QStringList{QStringLiteral("--format"),
-                                               QStringLiteral("--editorconfig=CONFIG"),
-                                               QStringLiteral("FILE")};
-        QTest::newRow("Swift") << Kind::swift
-                               << QStringList{QStringLiteral("--config"), QStringLiteral("CONFIG"),
-                                              QStringLiteral("--fix"), QStringLiteral("--format"),
-                                              QStringLiteral("FILE")};
-    }
-
-    void eachToolGetsItsArgumentsAndSuccessIsCounted()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QStringList, arguments);
-        const QString record = m_root.filePath(QStringLiteral("arguments"));
-        const auto fixer = standIn(kind, StandInTool::recordArguments(record) +
-                                             u"printf 'int main() {}\\n' > \"$file\"");
-        fixer->fix(m_source);
-
-        const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
-        QVERIFY(config.contains(u"/App Support/50%41/"));
-        arguments.replaceInStrings(QStringLiteral("CONFIG"), config);
-        arguments.replaceInStrings(QStringLiteral("FILE"), m_source);
-        QCOMPARE(StandInTool::readLines(record), arguments);
-        QCOMPARE(m_console, QStringList(u"Run Fix " + QUrl::fromLocalFile(m_source).toString(
-                                                          QUrl::FullyEncoded)));
-        QVERIFY(m_console.constFirst().endsWith(QStringLiteral("/my%20sources/Main%20file.src")));
-        QCOMPARE(fileText(m_source), QStringLiteral("int main() {}\n"));
-        QCOMPARE(fixer->language(), SupportedFileExtensions::displayName(kind));
-        QCOMPARE(fixCount(fixer->language()), 1);
-        QCOMPARE(LogFile::text(), QString());
-    }
-
-    void standardErrorIsJudgedPerTool_data()
+    void eachToolIsRunAndJudged_data()
     {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("script");
         QTest::addColumn<bool>("counted");
-        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QStringList>("logged");
         QTest::addColumn<QStringList>("console"); // after "Run Fix"
         const auto row = [](const char *name, Kind kind, const char *script, bool counted,
-                            const QString &logged, const QStringList &console = {}) {
+                            const QStringList &logged = {}, const QStringList &console = {}) {
             QTest::newRow(name) << kind << QString::fromUtf8(script) << counted << logged
                                 << console;
         };
-        row("SwiftLint correcting", Kind::swift,
-            R"(printf "Correcting '%s' (1/1)\nDone correcting 1 file!\n" "$file" >&2)", true, {});
-        row("SwiftLint complaint", Kind::swift, "echo 'No config' >&2", false,
-            QStringLiteral("SwiftLint error: No config\n"));
-        row("SwiftLint lower case", Kind::swift, "echo correcting >&2", false,
-            QStringLiteral("SwiftLint error: correcting\n"));
-        row("clang-format warning", Kind::cpp, "echo 'warning: odd key' >&2; exit 0", false,
-            QStringLiteral("clang-format error: warning: odd key\n"));
-        // Bytes that are not UTF-8 are a complaint all the same.
-        row("clang-format bytes", Kind::objectivec, R"(printf '\377 bad\n' >&2)", false,
-            QStringLiteral("clang-format error: \uFFFD bad\n"));
-        row("ktlint complaint", Kind::kotlin,
+        // Any standard error fails clang-format's run, even bytes that are not UTF-8.
+        row("Objective-C complaint", Kind::objectivec, R"(printf '\377 bad\n' >&2; exit 0)", false,
+            {u"clang-format error: \uFFFD bad"_s});
+        row("Kotlin complaint", Kind::kotlin,
             "echo 'Main.kt:1:1: Blank line' >&2; echo 'Summary: 1'", false, {},
-            {QStringLiteral("ktlint error: Main.kt:1:1: Blank line\n"),
-             QStringLiteral("Summary: 1\n")});
-        row("ktlint report", Kind::kotlin, "echo 'Summary: 0'", true, {});
+            {u"ktlint error: Main.kt:1:1: Blank line\n"_s, u"Summary: 1\n"_s});
+        row("Swift lower case", Kind::swift, "echo correcting >&2", false,
+            {u"SwiftLint error: correcting"_s});
+        // Far more than a pipe holds, on both channels: the tool must not block.
+        row("Swift floods", Kind::swift,
+            "head -c 4000000 /dev/zero | tr '\\0' o\necho Correcting >&2\n"
+            "head -c 4000000 /dev/zero >&2",
+            true);
     }
 
-    void standardErrorIsJudgedPerTool()
+    void eachToolIsRunAndJudged()
     {
         QFETCH(Kind, kind);
         QFETCH(QString, script);
         QFETCH(bool, counted);
-        QFETCH(QString, logged);
+        QFETCH(QStringList, logged);
         QFETCH(QStringList, console);
-        // The file is rewritten each time: a complaint fails the run even so.
-        standIn(kind, u"printf 'formatted\\n' > \"$file\"\n" + script)->fix(m_source);
+        const QString record = m_root.filePath(u"arguments"_s);
+        const auto fixer = standIn(kind, StandInTool::recordArguments(record) + script);
+        fixer->fix(m_source);
 
-        QCOMPARE(fileText(m_source), QStringLiteral("formatted\n"));
-        QCOMPARE(m_console.mid(1), console);
-        const QString log = LogFile::text();
-        QVERIFY2(logged.isEmpty() ? log.isEmpty() : log.endsWith(u"] " + logged + u'\n'),
-                 qPrintable(log));
-        QCOMPARE(fixCount(SupportedFileExtensions::displayName(kind)), counted ? 1 : 0);
+        const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
+        QCOMPARE(StandInTool::readLines(record), arguments(kind, config, m_source));
+        const QString url = u"file://"_s + QString(m_source).replace(u' ', u"%20"_s);
+        QCOMPARE(m_console, QStringList(u"Run Fix " + url) + console);
+        QCOMPARE(fixer->language(), SupportedFileExtensions::displayName(kind));
+        QCOMPARE(fixCount(fixer->language()), counted ? 1 : 0);
+        QCOMPARE(LogFile::messages(), logged);
     }
 
-    // A tool installed while Sprucer runs is picked up by the next fix.
-    void aMissingToolIsLoggedAndNothingCounted()
+    // The tool is looked up at every fix, so one installed while Sprucer runs is used at once.
+    void aMissingConfigurationOrToolFailsTheFix()
     {
+        const SprucerFactory factory({ToolResolver(), &m_statistics, &m_coordinator});
+        QCOMPARE(factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, Kind::cpp, {})).error(),
+                 ConfigManagerFactory::notFoundError());
         const auto swift = fixer(Kind::swift, ToolResolver({m_tools}, false));
         swift->fix(m_source);
-        QVERIFY(LogFile::text().contains(QStringLiteral("] Failed to run SwiftLint: ")));
-        QCOMPARE(fixCount(QStringLiteral("Swift")), 0);
-        StandInTool::write(m_tools, QStringLiteral("swiftlint"), QString());
+        QVERIFY(LogFile::text().contains(u"] Failed to run SwiftLint: "_s));
+        QCOMPARE(fixCount(u"Swift"_s), 0);
+        StandInTool::write(m_tools, u"swiftlint"_s, QString());
         swift->fix(m_source);
-        QCOMPARE(fixCount(QStringLiteral("Swift")), 1);
+        QCOMPARE(fixCount(u"Swift"_s), 1);
     }
 
     void aHungToolIsKilledWithItsChildren()
     {
-        const QString pidFile = m_root.filePath(QStringLiteral("child.pid"));
-        const auto fixer = standIn(
-            Kind::cpp, QStringLiteral("sleep 600 &\necho $! > '%1'\nwait").arg(pidFile), 300ms);
-        QElapsedTimer clock;
-        clock.start();
-        fixer->fix(m_source);
-        QVERIFY(clock.elapsed() < 10000);
-        QVERIFY(LogFile::text().endsWith(QStringLiteral("] Failed to run clang-format: The tool "
-                                                        "did not finish within 0.3 s and was "
-                                                        "stopped.\n")));
-        QCOMPARE(fixCount(QStringLiteral("C++")), 0);
+        const QString pidFile = m_root.filePath(u"child.pid"_s);
+        standIn(Kind::cpp, u"sleep 600 &\necho $! > '%1'\nwait"_s.arg(pidFile), 300ms)
+            ->fix(m_source);
+        QVERIFY(LogFile::text().endsWith(
+            u"] Failed to run clang-format: The tool did not finish within 0.3 s "
+            "and was stopped.\n"_s));
+        QCOMPARE(fixCount(u"C++"_s), 0);
         // The tool's child went with it (or is dead, waiting for its new parent to reap it).
         const QString stat = u"/proc/" + fileText(pidFile).trimmed() + u"/stat";
         QTRY_VERIFY(!QFile::exists(stat) || fileText(stat).section(u' ', 2, 2) == u"Z");
     }
 
-    void floodsOnBothChannelsDoNotBlockTheTool()
-    {
-        standIn(Kind::swift, QStringLiteral("head -c 4000000 /dev/zero | tr '\\0' o\n"
-                                            "echo Correcting >&2\n"
-                                            "head -c 4000000 /dev/zero >&2"))
-            ->fix(m_source);
-        QCOMPARE(fixCount(QStringLiteral("Swift")), 1);
-    }
-
+    // Two links to one file share its lock; the fixes run on threads as in the pipeline.
     void fixesOfOneFileNeverOverlap()
     {
-        const QString runs = m_root.filePath(QStringLiteral("runs")),
-                      overlaps = m_root.filePath(QStringLiteral("overlaps"));
+        const QString link = m_root.filePath(u"link.src"_s);
+        const QString runs = m_root.filePath(u"runs"_s), overlaps = m_root.filePath(u"overlaps"_s);
+        QVERIFY(QFile::link(m_source, link));
         const auto fixer =
-            standIn(Kind::kotlin, QStringLiteral("mkdir \"$file.lock\" || echo x >> '%1'\n"
-                                                 "sleep 0.05; rmdir \"$file.lock\"; echo >> '%2'")
-                                      .arg(overlaps, runs));
+            standIn(Kind::kotlin,
+                    u"mkdir '%1.lock' || echo x >> '%2'\n"
+                    "sleep 0.05; rmdir '%1.lock'; echo >> '%3'"_s.arg(m_source, overlaps, runs));
         std::vector<std::unique_ptr<QThread>> threads;
-        for (int t = 0; t < 3; ++t) {
-            threads.emplace_back(QThread::create([&] {
-                for (int i = 0; i < 3; ++i)
-                    fixer->fix(m_source);
-            }));
+        for (const QString &path : {m_source, link, m_source, link, m_source, link}) {
+            threads.emplace_back(QThread::create([&, path] { fixer->fix(path); }));
             threads.back()->start();
         }
         for (auto &thread : threads)
             QVERIFY(thread->wait(60000));
-        QCOMPARE(StandInTool::readLines(runs).size(), 9);
+        QCOMPARE(StandInTool::readLines(runs).size(), 6);
         QVERIFY(!QFile::exists(overlaps));
-        QCOMPARE(fixCount(QStringLiteral("Kotlin")), 9);
+        QCOMPARE(fixCount(u"Kotlin"_s), 6);
         QCOMPARE(m_coordinator.activePathCount(), 0);
     }
 
-    void aReleasedFixerSkipsItsWaitingFix()
+    // A fixer released while its fix sleeps on the file's lock does nothing once it gets it.
+    void aLockedFileHoldsBackOnlyItsOwnFixes()
     {
-        const QString record = m_root.filePath(QStringLiteral("released"));
-        auto fixer = standIn(Kind::cpp, StandInTool::recordArguments(record));
-        QSemaphore holding, release;
-        std::unique_ptr<QThread> holder(QThread::create([&] {
-            m_coordinator.coordinate(m_source, [&](const std::optional<Error> &) {
-                holding.release();
-                release.acquire();
-            });
+        auto fixer = standIn(Kind::cpp, QString());
+        std::atomic<pid_t> waiter = 0;
+        std::unique_ptr<QThread> other(QThread::create([&] { fixer->fix(m_source + u".h"); }));
+        std::unique_ptr<QThread> waiting(QThread::create([&, raw = fixer.get()] {
+            waiter = ::gettid();
+            raw->fix(m_source);
         }));
-        holder->start();
-        QVERIFY(holding.tryAcquire(1, 10000));
-        std::unique_ptr<QThread> fixing(
-            QThread::create([raw = fixer.get(), this] { raw->fix(m_source); }));
-        fixing->start();
-        // "Run Fix" is written once the fix holds its weak reference.
-        QTRY_COMPARE(m_console.size(), 1);
-        fixer.reset();
-        release.release();
-        QVERIFY(holder->wait(10000) && fixing->wait(10000));
-        QVERIFY(!QFile::exists(record));
+        m_coordinator.coordinate(m_source, [&](const auto &) {
+            other->start();
+            QVERIFY(other->wait(10000));
+            waiting->start();
+            const auto stat = [&] {
+                return u"/proc/self/task/%1/stat"_s.arg(waiter.load());
+            };
+            QTRY_COMPARE(fileText(stat()).section(u' ', 2, 2), u"S"_s);
+            fixer.reset();
+        });
+        QVERIFY(other->wait(10000) && waiting->wait(10000));
+        QCOMPARE(fixCount(u"C++"_s), 1);
     }
 
-    // ktlint would go on, but handed a relative path it may format the working directory.
+    // ktlint would run regardless, but handed an empty or relative path it may format the
+    // whole working directory.
     void aRefusedFileIsLoggedAndNoToolRuns()
     {
-        const QString record = m_root.filePath(QStringLiteral("refused"));
+        const QString record = m_root.filePath(u"refused"_s);
         const auto kotlin = standIn(Kind::kotlin, StandInTool::recordArguments(record));
-        const auto swift = standIn(Kind::swift, StandInTool::recordArguments(record));
-        kotlin->fix(QStringLiteral("Main.kt"));
-        swift->fix(QStringLiteral("Main.kt"));
+        kotlin->fix(QString());
+        kotlin->fix(u"Main.kt"_s);
         QVERIFY(!QFile::exists(record));
-        QCOMPARE(LogFile::text().count(QStringLiteral(
-                     "] ⚠️ File coordination error: \"Main.kt\" is not an absolute path.\n")),
-                 2);
+        const QString refused =
+            u"⚠️ File coordination error: \"%1\" is not an absolute path."_s;
+        QCOMPARE(LogFile::messages(),
+                 QStringList({refused.arg(QString()), refused.arg(u"Main.kt"_s)}));
     }
 
     void theRealClangFormatFormatsInPlace()
     {
-        const auto cpp = fixer(Kind::cpp, ToolResolver({}, true),
-                               QStringLiteral("BasedOnStyle: LLVM\nIndentWidth: 8\n"));
+        const auto cpp =
+            fixer(Kind::cpp, ToolResolver({}, true), u"BasedOnStyle: LLVM\nIndentWidth: 8\n"_s);
         QFile file(m_source);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("int   main( ) {\nint x=1;   return x; }\n");
         file.close();
-        // On a worker thread, as the pipeline runs it.
-        std::unique_ptr<QThread> worker(QThread::create([&] { cpp->fix(m_source); }));
-        worker->start();
-        QVERIFY(worker->wait(60000));
-        QCOMPARE(fileText(m_source),
-                 QStringLiteral("int main() {\n        int x = 1;\n        return x;\n}\n"));
-        QCOMPARE(fixCount(QStringLiteral("C++")), 1);
+        cpp->fix(m_source);
+        QCOMPARE(fileText(m_source), u"int main() {\n        int x = 1;\n        return x;\n}\n"_s);
+        QCOMPARE(fixCount(u"C++"_s), 1);
         QCOMPARE(LogFile::text(), QString());
+    }
+
+    void resolverTakesTheFirstExecutableFileThenThePath()
+    {
+        QStringList folders, tools;
+        for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}) {
+            folders << m_root.filePath(name);
+            tools << StandInTool::write(folders.last(), u"tool"_s, QString());
+        }
+        // Only the last two qualify: a directory, a plain file and a dangling link come first.
+        QVERIFY(QFile::remove(tools[0]) && QDir().mkpath(tools[0]));
+        QVERIFY(QFile::setPermissions(tools[1], QFileDevice::ReadOwner));
+        QVERIFY(QFile::remove(tools[2]) && QFile::link(m_root.filePath(u"nowhere"_s), tools[2]));
+        const auto resolver = [&](qsizetype count, bool searchPath) {
+            return ToolResolver(folders.first(count), searchPath);
+        };
+        QCOMPARE(resolver(5, false).resolve(u"tool"_s), tools[3]);
+        QCOMPARE(resolver(3, false).resolve(u"tool"_s), std::nullopt);
+        // Nothing qualifies: a fix launches the first candidate and fails visibly.
+        QCOMPARE(resolver(3, false).launchPath(u"tool"_s), tools[0]);
+        qputenv("PATH", folders[4].toUtf8() + ':' + qgetenv("PATH"));
+        QCOMPARE(resolver(1, true).resolve(u"tool"_s), tools[4]);
+        QCOMPARE(resolver(1, false).resolve(u"tool"_s), std::nullopt);
+    }
+
+    // Each check logs where it found the tool or tells how to install it.
+    void dependencyStatusSignalsOnlyChanges()
+    {
+        const QString bin = m_root.filePath(u"usr local bin"_s);
+        StandInTool::write(bin, u"clang-format"_s, QString());
+        const DependencyChecker checker(ToolResolver({bin}, false));
+        DependencyStatusViewModel model(checker);
+        QStringList events;
+        const auto on = [&](auto signal, const QString &name) {
+            connect(&model, signal,
+                    [&events, name](const auto &value) { events << name + u'=' + shown(value); });
+        };
+        on(&DependencyStatusViewModel::swiftLintInstalledChanged, u"swift"_s);
+        on(&DependencyStatusViewModel::swiftLintErrorChanged, u"swiftError"_s);
+        on(&DependencyStatusViewModel::clangFormatInstalledChanged, u"clang"_s);
+        on(&DependencyStatusViewModel::clangFormatErrorChanged, u"clangError"_s);
+        on(&DependencyStatusViewModel::ktlintInstalledChanged, u"ktlint"_s);
+        on(&DependencyStatusViewModel::ktlintFormatErrorChanged, u"ktlintError"_s);
+        const auto hint = [](const QString &tool) -> QString {
+            return tool + u" is not installed. Please install it using:\nbrew install " + tool;
+        };
+
+        model.checkAllDependencies();
+        QCOMPARE(events, QStringList({u"swiftError=" + hint(u"swiftlint"_s), u"clang=true"_s,
+                                      u"ktlintError=" + hint(u"ktlint"_s)}));
+        events.clear();
+        model.checkAllDependencies();
+        QCOMPARE(events, QStringList());
+        const QString found = u"] Found clang-format at: " + bin + u"/clang-format\n";
+        QCOMPARE(LogFile::text().count(found), 2);
+        QFile::remove(bin + u"/clang-format"_s);
+        StandInTool::write(bin, u"ktlint"_s, QString());
+        model.checkAllDependencies();
+        QCOMPARE(events, QStringList({u"clang=false"_s, u"clangError=" + hint(u"clang-format"_s),
+                                      u"ktlint=true"_s, u"ktlintError=-"_s}));
     }
 };
 
