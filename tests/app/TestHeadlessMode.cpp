@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/formatting/ConfigManagerFactory.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
 #include "support/TestMain.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,12 +12,15 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString kWatcherId = QStringLiteral("3F2504E0-4F89-41D3-9A0C-0305E82C3301");
-const QString kConfigurationId = QStringLiteral("9B2D1C6E-7A41-4E0B-8F3A-2C5D6E7F8A9B");
+const QString kWatcherId = u"3F2504E0-4F89-41D3-9A0C-0305E82C3301"_s;
+const QString kConfigurationId = u"9B2D1C6E-7A41-4E0B-8F3A-2C5D6E7F8A9B"_s;
 const QByteArray kUnformatted = "int   main( ){int x=1;return    x;}\n";
-const QString kStyle = QStringLiteral("BasedOnStyle: LLVM\nIndentWidth: 4\n");
+// The real clang-format's output under the stored style (LLVM, indented by 4).
+const QByteArray kFormatted = "int main() {\n    int x = 1;\n    return x;\n}\n";
 
 QByteArray readAll(const QString &path)
 {
@@ -34,14 +35,10 @@ void writeFile(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
-// What the real clang-format makes of a file with our style, run here alone.
-QByteArray formattedBy(const QString &stylePath, const QByteArray &source, const QString &dir)
+// As the earlier release's encoder wrote a file URL: slashes escaped.
+QString storedUrl(const QString &path)
 {
-    const QString path = dir + QStringLiteral("/expected.cpp");
-    writeFile(path, source);
-    QProcess::execute(QStringLiteral("clang-format"),
-                      {QStringLiteral("-i"), QStringLiteral("-style=file:") + stylePath, path});
-    return readAll(path);
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).replace(u'/', u"\\/"_s);
 }
 
 } // namespace
@@ -51,133 +48,65 @@ class TestHeadlessMode : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_home;
-    QString m_project;
-    QString m_stylePath;
-    QProcess m_sprucer;
-
-    QString configFile() const
-    {
-        return m_home.path() + QStringLiteral("/config/Velmora/Sprucer.conf");
-    }
-
-    // The stored state as an earlier release wrote it: one active C++ watcher.
-    void writeStoredState()
-    {
-        const QString supportDir = m_home.path() + QStringLiteral("/Application Support/Sprucer");
-        QDir().mkpath(supportDir);
-        m_stylePath = supportDir + u'/' + kConfigurationId + QStringLiteral(".yml");
-        writeFile(m_stylePath, kStyle.toUtf8());
-        const QString configUrl = QUrl::fromLocalFile(m_stylePath)
-                                      .toString(QUrl::FullyEncoded)
-                                      .replace(u'/', QStringLiteral("\\/"));
-        const QString projectUrl = QUrl::fromLocalFile(m_project + u'/')
-                                       .toString(QUrl::FullyEncoded)
-                                       .replace(u'/', QStringLiteral("\\/"));
-        QSettings settings(configFile(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Configs"),
-                          QStringLiteral(R"([{"id":"%1","name":"LLVM 4","path":"%2",)"
-                                         R"("language":"cpp","createdAt":786297600.25}])")
-                              .arg(kConfigurationId, configUrl));
-        settings.setValue(QStringLiteral("monitoredPaths"),
-                          QStringLiteral(R"(["%1",{"name":"Project","url":"%2","isActivated":true,)"
-                                         R"("codeKind":"cpp","id":"%1","configurationId":"%3"}])")
-                              .arg(kWatcherId, projectUrl, kConfigurationId)
-                              .toUtf8());
-    }
-
-    QByteArray logText() const
-    {
-        return readAll(m_home.path() + QStringLiteral("/cache/Sprucer/sprucer.log"));
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + QStringLiteral("/cache"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"),
-                   m_home.path() + QStringLiteral("/Application Support"));
-        return env;
-    }
-
-    bool waitForFile(const QString &path, const QByteArray &content, int timeoutMs)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            if (readAll(path) == content)
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
-    }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("clang-format")).isEmpty())
-            QSKIP("clang-format is not installed");
-        m_project = m_home.path() + QStringLiteral("/My Project");
-        QDir().mkpath(m_project + QStringLiteral("/src"));
-        writeStoredState();
-    }
-
     void savesAreFormattedOnceCountedAndStored()
     {
-        m_sprucer.setProcessEnvironment(environment());
-        m_sprucer.start(QStringLiteral(SPRUCER_EXECUTABLE), {QStringLiteral("--headless")});
-        QVERIFY(m_sprucer.waitForStarted());
-        QByteArray output;
-        const auto readOutput = [&] {
-            return output += m_sprucer.readAllStandardOutput();
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            readOutput().contains("Sprucer is watching 1 of 1 folders"),
-            QByteArray(output + m_sprucer.readAllStandardError() + logText()).constData(), 10000);
+        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
+            QSKIP("clang-format is not installed");
+        const QString home = m_home.path(), project = home + u"/My Project"_s;
+        const QString support = home + u"/Application Support/Sprucer/"_s;
+        const QString style = support + kConfigurationId + u".yml"_s;
+        const QString settingsFile = home + u"/config/Velmora/Sprucer.conf"_s;
+        QVERIFY(QDir().mkpath(project + u"/src"_s) && QDir().mkpath(support));
+        writeFile(style, "BasedOnStyle: LLVM\nIndentWidth: 4\n");
+        // The stored state as an earlier release wrote it: one active C++ watcher.
+        {
+            QSettings settings(settingsFile, QSettings::IniFormat);
+            settings.setValue(u"Configs"_s, uR"([{"id":"%1","name":"LLVM 4","path":"%2",)"
+                                            R"("language":"cpp","createdAt":786297600.25}])"_s.arg(
+                                                kConfigurationId, storedUrl(style)));
+            settings.setValue(u"monitoredPaths"_s,
+                              uR"(["%1",{"name":"Project","url":"%2","isActivated":true,)"
+                              R"("codeKind":"cpp","id":"%1","configurationId":"%3"}])"_s
+                                  .arg(kWatcherId, storedUrl(project + u'/'), kConfigurationId)
+                                  .toUtf8());
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"HOME"_s, home);
+        environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
+        environment.insert(u"XDG_CACHE_HOME"_s, home + u"/cache"_s);
+        environment.insert(u"XDG_DATA_HOME"_s, home + u"/Application Support"_s);
+        QProcess sprucer;
+        sprucer.setProcessEnvironment(environment);
+        sprucer.start(QStringLiteral(SPRUCER_EXECUTABLE), {u"--headless"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(sprucer.canReadLine(), 10000);
+        QVERIFY(sprucer.readLine().startsWith("Sprucer is watching 1 of 1 folders"));
 
-        QTemporaryDir scratch;
-        const QByteArray expected = formattedBy(m_stylePath, kUnformatted, scratch.path());
-        QVERIFY(expected != kUnformatted);
-        const QString main = m_project + QStringLiteral("/src/main.cpp");
+        const QString main = project + u"/src/main.cpp"_s, other = project + u"/src/other.h"_s;
         writeFile(main, kUnformatted);
-        QVERIFY2(waitForFile(main, expected, 15000), readAll(main).constData());
-
-        // A second save elsewhere is the sentinel: once it is formatted, the first file's own
-        // rewrite has long been reported and must have been ignored.
-        const QString other = m_project + QStringLiteral("/src/other.h");
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(main), kFormatted, 15000);
+        // A second save is the sentinel: once it is formatted, the first file's own rewrite has
+        // long been reported and must have been ignored.
         writeFile(other, kUnformatted);
-        QVERIFY(waitForFile(other, expected, 15000));
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(other), kFormatted, 15000);
 
-        ::kill(static_cast<pid_t>(m_sprucer.processId()), SIGTERM);
-        QVERIFY(m_sprucer.waitForFinished(15000));
-        QCOMPARE(m_sprucer.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(m_sprucer.exitCode(), 0);
-        QCOMPARE(readOutput().count("Run Fix "), 2);
-
-        QSettings stored(configFile(), QSettings::IniFormat);
+        ::kill(pid_t(sprucer.processId()), SIGTERM);
+        QVERIFY(sprucer.waitForFinished(15000));
+        QCOMPARE(sprucer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sprucer.exitCode(), 0);
+        QCOMPARE(sprucer.readAllStandardOutput().count("Run Fix "), 2);
+        const QSettings stored(settingsFile, QSettings::IniFormat);
         const auto counts =
             CounterStore::decode(stored.value(CounterStore::counterKey).toByteArray());
-        QVERIFY(counts);
-        QCOMPARE(counts->size(), 1);
-        QCOMPARE(counts->first().id, QUuid::fromString(kWatcherId));
-        QCOMPARE(counts->first().fixedCount, 2);
+        QCOMPARE(counts.value_or(QList<CodeCounterModel>()),
+                 (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 2}}));
         const auto daily =
             CodeFixStatistics::decode(stored.value(CodeFixStatistics::storageKey).toByteArray());
-        QVERIFY(daily);
-        QCOMPARE(daily->size(), 1);
-        QCOMPARE(daily->first().language, QStringLiteral("C++"));
+        QVERIFY(daily && daily->size() == 1);
+        QCOMPARE(daily->first().language, u"C++"_s);
         QCOMPARE(daily->first().count, 2);
-        QVERIFY(logText().contains("] Started monitoring: file:///"));
-    }
-
-    void cleanupTestCase()
-    {
-        if (m_sprucer.state() != QProcess::NotRunning) {
-            m_sprucer.kill();
-            m_sprucer.waitForFinished();
-        }
     }
 };
 
