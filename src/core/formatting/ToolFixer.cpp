@@ -30,12 +30,12 @@ void ToolFixer::fix(const QString &filePath)
     // The fixer may be released while this call waits for the file's lock, so from here on
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
+    FileCoordinator &coordinator = *m_environment.coordinator;
     Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
-    m_environment.coordinator->coordinate(
-        filePath, [weakSelf, filePath](const std::optional<Error> &error) {
-            if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
-                self->fixCoordinated(filePath, error);
-        });
+    coordinator.coordinate(filePath, [weakSelf, filePath](const std::optional<Error> &error) {
+        if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
+            self->fixCoordinated(filePath, error);
+    });
 }
 
 void ToolFixer::fixCoordinated(const QString &filePath,
