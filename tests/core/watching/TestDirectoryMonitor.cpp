@@ -31,28 +31,23 @@ public:
     {
         {
             QMutexLocker lock(&m_mutex);
-            m_deliveries.append(paths);
-            m_threads.append(QThread::currentThread());
+            m_deliveries.append({paths, QThread::currentThread()});
         }
         if (onDelivery)
             onDelivery();
     }
 
-    QList<QStringList> deliveries() const
+    // Each delivery's paths, and the thread it came on.
+    QList<std::pair<QStringList, QThread *>> deliveries() const
     {
         QMutexLocker lock(&m_mutex);
         return m_deliveries;
     }
-    QThread *threadOf(qsizetype delivery) const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_threads.value(delivery);
-    }
     QStringList all() const
     {
         QStringList paths;
-        for (const QStringList &delivery : deliveries())
-            paths += delivery;
+        for (const auto &delivery : deliveries())
+            paths += delivery.first;
         return paths;
     }
     bool reported(const QString &path) const { return all().contains(path); }
@@ -67,8 +62,7 @@ public:
 
 private:
     mutable QMutex m_mutex;
-    QList<QStringList> m_deliveries;
-    QList<QThread *> m_threads;
+    QList<std::pair<QStringList, QThread *>> m_deliveries;
 };
 
 // Runs shell commands in `directory`, as a user's tools would change the tree.
@@ -152,7 +146,7 @@ private Q_SLOTS:
         QCOMPARE(w.recorder->all().count(w.in(u"new.cpp"_s)), 1);
         QThread *queueThread = nullptr;
         w.queue.sync([&] { queueThread = QThread::currentThread(); });
-        QCOMPARE(w.recorder->threadOf(0), queueThread);
+        QCOMPARE(w.recorder->deliveries().first().second, queueThread);
     }
 
     void changesAreReportedByTheirPaths_data()
@@ -266,8 +260,8 @@ private Q_SLOTS:
 
         w.monitor.rescan();
         QCOMPARE(w.recorder->deliveries().size(), before + 1);
-        QCOMPARE(w.recorder->threadOf(before), QThread::currentThread());
-        QStringList reported = w.recorder->deliveries().last();
+        QCOMPARE(w.recorder->deliveries().last().second, QThread::currentThread());
+        QStringList reported = w.recorder->deliveries().last().first;
         reported.sort();
         QCOMPARE(reported,
                  (QStringList{w.in(u".b.cpp"_s), w.in(u".h/deep/c.swift"_s), w.in(u".settle-1"_s),

@@ -38,7 +38,7 @@ class TestMonitorRegistry : public QObject
 private Q_SLOTS:
     void init() { TestHome::current().reset(); }
 
-    void registeringAndRemovingKeepTheStoreAndTheBookmarks()
+    void registeringRefusingAndRemovingKeepTheStoreAndTheBookmarks()
     {
         CoreFixture fixture;
         const QString project = fixture.makeProject(u"app"_s);
@@ -58,6 +58,17 @@ private Q_SLOTS:
                  (QStringList{u"MonitorCount:Count=1"_s, u"MonitorAdded:kind=kotlin"_s}));
         QVERIFY(bookmarked(project));
 
+        // Refused registrations leave nothing behind.
+        fixture.clearSentSignals();
+        QCOMPARE(registry.addWatcher(watcher)->description, u"not implemented to update config"_s);
+        CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
+        orphan.configurationId = QUuid::createUuid();
+        QCOMPARE(registry.addWatcher(orphan).value(), ConfigManagerFactory::notFoundError());
+        QVERIFY(registry.addWatcher(
+            fixture.makeWatcher(project + u"/missing"_s, SupportedFileExtension::cpp)));
+        QCOMPARE(registry.monitors().size(), 1);
+        QVERIFY(fixture.sentSignals().isEmpty());
+
         const std::shared_ptr<DirectoryMonitor> monitor = entry->monitor;
         QVERIFY(!registry.startWatcher(watcher));
         fixture.clearSentSignals();
@@ -68,29 +79,6 @@ private Q_SLOTS:
         QCOMPARE(fixture.sentSignals(),
                  (QStringList{u"MonitorCount:Count=0"_s, u"MonitorRemoved"_s}));
         QVERIFY(bookmarked(project));
-    }
-
-    void refusedRegistrationsLeaveNothingBehind()
-    {
-        CoreFixture fixture;
-        const QString project = fixture.makeProject(u"app"_s);
-        const CodeWatcherModel watcher = fixture.makeWatcher(project, SupportedFileExtension::cpp);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
-        fixture.clearSentSignals();
-
-        const Status duplicate = fixture.registry().addWatcher(watcher);
-        QCOMPARE(duplicate->description, u"not implemented to update config"_s);
-        CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
-        orphan.configurationId = QUuid::createUuid();
-        QCOMPARE(fixture.registry().addWatcher(orphan).value(),
-                 ConfigManagerFactory::notFoundError());
-        const QString missing = project + u"/does-not-exist"_s;
-        QVERIFY(fixture.registry().addWatcher(
-            fixture.makeWatcher(missing, SupportedFileExtension::cpp)));
-
-        QCOMPARE(fixture.registry().monitors().size(), 1);
-        QCOMPARE(storedWatchers().size(), 1);
-        QVERIFY(fixture.sentSignals().isEmpty());
     }
 
     void stoppingAndStartingKeepTheStoreInStep()
