@@ -31,10 +31,10 @@ std::optional<ConfigurationItem> ConfigurationItem::fromJson(const QJsonObject &
     const auto languageText = StoredForms::stringField(object, kLanguage);
     const auto language =
         languageText ? SupportedFileExtensions::fromCode(*languageText) : std::nullopt;
-    const auto createdAt = StoredForms::numberField(object, kCreatedAt);
+    const auto createdAt = StoredForms::dateField(object, kCreatedAt);
     if (!id || !name || !path || !language || !createdAt)
         return std::nullopt;
-    return ConfigurationItem{*id, *name, *path, *language, StoredForms::dateFromNumber(*createdAt)};
+    return ConfigurationItem{*id, *name, *path, *language, *createdAt};
 }
 
 size_t qHash(const ConfigurationItem &item, size_t seed)

@@ -101,11 +101,11 @@ std::optional<QList<DailyFix>> CodeFixStatistics::decode(const QByteArray &json)
 {
     return StoredForms::decodeObjectArray<DailyFix>(
         json, [](const QJsonObject &object) -> std::optional<DailyFix> {
-            const auto date = StoredForms::numberField(object, kDate);
+            const auto date = StoredForms::dateField(object, kDate);
             const auto count = StoredForms::integerField(object, kCount);
             const auto language = StoredForms::stringField(object, kLanguage);
             if (!date || !count || !language)
                 return std::nullopt;
-            return DailyFix{StoredForms::dateFromNumber(*date).toLocalTime(), *count, *language};
+            return DailyFix{date->toLocalTime(), *count, *language};
         });
 }

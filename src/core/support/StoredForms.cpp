@@ -113,4 +113,14 @@ std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key)
     return text ? parseUuid(*text) : std::nullopt;
 }
 
+std::optional<QDateTime> dateField(const QJsonObject &object, const QString &key)
+{
+    // About 30,000 years either way: far inside what milliseconds in 64 bits can hold.
+    constexpr double kLimit = 1e12;
+    const std::optional<double> seconds = numberField(object, key);
+    if (!seconds || std::fabs(*seconds) > kLimit)
+        return std::nullopt;
+    return dateFromNumber(*seconds);
+}
+
 } // namespace StoredForms

@@ -41,6 +41,9 @@ std::optional<bool> boolField(const QJsonObject &object, const QString &key);
 std::optional<qint64> integerField(const QJsonObject &object, const QString &key);
 std::optional<double> numberField(const QJsonObject &object, const QString &key);
 std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key);
+// A date stored as its number; nothing also when the number lies beyond any date a clock could
+// have written, which only a damaged value holds.
+std::optional<QDateTime> dateField(const QJsonObject &object, const QString &key);
 
 // A JSON array of objects, each read strictly: one unreadable element fails the whole list.
 template <typename T>

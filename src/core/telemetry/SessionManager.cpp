@@ -48,11 +48,11 @@ void SessionManager::load(const QDateTime &now)
     qint64 agedOut = 0;
     for (const QJsonValue &value : storedJson(m_store->value(kRecentSessions)).array()) {
         const QJsonObject object = value.toObject();
-        const auto start = StoredForms::numberField(object, QStringLiteral("st"));
+        const auto start = StoredForms::dateField(object, QStringLiteral("st"));
         const auto duration = StoredForms::integerField(object, QStringLiteral("dn"));
         if (!start || !duration)
             continue;
-        const QDateTime startDate = StoredForms::dateFromNumber(*start);
+        const QDateTime startDate = *start;
         if (startDate < oldestKept)
             ++agedOut;
         else

@@ -32,6 +32,11 @@ private Q_SLOTS:
         // Milliseconds come back whole, although a binary fraction holds few of them exactly.
         for (int ms = 0; ms < 1000; ++ms)
             QCOMPARE(StoredForms::dateFromNumber(818175845 + ms / 1000.0), when.addMSecs(ms - 250));
+        // A damaged value far beyond any date is refused, not overflowed into one.
+        const QJsonObject stored{{u"ok"_s, 818175845.25}, {u"huge"_s, 1e300}, {u"text"_s, u"1"_s}};
+        QCOMPARE(StoredForms::dateField(stored, u"ok"_s), when);
+        QVERIFY(!StoredForms::dateField(stored, u"huge"_s) &&
+                !StoredForms::dateField(stored, u"text"_s));
     }
 
     void jsonAndUrlsKeepTheOriginalForms()
