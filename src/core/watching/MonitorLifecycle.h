@@ -10,8 +10,8 @@
 class DirectoryMonitorProtocol;
 struct CodeWatcherModel;
 
-// Makes, starts and stops the directory monitors of the watchers. Owns the watch queue on which
-// all of them deliver, and keeps each watched directory's bookmark. Main thread.
+// Makes and starts the directory monitors of the watchers (each stops its own). Owns the watch
+// queue on which all of them deliver, and keeps each watched directory's bookmark. Main thread.
 class MonitorLifecycle
 {
 public:

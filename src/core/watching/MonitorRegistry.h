@@ -29,7 +29,7 @@ struct MonitorRegistryParts
         std::function<void(const QString &name, const QMap<QString, QString> &parameters)>;
 
     WatcherListStore *store = nullptr;      // the stored watcher list
-    MonitorLifecycle *monitors = nullptr;   // makes, starts and stops the directory monitors
+    MonitorLifecycle *monitors = nullptr;   // makes and starts the directory monitors
     FixPipeline *pipeline = nullptr;        // turns reported files into counted fixes
     MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
     FixerMaker makeFixer;                   // the fixer of a new watcher
