@@ -22,8 +22,6 @@ public:
         return *instance;
     }
 
-    static bool isInstalled() { return s_instance.load(std::memory_order_acquire) != nullptr; }
-
     // Only the first of several takes effect, until it is uninstalled.
     static void install(T *instance)
     {
