@@ -3,7 +3,7 @@
 
 #include <QMutexLocker>
 
-void RecordingFixer::fix(const QString &filePath)
+FixResult RecordingFixer::fix(const QString &filePath)
 {
     const int running = ++m_running;
     int seen = m_maxConcurrent;
@@ -18,6 +18,7 @@ void RecordingFixer::fix(const QString &filePath)
         m_gate.acquire();
     }
     --m_running;
+    return {};
 }
 
 QStringList RecordingFixer::fixedFiles() const

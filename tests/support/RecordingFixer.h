@@ -16,7 +16,7 @@ class RecordingFixer : public IFixer
 {
 public:
     QString language() const override { return u"C++"_s; }
-    void fix(const QString &filePath) override;
+    FixResult fix(const QString &filePath) override;
 
     QStringList fixedFiles() const;
     int maxConcurrentFixes() const { return m_maxConcurrent; }

@@ -5,9 +5,11 @@
 #include "core/support/ProcessWide.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QMutexLocker>
 #include <QScopeGuard>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,9 +26,11 @@ std::optional<Error> refusal(const QString &filePath)
 
 QString lockKey(const QString &filePath)
 {
-    // Two links to one file share its lock.
-    const QString canonical = QFileInfo(filePath).canonicalFilePath();
-    return canonical.isEmpty() ? LocalPath::normalized(filePath) : canonical;
+    // Two links to one file, hard or symbolic, share its lock.
+    struct stat info = {};
+    if (::stat(QFile::encodeName(filePath).constData(), &info) == 0)
+        return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+    return LocalPath::normalized(filePath);
 }
 
 } // namespace

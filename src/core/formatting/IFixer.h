@@ -1,11 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// Formats one source file in place with its language's tool. Reports everything itself
-// (log, console, daily statistics); the caller gets no result. `fix` blocks its thread until
-// the tool has finished, and may run on several threads at once.
+#include <optional>
+
+// What a fix left behind, for the caller's scan of the file and its echo check.
+struct FixResult
+{
+    // The bytes of the version the fixer knows the file to hold: what it wrote, or what it read
+    // when it wrote nothing. Absent when it could not read the file.
+    std::optional<QByteArray> content;
+    // The user saved again while the tool ran: nothing was written or counted for this run,
+    // and that save is to be processed as its own.
+    bool superseded = false;
+};
+
+// Formats one source file with its language's tool. Reports everything itself (log, console,
+// daily statistics). `fix` blocks its thread until the tool has finished, and may run on several
+// threads at once.
 class IFixer
 {
 public:
@@ -14,5 +28,5 @@ public:
     // "Swift", "C++", "Objective-C" or "Kotlin": the name fixes are counted under.
     virtual QString language() const = 0;
     // `filePath`: the file's absolute local path.
-    virtual void fix(const QString &filePath) = 0;
+    virtual FixResult fix(const QString &filePath) = 0;
 };

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
 
+#include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
+#include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/ProcessWide.h"
 #include "core/telemetry/UsageSignals.h"
@@ -44,6 +46,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     , m_statistics(std::make_unique<CodeFixStatistics>())
     , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
+    , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies"))
     , m_watcherStore(std::make_unique<WatcherListStore>())
     , m_monitors(std::make_unique<MonitorLifecycle>(*m_bookmarks,
                                                     std::move(platform.treeEventSources),
@@ -57,6 +60,8 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     install(m_statistics);
     install(m_bookmarks);
     install(m_fileCoordinator);
+    // Before any watcher starts, so no run of this process is mistaken for a leftover.
+    m_copyJournal->sweepLeftovers();
 
     MonitorRegistry::Parts parts;
     parts.store = m_watcherStore.get();
@@ -64,8 +69,13 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.pipeline = m_pipeline.get();
     parts.markupWatcher = m_markupWatcher.get();
     parts.makeFixer = std::move(options.makeFixer);
-    if (!parts.makeFixer)
-        parts.makeFixer = realFixers({ToolResolver(), m_statistics.get(), m_fileCoordinator.get()});
+    if (!parts.makeFixer) {
+        ToolFixer::Environment environment;
+        environment.statistics = m_statistics.get();
+        environment.coordinator = m_fileCoordinator.get();
+        environment.journal = m_copyJournal.get();
+        parts.makeFixer = realFixers(std::move(environment));
+    }
     parts.sendSignal = std::move(options.sendSignal);
     if (!parts.sendSignal) {
         parts.sendSignal = [](const QString &name, const QMap<QString, QString> &parameters) {

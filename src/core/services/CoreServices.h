@@ -8,6 +8,7 @@
 #include <memory>
 
 class CodeFixStatistics;
+class CopyJournal;
 class CounterStore;
 class FileCoordinator;
 class FixPipeline;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<CodeFixStatistics> m_statistics;
     std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;
     std::unique_ptr<FileCoordinator> m_fileCoordinator;
+    std::unique_ptr<CopyJournal> m_copyJournal;
     std::unique_ptr<WatcherListStore> m_watcherStore;
     std::unique_ptr<MonitorLifecycle> m_monitors;
     std::unique_ptr<FixPipeline> m_pipeline;

@@ -2,6 +2,7 @@
 #include "core/watching/DirectoryMonitor.h"
 
 #include "core/support/LocalPath.h"
+#include "core/support/PrivateCopyNames.h"
 #include "core/support/SerialQueue.h"
 #include "core/support/SprucerLogger.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
@@ -222,12 +223,16 @@ void DirectoryMonitor::rescan()
     if (!access.startAccessing(m_dir))
         return;
 
-    // Regular files only, hidden ones included; links are neither reported nor followed.
+    // Regular files only, hidden ones included; links are neither reported nor followed, and
+    // the private copies of files being formatted are not the project's.
     QStringList files;
     QDirIterator it(m_root, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
+    while (it.hasNext()) {
+        QString file = it.next();
+        if (!PrivateCopyNames::isInsideCopy(file))
+            files.append(std::move(file));
+    }
     if (!files.isEmpty()) {
         if (const auto delegate = m_delegate.lock())
             delegate->didObserveChanges(this, files);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/InotifyTree.h"
 
+#include "core/support/PrivateCopyNames.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QDateTime>
@@ -205,7 +206,8 @@ void InotifyTree::list(const std::string &path, int wd, Report report, const Wal
             type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
-            stack.push_back({joined(path, name), wd, name, report});
+            if (!PrivateCopyNames::isCopyDirectory(name))
+                stack.push_back({joined(path, name), wd, name, report});
         } else if (type == DT_REG && report != Report::nothing) {
             if (report == Report::changedFiles) {
                 if (!haveInfo && fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
@@ -380,6 +382,9 @@ void InotifyTree::handle(const inotify_event &event, Events &out)
         return;
     const std::string name(event.name);
     const std::string path = joined(directory, name);
+    // A file being formatted is copied into such a folder, beside it; that is no change of ours.
+    if ((mask & IN_ISDIR) && PrivateCopyNames::isCopyDirectory(name.c_str()))
+        return;
 
     if (!(mask & IN_ISDIR)) {
         if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE))

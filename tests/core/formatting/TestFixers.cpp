@@ -59,13 +59,24 @@ class TestFixers : public QObject
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
 
+    ToolFixer::Environment environment(const ToolResolver &resolver,
+                                       std::chrono::milliseconds timeout = 30s)
+    {
+        ToolFixer::Environment made;
+        made.resolver = resolver;
+        made.statistics = &m_statistics;
+        made.coordinator = &m_coordinator;
+        made.timeout = timeout;
+        return made;
+    }
+
     std::shared_ptr<IFixer> fixer(Kind kind, const ToolResolver &resolver,
                                   const QString &configText = QString(),
                                   std::chrono::milliseconds timeout = 30s)
     {
         const QUuid id = QUuid::createUuid();
         ConfigManagerFactory().createConfig(id, configText, kind, u"mine"_s);
-        const SprucerFactory factory({resolver, &m_statistics, &m_coordinator, timeout});
+        const SprucerFactory factory(environment(resolver, timeout));
         auto made = factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, kind, id));
         LogFile::clear(); // of the store's own lines
         return made.value();
@@ -182,7 +193,13 @@ private Q_SLOTS:
 
         const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
-        QCOMPARE(StandInTool::readLines(record), arguments(kind, config, m_source));
+        // The tool is given a copy of the file, under its name, in a folder beside it, gone now.
+        const QStringList given = StandInTool::readLines(record);
+        const QFileInfo copy(given.value(given.size() - 1));
+        QCOMPARE(copy.fileName(), QFileInfo(m_source).fileName());
+        QCOMPARE(QFileInfo(copy.path()).path(), QFileInfo(m_source).path());
+        QVERIFY(!QFileInfo::exists(copy.path()));
+        QCOMPARE(given, arguments(kind, config, copy.filePath()));
         const QString url = u"file://"_s + QString(m_source).replace(u' ', u"%20"_s);
         QCOMPARE(m_console, QStringList(u"Run Fix " + url) + console);
         QCOMPARE(fixer->language(), SupportedFileExtensions::displayName(kind));
@@ -193,7 +210,7 @@ private Q_SLOTS:
     // The tool is looked up at every fix, so one installed while Sprucer runs is used at once.
     void aMissingConfigurationOrToolFailsTheFix()
     {
-        const SprucerFactory factory({ToolResolver(), &m_statistics, &m_coordinator});
+        const SprucerFactory factory(environment(ToolResolver()));
         QCOMPARE(factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, Kind::cpp, {})).error(),
                  ConfigManagerFactory::notFoundError());
         const auto swift = fixer(Kind::swift, ToolResolver({m_tools}, false));
@@ -222,9 +239,9 @@ private Q_SLOTS:
     // Two links to one file share its lock; the fixes run on threads as in the pipeline.
     void fixesOfOneFileNeverOverlap()
     {
-        const QString link = m_root.filePath(u"link.src"_s);
+        const QString link = m_root.filePath(u"my sources/link.src"_s);
         const QString runs = m_root.filePath(u"runs"_s), overlaps = m_root.filePath(u"overlaps"_s);
-        QVERIFY(QFile::link(m_source, link));
+        QVERIFY(::link(QFile::encodeName(m_source), QFile::encodeName(link)) == 0);
         const auto fixer =
             standIn(Kind::kotlin,
                     u"mkdir '%1.lock' || echo x >> '%2'\n"
@@ -240,12 +257,14 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(overlaps));
         QCOMPARE(fixCount(u"Kotlin"_s), 6);
         QCOMPARE(m_coordinator.activePathCount(), 0);
+        QVERIFY(QFile::remove(link));
     }
 
     // A fixer released while its fix sleeps on the file's lock does nothing once it gets it.
     void aLockedFileHoldsBackOnlyItsOwnFixes()
     {
         auto fixer = standIn(Kind::cpp, QString());
+        QVERIFY(QFile(m_source + u".h").open(QIODevice::WriteOnly));
         std::atomic<pid_t> waiter = 0;
         std::unique_ptr<QThread> other(QThread::create([&] { fixer->fix(m_source + u".h"); }));
         std::unique_ptr<QThread> waiting(QThread::create([&, raw = fixer.get()] {

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/PrivateCopy.h"
+
+#include "core/formatting/CopyJournal.h"
+#include "core/formatting/SavedFile.h"
+#include "core/support/PrivateCopyNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+Error copyError(const QString &path, const QString &reason)
+{
+    return Error{QStringLiteral("PrivateCopy"), 1,
+                 QStringLiteral("Could not make a private copy of ") + path + QStringLiteral(": ") +
+                     reason};
+}
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Writes the bytes to a new file; the write and the close both report a full disk.
+int writeNewFile(const QString &path, const QByteArray &bytes, mode_t mode)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return errno;
+    qsizetype done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote < 0) {
+            error = errno;
+            break;
+        }
+        done += wrote;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+} // namespace
+
+PrivateCopy::PrivateCopy(const QString &directoryTemplate, CopyJournal *journal)
+    : m_directory(directoryTemplate)
+    , m_journal(journal)
+{}
+
+Result<std::unique_ptr<PrivateCopy>> PrivateCopy::make(const SavedFile &file, CopyJournal *journal)
+{
+    const QFileInfo original(file.path());
+    const QString folderTemplate =
+        original.absolutePath() + u'/' + PrivateCopyNames::directoryTemplate();
+    std::unique_ptr<PrivateCopy> copy(new PrivateCopy(folderTemplate, journal));
+    if (!copy->m_directory.isValid())
+        return copyError(file.path(), copy->m_directory.errorString());
+    if (journal)
+        copy->m_note = journal->remember(copy->m_directory.path());
+    copy->m_path = copy->m_directory.filePath(original.fileName());
+    // The owner must be able to read and write it, whatever the original's mode.
+    const mode_t mode = (file.identity().mode & 0777) | S_IRUSR | S_IWUSR;
+    if (const int error = writeNewFile(copy->m_path, file.bytes(), mode))
+        return copyError(file.path(), errnoText(error));
+    return copy;
+}
+
+PrivateCopy::~PrivateCopy()
+{
+    m_directory.remove();
+    if (m_journal)
+        m_journal->forget(m_note);
+}

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// While its tool runs, a user's file is formatted as a private copy in a hidden folder beside it
+// (so the tool sees the same project settings above it). Everything that watches or walks a
+// tree leaves these folders out, so a copy is never taken for a file of the project.
+namespace PrivateCopyNames {
+
+// The folder's name as a template for a unique one, e.g. ".sprucer-copy-XXXXXX".
+QString directoryTemplate();
+bool isCopyDirectory(QStringView name);
+bool isCopyDirectory(const char *name);
+// Whether any folder on the path is a copy folder.
+bool isInsideCopy(QStringView path);
+
+} // namespace PrivateCopyNames
