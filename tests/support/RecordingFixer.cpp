@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/RecordingFixer.h"
 
+#include <QFile>
 #include <QMutexLocker>
 
 FixResult RecordingFixer::fix(const QString &filePath)
@@ -13,12 +14,21 @@ FixResult RecordingFixer::fix(const QString &filePath)
         QMutexLocker lock(&m_mutex);
         m_files.append(filePath);
     }
+    QFile file(filePath);
+    const QByteArray read = m_format && file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+    file.close();
     if (m_held) {
         m_waiting.release();
         m_gate.acquire();
     }
+    FixResult result;
+    if (m_format) {
+        result.content = m_format(read);
+        if (*result.content != read && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(*result.content);
+    }
     --m_running;
-    return {};
+    return result;
 }
 
 QStringList RecordingFixer::fixedFiles() const

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -20,6 +21,10 @@ public:
 
     QStringList fixedFiles() const;
     int maxConcurrentFixes() const { return m_maxConcurrent; }
+
+    // When set, each fix reads the file, then (once let go) writes `format` of what it read,
+    // unless that is the same, and reports it as the version left.
+    void setFormat(std::function<QByteArray(const QByteArray &)> format) { m_format = format; }
 
     // While held, every fix waits until `release` lets it go on.
     void hold() { m_held = true; }
@@ -35,4 +40,5 @@ private:
     std::atomic<int> m_maxConcurrent{0};
     QSemaphore m_waiting;
     QSemaphore m_gate;
+    std::function<QByteArray(const QByteArray &)> m_format;
 };

@@ -2,12 +2,16 @@
 #include "core/watching/FixPipeline.h"
 
 #include "core/formatting/IFixer.h"
+#include "core/formatting/SavedFile.h"
+#include "core/formatting/ToolFixer.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
+#include "core/support/PrivateCopyNames.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QStringDecoder>
 #include <QThread>
@@ -15,20 +19,40 @@
 
 namespace {
 
-// The file's text when it is readable UTF-8.
-std::optional<QString> readUtf8(const QString &path)
+std::optional<QByteArray> readBytes(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> decodeUtf8(const std::optional<QByteArray> &bytes)
+{
+    if (!bytes)
+        return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
+    QString text = decoder(*bytes);
     if (decoder.hasError())
         return std::nullopt;
     return text;
+}
+
+QByteArray fingerprint(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// Of the file as it is now; empty when it cannot be read or is too large to be formatted.
+QByteArray currentFingerprint(const QString &path)
+{
+    const Result<SavedFile> now = SavedFile::read(path, ToolFixer::sizeLimit);
+    if (!now || !now.value().isWhole())
+        return {};
+    return fingerprint(now.value().bytes());
 }
 
 } // namespace
@@ -76,14 +100,29 @@ std::shared_ptr<FixPipeline::Delivery> FixPipeline::takeNewPaths(const Route &ro
     delivery->number = ++m_lastDeliveryNumber;
     for (const QString &path : paths) {
         if (!SupportedFileExtensions::matches(route.codeKind, path) ||
-            m_processedFiles.contains(path)) {
+            PrivateCopyNames::isInsideCopy(path)) {
             continue;
         }
-        // Taken now, not when its batch starts, so an overlapping delivery skips it too.
-        m_processedFiles.insert(path, delivery->number);
+        const auto known = m_processedFiles.find(path);
+        if (known != m_processedFiles.end() && skipsReport(path, *known))
+            continue;
+        // Taken now, not when its batch starts, so an overlapping delivery waits for it too.
+        PathRecord taken;
+        taken.delivery = delivery->number;
+        m_processedFiles.insert(path, taken);
         delivery->paths.append(path);
     }
     return delivery;
+}
+
+bool FixPipeline::skipsReport(const QString &path, PathRecord &record) const
+{
+    if (record.inFlight) {
+        // Its run may have read the older version; it is looked at again when the run ends.
+        record.reportedWhileInFlight = true;
+        return true;
+    }
+    return !record.fingerprint.isEmpty() && currentFingerprint(path) == record.fingerprint;
 }
 
 void FixPipeline::process(const Route &route, const QStringList &paths)
@@ -109,23 +148,51 @@ void FixPipeline::process(const Route &route, const QStringList &paths)
 void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery)
 {
     for (const QString &path : batch) {
+        FixResult fixed;
         if (delivery->route.fixer)
-            delivery->route.fixer->fix(path);
+            fixed = delivery->route.fixer->fix(path);
+        if (!fixed.content)
+            fixed.content = readBytes(path);
         MarkupList markups;
-        if (std::optional<QString> text = readUtf8(path))
-            markups = MarkupWatcher::findMarkups(*text, path);
-        else
-            SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
+        // A run that lost to a newer save leaves the scan and the count to that save's own run.
+        if (!fixed.superseded) {
+            if (std::optional<QString> text = decodeUtf8(fixed.content))
+                markups = MarkupWatcher::findMarkups(*text, path);
+            else
+                SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
+        }
+        const bool counted = !fixed.superseded;
         QMetaObject::invokeMethod(
-            this, [this, markups, delivery] { completeFile(markups, delivery); },
+            this, [this, markups, counted, delivery] { completeFile(markups, counted, delivery); },
             Qt::QueuedConnection);
+        settle(path, *delivery, fixed.content ? fingerprint(*fixed.content) : QByteArray());
     }
 }
 
-void FixPipeline::completeFile(const MarkupList &markups, const std::shared_ptr<Delivery> &delivery)
+void FixPipeline::settle(const QString &path, const Delivery &delivery,
+                         const QByteArray &fingerprint)
+{
+    bool reported = false;
+    {
+        QMutexLocker lock(&m_processedFilesMutex);
+        const auto record = m_processedFiles.find(path);
+        if (record == m_processedFiles.end() || record->delivery != delivery.number)
+            return;
+        record->inFlight = false;
+        record->fingerprint = fingerprint;
+        reported = std::exchange(record->reportedWhileInFlight, false);
+    }
+    // Processed again unless the file still holds the version just left.
+    if (reported)
+        process(delivery.route, {path});
+}
+
+void FixPipeline::completeFile(const MarkupList &markups, bool counted,
+                               const std::shared_ptr<Delivery> &delivery)
 {
     const QUuid watcherId = delivery->route.watcherId;
-    m_counters.incrementCount(watcherId);
+    if (counted)
+        m_counters.incrementCount(watcherId);
     const bool last = ++delivery->completed == delivery->paths.size();
     if (last)
         m_processingWatchers.remove(watcherId);
@@ -144,7 +211,7 @@ void FixPipeline::releaseProcessedFiles(const std::shared_ptr<Delivery> &deliver
         QMutexLocker lock(&m_processedFilesMutex);
         for (const QString &path : std::as_const(delivery->paths)) {
             const auto taken = m_processedFiles.constFind(path);
-            if (taken != m_processedFiles.cend() && *taken == delivery->number)
+            if (taken != m_processedFiles.cend() && taken->delivery == delivery->number)
                 m_processedFiles.erase(taken);
         }
     }

@@ -21,15 +21,19 @@ class NotificationCenter;
 
 struct FixPipelineTimings
 {
-    // How long after its delivery a processed path stays ignored, so the fixer's own write,
-    // which the monitor reports like a save, is not processed again.
+    // How long after its delivery a processed path is checked for an echo: the fixer's own
+    // write, which the monitor reports like a save, must not be processed again.
     std::chrono::milliseconds processedFilesWindow{5000};
 };
 
 // Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
-// language that were not processed in the last moments, runs the fixer on them in batches of
-// ten on a pool of its own, scans each processed file for markups and counts it. Each delivery
-// with work is announced by "fileProcessingStarted" and "fileProcessingComplete".
+// language that need it, runs the fixer on them in batches of ten on a pool of its own, scans
+// each processed file for markups and counts it. Each delivery with work is announced by
+// "fileProcessingStarted" and "fileProcessingComplete".
+//
+// Echoes are told by content: within the window after a file was processed, a report of it is
+// dropped only while the file holds exactly the version the fixer left. A save reported while
+// its file is being processed waits for that run and is then processed on its own.
 //
 // `process` may be called on any thread (the watch queue); files are fixed on the pool; counts,
 // notifications and signals happen on the thread the pipeline lives on, the main thread.
@@ -70,10 +74,21 @@ Q_SIGNALS:
 
 private:
     struct Delivery;
+    struct PathRecord
+    {
+        quint64 delivery = 0;
+        bool inFlight = true;
+        bool reportedWhileInFlight = false;
+        QByteArray fingerprint; // of the version left; empty when unknown
+    };
 
     std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths);
+    // Whether a report of a path taken before is set aside: an echo, or a file under way.
+    bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
-    void completeFile(const MarkupList &markups, const std::shared_ptr<Delivery> &delivery);
+    void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
+    void completeFile(const MarkupList &markups, bool counted,
+                      const std::shared_ptr<Delivery> &delivery);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 
     Timings m_timings;
@@ -85,6 +100,6 @@ private:
     // Paths being processed or just processed, each with the delivery that holds it, so a late
     // release never frees a path that a newer delivery took again.
     QMutex m_processedFilesMutex;
-    QHash<QString, quint64> m_processedFiles;
+    QHash<QString, PathRecord> m_processedFiles;
     quint64 m_lastDeliveryNumber = 0;
 };

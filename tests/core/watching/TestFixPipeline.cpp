@@ -121,6 +121,37 @@ private Q_SLOTS:
         QCOMPARE(h.fixer->fixedFiles(), (QStringList{a, b, a}));
     }
 
+    // Within the window a report is dropped only while the file holds what the fixer left; a
+    // report that comes while its file is fixed is looked at again when that fix ends.
+    void echoesAreToldByContent()
+    {
+        Harness h(10s);
+        h.fixer->setFormat([](const QByteArray &text) { return text.toUpper(); });
+        const QString a = h.write(u"a.cpp"_s, "int x;\n");
+        const auto processed = [&](int deliveries) {
+            h.process({a});
+            return QTest::qWaitFor([&] { return h.events.count(u"complete"_s) == deliveries; });
+        };
+        QVERIFY(processed(1));
+        h.process({a}); // the fixer's own write, dropped at once
+        QCoreApplication::processEvents();
+        QCOMPARE(h.events.count(u"started"_s), 1);
+        h.write(u"a.cpp"_s, "int y;\n");
+        QVERIFY(processed(2));
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
+
+        h.fixer->setFormat([](const QByteArray &text) { return text; });
+        h.fixer->hold();
+        h.write(u"a.cpp"_s, "int z;\n");
+        h.process({a});
+        QVERIFY(h.fixer->waitForWaiting(1)); // it has read "int z;"
+        h.write(u"a.cpp"_s, "int w;\n");
+        h.process({a});
+        h.fixer->release();
+        QVERIFY(h.waitForDeliveries(4)); // "int w;" in a delivery of its own
+        QCOMPARE(h.fixer->fixedFiles().size(), 4);
+    }
+
     void everyFileIsScannedAndCountedEvenWhenUnreadable()
     {
         Harness h;
