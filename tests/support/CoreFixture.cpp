@@ -63,6 +63,8 @@ void CoreFixture::restart()
             fixer = std::make_shared<RecordingFixer>();
         return std::shared_ptr<IFixer>(fixer);
     };
+    if (m_makeFixer)
+        options.makeFixer = m_makeFixer;
     options.sendSignal = [this](const QString &name, const QMap<QString, QString> &parameters) {
         QMutexLocker lock(&m_signalsMutex);
         m_signals.append(parameters.size() == 1

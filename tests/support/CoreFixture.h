@@ -27,6 +27,9 @@ public:
     CodeWatcherModel makeWatcher(const QString &projectPath, SupportedFileExtension language,
                                  bool activated = false);
 
+    // Fixers made by `maker` instead of recording ones, for cores made from now on.
+    void useFixers(MonitorRegistryParts::FixerMaker maker) { m_makeFixer = std::move(maker); }
+
     // Made on first use, so a test can store watchers first.
     CoreServices &core();
     MonitorRegistry &registry() { return core().registry(); }
@@ -43,6 +46,7 @@ private:
     QTemporaryDir m_projects;
     ConfigManagerFactory m_configs;
     QHash<QUuid, std::shared_ptr<RecordingFixer>> m_fixers;
+    MonitorRegistryParts::FixerMaker m_makeFixer;
     mutable QMutex m_signalsMutex;
     QStringList m_signals;
     std::unique_ptr<CoreServices> m_core;

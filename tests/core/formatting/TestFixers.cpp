@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/CopyJournal.h"
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
@@ -13,12 +14,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,6 +33,27 @@ using namespace std::chrono_literals;
 using Kind = SupportedFileExtension;
 
 namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        qFatal("cannot stat %s", qPrintable(path));
+    return info;
+}
 
 QString fileText(const QString &path)
 {
@@ -300,18 +327,184 @@ private Q_SLOTS:
                  QStringList({refused.arg(QString()), refused.arg(u"Main.kt"_s)}));
     }
 
-    void theRealClangFormatFormatsInPlace()
+    // The tool sees the copy where it would see the file: the same name, the same settings
+    // files above it. Each row's result must equal the tool's own run on the original.
+    void theCopyGivesTheToolTheSameViewAsTheFile_data()
     {
-        const auto cpp =
-            fixer(Kind::cpp, ToolResolver({}, true), u"BasedOnStyle: LLVM\nIndentWidth: 8\n"_s);
-        QFile file(m_source);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("int   main( ) {\nint x=1;   return x; }\n");
-        file.close();
-        cpp->fix(m_source);
-        QCOMPARE(fileText(m_source), u"int main() {\n        int x = 1;\n        return x;\n}\n"_s);
-        QCOMPARE(fixCount(u"C++"_s), 1);
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("name");     // of the file, in src/deeper of the project
+        QTest::addColumn<QByteArray>("text");  // of the file
+        QTest::addColumn<QString>("settings"); // name of the settings file a stand-in looks for
+        QTest::addColumn<QString>("config");   // of the watcher, for the real tool
+        // Language sections of the configuration: the name, and for ".h" the content, decide.
+        const QString sections = u"---\nLanguage: Cpp\nIndentWidth: 2\nColumnLimit: 20\n---\n"
+                                 u"Language: ObjC\nIndentWidth: 8\nColumnLimit: 20\n...\n"_s;
+        const QByteArray objectiveC = "@interface A : NSObject\n- (void)f;\n@end\n"
+                                      "void g(){int x=1;return x;}\n";
+        QTest::newRow("clang-format, header")
+            << Kind::objectivec << u"T.h"_s << objectiveC << QString() << sections;
+        QTest::newRow("clang-format, C++")
+            << Kind::cpp << u"T.cc"_s << objectiveC << QString() << sections;
+        QTest::newRow("ktlint") << Kind::kotlin << u"Main.kt"_s << QByteArray("class Main\n")
+                                << u".editorconfig"_s << QString();
+        QTest::newRow("SwiftLint")
+            << Kind::swift << u"Main.swift"_s << QByteArray("struct Main {}\n")
+            << u".swiftlint.yml"_s << QString();
+    }
+
+    void theCopyGivesTheToolTheSameViewAsTheFile()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, settings);
+        QFETCH(QString, config);
+        const QString project = m_root.filePath(u"view of "_s + name);
+        const QString file = project + u"/src/deeper/"_s + name;
+        QVERIFY(QDir().mkpath(project + u"/src/deeper"_s));
+        std::shared_ptr<IFixer> made;
+        if (settings.isEmpty()) {
+            made = fixer(kind, ToolResolver({}, true), config);
+        } else {
+            writeFile(project + u'/' + settings, "project-wide");
+            writeFile(project + u"/src/"_s + settings, "src");
+            // Like the tool: every settings file from the file's folder up, and the rule that a
+            // file is named after its type.
+            made = standIn(kind,
+                           u"found=; dir=${file%/*}\n"
+                           "while [ -n \"$dir\" ]; do\n"
+                           "  [ -f \"$dir/%1\" ] && found=\"$found $(cat \"$dir/%1\")\"\n"
+                           "  dir=${dir%/*}\ndone\n"
+                           "name=${file##*/}\n"
+                           "grep -q \" ${name%.*}\" \"$file\" || echo \"$file: wrong name\" >&2\n"
+                           "echo \"$name:$found\" > \"$file\""_s.arg(settings));
+        }
+        const QString tool = ToolResolver(settings.isEmpty() ? QStringList() : QStringList{m_tools},
+                                          settings.isEmpty())
+                                 .launchPath(ToolProfile::of(kind).executable);
+        const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        writeFile(file, text);
+        QCOMPARE(QProcess::execute(tool, arguments(kind, configPath, file)), 0);
+        const QByteArray expected = readFile(file);
+        QVERIFY(expected != text);
+
+        writeFile(file, text);
+        made->fix(file);
+        QCOMPARE(readFile(file), expected);
+        QCOMPARE(fixCount(made->language()), 1);
         QCOMPARE(LogFile::text(), QString());
+    }
+
+    // The result takes the file's place with its mode and links; an unchanged one is not
+    // written at all, so editors see no change on disk.
+    void theResultKeepsWhatMakesTheFileTheUsers()
+    {
+        const auto cpp = standIn(Kind::cpp, u"tr a-z A-Z < \"$file\" > \"$file.new\" && "
+                                            "mv \"$file.new\" \"$file\""_s);
+        const QString single = m_root.filePath(u"my sources/single.cpp"_s);
+        const QString linked = m_root.filePath(u"my sources/linked.cpp"_s);
+        const QString link = m_root.filePath(u"link.cpp"_s);
+        writeFile(single, "int a;\n");
+        writeFile(linked, "int b;\n");
+        QVERIFY(::chmod(QFile::encodeName(single), 0640) == 0);
+        QVERIFY(::link(QFile::encodeName(linked), QFile::encodeName(link)) == 0);
+        const struct stat linkedBefore = statOf(linked);
+
+        cpp->fix(single);
+        cpp->fix(linked);
+        QCOMPARE(readFile(single), "INT A;\n");
+        QCOMPARE(statOf(single).st_mode & 07777, 0640u);
+        QCOMPARE(readFile(link), "INT B;\n");
+        QCOMPARE(statOf(linked).st_ino, linkedBefore.st_ino);
+        QCOMPARE(statOf(linked).st_nlink, nlink_t(2));
+
+        const struct stat before = statOf(single);
+        cpp->fix(single);
+        const struct stat after = statOf(single);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        QCOMPARE(fixCount(u"C++"_s), 3);
+    }
+
+    // Too large, or not text: no tool sees it, and the log says why.
+    void onlySourceTextIsHandedToTheTool()
+    {
+        const QString record = m_root.filePath(u"handed"_s);
+        const auto cpp = standIn(Kind::cpp, StandInTool::recordArguments(record));
+        const QString large = m_root.filePath(u"my sources/large.cpp"_s);
+        const QString binary = m_root.filePath(u"my sources/binary.cpp"_s);
+        QFile sparse(large);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(ToolFixer::sizeLimit + 1));
+        sparse.close();
+        writeFile(binary, QByteArray(8000, 'x') + '\0' + "int x;\n");
+        cpp->fix(large);
+        cpp->fix(binary);
+        QVERIFY(!QFile::exists(record));
+        QCOMPARE(LogFile::messages(),
+                 QStringList({u"Not formatted (larger than 16 MiB): "_s + large,
+                              u"Not formatted (not a text file): "_s + binary}));
+        QCOMPARE(fixCount(u"C++"_s), 0);
+    }
+
+    // Neither a write that fails for want of space nor a tool that leaves an empty result
+    // without a word costs the user's text.
+    void aFullDiskNeverEmptiesTheFile()
+    {
+        const auto cpp = standIn(Kind::cpp, u": > \"$file\""_s);
+        const QByteArray text = QByteArray(30000, ' ') + "int x;\n";
+        writeFile(m_source, text);
+        cpp->fix(m_source);
+        QCOMPARE(readFile(m_source), text);
+        QCOMPARE(LogFile::messages(),
+                 QStringList(u"clang-format left an empty result; kept "_s + m_source));
+
+        LogFile::clear();
+        rlimit limit{}, full{16000, RLIM_INFINITY};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        full.rlim_max = limit.rlim_max;
+        ::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
+        cpp->fix(m_source);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        QCOMPARE(readFile(m_source), text);
+        QVERIFY(LogFile::messages().value(0).startsWith(u"Could not make a private copy of "_s +
+                                                        m_source + u": "_s));
+        QCOMPARE(fixCount(u"C++"_s), 0);
+        writeFile(m_source, QByteArray());
+    }
+
+    // Copies a crashed process left are removed at the next start; a running process's are not,
+    // and nothing but a copy folder is ever removed.
+    void copiesLeftByAGoneProcessAreRemoved()
+    {
+        const QString journals = m_root.filePath(u"journals"_s);
+        const QString project = m_root.filePath(u"crashed"_s);
+        const QString leftover = project + u"/.sprucer-copy-dead01"_s;
+        const QString live = project + u"/.sprucer-copy-live01"_s;
+        const QString notACopy = project + u"/kept"_s;
+        for (const QString &folder : {leftover, live, notACopy})
+            QVERIFY(QDir().mkpath(folder));
+        writeFile(leftover + u"/Main.cpp"_s, "int x;\n");
+        const pid_t crashed = ::fork();
+        if (crashed == 0) {
+            CopyJournal journal(journals);
+            journal.remember(leftover);
+            journal.remember(notACopy);
+            ::_exit(0); // no clean-up, as in a crash
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(crashed, &status, 0), crashed);
+        CopyJournal running(journals);
+        running.remember(live);
+
+        CopyJournal starting(journals);
+        QCOMPARE(starting.sweepLeftovers(), 1);
+        QVERIFY(!QFileInfo::exists(leftover));
+        QVERIFY(QFileInfo::exists(live) && QFileInfo::exists(notACopy));
+        QCOMPARE(LogFile::messages(),
+                 QStringList(u"Removed a leftover private copy: "_s + leftover));
+        QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
     }
 
     void resolverTakesTheFirstExecutableFileThenThePath()

@@ -181,6 +181,11 @@ private Q_SLOTS:
             u"ln -s ../outside/e after && mv gone ../outside/left"_s, {u"gone"_s},
             u"echo > ../outside/left/in/a.cpp && echo > ../outside/e/b.cpp"_s,
             {u"gone"_s, u"before"_s, u"after"_s});
+        // A file being formatted is copied beside it; the copy is not the project's.
+        row("private copies of files being formatted", u"echo > m.cpp"_s,
+            u"mkdir .sprucer-copy-a1 && echo b > .sprucer-copy-a1/m.cpp && echo c > m.cpp"_s,
+            {u"m.cpp"_s}, u"echo d > .sprucer-copy-a1/m.cpp && rm -r .sprucer-copy-a1"_s,
+            {u".sprucer-copy-a1"_s});
     }
 
     void changesAreReportedByTheirPaths()
@@ -243,7 +248,8 @@ private Q_SLOTS:
         QVERIFY(w.settle());
     }
 
-    // Regular files only, hidden ones included; links are neither reported nor followed.
+    // Regular files only, hidden ones included but not private copies; links are neither
+    // reported nor followed.
     void rescanReportsEveryRegularFileOnceThenRestarts()
     {
         Watched w;
@@ -254,7 +260,8 @@ private Q_SLOTS:
         QVERIFY(shell(w.root, u"mkdir -p .h/deep ../outside/e && echo > a.cpp && echo > .b.cpp && "
                               u"echo > .h/deep/c.swift && echo > empty/n.txt && "
                               u"echo > ../outside/e/far.cpp && ln -s a.cpp link.cpp && "
-                              u"ln -s ../outside/e dirlink && mkfifo pipe.cpp"_s));
+                              u"ln -s ../outside/e dirlink && mkfifo pipe.cpp && "
+                              u"mkdir .sprucer-copy-b2 && echo > .sprucer-copy-b2/a.cpp"_s));
         QVERIFY(w.settle());
         const qsizetype before = w.recorder->deliveries().size();
 
