@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
@@ -29,7 +28,6 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
