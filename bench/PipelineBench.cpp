@@ -4,11 +4,9 @@
 //    with the same N as our processing pool, for several N;
 //  - save-to-formatted overhead: from a file's close to its formatted content on disk, minus
 //    the 1.0 s coalescing latency and minus clang-format's own time on that file alone.
-#include "core/formatting/ConfigManagerFactory.h"
+#include "FormattingHome.h"
 #include "core/services/CoreServices.h"
-#include "core/support/Console.h"
 #include "core/support/NotificationCenter.h"
-#include "core/support/UserDefaults.h"
 #include "core/watching/FixPipeline.h"
 #include "platform/Platform.h"
 
@@ -20,7 +18,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
@@ -32,8 +29,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-const QByteArray kStyle = "BasedOnStyle: LLVM\nIndentWidth: 4\nColumnLimit: 100\n";
 
 QByteArray unformattedSource(int seed)
 {
@@ -232,17 +227,9 @@ int main(int argc, char *argv[])
         out << "clang-format is not installed\n";
         return 1;
     }
-    // The fixers' "Run Fix" lines would drown the figures.
-    Console::setSink([](const QString &) {});
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
-    UserDefaults::useFile(home.path() + QStringLiteral("/Sprucer.conf"));
-    const QUuid configurationId = QUuid::createUuid();
-    ConfigManagerFactory().createConfig(configurationId, QString::fromUtf8(kStyle),
-                                        SupportedFileExtension::cpp, QStringLiteral("bench"));
-    const QString stylePath =
-        ConfigManagerFactory().configURL(configurationId).value().toLocalFile();
+    const FormattingHome home;
+    const QUuid &configurationId = home.configurationId;
+    const QString &stylePath = home.stylePath;
 
     // Arguments: "run-fixers", "save" (both when neither), and job counts to try (default
     // 2 3 4 6).

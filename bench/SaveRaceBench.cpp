@@ -2,11 +2,9 @@
 // Counts lost saves: a large C++ file in a watched folder is saved, and saved again with new
 // content while the real clang-format is still formatting the first save. A round loses the
 // save when the file ends up without the second version's content.
-#include "core/formatting/ConfigManagerFactory.h"
+#include "FormattingHome.h"
 #include "core/services/CoreServices.h"
-#include "core/support/Console.h"
 #include "core/support/NotificationCenter.h"
-#include "core/support/UserDefaults.h"
 #include "platform/Platform.h"
 
 #include <QCommandLineParser>
@@ -17,7 +15,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 
@@ -35,8 +32,6 @@ using namespace std::chrono_literals;
 namespace {
 
 QTextStream out(stdout);
-
-const QByteArray kStyle = "BasedOnStyle: LLVM\nIndentWidth: 4\nColumnLimit: 100\n";
 
 // clang-format 14 takes about 2.1 s on this many lines on the 2-core machine the figures
 // are quoted on.
@@ -478,17 +473,9 @@ int main(int argc, char *argv[])
         out << "clang-format is not installed\n";
         return 1;
     }
-    // The fixers' "Run Fix" lines would drown the figures.
-    Console::setSink([](const QString &) {});
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
-    UserDefaults::useFile(home.path() + QStringLiteral("/Sprucer.conf"));
-    const QUuid configurationId = QUuid::createUuid();
-    ConfigManagerFactory().createConfig(configurationId, QString::fromUtf8(kStyle),
-                                        SupportedFileExtension::cpp, QStringLiteral("bench"));
-    const QString stylePath =
-        ConfigManagerFactory().configURL(configurationId).value().toLocalFile();
+    const FormattingHome home;
+    const QUuid &configurationId = home.configurationId;
+    const QString &stylePath = home.stylePath;
     const QString tree = home.path() + QStringLiteral("/tree");
     const QString scratch = home.path() + QStringLiteral("/scratch");
     QDir().mkpath(tree);

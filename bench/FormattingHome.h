@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/support/Console.h"
+#include "core/support/UserDefaults.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <QUuid>
+
+// A throw-away home for a benchmark that runs the real clang-format: the XDG folders and the
+// settings file point into a temporary folder, the console is quiet (the fixers' "Run Fix"
+// lines would drown the figures), and one C++ style is stored as a configuration.
+class FormattingHome
+{
+public:
+    static constexpr const char *style = "BasedOnStyle: LLVM\nIndentWidth: 4\nColumnLimit: 100\n";
+
+    FormattingHome()
+    {
+        Console::setSink([](const QString &) {});
+        qputenv("XDG_DATA_HOME", (path() + QStringLiteral("/data")).toUtf8());
+        qputenv("XDG_CACHE_HOME", (path() + QStringLiteral("/cache")).toUtf8());
+        UserDefaults::useFile(path() + QStringLiteral("/Sprucer.conf"));
+        ConfigManagerFactory().createConfig(configurationId, QString::fromUtf8(style),
+                                            SupportedFileExtension::cpp, QStringLiteral("bench"));
+        stylePath = ConfigManagerFactory().configURL(configurationId).value().toLocalFile();
+    }
+
+    QString path() const { return m_directory.path(); }
+
+    const QUuid configurationId = QUuid::createUuid();
+    QString stylePath; // the stored style file, for running clang-format alone
+
+private:
+    QTemporaryDir m_directory;
+};
