@@ -31,8 +31,14 @@ CopyJournal::CopyJournal(QString root)
     QDir().mkpath(m_folder);
     m_lock = std::make_unique<QLockFile>(m_folder + u'/' + kLockName);
     m_lock->setStaleLockTime(0); // stale only when its process is gone, however old
-    if (!m_lock->tryLock(0))
-        SprucerLogger::shared().log(QStringLiteral("Could not lock ") + m_folder);
+    // Unlocked notes could be swept by another process while their copies are in use, so
+    // without the lock nothing is noted: a crash's copies then stay, and the log says so.
+    m_locked = m_lock->tryLock(0);
+    if (!m_locked) {
+        SprucerLogger::shared().log(QStringLiteral("Could not lock ") + m_folder +
+                                    QStringLiteral(": private copies left by a crash will not be "
+                                                   "found at the next start"));
+    }
 }
 
 CopyJournal::~CopyJournal()
@@ -43,6 +49,8 @@ CopyJournal::~CopyJournal()
 
 QString CopyJournal::remember(const QString &copyDirectory)
 {
+    if (!m_locked)
+        return QString();
     const QString note = m_folder + u'/' + QString::number(++m_lastNote);
     QFile file(note);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||

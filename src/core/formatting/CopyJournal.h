@@ -33,5 +33,6 @@ private:
     QString m_root;
     QString m_folder; // this process's notes
     std::unique_ptr<QLockFile> m_lock;
+    bool m_locked = false;
     QAtomicInteger<quint64> m_lastNote = 0;
 };
