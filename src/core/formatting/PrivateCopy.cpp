@@ -3,13 +3,13 @@
 
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/SavedFile.h"
+#include "core/support/PosixFiles.h"
 #include "core/support/PrivateCopyNames.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,11 +23,6 @@ Error copyError(const QString &path, const QString &reason)
                      reason};
 }
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Writes the bytes to a new file; the write and the close both report a full disk.
 int writeNewFile(const QString &path, const QByteArray &bytes, mode_t mode)
 {
@@ -35,18 +30,7 @@ int writeNewFile(const QString &path, const QByteArray &bytes, mode_t mode)
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
         return errno;
-    qsizetype done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0) {
-            error = errno;
-            break;
-        }
-        done += wrote;
-    }
+    int error = PosixFiles::writeAllAt(fd, bytes) ? 0 : errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
@@ -73,7 +57,7 @@ Result<std::unique_ptr<PrivateCopy>> PrivateCopy::make(const SavedFile &file, Co
     // The owner must be able to read and write it, whatever the original's mode.
     const mode_t mode = (file.identity().mode & 0777) | S_IRUSR | S_IWUSR;
     if (const int error = writeNewFile(copy->m_path, file.bytes(), mode))
-        return copyError(file.path(), errnoText(error));
+        return copyError(file.path(), qt_error_string(error));
     return copy;
 }
 

@@ -2,12 +2,12 @@
 #include "core/formatting/ResultPublisher.h"
 
 #include "core/formatting/SavedFile.h"
+#include "core/support/PosixFiles.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,28 +20,12 @@ using Outcome = ResultPublisher::Outcome;
 
 Report failure(const QString &what, int error)
 {
-    return {Outcome::failed,
-            what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))};
+    return {Outcome::failed, what + QStringLiteral(": ") + qt_error_string(error)};
 }
 
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-bool writeAllAt(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote =
-            ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0)
-            return false;
-        done += wrote;
-    }
-    return true;
 }
 
 // Gives the result file the original's mode and owner and makes sure its bytes are on the disk
@@ -99,11 +83,11 @@ Report writeInPlace(const SavedFile &original, const QByteArray &result)
     }
 #endif
     if (report.outcome == Outcome::published &&
-        (!writeAllAt(fd, result) || ::ftruncate(fd, off_t(result.size())) != 0 ||
+        (!PosixFiles::writeAllAt(fd, result) || ::ftruncate(fd, off_t(result.size())) != 0 ||
          ::fdatasync(fd) != 0)) {
         report = failure(QStringLiteral("Could not write ") + original.path(), errno);
         // Whatever part was written, the version that was read goes back.
-        if (writeAllAt(fd, original.bytes()))
+        if (PosixFiles::writeAllAt(fd, original.bytes()))
             (void)::ftruncate(fd, off_t(original.bytes().size()));
     }
     ::close(fd);

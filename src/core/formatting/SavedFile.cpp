@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/SavedFile.h"
 
+#include "core/support/PosixFiles.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,26 +31,7 @@ SavedFile::Identity identityOf(const struct stat &info)
 Error fileError(const QString &path, int error)
 {
     return Error{QStringLiteral("SavedFile"), error,
-                 path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))};
-}
-
-// Reads from the descriptor to its end, at most `limit` bytes.
-bool readAll(int fd, qint64 limit, QByteArray &bytes)
-{
-    bytes.resize(limit);
-    qint64 done = 0;
-    while (done < limit) {
-        const ssize_t got = ::read(fd, bytes.data() + done, size_t(limit - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
-    return true;
+                 path + QStringLiteral(": ") + qt_error_string(error)};
 }
 
 } // namespace
@@ -79,7 +61,7 @@ Result<SavedFile> SavedFile::read(const QString &path, qint64 sizeLimit)
     if (ok) {
         file.m_identity = identityOf(info);
         // One byte more than the size tells a file still being written from a whole one.
-        if (info.st_size <= sizeLimit && !readAll(fd, info.st_size + 1, file.m_bytes)) {
+        if (info.st_size <= sizeLimit && !PosixFiles::readAll(fd, info.st_size + 1, file.m_bytes)) {
             ok = false;
             error = errno;
         } else if (info.st_size <= sizeLimit && file.m_bytes.size() != info.st_size) {

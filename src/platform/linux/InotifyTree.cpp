@@ -86,11 +86,6 @@ QString timeText(const timespec &time)
         .toString(Qt::ISODateWithMs);
 }
 
-QString errorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // A hard link made to an existing file: no writer's close will follow its creation.
 bool isNewHardLink(const std::string &path)
 {
@@ -120,13 +115,13 @@ bool InotifyTree::open()
     if (m_fd < 0) {
         // EMFILE: fs.inotify.max_user_instances is used up by other programs.
         log(QStringLiteral("Could not create an inotify instance for ") + decoded(m_root) +
-            QStringLiteral(": ") + errorText(errno));
+            QStringLiteral(": ") + qt_error_string(errno));
         return false;
     }
     m_rootWd = inotify_add_watch(m_fd, m_root.c_str(), kRootMask);
     if (m_rootWd < 0) {
         log(QStringLiteral("Could not watch ") + decoded(m_root) + QStringLiteral(": ") +
-            errorText(errno));
+            qt_error_string(errno));
         ::close(m_fd);
         m_fd = -1;
         return false;
@@ -244,7 +239,7 @@ int InotifyTree::addWatch(const std::string &path, WalkState &state) const
         break; // gone, or replaced by a file or a link, since its parent was listed
     default:
         log(QStringLiteral("Could not watch ") + decoded(path) + QStringLiteral(": ") +
-            errorText(error));
+            qt_error_string(error));
         break;
     }
     return -1;
