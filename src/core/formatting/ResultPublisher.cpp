@@ -94,7 +94,7 @@ Report writeInPlace(const SavedFile &original, const QByteArray &result)
     return report;
 }
 
-Report exchangeInPlace(const SavedFile &original, const QString &resultPath,
+Report exchangeWithFile(const SavedFile &original, const QString &resultPath,
                        const QByteArray &result)
 {
     int error = 0;
@@ -125,7 +125,7 @@ Report publish(const SavedFile &original, const QString &resultPath, const QByte
         beforeReplace();
     if (original.identity().links > 1 || !canTakeOwner)
         return writeInPlace(original, result);
-    return exchangeInPlace(original, resultPath, result);
+    return exchangeWithFile(original, resultPath, result);
 }
 
 } // namespace ResultPublisher
