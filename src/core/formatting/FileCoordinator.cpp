@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -42,19 +43,35 @@ FileCoordinator &FileCoordinator::shared()
 
 void FileCoordinator::coordinate(const QString &filePath, const Action &action)
 {
-    if (std::optional<Error> error = refusal(filePath)) {
-        action(error);
-        return;
+    coordinateAll({filePath},
+                  [&](const QList<std::optional<Error>> &errors) { action(errors.first()); });
+}
+
+void FileCoordinator::coordinateAll(const QStringList &filePaths, const GroupAction &action)
+{
+    QList<std::optional<Error>> errors;
+    QStringList keys;
+    for (const QString &path : filePaths) {
+        errors.append(refusal(path));
+        if (!errors.last())
+            keys.append(lockKey(path));
     }
-    const QString key = lockKey(filePath);
-    Entry *entry = acquire(key);
-    entry->mutex.lock();
+    // Sorted and once each: a file named twice, or by two links, is locked once.
+    keys.sort();
+    keys.removeDuplicates();
+    std::vector<Entry *> held;
     // Released even if the action throws, so a file is never locked for good.
     const auto unlock = qScopeGuard([&] {
-        entry->mutex.unlock();
-        release(key, entry);
+        for (std::size_t i = held.size(); i-- > 0;) {
+            held[i]->mutex.unlock();
+            release(keys[qsizetype(i)], held[i]);
+        }
     });
-    action(std::nullopt);
+    for (const QString &key : std::as_const(keys)) {
+        held.push_back(acquire(key));
+        held.back()->mutex.lock();
+    }
+    action(errors);
 }
 
 FileCoordinator::Entry *FileCoordinator::acquire(const QString &key)

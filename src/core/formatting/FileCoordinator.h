@@ -4,6 +4,7 @@
 #include "core/support/Error.h"
 
 #include <QHash>
+#include <QList>
 #include <QMutex>
 #include <QString>
 
@@ -19,12 +20,17 @@ class FileCoordinator
 public:
     // Receives the coordination error, or nothing when access was granted.
     using Action = std::function<void(const std::optional<Error> &error)>;
+    // Receives one entry per path, in order.
+    using GroupAction = std::function<void(const QList<std::optional<Error>> &errors)>;
 
     static FileCoordinator &shared();
 
     // Runs `action` exactly once: inside the lock of the file, or at once with the reason
     // when `filePath` is not an absolute path.
     void coordinate(const QString &filePath, const Action &action);
+    // The same for several files at once, all locked while `action` runs. The locks are taken
+    // in one order, so two groups that share files never wait on each other for good.
+    void coordinateAll(const QStringList &filePaths, const GroupAction &action);
 
     // Paths locked or waited for right now; entries go away with their last user.
     qsizetype activePathCount() const;
