@@ -95,7 +95,7 @@ Report writeInPlace(const SavedFile &original, const QByteArray &result)
 }
 
 Report exchangeWithFile(const SavedFile &original, const QString &resultPath,
-                       const QByteArray &result)
+                        const QByteArray &result)
 {
     int error = 0;
     if (!exchange(resultPath, original.path(), error)) {
