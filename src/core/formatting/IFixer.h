@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -29,4 +31,13 @@ public:
     virtual QString language() const = 0;
     // `filePath`: the file's absolute local path.
     virtual FixResult fix(const QString &filePath) = 0;
+    // Several files handed in together; one result per path, in order. A fixer may format them
+    // in fewer runs of its tool, as long as each file is judged as if it had been alone.
+    virtual QList<FixResult> fixAll(const QStringList &filePaths)
+    {
+        QList<FixResult> results;
+        for (const QString &path : filePaths)
+            results.append(fix(path));
+        return results;
+    }
 };

@@ -43,40 +43,130 @@ FixResult ToolFixer::fix(const QString &filePath)
     // The fixer may be released while this call waits for the file's lock, so from here on
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
-    FileCoordinator &coordinator = *m_environment.coordinator;
     Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
     FixResult result;
-    coordinator.coordinate(filePath, [&](const std::optional<Error> &error) {
-        if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
-            result = self->fixCoordinated(filePath, error);
+    m_environment.coordinator->coordinate(filePath, [&](const std::optional<Error> &error) {
+        const std::shared_ptr<const ToolFixer> self = weakSelf.lock();
+        if (!self)
+            return;
+        Admission admitted = self->admit(filePath, error);
+        if (const SavedFile *saved = std::get_if<SavedFile>(&admitted))
+            result = self->fixVersion(*saved);
+        else
+            result = std::get<FixResult>(std::move(admitted));
     });
     return result;
 }
 
-FixResult ToolFixer::fixCoordinated(const QString &filePath,
-                                    const std::optional<Error> &coordinationError) const
+QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
+{
+    if (filePaths.size() < 2)
+        return IFixer::fixAll(filePaths);
+    const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
+    for (const QString &path : filePaths)
+        Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(path));
+    QList<FixResult> results(filePaths.size());
+    m_environment.coordinator->coordinateAll(
+        filePaths, [&](const QList<std::optional<Error>> &errors) {
+            if (const std::shared_ptr<const ToolFixer> self = weakSelf.lock())
+                results = self->fixCoordinated(filePaths, errors);
+        });
+    return results;
+}
+
+std::chrono::milliseconds ToolFixer::groupTimeout(qsizetype files) const
+{
+    const std::chrono::milliseconds one = m_environment.timeout;
+    return one + one * std::max<qsizetype>(files - 1, 0) / 10;
+}
+
+ToolFixer::Admission ToolFixer::admit(const QString &filePath,
+                                      const std::optional<Error> &coordinationError) const
 {
     if (coordinationError) {
         log(QStringLiteral("⚠️ File coordination error: ") + coordinationError->description);
         if (!m_profile.runsWithoutCoordination)
-            return {};
+            return FixResult{};
     }
     // Only relative or empty paths are refused, and a tool handed one may take the whole
     // working directory instead.
     if (!QDir::isAbsolutePath(filePath))
-        return {};
-    const Result<SavedFile> saved = SavedFile::read(filePath, sizeLimit);
+        return FixResult{};
+    Result<SavedFile> saved = SavedFile::read(filePath, sizeLimit);
     if (!saved)
-        return {}; // gone or unreadable: the caller reports it when it reads the file
+        return FixResult{}; // gone or unreadable: the caller reports it when it reads the file
     if (!saved.value().isWhole()) {
         log(QStringLiteral("Not formatted (larger than 16 MiB): ") + filePath);
-        return {};
+        return FixResult{};
     }
     if (saved.value().looksBinary()) {
         log(QStringLiteral("Not formatted (not a text file): ") + filePath);
-        return {saved.value().bytes()};
+        return FixResult{saved.value().bytes()};
     }
-    return fixVersion(saved.value());
+    return std::move(saved.value());
+}
+
+struct ToolFixer::Member
+{
+    qsizetype index = 0;
+    SavedFile saved;
+};
+
+QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
+                                           const QList<std::optional<Error>> &errors) const
+{
+    QList<FixResult> results(filePaths.size());
+    Group group;
+    qint64 groupBytes = 0;
+    for (qsizetype i = 0; i < filePaths.size(); ++i) {
+        Admission admitted = admit(filePaths[i], errors[i]);
+        SavedFile *saved = std::get_if<SavedFile>(&admitted);
+        if (!saved) {
+            results[i] = std::get<FixResult>(std::move(admitted));
+            continue;
+        }
+        if (!group.empty() && groupBytes + saved->bytes().size() > groupByteBudget) {
+            fixGroup(group, results);
+            group.clear();
+            groupBytes = 0;
+        }
+        groupBytes += saved->bytes().size();
+        group.push_back({i, std::move(*saved)});
+    }
+    fixGroup(group, results);
+    return results;
+}
+
+void ToolFixer::fixGroup(const Group &group, QList<FixResult> &results) const
+{
+    if (group.size() > 1 && fixTogether(group, results))
+        return;
+    for (const Member &member : group)
+        results[member.index] = fixVersion(member.saved);
+}
+
+bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
+{
+    // A copy that cannot be made is reported by that file's own run.
+    std::vector<std::unique_ptr<PrivateCopy>> copies;
+    QStringList copyPaths;
+    for (const Member &member : group) {
+        Result<std::unique_ptr<PrivateCopy>> copy =
+            PrivateCopy::make(member.saved, m_environment.journal);
+        if (!copy)
+            return false;
+        copyPaths.append(copy.value()->path());
+        copies.push_back(std::move(copy.value()));
+    }
+    reach(FixStage::copied);
+    const ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, copyPaths),
+                                         groupTimeout(qsizetype(group.size())));
+    if (run.outcome != ToolRun::Outcome::finished || !m_profile.groupIsClean(run))
+        return false;
+    reach(FixStage::toolFinished);
+    for (std::size_t i = 0; i < group.size(); ++i)
+        results[group[i].index] = publish(group[i].saved, copyPaths[qsizetype(i)]);
+    return true;
 }
 
 FixResult ToolFixer::fixVersion(const SavedFile &saved) const
@@ -97,7 +187,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 
 std::optional<ToolRun> ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
 {
-    ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, copyPath),
+    ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, {copyPath}),
                                    m_environment.timeout);
     if (run.outcome != ToolRun::Outcome::finished) {
         log(QStringLiteral("Failed to run ") + m_profile.displayName + QStringLiteral(": ") +

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolProfile.h"
 #include "core/formatting/ToolResolver.h"
 #include "core/model/SupportedFileExtension.h"
@@ -12,11 +13,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
+#include <vector>
 
 class CodeFixStatistics;
 class CopyJournal;
 class FileCoordinator;
-class SavedFile;
 struct Error;
 struct ToolRun;
 
@@ -42,6 +44,10 @@ struct ToolFixerEnvironment
 // The fixer of one language: announces the file, takes its lock, runs the language's tool on a
 // private copy of it (its row of ToolProfile), judges the run, puts the result in place only if
 // the user has not saved since it was read, and counts a success.
+//
+// Files handed in together share runs of the tool, since starting it costs far more than
+// formatting a file. A run of several files that says anything at all proves nothing about any
+// one of them, so its files are then run again one at a time and judged as if alone.
 // Fixers are made with std::make_shared: a fix waiting for its file's lock holds the fixer only
 // weakly and does nothing once the fixer is gone. `fix` may run on several threads at once.
 //
@@ -56,17 +62,33 @@ public:
 
     QString language() const override;
     FixResult fix(const QString &filePath) override;
+    QList<FixResult> fixAll(const QStringList &filePaths) override;
 
     // Larger files are not handed to a tool: formatters take memory many times a file's size.
     static constexpr qint64 sizeLimit = 16 * 1024 * 1024;
+    // Files of one run of the tool hold at most this much together (a larger file runs alone),
+    // which bounds the memory held while the tool runs.
+    static constexpr qint64 groupByteBudget = 1024 * 1024;
+    // A run of `files` files may take the one-file limit plus a tenth of it per further file:
+    // scaled to the group's work, yet a hang holds a group of ten for about twice the one-file
+    // limit, not ten times, before each file is tried alone.
+    std::chrono::milliseconds groupTimeout(qsizetype files) const;
 
     // The executable a fix started now would launch.
     QString toolPath() const { return m_environment.resolver.launchPath(m_profile.executable); }
     QUrl configURL() const { return m_configURL; }
 
 private:
-    FixResult fixCoordinated(const QString &filePath,
-                             const std::optional<Error> &coordinationError) const;
+    struct Member; // one file of a group, with its place among the files handed in
+    using Group = std::vector<Member>;
+    // Stops with a result before the tool runs, or hands on the version to format.
+    using Admission = std::variant<FixResult, SavedFile>;
+
+    Admission admit(const QString &filePath, const std::optional<Error> &coordinationError) const;
+    QList<FixResult> fixCoordinated(const QStringList &filePaths,
+                                    const QList<std::optional<Error>> &errors) const;
+    void fixGroup(const Group &group, QList<FixResult> &results) const;
+    bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
     std::optional<ToolRun> runOnCopy(const QString &filePath, const QString &copyPath) const;
     FixResult publish(const SavedFile &saved, const QString &copyPath) const;

@@ -5,11 +5,19 @@
 #include "core/support/Console.h"
 #include "core/support/SprucerLogger.h"
 
+#include <algorithm>
+
 namespace {
 
-QStringList clangFormatArguments(const QString &configPath, const QString &filePath)
+QStringList clangFormatArguments(const QString &configPath, const QStringList &filePaths)
 {
-    return {QStringLiteral("-i"), QStringLiteral("-style=file:") + configPath, filePath};
+    return QStringList{QStringLiteral("-i"), QStringLiteral("-style=file:") + configPath} +
+           filePaths;
+}
+
+bool saysNothing(const ToolRun &run)
+{
+    return run.standardError.isEmpty();
 }
 
 // Any standard-error text fails the run, whatever the exit status: clang-format may rewrite the
@@ -23,9 +31,10 @@ bool judgeClangFormat(const ToolRun &run)
     return false;
 }
 
-QStringList ktlintArguments(const QString &configPath, const QString &filePath)
+QStringList ktlintArguments(const QString &configPath, const QStringList &filePaths)
 {
-    return {QStringLiteral("--format"), QStringLiteral("--editorconfig=") + configPath, filePath};
+    return QStringList{QStringLiteral("--format"), QStringLiteral("--editorconfig=") + configPath} +
+           filePaths;
 }
 
 // ktlint's complaints go to the console only, never to the log.
@@ -39,10 +48,11 @@ bool judgeKtlint(const ToolRun &run)
     return false;
 }
 
-QStringList swiftLintArguments(const QString &configPath, const QString &filePath)
+QStringList swiftLintArguments(const QString &configPath, const QStringList &filePaths)
 {
-    return {QStringLiteral("--config"), configPath, QStringLiteral("--fix"),
-            QStringLiteral("--format"), filePath};
+    return QStringList{QStringLiteral("--config"), configPath, QStringLiteral("--fix"),
+                       QStringLiteral("--format")} +
+           filePaths;
 }
 
 // SwiftLint reports the files it corrects on standard error, so only other text fails the run.
@@ -55,17 +65,36 @@ bool judgeSwiftLint(const ToolRun &run)
     return false;
 }
 
+// One file's "Correcting" line would hide another file's error from the single-file rule, so a
+// group is clean only when every line is SwiftLint's own progress.
+bool swiftLintGroupIsClean(const ToolRun &run)
+{
+    const QStringList lines = QString::fromUtf8(run.standardError).split(u'\n', Qt::SkipEmptyParts);
+    return std::all_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+        return line.startsWith(QStringLiteral("Correcting")) ||
+               line.startsWith(QStringLiteral("Done correcting"));
+    });
+}
+
 } // namespace
 
 const ToolProfile &ToolProfile::of(SupportedFileExtension language)
 {
     static const ToolProfile clangFormat{QStringLiteral("clang-format"),
-                                         QStringLiteral("clang-format"), clangFormatArguments,
-                                         judgeClangFormat, false};
-    static const ToolProfile ktlint{QStringLiteral("ktlint"), QStringLiteral("ktlint"),
-                                    ktlintArguments, judgeKtlint, true};
+                                         QStringLiteral("clang-format"),
+                                         clangFormatArguments,
+                                         judgeClangFormat,
+                                         saysNothing,
+                                         false};
+    static const ToolProfile ktlint{QStringLiteral("ktlint"),
+                                    QStringLiteral("ktlint"),
+                                    ktlintArguments,
+                                    judgeKtlint,
+                                    saysNothing,
+                                    true};
     static const ToolProfile swiftLint{QStringLiteral("swiftlint"), QStringLiteral("SwiftLint"),
-                                       swiftLintArguments, judgeSwiftLint, false};
+                                       swiftLintArguments,          judgeSwiftLint,
+                                       swiftLintGroupIsClean,       false};
     switch (language) {
     case SupportedFileExtension::swift:
         return swiftLint;

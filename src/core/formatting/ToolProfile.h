@@ -14,9 +14,13 @@ struct ToolProfile
 {
     QString executable;  // the name looked up, e.g. "swiftlint"
     QString displayName; // the name in log lines, e.g. "SwiftLint"
-    QStringList (*arguments)(const QString &configPath, const QString &filePath) = nullptr;
-    // Whether a finished run counts as a fix; a failed run is reported here.
+    // The command line for one file or several: the options, then the files.
+    QStringList (*arguments)(const QString &configPath, const QStringList &filePaths) = nullptr;
+    // Whether a finished run of one file counts as a fix; a failed run is reported here.
     bool (*judge)(const ToolRun &run) = nullptr;
+    // Whether a run of several files said nothing that could concern one of them, so every
+    // file may be taken as a success. Reports nothing: an unclean group is run file by file.
+    bool (*groupIsClean)(const ToolRun &run) = nullptr;
     // Whether the tool still runs when the file's lock was refused.
     bool runsWithoutCoordination = false;
 

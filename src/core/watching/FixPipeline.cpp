@@ -139,18 +139,20 @@ void FixPipeline::process(const Route &route, const QStringList &paths)
                                  {{NotificationCenter::watcherIdKey, watcherId}});
         },
         Qt::QueuedConnection);
-    for (qsizetype start = 0; start < delivery->paths.size(); start += batchSize) {
-        const QStringList batch = delivery->paths.mid(start, batchSize);
+    for (qsizetype start = 0; start < delivery->paths.size(); start += m_batchSize) {
+        const QStringList batch = delivery->paths.mid(start, m_batchSize);
         m_pool.start([this, batch, delivery] { processBatch(batch, delivery); });
     }
 }
 
 void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery)
 {
-    for (const QString &path : batch) {
-        FixResult fixed;
-        if (delivery->route.fixer)
-            fixed = delivery->route.fixer->fix(path);
+    QList<FixResult> results(batch.size());
+    if (delivery->route.fixer)
+        results = delivery->route.fixer->fixAll(batch);
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        const QString &path = batch[i];
+        FixResult &fixed = results[i];
         if (!fixed.content)
             fixed.content = readBytes(path);
         MarkupList markups;

@@ -43,7 +43,6 @@ class FixPipeline : public QObject
 
 public:
     using Timings = FixPipelineTimings;
-    static constexpr int batchSize = 10;
 
     // What a delivery needs of its watcher.
     struct Route
@@ -64,6 +63,9 @@ public:
     QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
     int threadCount() const { return m_pool.maxThreadCount(); }
     void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
+    // Files handed to the fixer at once, which runs its tool on several of them together.
+    int batchSize() const { return m_batchSize; }
+    void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
 Q_SIGNALS:
     // One file of the watcher was processed and counted; `markups` are its findings.
@@ -95,6 +97,7 @@ private:
     CounterStore &m_counters;
     NotificationCenter &m_notifications;
     QThreadPool m_pool;
+    int m_batchSize = 10;
     QSet<QUuid> m_processingWatchers; // main thread
 
     // Paths being processed or just processed, each with the delivery that holds it, so a late

@@ -71,6 +71,12 @@ QStringList arguments(Kind kind, const QString &config, const QString &file)
     return {u"-i"_s, u"-style=file:"_s + config, file};
 }
 
+// Language sections of a configuration: the file's name, and for ".h" its content, decide.
+const QString kLanguageSections = u"---\nLanguage: Cpp\nIndentWidth: 2\nColumnLimit: 20\n---\n"
+                                  u"Language: ObjC\nIndentWidth: 8\nColumnLimit: 20\n...\n"_s;
+const QByteArray kObjectiveC = "@interface A : NSObject\n- (void)f;\n@end\n"
+                               "void g(){int x=1;return x;}\n";
+
 } // namespace
 
 // The configuration store, the fixers as the factory makes them (on stand-ins that act as each
@@ -85,6 +91,7 @@ class TestFixers : public QObject
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
+    std::function<void(FixStage)> m_probe;
 
     ToolFixer::Environment environment(const ToolResolver &resolver,
                                        std::chrono::milliseconds timeout = 30s)
@@ -94,6 +101,7 @@ class TestFixers : public QObject
         made.statistics = &m_statistics;
         made.coordinator = &m_coordinator;
         made.timeout = timeout;
+        made.probe = m_probe;
         return made;
     }
 
@@ -147,6 +155,7 @@ private Q_SLOTS:
         m_console.clear();
         Console::setSink([this](const QString &line) { m_console.append(line); });
         QDir(m_tools).removeRecursively();
+        m_probe = nullptr;
     }
 
     // Every store sees each write, in order, and hears of it; the file is written first.
@@ -287,6 +296,26 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(link));
     }
 
+    // Groups take their locks in one order, and a file named twice once.
+    void groupsSharingFilesNeverWaitOnEachOther()
+    {
+        const QString a = m_root.filePath(u"my sources/a.cpp"_s);
+        const QString b = m_root.filePath(u"my sources/b.cpp"_s);
+        writeFile(a, "");
+        writeFile(b, "");
+        const auto lockOften = [this](const QStringList &paths) {
+            for (int i = 0; i < 300; ++i)
+                m_coordinator.coordinateAll(paths,
+                                            [](const auto &) { QThread::yieldCurrentThread(); });
+        };
+        std::unique_ptr<QThread> one(QThread::create(lockOften, QStringList{a, b, a}));
+        std::unique_ptr<QThread> two(QThread::create(lockOften, QStringList{b, a}));
+        one->start();
+        two->start();
+        QVERIFY(one->wait(20000) && two->wait(20000));
+        QCOMPARE(m_coordinator.activePathCount(), 0);
+    }
+
     // A fixer released while its fix sleeps on the file's lock does nothing once it gets it.
     void aLockedFileHoldsBackOnlyItsOwnFixes()
     {
@@ -336,11 +365,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");  // of the file
         QTest::addColumn<QString>("settings"); // name of the settings file a stand-in looks for
         QTest::addColumn<QString>("config");   // of the watcher, for the real tool
-        // Language sections of the configuration: the name, and for ".h" the content, decide.
-        const QString sections = u"---\nLanguage: Cpp\nIndentWidth: 2\nColumnLimit: 20\n---\n"
-                                 u"Language: ObjC\nIndentWidth: 8\nColumnLimit: 20\n...\n"_s;
-        const QByteArray objectiveC = "@interface A : NSObject\n- (void)f;\n@end\n"
-                                      "void g(){int x=1;return x;}\n";
+        const QString sections = kLanguageSections;
+        const QByteArray objectiveC = kObjectiveC;
         QTest::newRow("clang-format, header")
             << Kind::objectivec << u"T.h"_s << objectiveC << QString() << sections;
         QTest::newRow("clang-format, C++")
@@ -392,6 +418,109 @@ private Q_SLOTS:
         made->fix(file);
         QCOMPARE(readFile(file), expected);
         QCOMPARE(fixCount(made->language()), 1);
+        QCOMPARE(LogFile::text(), QString());
+    }
+
+    // Files handed in together share one run of the tool, yet each is judged as if alone: a run
+    // that says anything, or outlives its limit, is redone file by file.
+    void aGroupIsJudgedFileByFile_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QByteArray>("second");       // the group's second file
+        QTest::addColumn<QString>("first");           // a line the stand-in runs first
+        QTest::addColumn<bool>("savedMeanwhile");     // the second, once the tool is done
+        QTest::addColumn<int>("runs");                // of the tool
+        QTest::addColumn<QByteArrayList>("expected"); // the files after
+        QTest::addColumn<QStringList>("logged");      // "%1": the second file's path
+        QTest::newRow("every file succeeds")
+            << Kind::cpp << QByteArray("int b;\n") << QString() << false << 1
+            << QByteArrayList{"INT A;\n", "INT B;\n", "INT C;\n"} << QStringList();
+        QTest::newRow("one file complains")
+            << Kind::cpp << QByteArray("int bad;\n") << QString() << false << 4
+            << QByteArrayList{"INT A;\n", "int bad;\n", "INT C;\n"}
+            << QStringList(u"clang-format error: %1: bad"_s);
+        QTest::newRow("over the time limit")
+            << Kind::cpp << QByteArray("int b;\n") << u"[ $# -gt 3 ] && sleep 10"_s << false << 4
+            << QByteArrayList{"INT A;\n", "INT B;\n", "INT C;\n"} << QStringList();
+        QTest::newRow("saved meanwhile")
+            << Kind::cpp << QByteArray("int b;\n") << QString() << true << 1
+            << QByteArrayList{"INT A;\n", "int saved;\n", "INT C;\n"}
+            << QStringList(u"Not replaced, saved again meanwhile: %1"_s);
+        // SwiftLint's "Correcting" passes one file, yet must not pass a group with a complaint.
+        QTest::newRow("SwiftLint corrects and complains")
+            << Kind::swift << QByteArray("int bad;\n") << u"echo Correcting >&2"_s << false << 4
+            << QByteArrayList{"INT A;\n", "int bad;\n", "INT C;\n"} << QStringList();
+    }
+
+    void aGroupIsJudgedFileByFile()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, first);
+        QFETCH(bool, savedMeanwhile);
+        QFETCH(int, runs);
+        QFETCH(QByteArrayList, expected);
+        QFETCH(QStringList, logged);
+        const QString record = m_root.filePath(u"group runs"_s);
+        QFile::remove(record);
+        QStringList files;
+        for (const char *name : {"a.cpp", "b.cpp", "c.cpp"})
+            files << m_root.filePath(u"my sources/"_s + QLatin1String(name));
+        writeFile(files[0], "int a;\n");
+        writeFile(files[1], second);
+        writeFile(files[2], "int c;\n");
+        if (savedMeanwhile) {
+            m_probe = [&](FixStage stage) {
+                if (stage == FixStage::toolFinished)
+                    writeFile(files[1], "int saved;\n");
+            };
+        }
+        const auto fixer =
+            standIn(kind,
+                    u"echo >> '%1'\n%2\nfor f; do case \"$f\" in -*) continue;; esac\n"
+                    "  if grep -q bad \"$f\"; then echo \"$f: bad\" >&2\n"
+                    "  else tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\"; fi\n"
+                    "done"_s.arg(record, first),
+                    500ms);
+
+        const QList<FixResult> results = fixer->fixAll(files);
+        QCOMPARE(StandInTool::readLines(record).size(), runs);
+        QCOMPARE(QByteArrayList({readFile(files[0]), readFile(files[1]), readFile(files[2])}),
+                 expected);
+        QCOMPARE(results.size(), 3);
+        QCOMPARE(results[1].superseded, savedMeanwhile);
+        const bool oneFails = (second.contains("bad") && kind == Kind::cpp) || savedMeanwhile;
+        QCOMPARE(fixCount(fixer->language()), oneFails ? 2 : 3);
+        QCOMPARE(LogFile::messages(), logged.replaceInStrings(u"%1"_s, files[1]));
+        QCOMPARE(m_console.size(), 3); // "Run Fix" once a file, even when redone
+    }
+
+    // The real formatter over a small tree: one run gives each file what a run of its own
+    // gives it, though names and content make some of them Objective-C and others C++.
+    void aGroupOfTheRealFormatterMatchesOneRunPerFile()
+    {
+        const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
+        const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        QStringList files;
+        QByteArrayList texts, expected;
+        for (int i = 0; i < 12; ++i) {
+            const QString folder = m_root.filePath(u"tree/module%1"_s.arg(i % 3));
+            QVERIFY(QDir().mkpath(folder));
+            files << folder + (i % 2 ? u"/T%1.h"_s : u"/U%1.cc"_s).arg(i);
+            texts << (i % 4 < 2 ? kObjectiveC
+                                : "namespace n{int f" + QByteArray::number(i) +
+                                      "(int a,int b){return a+b;}}\n");
+            writeFile(files.last(), texts.last());
+            QCOMPARE(QProcess::execute(u"clang-format"_s,
+                                       arguments(Kind::cpp, configPath, files.last())),
+                     0);
+            expected << readFile(files.last());
+            writeFile(files.last(), texts.last());
+        }
+        cpp->fixAll(files);
+        for (qsizetype i = 0; i < files.size(); ++i)
+            QCOMPARE(readFile(files[i]), expected[i]);
+        QCOMPARE(fixCount(u"C++"_s), files.size());
         QCOMPARE(LogFile::text(), QString());
     }
 
