@@ -30,6 +30,13 @@ public:
 
     QString path() const { return m_directory.path(); }
 
+    QUuid addConfiguration(SupportedFileExtension kind, const QString &text) const
+    {
+        const QUuid id = QUuid::createUuid();
+        ConfigManagerFactory().createConfig(id, text, kind, QStringLiteral("bench"));
+        return id;
+    }
+
     const QUuid configurationId = QUuid::createUuid();
     QString stylePath; // the stored style file, for running clang-format alone
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the processing pipeline against the obvious peers, in one run:
-//  - "Run Fixers" over 1,000 C++ files against `find | xargs -P N -n 1 clang-format -i`
-//    with the same N as our processing pool, for several N;
+//  - "Run Fixers" over 1,000 C++ files against `find | xargs -P N -n 1 clang-format -i` and
+//    `xargs -P N -n 10` with the same N as our processing pool, for several batch sizes;
+//  - the same over 200 Kotlin files with a stand-in for ktlint that starts a Java VM per run;
 //  - save-to-formatted overhead: from a file's close to its formatted content on disk, minus
 //    the 1.0 s coalescing latency and minus clang-format's own time on that file alone.
 #include "FormattingHome.h"
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -24,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
@@ -55,13 +58,40 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void makeTree(const QString &root, int files)
+// Badly written Kotlin: stray spaces after "(" and at the ends of lines.
+QByteArray unformattedKotlin(int seed)
 {
-    for (int i = 0; i < files; ++i) {
+    QByteArray text = "package bench\n\n";
+    for (int f = 0; f < 12; ++f) {
+        text += "fun  function" + QByteArray::number(seed) + '_' + QByteArray::number(f) +
+                "( a: Int, b: Int): Int {   \n    return listOf( a, b).sum()  \n}\n\n";
+    }
+    return text;
+}
+
+// One language's work for "Run Fixers": its files, its configuration, and the tool's command
+// line before the files, as xargs runs it.
+struct Workload
+{
+    QString name;
+    SupportedFileExtension kind = SupportedFileExtension::cpp;
+    QString extension;
+    QByteArray (*source)(int seed) = nullptr;
+    int files = 0;
+    QUuid configurationId;
+    QStringList command;
+};
+
+QStringList makeTree(const QString &root, const Workload &work)
+{
+    QStringList paths;
+    for (int i = 0; i < work.files; ++i) {
         const QString dir = root + QStringLiteral("/module%1").arg(i / 50);
         QDir().mkpath(dir);
-        writeFile(dir + QStringLiteral("/file%1.cpp").arg(i), unformattedSource(i));
+        paths << QStringLiteral("/module%1/file%2.").arg(i / 50).arg(i) + work.extension;
+        writeFile(root + paths.last(), work.source(i));
     }
+    return paths;
 }
 
 double median(std::vector<double> values)
@@ -70,17 +100,25 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-double peerSeconds(const QString &root, const QString &stylePath, int jobs)
+QString shellQuoted(const QStringList &words)
+{
+    QStringList quoted;
+    for (const QString &word : words)
+        quoted << u'\'' + QString(word).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    return quoted.join(u' ');
+}
+
+double peerSeconds(const QString &root, const Workload &work, int jobs, int filesPerRun)
 {
     QElapsedTimer timer;
     timer.start();
     QProcess::execute(QStringLiteral("sh"),
                       {QStringLiteral("-c"),
-                       QStringLiteral("find '%1' -name '*.cpp' -print0 | xargs -0 -P %2 -n 1 "
-                                      "clang-format -i '-style=file:%3'")
-                           .arg(root)
+                       QStringLiteral("find '%1' -name '*.%2' -print0 | xargs -0 -P %3 -n %4 %5")
+                           .arg(root, work.extension)
                            .arg(jobs)
-                           .arg(stylePath)});
+                           .arg(filesPerRun)
+                           .arg(shellQuoted(work.command))});
     return timer.elapsed() / 1000.0;
 }
 
@@ -106,12 +144,12 @@ struct Project
     CodeWatcherModel watcher;
 };
 
-std::unique_ptr<Project> watch(const QString &root, const QUuid &configurationId)
+std::unique_ptr<Project> watch(const QString &root, SupportedFileExtension kind,
+                               const QUuid &configurationId)
 {
     auto project = std::make_unique<Project>();
-    project->watcher =
-        CodeWatcherModel::make(QStringLiteral("bench"), QUrl::fromLocalFile(root + u'/'),
-                               SupportedFileExtension::cpp, configurationId);
+    project->watcher = CodeWatcherModel::make(
+        QStringLiteral("bench"), QUrl::fromLocalFile(root + u'/'), kind, configurationId);
     if (Status failure = project->registry.addWatcher(project->watcher)) {
         out << "cannot watch " << root << ": " << failure->description << Qt::endl;
         return nullptr;
@@ -119,55 +157,95 @@ std::unique_ptr<Project> watch(const QString &root, const QUuid &configurationId
     return project;
 }
 
-double oursSeconds(const QString &root, const QUuid &configurationId, int jobs)
+double oursSeconds(const QString &root, const Workload &work, int jobs, int batch)
 {
-    std::unique_ptr<Project> project = watch(root, configurationId);
+    std::unique_ptr<Project> project = watch(root, work.kind, work.configurationId);
     if (!project)
         return -1;
     project->core.pipeline().setThreadCount(jobs);
+    project->core.pipeline().setBatchSize(batch);
     QElapsedTimer timer;
     timer.start();
     project->registry.runFixers(project->watcher.id);
-    if (!waitForCompletion(project->core.notifications(), 600000))
+    if (!waitForCompletion(project->core.notifications(), 1800000))
         return -1;
     return timer.elapsed() / 1000.0;
 }
 
-void benchRunFixers(const QString &scratch, const QString &stylePath, const QUuid &configurationId,
-                    const QList<int> &jobCounts)
+// How many files of `root` differ from the same file under `reference`.
+int differingFiles(const QString &root, const QString &reference, const QStringList &paths)
 {
-    constexpr int kFiles = 1000;
+    return int(std::count_if(paths.cbegin(), paths.cend(), [&](const QString &path) {
+        return readFile(root + path) != readFile(reference + path);
+    }));
+}
+
+// The whole tree, formatted by xargs one file a run and ten files a run, and by us with each
+// batch size, in interleaved rounds; our files are checked against one run per file.
+void benchRunFixers(const QString &scratch, const Workload &work, const QList<int> &jobCounts,
+                    const QList<int> &batchSizes)
+{
     constexpr int kRounds = 3;
-    out << "Run Fixers over " << kFiles << " C++ files (wall seconds, median of " << kRounds
-        << " interleaved rounds)\n";
-    out << "  N  ours    xargs -P N   ratio\n";
+    out << "Run Fixers over " << work.files << ' ' << work.name
+        << " files (wall seconds, median of " << kRounds
+        << " interleaved rounds; our files compared with xargs -n 1's)\n";
+    out << "  N  batch  ours    xargs -n 1  xargs -n 10  ours/n1  ours/n10  differing\n";
     for (int jobs : jobCounts) {
-        std::vector<double> peerTimes;
-        std::vector<double> ourTimes;
-        bool same = true;
+        std::vector<double> one, ten;
+        std::map<int, std::vector<double>> ours;
+        std::map<int, int> differing;
         for (int round = 0; round < kRounds; ++round) {
-            const QString peerRoot = scratch + QStringLiteral("/peer");
-            const QString ourRoot = scratch + QStringLiteral("/ours");
-            makeTree(peerRoot, kFiles);
-            makeTree(ourRoot, kFiles);
-            peerTimes.push_back(peerSeconds(peerRoot, stylePath, jobs));
-            ourTimes.push_back(oursSeconds(ourRoot, configurationId, jobs));
-            // Both must have produced the same files.
-            same = same && readFile(peerRoot + QStringLiteral("/module3/file170.cpp")) ==
-                               readFile(ourRoot + QStringLiteral("/module3/file170.cpp"));
-            QDir(peerRoot).removeRecursively();
-            QDir(ourRoot).removeRecursively();
+            const QString reference = scratch + QStringLiteral("/reference");
+            const QStringList paths = makeTree(reference, work);
+            one.push_back(peerSeconds(reference, work, jobs, 1));
+            const QString peer = scratch + QStringLiteral("/peer");
+            makeTree(peer, work);
+            ten.push_back(peerSeconds(peer, work, jobs, 10));
+            differing[0] += differingFiles(peer, reference, paths);
+            QDir(peer).removeRecursively();
+            for (int batch : batchSizes) {
+                const QString root = scratch + QStringLiteral("/ours");
+                makeTree(root, work);
+                ours[batch].push_back(oursSeconds(root, work, jobs, batch));
+                differing[batch] += differingFiles(root, reference, paths);
+                QDir(root).removeRecursively();
+            }
+            QDir(reference).removeRecursively();
         }
-        const double peer = median(peerTimes);
-        const double ours = median(ourTimes);
-        out << QStringLiteral("  %1  %2  %3       %4%5\n")
-                   .arg(jobs)
-                   .arg(ours, 6, 'f', 2)
-                   .arg(peer, 6, 'f', 2)
-                   .arg(ours / peer, 4, 'f', 2)
-                   .arg(same ? QString() : QStringLiteral("  (outputs differ!)"));
-        out.flush();
+        for (int batch : batchSizes) {
+            const double time = median(ours[batch]);
+            out << QStringLiteral("  %1  %2  %3  %4      %5       %6     %7      %8\n")
+                       .arg(jobs)
+                       .arg(batch, 5)
+                       .arg(time, 6, 'f', 2)
+                       .arg(median(one), 6, 'f', 2)
+                       .arg(median(ten), 6, 'f', 2)
+                       .arg(time / median(one), 4, 'f', 2)
+                       .arg(time / median(ten), 4, 'f', 2)
+                       .arg(differing[batch]);
+            out.flush();
+        }
+        if (differing[0] != 0)
+            out << "  (xargs -n 10 differs from xargs -n 1 on " << differing[0] << " files)\n";
     }
+}
+
+// A stand-in for ktlint with its real cost, a Java VM per run; compiled into `scratch`.
+QString ktlintStandIn(const QString &scratch)
+{
+    const QString classes = scratch + QStringLiteral("/ktlint-classes");
+    QDir().mkpath(classes);
+    if (QProcess::execute(QStringLiteral("javac"), {QStringLiteral("-d"), classes,
+                                                    QStringLiteral(SPRUCER_KTLINT_STAND_IN)}) !=
+        0) {
+        return {};
+    }
+    const QString bin = scratch + QStringLiteral("/bin");
+    QDir().mkpath(bin);
+    const QString tool = bin + QStringLiteral("/ktlint");
+    writeFile(tool, "#!/bin/sh\nexec java -cp '" + classes.toUtf8() + "' KtlintStandIn \"$@\"\n");
+    QFile::setPermissions(tool, QFile::permissions(tool) | QFileDevice::ExeOwner);
+    return tool;
 }
 
 void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
@@ -175,7 +253,7 @@ void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
 {
     const QString root = scratch + QStringLiteral("/save");
     QDir().mkpath(root);
-    std::unique_ptr<Project> project = watch(root, configurationId);
+    std::unique_ptr<Project> project = watch(root, SupportedFileExtension::cpp, configurationId);
     if (!project)
         return;
     // clang-format's own time on the same file, run alone.
@@ -227,27 +305,61 @@ int main(int argc, char *argv[])
         out << "clang-format is not installed\n";
         return 1;
     }
-    const FormattingHome home;
-    const QUuid &configurationId = home.configurationId;
-    const QString &stylePath = home.stylePath;
+    FormattingHome home;
 
-    // Arguments: "run-fixers", "save" (both when neither), and job counts to try (default
-    // 2 3 4 6).
+    // Arguments: "run-fixers", "kotlin", "save" (all when none), pool sizes to try (default 4),
+    // and "--batch K,K,..." for the batch sizes (default the pipeline's own).
     QStringList what;
-    QList<int> jobCounts;
-    for (const QString &argument : app.arguments().mid(1)) {
+    QList<int> jobCounts, batchSizes;
+    const QStringList arguments = app.arguments().mid(1);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         bool isNumber = false;
-        const int jobs = argument.toInt(&isNumber);
+        const int jobs = arguments[i].toInt(&isNumber);
         if (isNumber)
             jobCounts.append(jobs);
+        else if (arguments[i] == QStringLiteral("--batch") && i + 1 < arguments.size())
+            for (const QString &size : arguments[++i].split(u','))
+                batchSizes.append(size.toInt());
         else
-            what.append(argument);
+            what.append(arguments[i]);
     }
     if (jobCounts.isEmpty())
-        jobCounts = {2, 3, 4, 6};
-    if (what.isEmpty() || what.contains(QStringLiteral("run-fixers")))
-        benchRunFixers(home.path(), stylePath, configurationId, jobCounts);
-    if (what.isEmpty() || what.contains(QStringLiteral("save")))
-        benchSaveToFormatted(home.path(), stylePath, configurationId);
+        jobCounts = {4};
+    if (batchSizes.isEmpty())
+        batchSizes = {FixPipeline::defaultBatchSize};
+    const bool all = what.isEmpty();
+    if (all || what.contains(QStringLiteral("run-fixers"))) {
+        const Workload cpp{QStringLiteral("C++"),
+                           SupportedFileExtension::cpp,
+                           QStringLiteral("cpp"),
+                           unformattedSource,
+                           1000,
+                           home.configurationId,
+                           {QStringLiteral("clang-format"), QStringLiteral("-i"),
+                            QStringLiteral("-style=file:") + home.stylePath}};
+        benchRunFixers(home.path(), cpp, jobCounts, batchSizes);
+    }
+    if (all || what.contains(QStringLiteral("kotlin"))) {
+        const QString tool = ktlintStandIn(home.path());
+        if (tool.isEmpty()) {
+            out << "javac could not build the ktlint stand-in\n";
+            return 1;
+        }
+        qputenv("PATH", QFileInfo(tool).path().toUtf8() + ':' + qgetenv("PATH"));
+        const QUuid kotlinId =
+            home.addConfiguration(SupportedFileExtension::kotlin, QStringLiteral("root = true\n"));
+        const QString config = ConfigManagerFactory().configURL(kotlinId).value().toLocalFile();
+        const Workload kotlin{
+            QStringLiteral("Kotlin (ktlint stand-in, a JVM per run)"),
+            SupportedFileExtension::kotlin,
+            QStringLiteral("kt"),
+            unformattedKotlin,
+            200,
+            kotlinId,
+            {tool, QStringLiteral("--format"), QStringLiteral("--editorconfig=") + config}};
+        benchRunFixers(home.path(), kotlin, jobCounts, batchSizes);
+    }
+    if (all || what.contains(QStringLiteral("save")))
+        benchSaveToFormatted(home.path(), home.stylePath, home.configurationId);
     return 0;
 }

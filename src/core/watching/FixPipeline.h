@@ -27,8 +27,8 @@ struct FixPipelineTimings
 };
 
 // Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
-// language that need it, runs the fixer on them in batches of ten on a pool of its own, scans
-// each processed file for markups and counts it. Each delivery with work is announced by
+// language that need it, hands them to the fixer in batches (one run of the tool each, when the
+// fixer can) on a pool of its own, scans each processed file for markups and counts it. Each delivery with work is announced by
 // "fileProcessingStarted" and "fileProcessingComplete".
 //
 // Echoes are told by content: within the window after a file was processed, a report of it is
@@ -64,6 +64,7 @@ public:
     int threadCount() const { return m_pool.maxThreadCount(); }
     void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
+    static constexpr int defaultBatchSize = 10;
     int batchSize() const { return m_batchSize; }
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
@@ -88,6 +89,9 @@ private:
     // Whether a report of a path taken before is set aside: an echo, or a file under way.
     bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
+    // The file's markups; none when it cannot be read or is not UTF-8 text, which is logged.
+    static MarkupList scan(const QString &path, const std::optional<QByteArray> &content,
+                           const Delivery &delivery);
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
     void completeFile(const MarkupList &markups, bool counted,
                       const std::shared_ptr<Delivery> &delivery);
@@ -97,7 +101,7 @@ private:
     CounterStore &m_counters;
     NotificationCenter &m_notifications;
     QThreadPool m_pool;
-    int m_batchSize = 10;
+    int m_batchSize = defaultBatchSize;
     QSet<QUuid> m_processingWatchers; // main thread
 
     // Paths being processed or just processed, each with the delivery that holds it, so a late

@@ -481,7 +481,7 @@ private Q_SLOTS:
                     "  if grep -q bad \"$f\"; then echo \"$f: bad\" >&2\n"
                     "  else tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\"; fi\n"
                     "done"_s.arg(record, first),
-                    500ms);
+                    1500ms);
 
         const QList<FixResult> results = fixer->fixAll(files);
         QCOMPARE(StandInTool::readLines(record).size(), runs);
