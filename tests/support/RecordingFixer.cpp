@@ -22,6 +22,7 @@ FixResult RecordingFixer::fix(const QString &filePath)
         m_gate.acquire();
     }
     FixResult result;
+    result.succeeded = m_succeeds;
     if (m_format) {
         result.content = m_format(read);
         if (*result.content != read && file.open(QIODevice::WriteOnly | QIODevice::Truncate))

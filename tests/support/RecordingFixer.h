@@ -26,6 +26,9 @@ public:
     // unless that is the same, and reports it as the version left.
     void setFormat(std::function<QByteArray(const QByteArray &)> format) { m_format = format; }
 
+    // Whether runs are judged a success (they are unless told otherwise).
+    void setSucceeds(bool succeeds) { m_succeeds = succeeds; }
+
     // While held, every fix waits until `release` lets it go on.
     void hold() { m_held = true; }
     void release();
@@ -36,6 +39,7 @@ private:
     mutable QMutex m_mutex;
     QStringList m_files;
     std::atomic<bool> m_held{false};
+    std::atomic<bool> m_succeeds{true};
     std::atomic<int> m_running{0};
     std::atomic<int> m_maxConcurrent{0};
     QSemaphore m_waiting;

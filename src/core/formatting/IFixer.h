@@ -17,6 +17,9 @@ struct FixResult
     // The user saved again while the tool ran: nothing was written or counted for this run,
     // and that save is to be processed as its own.
     bool superseded = false;
+    // The run was judged a success, and recorded in the day's statistics: the one kind of run
+    // the caller counts for its watcher too.
+    bool succeeded = false;
 };
 
 // Formats one source file with its language's tool. Reports everything itself (log, console,

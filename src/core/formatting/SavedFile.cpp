@@ -75,9 +75,9 @@ Result<SavedFile> SavedFile::read(const QString &path, qint64 sizeLimit)
     return file;
 }
 
-bool SavedFile::looksBinary() const
+bool SavedFile::looksBinary(const QByteArray &bytes)
 {
-    return m_bytes.left(kBinaryProbeBytes).contains('\0');
+    return bytes.left(kBinaryProbeBytes).contains('\0');
 }
 
 bool SavedFile::isHeldAt(const QString &path) const

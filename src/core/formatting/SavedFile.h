@@ -36,7 +36,8 @@ public:
     const Identity &identity() const { return m_identity; }
     bool isWhole() const { return m_identity.size == m_bytes.size(); }
     // A NUL byte near the start: a file no formatter should see as source text.
-    bool looksBinary() const;
+    bool looksBinary() const { return looksBinary(m_bytes); }
+    static bool looksBinary(const QByteArray &bytes);
 
     // Whether `path` (this file's path unless given) holds exactly this version: the same inode,
     // size and time, and the same bytes, since a save within the clock's tick keeps the time.

@@ -226,7 +226,7 @@ FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) co
     switch (report.outcome) {
     case ResultPublisher::Outcome::published:
         m_environment.statistics->recordFix(language());
-        return {result};
+        return {result, false, true};
     case ResultPublisher::Outcome::superseded:
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return {saved.bytes(), true};

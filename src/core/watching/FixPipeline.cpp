@@ -30,12 +30,10 @@ std::optional<QByteArray> readBytes(const QString &path)
     return bytes;
 }
 
-std::optional<QString> decodeUtf8(const std::optional<QByteArray> &bytes)
+std::optional<QString> decodeUtf8(const QByteArray &bytes)
 {
-    if (!bytes)
-        return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(*bytes);
+    QString text = decoder(bytes);
     if (decoder.hasError())
         return std::nullopt;
     return text;
@@ -139,9 +137,13 @@ void FixPipeline::process(const Route &route, const QStringList &paths)
                                  {{NotificationCenter::watcherIdKey, watcherId}});
         },
         Qt::QueuedConnection);
-    for (qsizetype start = 0; start < delivery->paths.size(); start += m_batchSize) {
-        const QStringList batch = delivery->paths.mid(start, m_batchSize);
-        m_pool.start([this, batch, delivery] { processBatch(batch, delivery); });
+    // A few files are a user's saves: each runs alone, ahead of the batches of bulk work, so
+    // neither a storm of changes nor a file that hangs its tool holds them up.
+    const bool fewFiles = delivery->paths.size() <= m_batchSize;
+    const qsizetype step = fewFiles ? 1 : m_batchSize;
+    for (qsizetype start = 0; start < delivery->paths.size(); start += step) {
+        const QStringList batch = delivery->paths.mid(start, step);
+        m_pool.start([this, batch, delivery] { processBatch(batch, delivery); }, fewFiles ? 1 : 0);
     }
 }
 
@@ -155,20 +157,31 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
         FixResult &fixed = results[i];
         if (!fixed.content)
             fixed.content = readBytes(path);
-        MarkupList markups;
         // A run that lost to a newer save leaves the scan and the count to that save's own run.
-        if (!fixed.superseded) {
-            if (std::optional<QString> text = decodeUtf8(fixed.content))
-                markups = MarkupWatcher::findMarkups(*text, path);
-            else
-                SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
-        }
-        const bool counted = !fixed.superseded;
+        const MarkupList markups =
+            fixed.superseded ? MarkupList() : scan(path, fixed.content, *delivery);
+        const bool counted = fixed.succeeded;
         QMetaObject::invokeMethod(
             this, [this, markups, counted, delivery] { completeFile(markups, counted, delivery); },
             Qt::QueuedConnection);
         settle(path, *delivery, fixed.content ? fingerprint(*fixed.content) : QByteArray());
     }
+}
+
+MarkupList FixPipeline::scan(const QString &path, const std::optional<QByteArray> &content,
+                             const Delivery &delivery)
+{
+    if (!content) {
+        SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
+        return {};
+    }
+    if (std::optional<QString> text = decodeUtf8(*content))
+        return MarkupWatcher::findMarkups(*text, path);
+    // The fixer has already said that a file with NUL bytes is not text.
+    if (!delivery.route.fixer || !SavedFile::looksBinary(*content))
+        SprucerLogger::shared().log(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") +
+                                    path);
+    return {};
 }
 
 void FixPipeline::settle(const QString &path, const Delivery &delivery,

@@ -152,22 +152,57 @@ private Q_SLOTS:
         QCOMPARE(h.fixer->fixedFiles().size(), 4);
     }
 
-    void everyFileIsScannedAndCountedEvenWhenUnreadable()
+    // A few files (a user's saves) go ahead of the queued batches of bulk work, each alone, so
+    // one whose tool hangs holds up no other.
+    void savesGoAheadOfBulkWork()
+    {
+        Harness h;
+        h.pipeline.setThreadCount(1);
+        QStringList bulk;
+        for (int i = 0; i < 40; ++i)
+            bulk << h.write(u"bulk%1.cpp"_s.arg(i));
+        const QStringList saves = {h.write(u"a.cpp"_s), h.write(u"b.cpp"_s)};
+        h.fixer->hold();
+        h.process(bulk);
+        QVERIFY(h.fixer->waitForWaiting(1));
+        h.process(saves);
+        h.pipeline.setThreadCount(2);
+        QVERIFY(h.fixer->waitForWaiting(1)); // the first save started beside the bulk batch
+        QCOMPARE(h.fixer->fixedFiles().mid(1), QStringList(saves[0]));
+        h.fixer->release();
+        QVERIFY(h.waitForDeliveries(2));
+        const QStringList fixed = h.fixer->fixedFiles();
+        QVERIFY(fixed.indexOf(saves[1]) <= 11);
+        for (int batch = 1; batch < 4; ++batch) // in their order
+            QVERIFY(fixed.indexOf(bulk[10 * (batch - 1)]) < fixed.indexOf(bulk[10 * batch]));
+        QCOMPARE(fixed.size(), 42);
+    }
+
+    // Only a run judged a success is counted. A file that is not UTF-8 text, or cannot be
+    // read, is still processed, and the log says which of the two it was.
+    void onlySuccessesCountAndUnscannedFilesSayWhy()
     {
         Harness h;
         const QString todo = h.write(u"todo.h"_s, "int a;\n// TODO: first\n");
-        const QString bad = h.write(u"bad.c"_s, "int \xff\xfe x;\n");
+        const QString latin1 = h.write(u"latin1.c"_s, "int \xe9t\xe9;\n");
         const QString gone = h.project.filePath(u"deleted.c"_s);
-        h.route.fixer.reset(); // without a fixer files are still scanned and counted
-        h.process({todo, bad, gone});
+        h.process({todo, latin1, gone});
         QVERIFY(h.waitForDeliveries(1));
         QCOMPARE(h.counters.countFor(h.route.watcherId), 3);
         QCOMPARE(h.markups.size(), 1);
         QCOMPARE(h.markups[0].line, 2);
         QCOMPARE(h.markups[0].filePath, todo);
-        const QStringList messages = LogFile::messages();
-        QVERIFY(messages.contains(u"Failed to read file: "_s + bad));
-        QVERIFY(messages.contains(u"Failed to read file: "_s + gone));
+        QStringList messages = LogFile::messages();
+        messages.sort();
+        QCOMPARE(messages, (QStringList{u"Failed to read file: "_s + gone,
+                                        u"Not scanned for TODOs (not UTF-8 text): "_s + latin1}));
+
+        h.fixer->setSucceeds(false);
+        h.process({h.write(u"failed.h"_s)});
+        h.route.fixer.reset(); // no fixer, no run to count
+        h.process({h.write(u"unformatted.h"_s)});
+        QVERIFY(h.waitForDeliveries(3));
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 3);
     }
 };
 
