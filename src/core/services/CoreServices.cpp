@@ -48,9 +48,9 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
     , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies"))
     , m_watcherStore(std::make_unique<WatcherListStore>())
-    , m_monitors(std::make_unique<MonitorLifecycle>(*m_bookmarks,
-                                                    std::move(platform.treeEventSources),
-                                                    DirectoryMonitor::Timings{options.latency}))
+    , m_monitors(std::make_unique<MonitorLifecycle>(
+          *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
+          DirectoryMonitor::Timings{options.latency}))
     , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow},
                                                *m_counters, *m_notifications))
     , m_markupWatcher(std::make_unique<MarkupWatcher>())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/watching/ReturnWatch.h"
 #include "core/watching/TreeEventSource.h"
 
 // What the operating system's layer gives the core. The platform library fills it in (one
@@ -9,4 +10,5 @@
 struct PlatformServices
 {
     TreeEventSource::Factory treeEventSources;
+    ReturnWatch::Factory returnWatches;
 };

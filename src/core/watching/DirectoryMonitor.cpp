@@ -18,48 +18,69 @@
 #include <atomic>
 #include <utility>
 
-// The running stream of one monitor: its event source, its notifier and its coalescer. Made on
-// the main thread; from run() on used only on the watch queue, except for the atomic flags.
+namespace {
+
+// Later, not now: this may run inside the notifier's own signal.
+void discard(QPointer<QSocketNotifier> &notifier)
+{
+    if (notifier) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    notifier = nullptr;
+}
+
+} // namespace
+
+// The running stream of one monitor: its event source, its notifier and its coalescer; while
+// its root is away, the watch for its return. Made on the main thread; from run() on used only
+// on the watch queue, except for the atomic flags.
 class DirectoryMonitor::Stream : public std::enable_shared_from_this<Stream>
 {
 public:
-    Stream(DirectoryMonitor *monitor, std::unique_ptr<TreeEventSource> source, SerialQueue *queue,
-           std::weak_ptr<DirectoryMonitorProtocol> delegate, std::chrono::milliseconds latency,
-           QString root);
+    Stream(DirectoryMonitor *monitor, std::unique_ptr<TreeEventSource> source);
 
     void run();
     void shutdown();
     void cancel() { m_cancel = true; }
+    // The root went away and has not come back yet.
     bool hasEnded() const { return m_ended; }
 
 private:
+    QPointer<QSocketNotifier> listen(int descriptor, void (Stream::*handler)());
+    void watchTree();
+    void stopReading();
     void readEvents();
     void deliver(const QStringList &paths);
     void end(TreeEventSource::End why);
+    void awaitReturn();
+    void checkReturn();
+    void announceReturn();
 
     DirectoryMonitor *m_monitor;
+    const Environment m_environment;
+    const std::weak_ptr<DirectoryMonitorProtocol> m_delegate;
+    const QString m_root;
+    QObject *const m_mainThread;
     std::unique_ptr<TreeEventSource> m_source;
-    SerialQueue *m_queue;
-    std::weak_ptr<DirectoryMonitorProtocol> m_delegate;
-    QString m_root;
+    std::unique_ptr<ReturnWatch> m_returnWatch;
     // Parented to the queue's context, so they go with the queue should it end first.
     QPointer<QSocketNotifier> m_notifier;
+    QPointer<QSocketNotifier> m_returnNotifier;
     QPointer<QTimer> m_timer;
     EventCoalescer m_coalescer;
     std::atomic_bool m_cancel = false;
     std::atomic_bool m_ended = false;
 };
 
-DirectoryMonitor::Stream::Stream(DirectoryMonitor *monitor, std::unique_ptr<TreeEventSource> source,
-                                 SerialQueue *queue,
-                                 std::weak_ptr<DirectoryMonitorProtocol> delegate,
-                                 std::chrono::milliseconds latency, QString root)
+DirectoryMonitor::Stream::Stream(DirectoryMonitor *monitor, std::unique_ptr<TreeEventSource> source)
     : m_monitor(monitor)
+    , m_environment(monitor->m_environment)
+    , m_delegate(monitor->m_delegate)
+    , m_root(monitor->m_root)
+    , m_mainThread(monitor->m_mainThread.get())
     , m_source(std::move(source))
-    , m_queue(queue)
-    , m_delegate(std::move(delegate))
-    , m_root(std::move(root))
-    , m_coalescer(latency,
+    , m_coalescer(m_environment.timings.latency,
                   {[this](std::chrono::milliseconds after) {
                        if (m_timer)
                            m_timer->start(after);
@@ -75,42 +96,55 @@ void DirectoryMonitor::Stream::run()
 {
     if (m_cancel)
         return;
-    // Events of the directories already watched wait in the kernel's queue meanwhile.
-    m_source->watchTree(m_cancel);
-    if (m_cancel)
-        return;
-
     const std::weak_ptr<Stream> weak = weak_from_this();
-    m_timer = new QTimer(m_queue->context());
+    m_timer = new QTimer(m_environment.queue->context());
     m_timer->setSingleShot(true);
     QObject::connect(m_timer, &QTimer::timeout, m_timer, [weak] {
         if (const auto self = weak.lock())
             self->m_coalescer.fire();
     });
-    m_notifier =
-        new QSocketNotifier(m_source->descriptor(), QSocketNotifier::Read, m_queue->context());
-    QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [weak] {
-        if (const auto self = weak.lock())
-            self->readEvents();
-    });
+    watchTree();
+}
+
+QPointer<QSocketNotifier> DirectoryMonitor::Stream::listen(int descriptor,
+                                                           void (Stream::*handler)())
+{
+    auto *notifier =
+        new QSocketNotifier(descriptor, QSocketNotifier::Read, m_environment.queue->context());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [weak = weak_from_this(), handler] {
+                         if (const auto self = weak.lock())
+                             (self.get()->*handler)();
+                     });
+    return notifier;
+}
+
+void DirectoryMonitor::Stream::watchTree()
+{
+    // Events of the directories already watched wait in the kernel's queue meanwhile.
+    m_source->watchTree(m_cancel);
+    if (!m_cancel)
+        m_notifier = listen(m_source->descriptor(), &Stream::readEvents);
+}
+
+void DirectoryMonitor::Stream::stopReading()
+{
+    m_coalescer.cancel();
+    discard(m_notifier);
+    m_source.reset();
 }
 
 void DirectoryMonitor::Stream::shutdown()
 {
     m_cancel = true;
-    m_coalescer.cancel();
-    // Later, not now: this may run inside the timer's or the notifier's own signal.
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        m_notifier->deleteLater();
-    }
+    stopReading();
+    discard(m_returnNotifier);
+    m_returnWatch.reset();
     if (m_timer) {
         m_timer->stop();
         m_timer->deleteLater();
     }
-    m_notifier = nullptr;
     m_timer = nullptr;
-    m_source.reset();
 }
 
 void DirectoryMonitor::Stream::readEvents()
@@ -150,7 +184,51 @@ void DirectoryMonitor::Stream::end(TreeEventSource::End why)
     SprucerLogger::shared().log(QStringLiteral("Stopped monitoring ") + m_root +
                                 QStringLiteral(": ") + reason);
     m_ended = true;
-    shutdown();
+    stopReading();
+    // A file system mounted again makes no event to wait for.
+    if (why != TreeEventSource::End::unmounted)
+        awaitReturn();
+}
+
+void DirectoryMonitor::Stream::awaitReturn()
+{
+    if (!m_environment.returns)
+        return;
+    m_returnWatch = m_environment.returns(m_root);
+    if (!m_returnWatch || !m_returnWatch->open()) {
+        m_returnWatch.reset();
+        return;
+    }
+    m_returnNotifier = listen(m_returnWatch->descriptor(), &Stream::checkReturn);
+    checkReturn(); // it may be back already
+}
+
+void DirectoryMonitor::Stream::checkReturn()
+{
+    if (m_cancel || !m_returnWatch || !m_returnWatch->hasReturned())
+        return;
+    auto source = m_environment.sources(m_root, m_environment.timings.timestampSlack);
+    if (!source || !source->open())
+        return; // gone again, or unreadable: the next change looks again
+    discard(m_returnNotifier);
+    m_returnWatch.reset();
+    m_source = std::move(source);
+    m_ended = false;
+    announceReturn();
+    watchTree();
+}
+
+void DirectoryMonitor::Stream::announceReturn()
+{
+    SprucerLogger::shared().log(QStringLiteral("Watching again: ") + m_root);
+    if (!m_environment.rootReturned)
+        return;
+    // The monitor outlives the posted call: it stops this stream on the queue before it goes,
+    // and the receiver goes with it.
+    DirectoryMonitor *monitor = m_monitor;
+    QMetaObject::invokeMethod(
+        m_mainThread, [monitor] { monitor->m_environment.rootReturned(monitor->m_dir); },
+        Qt::QueuedConnection);
 }
 
 DirectoryMonitor::DirectoryMonitor(const QUrl &dir, Environment environment,
@@ -159,6 +237,7 @@ DirectoryMonitor::DirectoryMonitor(const QUrl &dir, Environment environment,
     , m_root(LocalPath::fromUrl(dir))
     , m_environment(std::move(environment))
     , m_delegate(std::move(delegate))
+    , m_mainThread(std::make_unique<QObject>())
 {
     Q_ASSERT(m_environment.queue && m_environment.sources && m_environment.access);
 }
@@ -178,11 +257,19 @@ bool DirectoryMonitor::isRunning() const
     return m_stream && !m_stream->hasEnded();
 }
 
+// Starting anew would drop the watch for the root's return and find no root to watch.
+bool DirectoryMonitor::awaitsMissingRoot() const
+{
+    return m_stream && m_stream->hasEnded() && !m_environment.access->startAccessing(m_dir);
+}
+
 std::optional<DirectoryMonitorError> DirectoryMonitor::startMonitoring()
 {
     // The registry may start a running watcher again; a second stream would report twice.
     if (isRunning())
         return std::nullopt;
+    if (awaitsMissingRoot())
+        return DirectoryMonitorError::failedToAccessResource;
     stopMonitoring(); // clears a stream whose root went away
 
     const SecurityScopedResourceManager &access = *m_environment.access;
@@ -196,8 +283,7 @@ std::optional<DirectoryMonitorError> DirectoryMonitor::startMonitoring()
         m_hasAccess = false;
         return DirectoryMonitorError::failedToStartMonitoring;
     }
-    m_stream = std::make_shared<Stream>(this, std::move(source), m_environment.queue, m_delegate,
-                                        m_environment.timings.latency, m_root);
+    m_stream = std::make_shared<Stream>(this, std::move(source));
     // Watching a large tree takes a while; the main thread must not wait for it.
     m_environment.queue->post([stream = m_stream] { stream->run(); });
     return std::nullopt;
@@ -218,6 +304,8 @@ void DirectoryMonitor::stopMonitoring()
 
 void DirectoryMonitor::rescan()
 {
+    if (awaitsMissingRoot())
+        return;
     stopMonitoring();
     const SecurityScopedResourceManager &access = *m_environment.access;
     if (!access.startAccessing(m_dir))

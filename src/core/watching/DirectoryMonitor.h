@@ -2,15 +2,18 @@
 #pragma once
 
 #include "core/watching/DirectoryMonitorError.h"
+#include "core/watching/ReturnWatch.h"
 #include "core/watching/TreeEventSource.h"
 
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class DirectoryMonitorProtocol;
+class QObject;
 class SecurityScopedResourceManager;
 class SerialQueue;
 
@@ -31,6 +34,10 @@ struct DirectoryMonitorEnvironment
     TreeEventSource::Factory sources;
     const SecurityScopedResourceManager *access = nullptr;
     DirectoryMonitorTimings timings;
+    // Without it, a monitor whose root went away stays stopped until it is started again.
+    ReturnWatch::Factory returns = {};
+    // Told on the main thread when a root that went away is watched again.
+    std::function<void(const QUrl &dir)> rootReturned = {};
 };
 
 // Watches one directory tree and reports the files that change in it to its delegate, the
@@ -51,8 +58,9 @@ public:
     DirectoryMonitor(const DirectoryMonitor &) = delete;
     DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
 
-    // Starts the stream. A running stream is left alone. Returns quickly: the watches of the
-    // tree below the root are added on the watch queue.
+    // Starts the stream. A running stream is left alone, and so is one waiting for its missing
+    // root (access is refused). Returns quickly: the watches of the tree below the root are
+    // added on the watch queue.
     std::optional<DirectoryMonitorError> startMonitoring();
     // Once it returns, no delivery of this monitor runs or starts. Never fails.
     void stopMonitoring();
@@ -60,7 +68,8 @@ public:
     // starts the stream again. Never fails: a refused directory leaves the monitor stopped.
     void rescan();
 
-    // False once stopped, including when the root went away under a running stream.
+    // False once stopped, and while the root of a running stream is away: when a directory
+    // stands at its path again, the stream watches it and reports its saves as before.
     bool isRunning() const;
     bool hasAccess() const { return m_hasAccess; }
     QUrl dir() const { return m_dir; }
@@ -69,10 +78,14 @@ public:
 private:
     class Stream;
 
+    bool awaitsMissingRoot() const;
+
     QUrl m_dir;
     QString m_root;
     Environment m_environment;
     std::weak_ptr<DirectoryMonitorProtocol> m_delegate;
     std::shared_ptr<Stream> m_stream;
     bool m_hasAccess = false;
+    // Where the stream's news of a returned root is handled; goes with the monitor.
+    std::unique_ptr<QObject> m_mainThread;
 };

@@ -21,10 +21,14 @@ QString monitorErrorText(DirectoryMonitorError error)
 } // namespace
 
 MonitorLifecycle::MonitorLifecycle(SecurityScopedResourceManager &bookmarks,
-                                   TreeEventSource::Factory sources,
+                                   TreeEventSource::Factory sources, ReturnWatch::Factory returns,
                                    DirectoryMonitor::Timings timings)
     : m_bookmarks(bookmarks)
-    , m_environment{&m_queue, std::move(sources), &bookmarks, timings}
+    , m_environment{&m_queue, std::move(sources), &bookmarks, timings, std::move(returns),
+                    // It may be another directory now, with another inode.
+                    [&bookmarks](const QUrl &dir) {
+                        bookmarks.saveBookmark(dir);
+                    }}
 {}
 
 Result<std::shared_ptr<DirectoryMonitor>>

@@ -11,14 +11,15 @@ class DirectoryMonitorProtocol;
 struct CodeWatcherModel;
 
 // Makes and starts the directory monitors of the watchers (each stops its own). Owns the watch
-// queue on which all of them deliver, and keeps each watched directory's bookmark. Main thread.
+// queue on which all of them deliver, and keeps each watched directory's bookmark, renewed when
+// a directory that went away is watched again. Main thread.
 class MonitorLifecycle
 {
 public:
     static inline const QString queueLabel = QStringLiteral("com.velmora.sprucer.fsmonitor");
 
     MonitorLifecycle(SecurityScopedResourceManager &bookmarks, TreeEventSource::Factory sources,
-                     DirectoryMonitor::Timings timings = {});
+                     ReturnWatch::Factory returns, DirectoryMonitor::Timings timings = {});
 
     // A stopped monitor of the watcher's directory, reached through its stored bookmark (made
     // now when there is none). Fails when the directory cannot be bookmarked.

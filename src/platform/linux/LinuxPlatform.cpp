@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Platform.h"
+#include "platform/linux/InotifyReturnWatch.h"
 #include "platform/linux/InotifyTree.h"
 
 PlatformServices Platform::services()
@@ -7,6 +8,9 @@ PlatformServices Platform::services()
     PlatformServices services;
     services.treeEventSources = [](const QString &root, std::chrono::milliseconds slack) {
         return std::unique_ptr<TreeEventSource>(std::make_unique<InotifyTree>(root, slack));
+    };
+    services.returnWatches = [](const QString &path) {
+        return std::unique_ptr<ReturnWatch>(std::make_unique<InotifyReturnWatch>(path));
     };
     return services;
 }

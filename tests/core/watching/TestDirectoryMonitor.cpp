@@ -109,7 +109,8 @@ public:
 
     DirectoryMonitor::Environment environment(DirectoryMonitor::Timings timings = {50ms})
     {
-        return {&queue, Platform::services().treeEventSources, &access, timings};
+        const PlatformServices platform = Platform::services();
+        return {&queue, platform.treeEventSources, &access, timings, platform.returnWatches};
     }
 
     QString in(const QString &relative) const { return root + u'/' + relative; }

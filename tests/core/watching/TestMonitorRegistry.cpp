@@ -29,6 +29,21 @@ bool bookmarked(const QString &path)
     return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap().contains(path);
 }
 
+QByteArray bookmarkOf(const QString &path)
+{
+    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey)
+        .toMap()
+        .value(path)
+        .toByteArray();
+}
+
+void storeBookmark(const QString &path, const QByteArray &bookmark)
+{
+    QVariantMap bookmarks = UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
+    bookmarks.insert(path, bookmark);
+    UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey, bookmarks);
+}
+
 } // namespace
 
 class TestMonitorRegistry : public QObject
@@ -192,6 +207,39 @@ private Q_SLOTS:
         QVERIFY(!registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
+    }
+
+    void aRootThatComesBackIsWatchedAgain_data()
+    {
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("renamed away and back") << true;
+        QTest::newRow("deleted and recreated") << false;
+    }
+
+    void aRootThatComesBackIsWatchedAgain()
+    {
+        QFETCH(bool, renamed);
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(u"app"_s);
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(!registry.addWatcher(watcher));
+        const DirectoryMonitor &monitor = *registry.entry(watcher.id)->monitor;
+
+        const QString away = project + u".away"_s;
+        QVERIFY(renamed ? QDir().rename(project, away) : QDir(project).removeRecursively());
+        QTRY_VERIFY(!monitor.isRunning());
+        QVERIFY(registry.startWatcher(watcher)); // refused, and must not end the wait
+        storeBookmark(project, "outdated");
+        QVERIFY(renamed ? QDir().rename(away, project) : QDir().mkpath(project));
+        QTRY_VERIFY(monitor.isRunning());
+
+        fixture.makeProject(u"app"_s, {{u"a.cpp"_s, QString()}});
+        QTRY_VERIFY(fixture.fixerFor(watcher.id)->fixedFiles().contains(project + u"/a.cpp"_s));
+        QCOMPARE(LogFile::messages().count(u"Watching again: "_s + project), 1);
+        QTRY_COMPARE(bookmarkOf(project),
+                     SecurityScopedResourceManager::makeBookmark(project).value());
     }
 
     void storedWatchersComeBackAndNoneIsLost()
