@@ -70,26 +70,6 @@ salvageObjectArray(const QByteArray &json,
     return list;
 }
 
-// A JSON array of objects, each read strictly: one unreadable element fails the whole list.
-template <typename T>
-std::optional<QList<T>>
-decodeObjectArray(const QByteArray &json,
-                  const std::function<std::optional<T>(const QJsonObject &)> &decodeOne)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<T> items;
-    for (const QJsonValue &value : document.array()) {
-        std::optional<T> item = value.isObject() ? decodeOne(value.toObject()) : std::nullopt;
-        if (!item)
-            return std::nullopt;
-        items.append(std::move(*item));
-    }
-    return items;
-}
-
 // The compact stored form of a list, one object per item.
 template <typename T>
 QByteArray encodeObjectArray(const QList<T> &items,
