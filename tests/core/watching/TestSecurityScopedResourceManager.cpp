@@ -62,7 +62,7 @@ private Q_SLOTS:
         QVERIFY(!manager.resolveBookmark(path));
         QVERIFY(LogFile::messages().last().contains(path));
 
-        // Values of another kind under the key: the dictionary is started afresh.
+        // A value of another kind under the key is dropped (see TestStoredValueBackup).
         UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
                                QVariantMap{{u"/x"_s, 42}});
         QVERIFY(QDir().mkpath(path) && manager.saveBookmark(QUrl::fromLocalFile(path)));
