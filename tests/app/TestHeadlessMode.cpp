@@ -100,13 +100,13 @@ private Q_SLOTS:
         const QSettings stored(settingsFile, QSettings::IniFormat);
         const auto counts =
             CounterStore::decode(stored.value(CounterStore::counterKey).toByteArray());
-        QCOMPARE(counts.value_or(QList<CodeCounterModel>()),
-                 (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 2}}));
+        QVERIFY(counts.whole());
+        QCOMPARE(counts.items, (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 2}}));
         const auto daily =
             CodeFixStatistics::decode(stored.value(CodeFixStatistics::storageKey).toByteArray());
-        QVERIFY(daily && daily->size() == 1);
-        QCOMPARE(daily->first().language, u"C++"_s);
-        QCOMPARE(daily->first().count, 2);
+        QVERIFY(daily.whole() && daily.items.size() == 1);
+        QCOMPARE(daily.items.first().language, u"C++"_s);
+        QCOMPARE(daily.items.first().count, 2);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -62,7 +63,7 @@ void TestHome::reset()
 {
     SprucerLogger::shared().flush(); // no line of the last test lands in the next one's log
     UserDefaults::useFile(QString());
-    QFile::remove(userDefaultsFile());
+    QDir(QFileInfo(userDefaultsFile()).path()).removeRecursively(); // backups beside it too
     QDir(cacheDirectory() + u"/Sprucer"_s).removeRecursively();
     QDir(dataDirectory() + u"/Sprucer"_s).removeRecursively();
     UserDefaults::useFile(userDefaultsFile());

@@ -23,8 +23,8 @@ public:
     QString dataDirectory() const;
     QString userDefaultsFile() const;
 
-    // Empties the user defaults and removes the log and configuration files: every test's
-    // init() calls it.
+    // Empties the user defaults and removes their backups, the log and the configuration files:
+    // every test's init() calls it.
     void reset();
 
 private:

@@ -4,11 +4,10 @@
 #include "core/support/AppPaths.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
+#include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QMutex>
 #include <QSaveFile>
 #include <QSet>
@@ -78,24 +77,9 @@ QByteArray ConfigManagerFactory::encode(const QList<ConfigurationItem> &items)
         items, [](const ConfigurationItem &item) { return item.toJson(); });
 }
 
-Result<QList<ConfigurationItem>> ConfigManagerFactory::decode(const QByteArray &json)
+SalvagedList<ConfigurationItem> ConfigManagerFactory::decode(const QByteArray &json)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return decodingError(parseError.errorString());
-    if (!document.isArray())
-        return decodingError(QStringLiteral("expected an array"));
-    QList<ConfigurationItem> items;
-    const QJsonArray array = document.array();
-    for (qsizetype i = 0; i < array.size(); ++i) {
-        std::optional<ConfigurationItem> item =
-            array[i].isObject() ? ConfigurationItem::fromJson(array[i].toObject()) : std::nullopt;
-        if (!item)
-            return decodingError(QStringLiteral("element %1 is not a configuration").arg(i));
-        items.append(std::move(*item));
-    }
-    return items;
+    return StoredForms::salvageObjectArray<ConfigurationItem>(json, &ConfigurationItem::fromJson);
 }
 
 QList<ConfigurationItem> ConfigManagerFactory::configs() const
@@ -103,12 +87,13 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
     const QVariant stored = UserDefaults::value(storageKey);
     if (!stored.isValid())
         return {};
-    Result<QList<ConfigurationItem>> items = decode(stored.toString().toUtf8());
-    if (!items) {
-        SprucerLogger::shared().log(QStringLiteral("Error: ") + items.error().fullDescription());
-        return {};
+    const SalvagedList<ConfigurationItem> items = decode(stored.toString().toUtf8());
+    if (!items.whole()) {
+        StoredValueBackup::keep(storageKey, stored);
+        SprucerLogger::shared().log(QStringLiteral("Error: ") +
+                                    decodingError(items.fault).fullDescription());
     }
-    return std::move(items).value();
+    return items.items;
 }
 
 void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)

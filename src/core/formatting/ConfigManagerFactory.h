@@ -3,6 +3,7 @@
 
 #include "core/model/ConfigurationItem.h"
 #include "core/support/Result.h"
+#include "core/support/SalvagedList.h"
 
 #include <QList>
 #include <QObject>
@@ -24,6 +25,7 @@ public:
     explicit ConfigManagerFactory(QObject *parent = nullptr);
     ~ConfigManagerFactory() override;
 
+    // The configurations that decode; a value that does not decode whole is backed up.
     QList<ConfigurationItem> configs() const;
     void setConfigs(const QList<ConfigurationItem> &items);
 
@@ -41,7 +43,7 @@ public:
     static Error notFoundError();
 
     static QByteArray encode(const QList<ConfigurationItem> &items);
-    static Result<QList<ConfigurationItem>> decode(const QByteArray &json);
+    static SalvagedList<ConfigurationItem> decode(const QByteArray &json);
 
 Q_SIGNALS:
     // The stored list was written, through this store or any other of the process; emitted on

@@ -3,6 +3,7 @@
 
 #include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
+#include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
 #include <QMetaObject>
@@ -79,8 +80,10 @@ void CodeFixStatistics::loadStatistics()
     const QVariant stored = UserDefaults::value(storageKey);
     if (!stored.isValid())
         return;
-    if (std::optional<QList<DailyFix>> fixes = decode(stored.toByteArray()))
-        setDailyFixes(*fixes);
+    const SalvagedList<DailyFix> fixes = decode(stored.toByteArray());
+    if (!fixes.whole())
+        StoredValueBackup::keep(storageKey, stored);
+    setDailyFixes(fixes.items);
 }
 
 void CodeFixStatistics::saveStatistics()
@@ -97,9 +100,9 @@ QByteArray CodeFixStatistics::encode(const QList<DailyFix> &fixes)
     });
 }
 
-std::optional<QList<DailyFix>> CodeFixStatistics::decode(const QByteArray &json)
+SalvagedList<DailyFix> CodeFixStatistics::decode(const QByteArray &json)
 {
-    return StoredForms::decodeObjectArray<DailyFix>(
+    return StoredForms::salvageObjectArray<DailyFix>(
         json, [](const QJsonObject &object) -> std::optional<DailyFix> {
             const auto date = StoredForms::dateField(object, kDate);
             const auto count = StoredForms::integerField(object, kCount);

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "core/model/DailyFix.h"
+#include "core/support/SalvagedList.h"
 
 #include <QList>
 #include <QObject>
 
 #include <functional>
-#include <optional>
 
 // Fixes counted per calendar day and language, stored under "sprucerDailyStats".
 // Lives on the main thread. `recordFix` may be called from any thread: each call is applied
@@ -29,6 +29,7 @@ public:
     void setDailyFixes(const QList<DailyFix> &fixes);
 
     void recordFix(const QString &language);
+    // A list read in part keeps its readable records; the stored value is backed up first.
     void loadStatistics();
     void saveStatistics();
     // Today and the year before it, both ends included, in list order.
@@ -38,7 +39,7 @@ public:
     void setClock(Clock clock);
 
     static QByteArray encode(const QList<DailyFix> &fixes);
-    static std::optional<QList<DailyFix>> decode(const QByteArray &json);
+    static SalvagedList<DailyFix> decode(const QByteArray &json);
 
 Q_SIGNALS:
     void dailyFixesChanged();

@@ -3,6 +3,7 @@
 
 #include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
+#include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
 #include <QThread>
@@ -43,8 +44,10 @@ void CounterStore::loadCounts()
     const QVariant stored = UserDefaults::value(counterKey);
     if (!stored.isValid())
         return;
-    if (std::optional<QList<CodeCounterModel>> counts = decode(stored.toByteArray()))
-        setFixedCount(*counts);
+    const SalvagedList<CodeCounterModel> counts = decode(stored.toByteArray());
+    if (!counts.whole())
+        StoredValueBackup::keep(counterKey, stored);
+    setFixedCount(counts.items);
 }
 
 void CounterStore::incrementCount(const QUuid &watcherId)
@@ -66,9 +69,9 @@ QByteArray CounterStore::encode(const QList<CodeCounterModel> &counts)
     });
 }
 
-std::optional<QList<CodeCounterModel>> CounterStore::decode(const QByteArray &json)
+SalvagedList<CodeCounterModel> CounterStore::decode(const QByteArray &json)
 {
-    return StoredForms::decodeObjectArray<CodeCounterModel>(
+    return StoredForms::salvageObjectArray<CodeCounterModel>(
         json, [](const QJsonObject &object) -> std::optional<CodeCounterModel> {
             const auto id = StoredForms::uuidField(object, kId);
             const auto fixedCount = StoredForms::integerField(object, kFixedCount);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/model/CodeCounterModel.h"
+#include "core/support/SalvagedList.h"
 
 #include <QList>
 #include <QObject>
@@ -26,12 +27,13 @@ public:
     // The count of one watcher; 0 when it was never counted.
     qint64 countFor(const QUuid &watcherId) const;
 
+    // A list read in part keeps its readable counts; the stored value is backed up first.
     void loadCounts();
     // Counts one fix for the watcher and stores the whole list.
     void incrementCount(const QUuid &watcherId);
 
     static QByteArray encode(const QList<CodeCounterModel> &counts);
-    static std::optional<QList<CodeCounterModel>> decode(const QByteArray &json);
+    static SalvagedList<CodeCounterModel> decode(const QByteArray &json);
 
 Q_SIGNALS:
     void fixedCountChanged();

@@ -70,6 +70,19 @@ QByteArray compactJsonEscapingSlashes(const QJsonDocument &document)
     return document.toJson(QJsonDocument::Compact).replace("/", "\\/");
 }
 
+std::optional<QJsonArray> parseArray(const QByteArray &json, QString &fault)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        fault = error.errorString();
+    else if (!document.isArray())
+        fault = QStringLiteral("expected an array");
+    else
+        return document.array();
+    return std::nullopt;
+}
+
 std::optional<QString> stringField(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);

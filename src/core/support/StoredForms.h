@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/support/SalvagedList.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonArray>
@@ -45,24 +47,27 @@ std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key);
 // have written, which only a damaged value holds.
 std::optional<QDateTime> dateField(const QJsonObject &object, const QString &key);
 
-// A JSON array of objects, each read strictly: one unreadable element fails the whole list.
+// The array a stored list is written as; nothing, with the reason in `fault`, when the text is
+// not a JSON array.
+std::optional<QJsonArray> parseArray(const QByteArray &json, QString &fault);
+
+// A JSON array of objects, each read strictly; an unreadable element is left out.
 template <typename T>
-std::optional<QList<T>>
-decodeObjectArray(const QByteArray &json,
-                  const std::function<std::optional<T>(const QJsonObject &)> &decodeOne)
+SalvagedList<T>
+salvageObjectArray(const QByteArray &json,
+                   const std::function<std::optional<T>(const QJsonObject &)> &decodeOne)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<T> items;
-    for (const QJsonValue &value : document.array()) {
+    SalvagedList<T> list;
+    const std::optional<QJsonArray> array = parseArray(json, list.fault);
+    for (qsizetype i = 0; array && i < array->size(); ++i) {
+        const QJsonValue value = array->at(i);
         std::optional<T> item = value.isObject() ? decodeOne(value.toObject()) : std::nullopt;
-        if (!item)
-            return std::nullopt;
-        items.append(std::move(*item));
+        if (item)
+            list.items.append(std::move(*item));
+        else
+            list.drop(QStringLiteral("element %1 is not readable").arg(i));
     }
-    return items;
+    return list;
 }
 
 // The compact stored form of a list, one object per item.

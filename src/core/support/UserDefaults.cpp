@@ -134,6 +134,13 @@ void flush()
     s.syncNow();
 }
 
+QString fileName()
+{
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    return s.open().fileName();
+}
+
 void useFile(const QString &path)
 {
     Store &s = store();

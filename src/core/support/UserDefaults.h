@@ -17,6 +17,9 @@ void remove(const QString &key);
 // Blocks until every write so far is on disk (at exit, and before another process reads).
 void flush();
 
+// The file on disk; beside it, damaged values are backed up (StoredValueBackup).
+QString fileName();
+
 // Points the store at another file (tests); an empty path goes back to the user's own store.
 void useFile(const QString &path);
 

@@ -4,6 +4,7 @@
 #include "core/support/LocalPath.h"
 #include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
+#include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
 #include <QDir>
@@ -68,12 +69,14 @@ SecurityScopedResourceManager::parseBookmark(const QByteArray &data)
 
 QVariantMap SecurityScopedResourceManager::storedBookmarks() const
 {
-    const QVariantMap stored = UserDefaults::value(bookmarkKey).toMap();
-    for (const QVariant &value : stored) {
-        if (value.typeId() != QMetaType::QByteArray)
-            return {};
-    }
-    return stored;
+    const QVariant stored = UserDefaults::value(bookmarkKey);
+    QVariantMap bookmarks = stored.toMap();
+    const qsizetype dropped = bookmarks.removeIf(
+        [](const auto &entry) { return entry.value().typeId() != QMetaType::QByteArray; });
+    const bool isMap = stored.typeId() == QMetaType::QVariantMap;
+    if (stored.isValid() && (!isMap || dropped > 0))
+        StoredValueBackup::keep(bookmarkKey, stored);
+    return bookmarks;
 }
 
 Result<QByteArray> SecurityScopedResourceManager::saveBookmark(const QUrl &directory)

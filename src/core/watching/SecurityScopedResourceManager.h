@@ -40,5 +40,6 @@ public:
     static std::optional<Bookmark> parseBookmark(const QByteArray &data);
 
 private:
+    // The entries that are byte strings; a value with any other is backed up.
     QVariantMap storedBookmarks() const;
 };

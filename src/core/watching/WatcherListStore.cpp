@@ -2,6 +2,7 @@
 #include "core/watching/WatcherListStore.h"
 
 #include "core/support/StoredForms.h"
+#include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
 #include <QJsonArray>
@@ -17,28 +18,33 @@ QByteArray WatcherListStore::encode(const QList<CodeWatcherModel> &watchers)
     return StoredForms::compactJsonEscapingSlashes(QJsonDocument(pairs));
 }
 
-std::optional<QList<CodeWatcherModel>> WatcherListStore::decode(const QByteArray &json)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    const QJsonArray pairs = document.array();
-    if (pairs.size() % 2 != 0)
-        return std::nullopt;
+namespace {
 
-    QList<CodeWatcherModel> watchers;
-    for (qsizetype i = 0; i < pairs.size(); i += 2) {
-        // The key must be id text, but each watcher is registered under its own "id".
-        if (!pairs[i].isString() || !StoredForms::parseUuid(pairs[i].toString()))
-            return std::nullopt;
-        if (!pairs[i + 1].isObject())
-            return std::nullopt;
-        std::optional<CodeWatcherModel> watcher =
-            CodeWatcherModel::fromJson(pairs[i + 1].toObject());
-        if (!watcher)
-            return std::nullopt;
-        watchers.append(std::move(*watcher));
+// The key must be id text, but each watcher is registered under its own "id".
+std::optional<CodeWatcherModel> watcherOfPair(const QJsonValue &key, const QJsonValue &watcher)
+{
+    if (!key.isString() || !StoredForms::parseUuid(key.toString()) || !watcher.isObject())
+        return std::nullopt;
+    return CodeWatcherModel::fromJson(watcher.toObject());
+}
+
+} // namespace
+
+SalvagedList<CodeWatcherModel> WatcherListStore::decode(const QByteArray &json)
+{
+    SalvagedList<CodeWatcherModel> watchers;
+    const QJsonArray pairs = StoredForms::parseArray(json, watchers.fault).value_or(QJsonArray());
+    qsizetype i = 0;
+    while (i < pairs.size()) {
+        std::optional<CodeWatcherModel> watcher = watcherOfPair(pairs.at(i), pairs.at(i + 1));
+        if (watcher) {
+            watchers.items.append(std::move(*watcher));
+            i += 2;
+        } else {
+            // One step on, so a lone extra element does not shift the pairs after it.
+            watchers.drop(QStringLiteral("element %1 is not a watcher's id and record").arg(i));
+            ++i;
+        }
     }
     return watchers;
 }
@@ -48,7 +54,10 @@ QList<CodeWatcherModel> WatcherListStore::load()
     const QVariant stored = UserDefaults::value(userDefaultsKeyForWatchers);
     if (!stored.isValid())
         return {};
-    m_unregistered = decode(stored.toByteArray()).value_or(QList<CodeWatcherModel>());
+    const SalvagedList<CodeWatcherModel> watchers = decode(stored.toByteArray());
+    if (!watchers.whole())
+        StoredValueBackup::keep(userDefaultsKeyForWatchers, stored);
+    m_unregistered = watchers.items;
     return m_unregistered;
 }
 

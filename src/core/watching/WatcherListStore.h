@@ -2,11 +2,10 @@
 #pragma once
 
 #include "core/model/CodeWatcherModel.h"
+#include "core/support/SalvagedList.h"
 
 #include <QByteArray>
 #include <QList>
-
-#include <optional>
 
 // The stored watcher list under "monitoredPaths": one compact JSON array that alternates
 // each watcher's id text with the watcher object, as the original encoder wrote a dictionary.
@@ -19,11 +18,11 @@ public:
     static inline const QString userDefaultsKeyForWatchers = QStringLiteral("monitoredPaths");
 
     static QByteArray encode(const QList<CodeWatcherModel> &watchers);
-    // Any fault anywhere fails the whole list.
-    static std::optional<QList<CodeWatcherModel>> decode(const QByteArray &json);
+    // A pair with any fault is left out; the others are read.
+    static SalvagedList<CodeWatcherModel> decode(const QByteArray &json);
 
-    // The stored watchers; empty when none are stored or the value does not decode, which then
-    // stays as it is until the next save.
+    // The stored watchers that decode. A value that does not decode whole is backed up and
+    // otherwise stays as it is until the next save, which keeps the watchers read from it.
     QList<CodeWatcherModel> load();
     // Stores the registered watchers, then those loaded and not registered since.
     void save(const QList<CodeWatcherModel> &registered);

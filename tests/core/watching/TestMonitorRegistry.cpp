@@ -21,7 +21,7 @@ QList<CodeWatcherModel> storedWatchers()
 {
     return WatcherListStore::decode(
                UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
-        .value_or(QList<CodeWatcherModel>{});
+        .items;
 }
 
 bool bookmarked(const QString &path)

@@ -61,12 +61,6 @@ private Q_SLOTS:
         QVERIFY(QDir(path).removeRecursively());
         QVERIFY(!manager.resolveBookmark(path));
         QVERIFY(LogFile::messages().last().contains(path));
-
-        // Values of another kind under the key: the dictionary is started afresh.
-        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
-                               QVariantMap{{u"/x"_s, 42}});
-        QVERIFY(QDir().mkpath(path) && manager.saveBookmark(QUrl::fromLocalFile(path)));
-        QCOMPARE(storedBookmarks().keys(), QStringList{path});
     }
 
     // A checkout recreated at the same place: a new inode behind the same path.

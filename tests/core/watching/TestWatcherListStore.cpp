@@ -48,43 +48,50 @@ private Q_SLOTS:
         QCOMPARE(array.size(), 4);
         QCOMPARE(array[2].toString(), StoredForms::uuidText(second.id));
         QVERIFY(!array[1].toObject().contains(u"configFileUrl"_s));
-        QCOMPARE(WatcherListStore::decode(json), (QList<CodeWatcherModel>{first, second}));
+        QCOMPARE(WatcherListStore::decode(json).items, (QList<CodeWatcherModel>{first, second}));
 
-        const auto original = WatcherListStore::decode(kOriginalForm);
-        QCOMPARE(original->size(), 1);
-        QCOMPARE(original->first().url.toLocalFile(), u"/Users/me/Code/App One/"_s);
-        QCOMPARE(original->first().codeKind, SupportedFileExtension::objectivec);
-        QCOMPARE(original->first().isActivated, false);
+        const QList<CodeWatcherModel> original = WatcherListStore::decode(kOriginalForm).items;
+        QCOMPARE(original.size(), 1);
+        QCOMPARE(original.first().url.toLocalFile(), u"/Users/me/Code/App One/"_s);
+        QCOMPARE(original.first().codeKind, SupportedFileExtension::objectivec);
+        QCOMPARE(original.first().isActivated, false);
     }
 
-    void anyFaultRejectsTheWholeList_data()
+    void aFaultDropsOnlyItsWatcher_data()
     {
         QTest::addColumn<QByteArray>("fault");
         QTest::addColumn<QByteArray>("replacement");
-        QTest::newRow("unknown language") << QByteArray("objectivec") << QByteArray("java");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("unknown language") << QByteArray("objectivec") << QByteArray("java") << 1;
         QTest::newRow("missing configurationId")
             << QByteArray(R"("configurationId":"A1B2C3D4-E5F6-4A1B-8C2D-3E4F5A6B7C8D",)")
-            << QByteArray();
+            << QByteArray() << 1;
         QTest::newRow("odd element count")
-            << QByteArray(R"("App One"}])") << QByteArray(R"("App One"},"x"])");
+            << QByteArray(R"("App One"}])") << QByteArray(R"("App One"},"x"])") << 2;
         QTest::newRow("key not id text")
-            << QByteArray(R"("0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E",{)") << QByteArray(R"("w",{)");
-        QTest::newRow("activation as string") << QByteArray("false") << QByteArray("\"false\"");
-        QTest::newRow("mistyped configFileUrl")
-            << QByteArray(R"("name")") << QByteArray(R"("configFileUrl":7,"name")");
-        QTest::newRow("not an array") << QByteArray() << QByteArray("{}");
+            << QByteArray(R"("0B1F3C44-5E2A-4B7D-9C1E-2F3A4B5C6D7E",{)") << QByteArray(R"("w",{)")
+            << 1;
+        QTest::newRow("activation as string")
+            << QByteArray("false") << QByteArray("\"false\"") << 1;
+        QTest::newRow("mistyped configFileUrl in both")
+            << QByteArray(R"("name")") << QByteArray(R"("configFileUrl":7,"name")") << 0;
+        QTest::newRow("not an array") << QByteArray() << QByteArray("{}") << 0;
     }
 
-    // A valid watcher ahead of the fault is not loaded on its own either.
-    void anyFaultRejectsTheWholeList()
+    // A fault drops its own watcher only; the pairs after a stray element realign.
+    void aFaultDropsOnlyItsWatcher()
     {
         QFETCH(QByteArray, fault);
         QFETCH(QByteArray, replacement);
-        QByteArray list =
-            WatcherListStore::encode({sample()}).chopped(1) + ',' + kOriginalForm.mid(1);
-        QVERIFY(WatcherListStore::decode(list));
-        QVERIFY(!WatcherListStore::decode(fault.isEmpty() ? replacement
-                                                          : list.replace(fault, replacement)));
+        QFETCH(int, kept);
+        const CodeWatcherModel valid = sample();
+        QByteArray list = WatcherListStore::encode({valid}).chopped(1) + ',' + kOriginalForm.mid(1);
+        QVERIFY(WatcherListStore::decode(list).whole());
+        const SalvagedList<CodeWatcherModel> read = WatcherListStore::decode(
+            fault.isEmpty() ? replacement : list.replace(fault, replacement));
+        QVERIFY(!read.whole());
+        QCOMPARE(read.items.size(), kept);
+        QVERIFY(kept == 0 || read.items.first() == valid);
     }
 
     // Registered or not, a watcher that was read stays until the next save (see the registry's
