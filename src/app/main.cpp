@@ -43,7 +43,7 @@ int runHeadless(QCoreApplication &app)
 
     app.exec();
 
-    // Saves under way are finished and counted before the process goes.
+    // Tools under way get a short grace; every file formatted is counted before the process goes.
     registry.shutdown();
     TelemetryManager::shutdown();
     UserDefaults::flush();

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
+#include "support/StandInTool.h"
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -41,27 +43,21 @@ QString storedUrl(const QString &path)
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).replace(u'/', u"\\/"_s);
 }
 
-} // namespace
-
-// Runs the real program headless in a home of its own, as a user would run it as a service.
-class TestHeadlessMode : public QObject
+// A home with one active C++ watcher on "My Project", stored as an earlier release wrote it,
+// and the real program running headless in it.
+struct HeadlessHome
 {
-    Q_OBJECT
+    QTemporaryDir directory;
+    QString home = directory.path(), project = home + u"/My Project"_s;
+    QString settingsFile = home + u"/config/Velmora/Sprucer.conf"_s;
+    QProcess sprucer;
 
-    QTemporaryDir m_home;
-
-private Q_SLOTS:
-    void savesAreFormattedOnceCountedAndStored()
+    void start(const QString &toolsFirst = QString())
     {
-        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
-            QSKIP("clang-format is not installed");
-        const QString home = m_home.path(), project = home + u"/My Project"_s;
         const QString support = home + u"/Application Support/Sprucer/"_s;
         const QString style = support + kConfigurationId + u".yml"_s;
-        const QString settingsFile = home + u"/config/Velmora/Sprucer.conf"_s;
         QVERIFY(QDir().mkpath(project + u"/src"_s) && QDir().mkpath(support));
         writeFile(style, "BasedOnStyle: LLVM\nIndentWidth: 4\n");
-        // The stored state as an earlier release wrote it: one active C++ watcher.
         {
             QSettings settings(settingsFile, QSettings::IniFormat);
             settings.setValue(u"Configs"_s, uR"([{"id":"%1","name":"LLVM 4","path":"%2",)"
@@ -78,13 +74,54 @@ private Q_SLOTS:
         environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
         environment.insert(u"XDG_CACHE_HOME"_s, home + u"/cache"_s);
         environment.insert(u"XDG_DATA_HOME"_s, home + u"/Application Support"_s);
-        QProcess sprucer;
+        if (!toolsFirst.isEmpty())
+            environment.insert(u"PATH"_s, toolsFirst + u':' + environment.value(u"PATH"_s));
         sprucer.setProcessEnvironment(environment);
         sprucer.start(QStringLiteral(SPRUCER_EXECUTABLE), {u"--headless"_s});
         QTRY_VERIFY_WITH_TIMEOUT(sprucer.canReadLine(), 10000);
         QVERIFY(sprucer.readLine().startsWith("Sprucer is watching 1 of 1 folders"));
+    }
 
-        const QString main = project + u"/src/main.cpp"_s, other = project + u"/src/other.h"_s;
+    // Ends the program as a service manager does; returns how long it took, in ms.
+    qint64 terminate()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        ::kill(pid_t(sprucer.processId()), SIGTERM);
+        if (!sprucer.waitForFinished(30000))
+            return -1;
+        return sprucer.exitStatus() == QProcess::NormalExit && sprucer.exitCode() == 0
+                   ? timer.elapsed()
+                   : -1;
+    }
+
+    QList<CodeCounterModel> storedCounts() const
+    {
+        const QSettings stored(settingsFile, QSettings::IniFormat);
+        const auto counts =
+            CounterStore::decode(stored.value(CounterStore::counterKey).toByteArray());
+        return counts.whole() ? counts.items : QList<CodeCounterModel>();
+    }
+};
+
+} // namespace
+
+// Runs the real program headless in a home of its own, as a user would run it as a service.
+class TestHeadlessMode : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void savesAreFormattedOnceCountedAndStored()
+    {
+        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
+            QSKIP("clang-format is not installed");
+        HeadlessHome h;
+        h.start();
+        if (QTest::currentTestFailed())
+            return;
+        const QString main = h.project + u"/src/main.cpp"_s;
+        const QString other = h.project + u"/src/other.h"_s;
         writeFile(main, kUnformatted);
         QTRY_COMPARE_WITH_TIMEOUT(readAll(main), kFormatted, 15000);
         // A second save is the sentinel: once it is formatted, the first file's own rewrite has
@@ -92,21 +129,46 @@ private Q_SLOTS:
         writeFile(other, kUnformatted);
         QTRY_COMPARE_WITH_TIMEOUT(readAll(other), kFormatted, 15000);
 
-        ::kill(pid_t(sprucer.processId()), SIGTERM);
-        QVERIFY(sprucer.waitForFinished(15000));
-        QCOMPARE(sprucer.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(sprucer.exitCode(), 0);
-        QCOMPARE(sprucer.readAllStandardOutput().count("Run Fix "), 2);
-        const QSettings stored(settingsFile, QSettings::IniFormat);
-        const auto counts =
-            CounterStore::decode(stored.value(CounterStore::counterKey).toByteArray());
-        QVERIFY(counts.whole());
-        QCOMPARE(counts.items, (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 2}}));
+        QVERIFY(h.terminate() >= 0);
+        QCOMPARE(h.sprucer.readAllStandardOutput().count("Run Fix "), 2);
+        QCOMPARE(h.storedCounts(), (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 2}}));
+        const QSettings stored(h.settingsFile, QSettings::IniFormat);
         const auto daily =
             CodeFixStatistics::decode(stored.value(CodeFixStatistics::storageKey).toByteArray());
         QVERIFY(daily.whole() && daily.items.size() == 1);
         QCOMPARE(daily.items.first().language, u"C++"_s);
         QCOMPARE(daily.items.first().count, 2);
+    }
+
+    // Quitting during bulk work stops the tools after a short grace instead of formatting
+    // every queued file first; what was formatted is counted, the rest is left untouched.
+    void quitDuringBulkWorkIsQuickAndKeepsTheCounts()
+    {
+        HeadlessHome h;
+        const QString tools = h.home + u"/tools"_s, started = h.home + u"/slow started"_s;
+        StandInTool::write(tools, u"clang-format"_s,
+                           u"for f; do case \"$f\" in -*) continue;; esac\n"
+                           "  case \"$f\" in *slow*) touch '%1'; sleep 60;; esac\n"
+                           "  tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\"\n"
+                           "done"_s.arg(started));
+        h.start(tools);
+        if (QTest::currentTestFailed())
+            return;
+        const QString quick = h.project + u"/src/quick.cpp"_s;
+        writeFile(quick, "int quick;\n");
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(quick), "INT QUICK;\n", 15000);
+        for (int i = 0; i < 60; ++i)
+            writeFile(h.project + u"/src/slow%1.cpp"_s.arg(i), "int slow;\n");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 15000);
+
+        const qint64 exitMs = h.terminate();
+        QVERIFY2(exitMs >= 0 && exitMs < 5000, qPrintable(QString::number(exitMs)));
+        QCOMPARE(h.storedCounts(), (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 1}}));
+        QCOMPARE(readAll(h.project + u"/src/slow7.cpp"_s), "int slow;\n");
+        QCOMPARE(QDir(h.project + u"/src"_s)
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                     .size(),
+                 61); // no copy left behind
     }
 };
 

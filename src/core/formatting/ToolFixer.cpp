@@ -160,7 +160,7 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
     }
     reach(FixStage::copied);
     const ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, copyPaths),
-                                         groupTimeout(qsizetype(group.size())));
+                                         groupTimeout(qsizetype(group.size())), m_environment.stop);
     if (run.outcome != ToolRun::Outcome::finished || !m_profile.groupIsClean(run))
         return false;
     reach(FixStage::toolFinished);
@@ -188,7 +188,9 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 std::optional<ToolRun> ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
 {
     ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, {copyPath}),
-                                   m_environment.timeout);
+                                   m_environment.timeout, m_environment.stop);
+    if (run.outcome == ToolRun::Outcome::stopped)
+        return std::nullopt; // the file is left as it is, for its next save
     if (run.outcome != ToolRun::Outcome::finished) {
         log(QStringLiteral("Failed to run ") + m_profile.displayName + QStringLiteral(": ") +
             run.errorDescription);

@@ -19,6 +19,7 @@
 class CodeFixStatistics;
 class CopyJournal;
 class FileCoordinator;
+class ToolStop;
 struct Error;
 struct ToolRun;
 
@@ -37,6 +38,7 @@ struct ToolFixerEnvironment
     CodeFixStatistics *statistics = nullptr; // counts each successful run
     FileCoordinator *coordinator = nullptr;  // keeps two fixes of one file apart
     CopyJournal *journal = nullptr;          // notes where private copies are; may be null
+    ToolStop *stop = nullptr; // quitting: no new run, and runs under way cut short; may be null
     std::chrono::milliseconds timeout{60000};
     std::function<void(FixStage)> probe; // tests only
 };

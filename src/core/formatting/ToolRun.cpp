@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/ToolRun.h"
 
+#include "core/formatting/ToolStop.h"
+
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <climits>
@@ -35,12 +38,21 @@ void killTree(QProcess &process)
     process.waitForFinished(kReapMilliseconds);
 }
 
+ToolRun &stopped(ToolRun &run)
+{
+    run.outcome = ToolRun::Outcome::stopped;
+    run.errorDescription = QStringLiteral("Sprucer is quitting.");
+    return run;
+}
+
 } // namespace
 
 ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
-                         std::chrono::milliseconds timeout)
+                         std::chrono::milliseconds timeout, ToolStop *stop)
 {
     ToolRun run;
+    if (stop && stop->refusesNewRuns())
+        return stopped(run);
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -56,6 +68,15 @@ ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
         run.errorDescription = process.errorString();
         return run;
     }
+    const qint64 group = process.processId();
+    if (stop && !stop->enlist(group)) {
+        killTree(process);
+        return stopped(run);
+    }
+    const auto discharge = qScopeGuard([&] {
+        if (stop)
+            stop->discharge(group);
+    });
     // Waiting reads both channels as they fill, so a talkative tool never blocks on a pipe.
     const int waitMilliseconds = int(std::min<qint64>(timeout.count(), INT_MAX));
     const bool finished =
@@ -66,6 +87,8 @@ ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
         run.errorDescription = timeoutDescription(timeout);
         return run;
     }
+    if (stop && stop->stopsRunning() && process.exitStatus() == QProcess::CrashExit)
+        return stopped(run);
     run.standardOutput = process.readAllStandardOutput();
     run.standardError = process.readAllStandardError();
     return run;

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+class ToolStop;
+
 // One run of an outside tool: started without a shell, both output channels captured, and
 // killed (with anything it started) when it outlives its time. Blocks the calling thread, which
 // must not be the main thread in the application.
@@ -17,6 +19,7 @@ struct ToolRun
         finished,
         failedToStart,
         timedOut,
+        stopped, // the program is quitting
     };
 
     Outcome outcome = Outcome::finished;
@@ -25,6 +28,7 @@ struct ToolRun
     // Why the tool did not finish, for the log; empty when it did.
     QString errorDescription;
 
+    // `stop`, when given, may refuse the run or cut it short.
     static ToolRun execute(const QString &program, const QStringList &arguments,
-                           std::chrono::milliseconds timeout);
+                           std::chrono::milliseconds timeout, ToolStop *stop = nullptr);
 };

@@ -74,6 +74,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         environment.statistics = m_statistics.get();
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
+        environment.stop = &m_pipeline->toolStop();
         parts.makeFixer = realFixers(std::move(environment));
     }
     parts.sendSignal = std::move(options.sendSignal);

@@ -82,8 +82,13 @@ FixPipeline::~FixPipeline()
     m_pool.waitForDone();
 }
 
-void FixPipeline::finish()
+void FixPipeline::stop()
 {
+    m_stopped = true;
+    m_toolStop.refuseNewRuns();
+    m_pool.clear();
+    if (!m_pool.waitForDone(int(m_timings.quitGrace.count())))
+        m_toolStop.stopRunning();
     m_pool.waitForDone();
     // The finished files' counts and fixes are queued for this thread, whose loop may be over.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
@@ -125,6 +130,8 @@ bool FixPipeline::skipsReport(const QString &path, PathRecord &record) const
 
 void FixPipeline::process(const Route &route, const QStringList &paths)
 {
+    if (m_stopped)
+        return;
     const std::shared_ptr<Delivery> delivery = takeNewPaths(route, paths);
     if (delivery->paths.isEmpty())
         return;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/ToolStop.h"
 #include "core/model/Markup.h"
 #include "core/model/SupportedFileExtension.h"
 
@@ -12,6 +13,7 @@
 #include <QThreadPool>
 #include <QUuid>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -24,12 +26,14 @@ struct FixPipelineTimings
     // How long after its delivery a processed path is checked for an echo: the fixer's own
     // write, which the monitor reports like a save, must not be processed again.
     std::chrono::milliseconds processedFilesWindow{5000};
+    // How long tools under way may go on when the program quits, before they are stopped.
+    std::chrono::milliseconds quitGrace{3000};
 };
 
 // Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
 // language that need it, hands them to the fixer in batches (one run of the tool each, when the
-// fixer can) on a pool of its own, scans each processed file for markups and counts it. Each delivery with work is announced by
-// "fileProcessingStarted" and "fileProcessingComplete".
+// fixer can) on a pool of its own, scans each processed file for markups and counts it. Each
+// delivery with work is announced by "fileProcessingStarted" and "fileProcessingComplete".
 //
 // Echoes are told by content: within the window after a file was processed, a report of it is
 // dropped only while the file holds exactly the version the fixer left. A save reported while
@@ -57,14 +61,18 @@ public:
     ~FixPipeline() override;
 
     void process(const Route &route, const QStringList &paths);
-    // Main thread: returns once every file handed in so far is fixed and counted (at exit).
-    void finish();
+    // Main thread, at quit: starts no more tools and drops the files not yet begun (their next
+    // save formats them); tools under way get the quit grace, then are stopped. Returns once
+    // every file formatted so far is counted. Nothing is processed after it.
+    void stop();
+    // What the fixers of this pipeline's files must be handed, so that `stop` reaches them.
+    ToolStop &toolStop() { return m_toolStop; }
 
     QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
     int threadCount() const { return m_pool.maxThreadCount(); }
     void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
-    static constexpr int defaultBatchSize = 10;
+    static constexpr int defaultBatchSize = 20;
     int batchSize() const { return m_batchSize; }
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
@@ -101,6 +109,8 @@ private:
     CounterStore &m_counters;
     NotificationCenter &m_notifications;
     QThreadPool m_pool;
+    ToolStop m_toolStop;
+    std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;
     QSet<QUuid> m_processingWatchers; // main thread
 

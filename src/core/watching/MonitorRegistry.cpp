@@ -71,9 +71,9 @@ void MonitorRegistry::shutdown()
 {
     for (const MonitorEntry &entry : std::as_const(m_entries))
         entry.monitor->stopMonitoring();
-    // Reports already on the watch queue still reach the pipeline; let them all finish.
+    // Reports already on the watch queue reach the pipeline before it stops taking them.
     m_parts.monitors->drain();
-    m_parts.pipeline->finish();
+    m_parts.pipeline->stop();
 }
 
 const MonitorEntry *MonitorRegistry::entry(const QUuid &watcherId) const

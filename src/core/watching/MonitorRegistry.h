@@ -87,7 +87,8 @@ public:
     // A monitor's report; the watch queue or the main thread (a rescan).
     void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths);
 
-    // Stops every monitor and waits for the files being processed (at exit).
+    // Stops every monitor and the processing (at exit): tools under way get a short grace,
+    // files not yet begun are left for their next save, and what was formatted is counted.
     void shutdown();
 
 Q_SIGNALS:

@@ -22,6 +22,7 @@ struct Harness
     explicit Harness(std::chrono::milliseconds window = 300ms)
         : pipeline({window}, counters, center)
     {
+        pipeline.setBatchSize(10);
         QObject::connect(&center, &NotificationCenter::fileProcessingStarted, &pipeline,
                          [this] { events.append(u"started"_s); });
         QObject::connect(&center, &NotificationCenter::fileProcessingComplete, &pipeline,
