@@ -6,7 +6,9 @@
 #include "core/support/UserDefaults.h"
 
 #include <QByteArray>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QUuid>
 
 // A throw-away home for a benchmark that runs the real clang-format: the XDG folders and the
@@ -29,6 +31,15 @@ public:
     }
 
     QString path() const { return m_directory.path(); }
+
+    // The real clang-format on the PATH; says so on standard error when there is none.
+    static QString clangFormat()
+    {
+        const QString found = QStandardPaths::findExecutable(QStringLiteral("clang-format"));
+        if (found.isEmpty())
+            QTextStream(stderr) << "clang-format is not installed\n";
+        return found;
+    }
 
     QUuid addConfiguration(SupportedFileExtension kind, const QString &text) const
     {

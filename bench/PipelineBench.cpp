@@ -5,6 +5,7 @@
 //  - the same over 200 Kotlin files with a stand-in for ktlint that starts a Java VM per run;
 //  - save-to-formatted overhead: from a file's close to its formatted content on disk, minus
 //    the 1.0 s coalescing latency and minus clang-format's own time on that file alone.
+#include "BenchFiles.h"
 #include "FormattingHome.h"
 #include "core/services/CoreServices.h"
 #include "core/support/NotificationCenter.h"
@@ -31,6 +32,10 @@
 
 namespace {
 
+using BenchFiles::median;
+using BenchFiles::readFile;
+using BenchFiles::writeFile;
+
 QTextStream out(stdout);
 
 QByteArray unformattedSource(int seed)
@@ -43,19 +48,6 @@ QByteArray unformattedSource(int seed)
                 "for(auto x:v){if(x>0){total+=x;}else{total-=x;}}return total ;}\n";
     }
     return text;
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Badly written Kotlin: stray spaces after "(" and at the ends of lines.
@@ -92,12 +84,6 @@ QStringList makeTree(const QString &root, const Workload &work)
         writeFile(root + paths.last(), work.source(i));
     }
     return paths;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 QString shellQuoted(const QStringList &words)
@@ -301,10 +287,8 @@ void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (QStandardPaths::findExecutable(QStringLiteral("clang-format")).isEmpty()) {
-        out << "clang-format is not installed\n";
+    if (FormattingHome::clangFormat().isEmpty())
         return 1;
-    }
     FormattingHome home;
 
     // Arguments: "run-fixers", "kotlin", "save" (all when none), pool sizes to try (default 4),

@@ -2,6 +2,7 @@
 // Counts lost saves: a large C++ file in a watched folder is saved, and saved again with new
 // content while the real clang-format is still formatting the first save. A round loses the
 // save when the file ends up without the second version's content.
+#include "BenchFiles.h"
 #include "FormattingHome.h"
 #include "core/services/CoreServices.h"
 #include "core/support/NotificationCenter.h"
@@ -30,6 +31,9 @@
 using namespace std::chrono_literals;
 
 namespace {
+
+using BenchFiles::median;
+using BenchFiles::readFile;
 
 QTextStream out(stdout);
 
@@ -87,24 +91,7 @@ QByteArray unformattedSource(int lines, int round, int version)
 // In place, as most editors save: the same file truncated and written.
 bool saveInPlace(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = file.write(content) == content.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+    return BenchFiles::writeFile(path, content);
 }
 
 QString seconds(double value)
@@ -468,11 +455,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString formatter = QStandardPaths::findExecutable(QStringLiteral("clang-format"));
-    if (formatter.isEmpty()) {
-        out << "clang-format is not installed\n";
+    const QString formatter = FormattingHome::clangFormat();
+    if (formatter.isEmpty())
         return 1;
-    }
     const FormattingHome home;
     const QUuid &configurationId = home.configurationId;
     const QString &stylePath = home.stylePath;
