@@ -3,7 +3,7 @@
 //  - storm: 2,000 files written into a watched tree at once, and ten saves of other files while
 //    they are formatted: each save's latency beyond the 1.0 s coalescing, against clang-format's
 //    own time on the same file;
-//  - quit: SIGTERM while 500 written files are formatted: the time to exit, and the files
+//  - quit: SIGTERM while 2,000 written files are formatted: the time to exit, and the files
 //    formatted on disk against the fixes stored;
 //  - hang: three files saved together while the tool hangs on every file: when each file's run
 //    started, after the save.
@@ -169,16 +169,19 @@ void benchStorm(const QString &program)
         }
         pause(10);
     }
-    std::vector<double> beyond;
+    std::vector<double> latencies;
     for (int i = 0; i < kSaves; ++i) {
         if (formattedAt[i] >= 0)
-            beyond.push_back((formattedAt[i] - savedAt[i]) / 1000.0 - 1.0);
+            latencies.push_back((formattedAt[i] - savedAt[i]) / 1000.0);
     }
-    out << "Saves during a 2,000-file storm (s beyond the 1.0 s coalescing; " << beyond.size()
-        << " of " << kSaves << " formatted within 15 min): median "
-        << QString::number(median(beyond), 'f', 2) << ", worst "
-        << QString::number(beyond.empty() ? 0 : *std::max_element(beyond.begin(), beyond.end()),
-                           'f', 2)
+    // Under a storm the coalescing window is mostly open already, so a save may be delivered
+    // before a full second has passed.
+    out << "Saves during a 2,000-file storm (s from the save to its formatted content; "
+        << latencies.size() << " of " << kSaves << " formatted within 15 min): median "
+        << QString::number(median(latencies), 'f', 2) << ", worst "
+        << QString::number(
+               latencies.empty() ? 0 : *std::max_element(latencies.begin(), latencies.end()), 'f',
+               2)
         << "; clang-format alone on such a file: " << QString::number(median(toolAlone), 'f', 1)
         << " ms\n"
         << Qt::flush;
@@ -187,7 +190,7 @@ void benchStorm(const QString &program)
 void benchQuit(const QString &program)
 {
     Agent agent(program);
-    constexpr int kFiles = 500;
+    constexpr int kFiles = 2000;
     for (int i = 0; i < kFiles; ++i)
         writeFile(agent.project() + QStringLiteral("/bulk/module%1/file%2.cpp").arg(i / 50).arg(i),
                   unformatted(i));
