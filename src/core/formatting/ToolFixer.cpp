@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace {
 
 void log(const QString &line)
@@ -77,7 +79,7 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
 std::chrono::milliseconds ToolFixer::groupTimeout(qsizetype files) const
 {
     const std::chrono::milliseconds one = m_environment.timeout;
-    return one + one * std::max<qsizetype>(files - 1, 0) / 10;
+    return one + one * std::clamp<qsizetype>(files - 1, 0, 10) / 10;
 }
 
 ToolFixer::Admission ToolFixer::admit(const QString &filePath,

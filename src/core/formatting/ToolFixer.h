@@ -71,9 +71,9 @@ public:
     // Files of one run of the tool hold at most this much together (a larger file runs alone),
     // which bounds the memory held while the tool runs.
     static constexpr qint64 groupByteBudget = 1024 * 1024;
-    // A run of `files` files may take the one-file limit plus a tenth of it per further file:
-    // scaled to the group's work, yet a hang holds a group of ten for about twice the one-file
-    // limit, not ten times, before each file is tried alone.
+    // A run of `files` files may take the one-file limit plus a tenth of it per further file, up
+    // to twice the one-file limit: scaled to the group's work, yet a hang holds the group's files
+    // at most that long before each is tried alone.
     std::chrono::milliseconds groupTimeout(qsizetype files) const;
 
     // The executable a fix started now would launch.
