@@ -6,6 +6,7 @@
 #include "core/formatting/ResultPublisher.h"
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolRun.h"
+#include "core/formatting/ToolStop.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/LocalPath.h"
@@ -173,6 +174,9 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
 
 FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 {
+    // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
+    if (m_environment.stop && m_environment.stop->refusesNewRuns())
+        return {saved.bytes()};
     const Result<std::unique_ptr<PrivateCopy>> copy =
         PrivateCopy::make(saved, m_environment.journal);
     if (!copy) {
