@@ -99,6 +99,8 @@ void DirectoryMonitor::Stream::run()
     const std::weak_ptr<Stream> weak = weak_from_this();
     m_timer = new QTimer(m_environment.queue->context());
     m_timer->setSingleShot(true);
+    // A coarse timer may fire 5 % early or late: a save would wait anywhere from 0.95 to 1.05 s.
+    m_timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(m_timer, &QTimer::timeout, m_timer, [weak] {
         if (const auto self = weak.lock())
             self->m_coalescer.fire();
