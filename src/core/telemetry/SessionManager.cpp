@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 
 namespace {
 
@@ -16,8 +15,8 @@ const QString kFirstSessionDate = QStringLiteral("firstSessionDate");
 const QString kDistinctDaysUsed = QStringLiteral("distinctDaysUsed");
 const QString kDeletedSessionsCount = QStringLiteral("deletedSessionsCount");
 
-// Durations are kept up to date every second but written only this often: a settings file
-// rewritten every second would wear the disk for nothing.
+// A running session's duration is written at most this often: a settings file rewritten for
+// every signal would wear the disk for nothing.
 constexpr qint64 kPersistEverySeconds = 60;
 
 QString dayText(const QDateTime &date)
@@ -35,11 +34,7 @@ QJsonDocument storedJson(const QVariant &value)
 SessionManager::SessionManager(TelemetryDefaultsStore *store, QObject *parent)
     : QObject(parent)
     , m_store(store)
-    , m_durationTimer(new QTimer(this))
-{
-    m_durationTimer->setInterval(1000);
-    connect(m_durationTimer, &QTimer::timeout, this, &SessionManager::tick);
-}
+{}
 
 void SessionManager::load(const QDateTime &now)
 {
@@ -86,21 +81,21 @@ bool SessionManager::startNewSession(const QUuid &id, const QDateTime &now)
     m_store->setValue(kDeletedSessionsCount, m_deletedSessionsCount);
     m_sessionID = id;
     m_recentSessions.append(Session{now, 0});
+    m_running = true;
     persist();
-    m_durationTimer->start();
     return firstEver;
 }
 
 void SessionManager::updateDuration()
 {
-    if (!m_durationTimer->isActive() || m_recentSessions.isEmpty())
+    if (!m_running || m_recentSessions.isEmpty())
         return;
     Session &current = m_recentSessions.last();
     current.durationSeconds =
         std::max<qint64>(current.start.secsTo(QDateTime::currentDateTime()), 0);
 }
 
-void SessionManager::tick()
+void SessionManager::recordActivity()
 {
     updateDuration();
     if (!m_recentSessions.isEmpty() &&

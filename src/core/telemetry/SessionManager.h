@@ -8,12 +8,13 @@
 #include <QStringList>
 #include <QUuid>
 
-class QTimer;
 class TelemetryDefaultsStore;
 
 // The session history behind the retention parameters: recent sessions (start and duration),
 // the first session's date, the days of use and how many sessions aged out. One session runs
 // per launch of the program. Lives on the client's thread, as does its store.
+// The running session's duration is taken from the clock when it is read, so no timer keeps
+// it: an agent at rest is never woken for it.
 class SessionManager : public QObject
 {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
     bool startNewSession(const QUuid &id, const QDateTime &now = QDateTime::currentDateTime());
     // Writes the running session's duration; called on the way out.
     void persist();
+    // The client woke for a signal: a duration not written for a minute is written now, so a
+    // process that dies loses at most the time since its last signal or minute of use.
+    void recordActivity();
 
     QUuid sessionID() const { return m_sessionID; }
     QString firstSessionDate() const { return m_firstSessionDate; }
@@ -44,10 +48,9 @@ private:
 
     void load(const QDateTime &now);
     void updateDuration();
-    void tick();
 
     TelemetryDefaultsStore *m_store;
-    QTimer *m_durationTimer;
+    bool m_running = false;
     QUuid m_sessionID;
     QList<Session> m_recentSessions; // the running session last
     QString m_firstSessionDate;

@@ -42,7 +42,20 @@ void SignalManager::start()
         m_network = new QNetworkAccessManager(this);
     m_signalCache->loadFromFile(m_configuration.cacheFilePath());
     attemptToSendNextBatch();
-    m_sendTimer->start();
+}
+
+void SignalManager::signalQueued()
+{
+    if (m_network)
+        scheduleNextAttempt();
+}
+
+void SignalManager::scheduleNextAttempt()
+{
+    if (m_stopping || m_signalCache->count() == 0)
+        m_sendTimer->stop();
+    else if (!m_sendTimer->isActive())
+        m_sendTimer->start();
 }
 
 void SignalManager::attemptToSendNextBatch()
@@ -51,12 +64,13 @@ void SignalManager::attemptToSendNextBatch()
         return;
     m_logger.debug(QStringLiteral("Current signal cache count: %1").arg(m_signalCache->count()));
     const QList<SignalPostBody> batch = m_signalCache->pop();
-    if (batch.isEmpty())
-        return;
-    m_logger.debug(QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
-                       .arg(batch.size())
-                       .arg(m_signalCache->count()));
-    post(batch);
+    if (!batch.isEmpty()) {
+        m_logger.debug(QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
+                           .arg(batch.size())
+                           .arg(m_signalCache->count()));
+        post(batch);
+    }
+    scheduleNextAttempt();
 }
 
 void SignalManager::post(const QList<SignalPostBody> &batch)
@@ -115,6 +129,7 @@ void SignalManager::finish(QNetworkReply *reply)
             m_logger.debug(QStringLiteral("Response: ") +
                            QString::fromUtf8(flight.response.left(500)).simplified());
         m_signalCache->putBack(flight.batch);
+        scheduleNextAttempt();
         Q_EMIT batchFinished(count, false);
     }
 

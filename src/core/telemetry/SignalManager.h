@@ -15,9 +15,10 @@ class QNetworkReply;
 class QTimer;
 
 // Sends the cached signals to the analytics service in batches, one batch per attempt, and
-// puts back every batch that was not delivered. Lives on one thread with an event loop (the
-// client's own; a test's main thread) and must be used from there only. No call waits on the
-// network: requests run asynchronously and report back through the event loop.
+// puts back every batch that was not delivered. Attempts come every `sendInterval` while the
+// cache holds signals; with nothing to send it sleeps until a signal is queued. Lives on one thread
+// with an event loop (the client's own; a test's main thread) and must be used from there only. No
+// call waits on the network: requests run asynchronously and report back through the event loop.
 class SignalManager : public QObject
 {
     Q_OBJECT
@@ -27,9 +28,11 @@ public:
                   QObject *parent = nullptr);
     ~SignalManager() override;
 
-    // Loads the cache file, makes one attempt at once and then one every `sendInterval`.
+    // Loads the cache file and makes one attempt at once.
     void start();
     void attemptToSendNextBatch();
+    // A signal was put in the cache: the next attempt comes within `sendInterval`.
+    void signalQueued();
     // Stops sending, gives the requests on the wire `shutdownGrace` to finish, puts back what
     // was not delivered, writes the cache file and then calls `done`.
     void stop(std::function<void()> done);
@@ -49,6 +52,8 @@ private:
         QByteArray response;
     };
 
+    // Keeps the send rhythm while there is something to send, and no timer otherwise.
+    void scheduleNextAttempt();
     void post(const QList<SignalPostBody> &batch);
     void readResponse(QNetworkReply *reply);
     void finish(QNetworkReply *reply);

@@ -12,6 +12,9 @@ TelemetryDefaultsStore::TelemetryDefaultsStore(const TelemetryManagerConfigurati
 
 void TelemetryDefaultsStore::setValue(const QString &key, const QVariant &value)
 {
+    // Each write rewrites and syncs the whole file; a value it already holds is not worth one.
+    if (m_settings->contains(key) && m_settings->value(key) == value)
+        return;
     m_settings->setValue(key, value);
     m_settings->sync();
 }

@@ -143,8 +143,11 @@ void TelemetryManager::process(const UsageSignal &signal, const QDateTime &recei
 {
     const auto origin =
         ownSignal ? SignalProcessor::Origin::Client : SignalProcessor::Origin::Caller;
-    if (auto body = m_processor->process(signal, receivedAt, origin))
+    if (auto body = m_processor->process(signal, receivedAt, origin)) {
         m_signalCache->push(*body);
+        m_signalManager->signalQueued();
+    }
+    m_sessions->recordActivity();
 }
 
 bool TelemetryManager::stop()

@@ -84,6 +84,37 @@ private Q_SLOTS:
         QTRY_VERIFY(stopped);
         QCOMPARE(cacheFileContent(), sampleBodies(0, 250));
     }
+
+    // The agent runs all day: with nothing to send the client must not wake every interval,
+    // yet a signal, and a refused one above all, must still go out on the rhythm.
+    void itTriesOnlyWhileThereIsSomethingToSend()
+    {
+        LocalHttpResponder responder;
+        responder.answerWith(LocalHttpResponder::reply(503));
+        LogCapture log;
+        TelemetryManagerConfiguration config = testConfiguration(log, responder.url());
+        config.sendInterval = std::chrono::milliseconds(30);
+        config.showDebugLogs = true;
+        const auto cache = cacheHolding(0);
+        SignalManager manager(config, cache);
+        QSignalSpy finished(&manager, &SignalManager::batchFinished);
+        const auto attempts = [&] {
+            return log.lines().filter(u"Current signal cache count"_s).size();
+        };
+        manager.start();
+        QTest::qWait(200);
+        QCOMPARE(attempts(), 1); // the one at start
+
+        cache->push(sampleBodies(0, 1).first());
+        manager.signalQueued();
+        QTRY_COMPARE(responder.requests().size(), 2); // refused, then tried again
+        responder.answerWith(LocalHttpResponder::reply(200));
+        QTRY_VERIFY(!finished.isEmpty() && finished.last() == (QVariantList{1, true}));
+        const qsizetype settled = attempts();
+        QTest::qWait(200);
+        QCOMPARE(attempts(), settled);
+        QCOMPARE(cache->count(), 0);
+    }
 };
 
 SPRUCER_TEST_MAIN(TestSignalManager)
