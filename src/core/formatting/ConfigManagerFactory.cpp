@@ -87,11 +87,17 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
     const QVariant stored = UserDefaults::value(storageKey);
     if (!stored.isValid())
         return {};
-    const SalvagedList<ConfigurationItem> items = decode(stored.toString().toUtf8());
+    const QString text = stored.toString();
+    if (!m_decodedFrom.isNull() && text == m_decodedFrom)
+        return m_decoded;
+    const SalvagedList<ConfigurationItem> items = decode(text.toUtf8());
     if (!items.whole()) {
         StoredValueBackup::keep(storageKey, stored);
         SprucerLogger::shared().log(QStringLiteral("Error: ") +
                                     decodingError(items.fault).fullDescription());
+    } else {
+        m_decodedFrom = text;
+        m_decoded = items.items;
     }
     return items.items;
 }

@@ -12,7 +12,7 @@
 #include <QUuid>
 
 // The store of formatter configurations. The list lives in the user defaults under "Configs"
-// and is decoded afresh on every read, so any number of instances see the same list; each
+// and is read afresh on every read, so any number of instances see the same list; each
 // configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
 // Not thread-safe by itself: the screens and the fixer factory use it from the main thread.
 class ConfigManagerFactory : public QObject
@@ -49,4 +49,10 @@ Q_SIGNALS:
     // The stored list was written, through this store or any other of the process; emitted on
     // this store's thread, on the next turn of its event loop.
     void configsChanged();
+
+private:
+    // The last list that decoded whole and the stored text it came from: a fixer is made for
+    // every watcher restored, and each would decode the same text again.
+    mutable QString m_decodedFrom;
+    mutable QList<ConfigurationItem> m_decoded;
 };

@@ -55,7 +55,9 @@ QList<CodeWatcherModel> WatcherListStore::load()
     if (!stored.isValid())
         return {};
     const SalvagedList<CodeWatcherModel> watchers = decode(stored.toByteArray());
-    if (!watchers.whole())
+    if (watchers.whole())
+        m_written = {watchers.items, stored.toByteArray()};
+    else
         StoredValueBackup::keep(userDefaultsKeyForWatchers, stored);
     m_unregistered = watchers.items;
     return m_unregistered;
@@ -67,5 +69,10 @@ void WatcherListStore::save(const QList<CodeWatcherModel> &registered)
         return std::any_of(registered.cbegin(), registered.cend(),
                            [&](const CodeWatcherModel &watcher) { return watcher.id == kept.id; });
     });
-    UserDefaults::setValue(userDefaultsKeyForWatchers, encode(registered + m_unregistered));
+    const QList<CodeWatcherModel> watchers = registered + m_unregistered;
+    if (watchers == m_written.watchers && !m_written.stored.isEmpty() &&
+        UserDefaults::value(userDefaultsKeyForWatchers).toByteArray() == m_written.stored)
+        return;
+    m_written = {watchers, encode(watchers)};
+    UserDefaults::setValue(userDefaultsKeyForWatchers, m_written.stored);
 }

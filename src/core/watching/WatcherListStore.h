@@ -28,5 +28,14 @@ public:
     void save(const QList<CodeWatcherModel> &registered);
 
 private:
+    // What the store holds as far as this process knows: restoring twenty watchers saves the
+    // same list twenty times, and encoding it each time would cost more than the restoring.
+    struct Written
+    {
+        QList<CodeWatcherModel> watchers;
+        QByteArray stored;
+    };
+
     QList<CodeWatcherModel> m_unregistered;
+    Written m_written;
 };

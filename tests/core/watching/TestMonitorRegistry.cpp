@@ -270,6 +270,28 @@ private Q_SLOTS:
         fixer->release();
         QTRY_COMPARE(fixture.core().counters().countFor(active.id), 1);
     }
+
+    // Each watcher restored stores the list again; with nothing changed, the settings file must
+    // not be rewritten and synced twenty times before the agent is ready.
+    void aRestartWithManyWatchersWritesNoSettings()
+    {
+        CoreFixture fixture;
+        QList<CodeWatcherModel> watchers;
+        for (int i = 0; i < 20; ++i) {
+            watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
+                                                SupportedFileExtension::cpp, i % 2 == 0));
+            QVERIFY(!fixture.registry().addWatcher(watchers.last()));
+        }
+        UserDefaults::flush();
+        const quint64 writes = UserDefaults::writesToDisk();
+
+        fixture.restart();
+        QCOMPARE(fixture.registry().monitors().size(), 20);
+        QVERIFY(fixture.registry().entry(watchers[18].id)->monitor->isRunning());
+        UserDefaults::flush();
+        QCOMPARE(UserDefaults::writesToDisk(), writes);
+        QCOMPARE(storedWatchers(), watchers);
+    }
 };
 
 SPRUCER_TEST_MAIN(TestMonitorRegistry)
