@@ -2,8 +2,8 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/markups/MarkupStore.h"
 #include "core/model/CodeWatcherModel.h"
-#include "core/model/Markup.h"
 #include "core/watching/DirectoryMonitor.h"
 
 #include <QUuid>
@@ -16,6 +16,6 @@ struct MonitorEntry
     QUuid id; // the entry's own id, not the watcher's
     CodeWatcherModel watcher;
     std::shared_ptr<DirectoryMonitor> monitor;
-    MarkupList markups;
+    MarkupStore markups;
     std::shared_ptr<IFixer> fixer; // absent: files are processed but not formatted
 };
