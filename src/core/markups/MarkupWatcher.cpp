@@ -3,6 +3,7 @@
 
 #include "core/markups/MarkupPattern.h"
 #include "core/markups/MarkupTreeScan.h"
+#include "core/support/FreedMemory.h"
 #include "core/support/LocalPath.h"
 #include "core/support/SprucerLogger.h"
 
@@ -47,6 +48,9 @@ void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &exte
                 [completion = std::move(completion), markups = std::move(markups)]() mutable {
                     if (completion)
                         completion(std::move(markups));
+                    markups = MarkupList();
+                    // The walk's file list and every file read are freed by now.
+                    FreedMemory::release();
                 },
                 Qt::QueuedConnection);
         },

@@ -6,6 +6,7 @@
 #include "core/formatting/ToolFixer.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/stats/CounterStore.h"
+#include "core/support/FreedMemory.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/PrivateCopyNames.h"
 #include "core/support/SprucerLogger.h"
@@ -237,5 +238,8 @@ void FixPipeline::releaseProcessedFiles(const std::shared_ptr<Delivery> &deliver
                 m_processedFiles.erase(taken);
         }
     }
+    // Bulk work is over: what its files cost the allocator goes back before the agent rests.
+    if (delivery->paths.size() > m_batchSize)
+        FreedMemory::release();
     Q_EMIT processedFilesReleased();
 }

@@ -127,7 +127,8 @@ bool InotifyTree::open()
         return false;
     }
     m_dirs.emplace(m_rootWd, Dir{-1, m_root});
-    m_buffer.resize(kBufferSize);
+    // Not zeroed: a watcher that sees few events never touches most of it.
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     return true;
 }
 
@@ -316,7 +317,7 @@ TreeEventSource::Events InotifyTree::readEvents()
     // come back when the descriptor is still readable.
     for (int round = 0; round < kReadsPerCall && !m_ended && m_fd >= 0; ++round) {
         const timespec beforeRead = coarseNow();
-        const ssize_t length = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        const ssize_t length = ::read(m_fd, m_buffer.get(), kBufferSize);
         if (length < 0 && errno == EINTR)
             continue;
         if (length <= 0) {
@@ -329,7 +330,7 @@ TreeEventSource::Events InotifyTree::readEvents()
             break;
         }
         for (ssize_t offset = 0; offset < length;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(m_buffer.data() + offset);
+            const auto *event = reinterpret_cast<const inotify_event *>(m_buffer.get() + offset);
             handle(*event, out);
             if (out.end != End::none) {
                 m_ended = true;

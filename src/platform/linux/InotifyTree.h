@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -107,5 +108,5 @@ private:
     bool m_overflowed = false;
     bool m_ended = false;
     const std::atomic_bool *m_cancel = nullptr;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
 };
