@@ -11,9 +11,12 @@
 // so an older build is measured by the same bench on the same work.
 #include "BenchFiles.h"
 #include "FormattingHome.h"
+#include "GeneratedTrees.h"
+#include "ProcessProbe.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/WatcherListStore.h"
+#include "support/LocalHttpResponder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -24,11 +27,15 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
+#include <QUrl>
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -54,33 +61,30 @@ void pause(int milliseconds)
     }
 }
 
-// The agent in a throw-away home that watches `project` (C++, the stored style).
+// The agent in a throw-away home (C++ watchers, the stored style). `Agent(program)` watches its
+// own `project` folder; the other constructor watches the folders given, none at all included.
 class Agent
 {
 public:
-    Agent(const QString &program, const QString &toolsFirst = QString())
+    explicit Agent(const QString &program, const QString &toolsFirst = QString())
     {
         QDir().mkpath(project());
-        const CodeWatcherModel watcher =
-            CodeWatcherModel::make(QStringLiteral("bench"), QUrl::fromLocalFile(project() + u'/'),
-                                   SupportedFileExtension::cpp, m_home.configurationId);
-        UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers,
-                               WatcherListStore::encode({watcher}));
-        UserDefaults::flush();
-        QDir().mkpath(QFileInfo(settingsFile()).path());
-        QFile::copy(UserDefaults::fileName(), settingsFile());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + u"/config");
-        if (!toolsFirst.isEmpty())
-            environment.insert(QStringLiteral("PATH"),
-                               toolsFirst + u':' + environment.value(QStringLiteral("PATH")));
-        m_process.setProcessEnvironment(environment);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(program, {QStringLiteral("--headless")});
-        m_process.waitForStarted();
+        launch(program, {project()}, toolsFirst);
         pause(1500); // the tree is being watched
     }
+
+    Agent(const QString &program, const QStringList &folders) { launch(program, folders, {}); }
+
+    // Milliseconds from starting the process to its "is watching" line; -1 when it never came.
+    double readyMs() const { return m_readyMs; }
+    // Quits the agent and starts it again over the same home, as at the next login.
+    double restart()
+    {
+        terminate();
+        startProcess();
+        return m_readyMs;
+    }
+    qint64 pid() const { return m_process.processId(); }
 
     ~Agent()
     {
@@ -97,6 +101,8 @@ public:
     // Seconds from SIGTERM to the exit; -1 when it did not exit within 10 minutes.
     double terminate()
     {
+        if (m_process.state() == QProcess::NotRunning)
+            return 0;
         QElapsedTimer timer;
         timer.start();
         ::kill(pid_t(m_process.processId()), SIGTERM);
@@ -117,8 +123,46 @@ public:
 private:
     QString settingsFile() const { return m_home.path() + u"/config/Velmora/Sprucer.conf"; }
 
+    void launch(const QString &program, const QStringList &folders, const QString &toolsFirst)
+    {
+        QList<CodeWatcherModel> watchers;
+        for (const QString &folder : folders)
+            watchers.append(CodeWatcherModel::make(
+                QFileInfo(folder).fileName(), QUrl::fromLocalFile(folder + u'/'),
+                SupportedFileExtension::cpp, m_home.configurationId));
+        UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers,
+                               WatcherListStore::encode(watchers));
+        UserDefaults::flush();
+        QDir().mkpath(QFileInfo(settingsFile()).path());
+        QFile::copy(UserDefaults::fileName(), settingsFile());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + u"/config");
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + u"/cache");
+        if (!toolsFirst.isEmpty())
+            environment.insert(QStringLiteral("PATH"),
+                               toolsFirst + u':' + environment.value(QStringLiteral("PATH")));
+        m_process.setProcessEnvironment(environment);
+        m_program = program;
+        startProcess();
+    }
+
+    void startProcess()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        m_process.start(m_program, {QStringLiteral("--headless")});
+        // Its standard output stays read (by the event loop) so the agent never blocks on it.
+        QByteArray said;
+        while (!said.contains("is watching") && m_process.waitForReadyRead(60000))
+            said += m_process.readAllStandardOutput();
+        m_readyMs = said.contains("is watching") ? clock.nsecsElapsed() / 1e6 : -1;
+    }
+
     FormattingHome m_home;
     QProcess m_process;
+    QString m_program;
+    double m_readyMs = -1;
 };
 
 QByteArray formattedAlone(const QString &scratch, const QString &style, const QByteArray &text,
@@ -208,28 +252,191 @@ void benchQuit(const QString &program)
         << Qt::flush;
 }
 
+// A clang-format in `tools` that notes when each run starts in `starts`, then runs `then`.
+void writeStandInTool(const QTemporaryDir &tools, const QString &starts, const QByteArray &then)
+{
+    writeFile(tools.filePath(QStringLiteral("clang-format")),
+              "#!/bin/sh\necho \"$(date +%s.%N)\" >> '" + starts.toUtf8() + "'\n" + then + "\n");
+    QFile::setPermissions(tools.filePath(QStringLiteral("clang-format")),
+                          QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+}
+
+QList<double> startTimes(const QString &starts)
+{
+    QList<double> times;
+    for (const QString &line : QString::fromUtf8(readFile(starts)).split(u'\n', Qt::SkipEmptyParts))
+        times.append(line.toDouble());
+    return times;
+}
+
+double secondsNow()
+{
+    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
+}
+
+// Ten saves, each alone: from the save to the start of its tool run, beyond the 1.0 s quiet
+// period. What is left is reading the file, its private copy and starting the tool.
+void benchLatency(const QString &program)
+{
+    QTemporaryDir tools;
+    const QString starts = tools.filePath(QStringLiteral("starts"));
+    writeStandInTool(tools, starts, "exit 0");
+    Agent agent(program, tools.path());
+    std::vector<double> beyond;
+    for (int i = 0; i < 10; ++i) {
+        const double savedAt = secondsNow();
+        writeFile(agent.project() + QStringLiteral("/latency%1.cpp").arg(i), unformatted(i));
+        QDeadlineTimer giveUp(10000);
+        while (startTimes(starts).size() <= i && !giveUp.hasExpired())
+            pause(5);
+        if (startTimes(starts).size() > i)
+            beyond.push_back((startTimes(starts).at(i) - savedAt) * 1000 - 1000);
+        pause(300);
+    }
+    std::sort(beyond.begin(), beyond.end());
+    out << "A save to its tool run, beyond the 1.0 s quiet period (ms, " << beyond.size()
+        << " saves): median " << QString::number(median(beyond), 'f', 1) << ", range "
+        << QString::number(beyond.empty() ? 0 : beyond.front(), 'f', 1) << " to "
+        << QString::number(beyond.empty() ? 0 : beyond.back(), 'f', 1) << "\n"
+        << Qt::flush;
+}
+
 void benchHang(const QString &program)
 {
     QTemporaryDir tools;
     const QString starts = tools.filePath(QStringLiteral("starts"));
-    writeFile(tools.filePath(QStringLiteral("clang-format")),
-              "#!/bin/sh\necho \"$(date +%s.%N)\" >> '" + starts.toUtf8() + "'\nexec sleep 600\n");
-    QFile::setPermissions(tools.filePath(QStringLiteral("clang-format")),
-                          QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    writeStandInTool(tools, starts, "exec sleep 600");
     Agent agent(program, tools.path());
-    const double savedAt = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    const double savedAt = secondsNow();
     for (int i = 0; i < 3; ++i)
         writeFile(agent.project() + QStringLiteral("/hang%1.cpp").arg(i), unformatted(i));
     QDeadlineTimer giveUp(400000);
-    QStringList lines;
-    while (lines.size() < 3 && !giveUp.hasExpired()) {
+    while (startTimes(starts).size() < 3 && !giveUp.hasExpired())
         pause(200);
-        lines = QString::fromUtf8(readFile(starts)).split(u'\n', Qt::SkipEmptyParts);
-    }
     out << "Three files saved together, the tool hanging on each: runs started after";
-    for (const QString &line : lines)
-        out << ' ' << QString::number(line.toDouble() - savedAt, 'f', 1) << " s";
+    for (const double start : startTimes(starts))
+        out << ' ' << QString::number(start - savedAt, 'f', 1) << " s";
     out << '\n' << Qt::flush;
+}
+
+// What a process costs at rest.
+struct Rest
+{
+    ProcessProbe::Activity activity;
+    long rssKb = 0;
+    long anonKb = 0;
+    long watches = 0;
+    QString busiest; // the threads that woke, for finding who
+};
+
+// Waits until the process has its watches and has used no CPU for three seconds, then lets
+// idle pool threads retire (they wait 30 s for work), then watches it for `seconds`.
+Rest measureRest(qint64 pid, int seconds)
+{
+    using namespace ProcessProbe;
+    long watches = -1;
+    ProcessProbe::Activity last = activity(pid);
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 3000 || watches <= 0) {
+        pause(250);
+        const long nowWatches = watchCount(pid);
+        const ProcessProbe::Activity now = activity(pid);
+        if (now.cpuTicks != last.cpuTicks || nowWatches != watches)
+            quiet.restart();
+        last = now;
+        watches = nowWatches;
+    }
+    pause(31000);
+    const QMap<QString, long> before = threadSwitches(pid);
+    const ProcessProbe::Activity start = activity(pid);
+    pause(seconds * 1000);
+    Rest rest{
+        activity(pid).since(start), rssKb(pid), statusKb(pid, "RssAnon"), watchCount(pid), {}};
+    for (const auto &[thread, switches] : threadSwitches(pid).asKeyValueRange()) {
+        if (switches != before.value(thread))
+            rest.busiest +=
+                QStringLiteral(" %1 %2,").arg(thread).arg(switches - before.value(thread));
+    }
+    return rest;
+}
+
+QString restLine(const char *who, const Rest &rest, int seconds)
+{
+    return QStringLiteral("  %1 %2 context switches, %3 ms CPU in %4 s; %5 MB resident "
+                          "(%6 MB anonymous); %7 watches%8\n")
+        .arg(QString::fromLatin1(who))
+        .arg(rest.activity.switches)
+        .arg(rest.activity.cpuTicks * ProcessProbe::msPerTick(), 0, 'f', 0)
+        .arg(seconds)
+        .arg(rest.rssKb / 1024.0, 0, 'f', 1)
+        .arg(rest.anonKb / 1024.0, 0, 'f', 1)
+        .arg(rest.watches)
+        .arg(rest.busiest.isEmpty() ? QString() : QStringLiteral("; woke:") + rest.busiest);
+}
+
+// The agent with one watcher on a generated tree, settled, against inotifywait on the tree.
+void benchRest(const QString &program, const QString &treesFolder, int seconds)
+{
+    const auto tree = GeneratedTrees::generated(QStringLiteral(SPRUCER_TREE_GENERATOR), treesFolder,
+                                                QStringLiteral("large"));
+    if (!tree || !GeneratedTrees::ensureWatchLimit(GeneratedTrees::watchesForTwo(*tree)))
+        return;
+    Rest ours;
+    {
+        Agent agent(program, QStringList{tree->path});
+        ours = measureRest(agent.pid(), seconds);
+    }
+    out << "At rest on the large tree (" << tree->dirs << " folders, " << tree->files
+        << " files), after settling:\n"
+        << restLine("agent      ", ours, seconds) << Qt::flush;
+
+    const QString peer = QStandardPaths::findExecutable(QStringLiteral("inotifywait"));
+    if (peer.isEmpty()) {
+        out << "  inotifywait is MISSING (apt-get install -y inotify-tools): no ratio\n";
+        return;
+    }
+    QProcess inotifywait;
+    inotifywait.start(peer, {QStringLiteral("-r"), QStringLiteral("-m"), tree->path});
+    const Rest theirs = measureRest(inotifywait.processId(), seconds);
+    inotifywait.kill();
+    inotifywait.waitForFinished();
+    out << restLine("inotifywait", theirs, seconds) << "  resident memory ours/inotifywait "
+        << QString::number(double(ours.rssKb) / double(theirs.rssKb), 'f', 2) << "\n"
+        << Qt::flush;
+}
+
+// From starting the agent to its "is watching" line, with 0, 1, 10 and 20 small watchers; each
+// home was started once before, so its bookmarks are stored, as they are after the first run.
+void benchStart(const QString &program)
+{
+    const QList<int> counts{0, 1, 10, 20};
+    QTemporaryDir projects;
+    QStringList folders;
+    for (int i = 0; i < counts.last(); ++i) {
+        folders << projects.filePath(QStringLiteral("project%1").arg(i));
+        for (int file = 0; file < 3; ++file)
+            writeFile(folders.last() + QStringLiteral("/src/file%1.cpp").arg(file),
+                      unformatted(file));
+    }
+    std::vector<std::unique_ptr<Agent>> agents;
+    for (int count : counts) {
+        agents.push_back(std::make_unique<Agent>(program, folders.mid(0, count)));
+        agents.back()->terminate();
+    }
+    QMap<int, std::vector<double>> times;
+    for (int round = 0; round < 7; ++round) {
+        for (std::size_t i = 0; i < agents.size(); ++i) {
+            times[counts[qsizetype(i)]].push_back(agents[i]->restart());
+            agents[i]->terminate();
+        }
+    }
+    out << "Start to ready (median of 7, ms):";
+    for (int count : counts)
+        out << ' ' << count << " watchers " << QString::number(median(times[count]), 'f', 1) << ';';
+    out << " 20 watchers / 1: " << QString::number(median(times[20]) / median(times[1]), 'f', 2)
+        << "\n"
+        << Qt::flush;
 }
 
 } // namespace
@@ -240,19 +447,37 @@ int main(int argc, char *argv[])
     if (FormattingHome::clangFormat().isEmpty())
         return 1;
     QString program = QStringLiteral(SPRUCER_EXECUTABLE);
+    QString trees = QDir::tempPath() + QStringLiteral("/sprucer-bench-trees");
     QStringList what;
     for (const QString &argument : app.arguments().mid(1)) {
-        if (argument.contains(u'/'))
+        if (argument.startsWith(QStringLiteral("trees=")))
+            trees = argument.mid(6);
+        else if (argument.contains(u'/'))
             program = argument;
         else
             what << argument;
     }
     out << "Agent: " << program << '\n';
+    // The agent's analytics go to this process, which takes them all, so that at rest it has
+    // nothing left to send, as on a machine that is online.
+    const QUrl analytics(QStringLiteral(SPRUCER_AGENT_ANALYTICS_URL));
+    std::optional<LocalHttpResponder> responder;
+    if (analytics.host() == QStringLiteral("127.0.0.1"))
+        responder.emplace(quint16(analytics.port(80)));
+    else
+        out << "The agent sends its analytics to " << analytics.toString()
+            << ": at rest it may still be retrying them\n";
     if (what.isEmpty() || what.contains(QStringLiteral("storm")))
         benchStorm(program);
     if (what.isEmpty() || what.contains(QStringLiteral("quit")))
         benchQuit(program);
     if (what.isEmpty() || what.contains(QStringLiteral("hang")))
         benchHang(program);
+    if (what.isEmpty() || what.contains(QStringLiteral("latency")))
+        benchLatency(program);
+    if (what.isEmpty() || what.contains(QStringLiteral("start")))
+        benchStart(program);
+    if (what.isEmpty() || what.contains(QStringLiteral("rest")))
+        benchRest(program, trees, 30);
     return 0;
 }

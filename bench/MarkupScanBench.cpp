@@ -2,6 +2,7 @@
 // Times the full-tree markup scan against ripgrep on the same trees and extensions, warm cache,
 // and checks that both find the same notes. Usage: see README.md.
 #include "BenchOptions.h"
+#include "core/markups/MarkupStore.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/SprucerLogger.h"
 
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <vector>
 
 namespace {
@@ -83,6 +86,47 @@ Run runOurs(const Tree &tree)
     const MarkupList markups =
         MarkupWatcher::collectMarkups(QUrl::fromLocalFile(tree.path), tree.extensions);
     return Run{double(timer.nsecsElapsed()) / 1e9, markups.size()};
+}
+
+// Heap in use on this thread's arena, small blocks and mapped ones: both forms are built here.
+std::size_t heapInUse()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// What a running watcher holds for the tree's findings: one record per finding (texts of their
+// own, one path string per file, as the scan makes them) against the compact store.
+void reportHeldMemory(const Tree &tree)
+{
+    const MarkupList scanned =
+        MarkupWatcher::collectMarkups(QUrl::fromLocalFile(tree.path), tree.extensions);
+    const std::size_t beforeStore = heapInUse();
+    MarkupStore store;
+    store.append(scanned);
+    const std::size_t compact = heapInUse() - beforeStore;
+
+    const std::size_t beforeRecords = heapInUse();
+    MarkupList records;
+    records.reserve(scanned.size());
+    {
+        QHash<QString, QString> pathOfFile;
+        for (const Markup &markup : scanned) {
+            Markup record = markup;
+            record.text = QString(markup.text.constData(), markup.text.size());
+            QString &path = pathOfFile[markup.filePath];
+            if (path.isNull())
+                path = QString(markup.filePath.constData(), markup.filePath.size());
+            record.filePath = path;
+            records.append(record);
+        }
+    }
+    const std::size_t asRecords = heapInUse() - beforeRecords;
+    print(QStringLiteral("held   %1 findings: %2 kB as records, %3 kB stored compactly (%4)")
+              .arg(scanned.size())
+              .arg(asRecords / 1024)
+              .arg(compact / 1024)
+              .arg(double(compact) / double(std::max<std::size_t>(asRecords, 1)), 0, 'f', 2));
 }
 
 // Files our scan skipped as unreadable or not UTF-8, from the log lines it wrote.
@@ -171,6 +215,7 @@ void benchTree(const Tree &tree, const QString &ripgrep, int repetitions, qint64
                            : QStringLiteral("check  %1 findings unexplained (line breaks other "
                                             "than LF, or files ripgrep takes for binary)")
                                  .arg(unexplained));
+    reportHeldMemory(tree);
 }
 
 // Builds the synthetic tree with the generator script; empty when that fails.

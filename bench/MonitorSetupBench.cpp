@@ -2,6 +2,8 @@
 // Times the watch set-up of a directory monitor on generated trees against inotifywait, with the
 // memory each needs for it, then measures both at rest. Usage: see README.md.
 #include "BenchOptions.h"
+#include "GeneratedTrees.h"
+#include "ProcessProbe.h"
 #include "core/support/SerialQueue.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
@@ -31,6 +33,12 @@
 
 namespace {
 
+using GeneratedTrees::Tree;
+using ProcessProbe::Activity;
+using ProcessProbe::activity;
+using ProcessProbe::rssKb;
+using ProcessProbe::watchCount;
+
 void print(const QString &text)
 {
     std::fputs(qPrintable(text + u'\n'), stdout);
@@ -53,69 +61,6 @@ QString spread(const std::vector<double> &values)
         .arg(median(values), 0, 'f', 1)
         .arg(*low, 0, 'f', 1)
         .arg(*high, 0, 'f', 1);
-}
-
-QByteArray readProc(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A "Key:   value kB" line of /proc/<pid>/status.
-long statusField(const QByteArray &status, const QByteArray &key)
-{
-    for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith(QByteArray(key + ':')))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-long rssKb(qint64 pid)
-{
-    return statusField(readProc(QStringLiteral("/proc/%1/status").arg(pid)), "VmRSS");
-}
-
-// The watches of every inotify instance the process holds.
-long watchCount(qint64 pid)
-{
-    long watches = 0;
-    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
-    for (const QString &fd : QDir(fds).entryList(QDir::Files | QDir::System)) {
-        char target[256] = {};
-        const QByteArray link = QFile::encodeName(fds + u'/' + fd);
-        if (::readlink(link.constData(), target, sizeof target - 1) > 0 &&
-            QByteArray(target).contains("inotify")) {
-            watches += readProc(QStringLiteral("/proc/%1/fdinfo/%2").arg(pid).arg(fd))
-                           .count("inotify wd:");
-        }
-    }
-    return watches;
-}
-
-struct Activity
-{
-    long cpuTicks = 0; // user + system time of the whole process
-    long switches = 0; // voluntary and involuntary context switches of all its threads
-    int threads = 0;
-};
-
-Activity activity(qint64 pid)
-{
-    Activity result;
-    const QByteArray stat = readProc(QStringLiteral("/proc/%1/stat").arg(pid));
-    // Fields after the parenthesised command name: state is field 3, utime 14, stime 15.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() > 12)
-        result.cpuTicks = fields[11].toLong() + fields[12].toLong();
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QByteArray status = readProc(tasks + u'/' + task + QStringLiteral("/status"));
-        result.switches += statusField(status, "voluntary_ctxt_switches") +
-                           statusField(status, "nonvoluntary_ctxt_switches");
-        ++result.threads;
-    }
-    return result;
 }
 
 struct Sample
@@ -226,55 +171,6 @@ void finish(Watcher &watcher)
     }
 }
 
-struct Tree
-{
-    QString name;
-    QString path;
-    int dirs = 0;
-    int files = 0;
-};
-
-// Generates (or reuses, when its manifest is there) a preset tree under `folder`.
-std::optional<Tree> generatedTree(const QString &generator, const QString &folder,
-                                  const QString &preset)
-{
-    const QString path = folder + u'/' + preset;
-    const QString manifest = path + QStringLiteral(".manifest.json");
-    if (!QFile::exists(manifest) || !QFileInfo(path).isDir()) {
-        print(QStringLiteral("generating the %1 tree in %2 …").arg(preset, path));
-        QProcess python;
-        python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        python.start(QStringLiteral("python3"), {generator, path, preset});
-        if (!python.waitForFinished(-1) || python.exitCode() != 0)
-            return std::nullopt;
-    }
-    const QJsonObject stats = QJsonDocument::fromJson(readProc(manifest)).object();
-    return Tree{preset, path, stats.value(QStringLiteral("dirs")).toInt(),
-                stats.value(QStringLiteral("files")).toInt()};
-}
-
-// Large trees need more watches than some systems allow; raise the limit when we may.
-bool ensureWatchLimit(int needed)
-{
-    const QString knob = QStringLiteral("/proc/sys/fs/inotify/max_user_watches");
-    const long limit = readProc(knob).trimmed().toLong();
-    if (limit >= needed)
-        return true;
-    QFile file(knob);
-    if (file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(needed)) > 0) {
-        file.close();
-        print(QStringLiteral("raised fs.inotify.max_user_watches from %1 to %2")
-                  .arg(limit)
-                  .arg(needed));
-        return true;
-    }
-    print(QStringLiteral("fs.inotify.max_user_watches is %1, the tree needs %2: raise it "
-                         "(sysctl fs.inotify.max_user_watches=%2) to measure it")
-              .arg(limit)
-              .arg(needed));
-    return false;
-}
-
 void measureIdle(const QString &label, Watcher &watcher, int seconds)
 {
     const qint64 pid = watcher.process->processId();
@@ -363,12 +259,13 @@ int main(int argc, char *argv[])
 
     std::optional<Tree> idleTree;
     for (const QString &preset : parser.value(presetOption).split(u',', Qt::SkipEmptyParts)) {
-        const auto tree = generatedTree(parser.value(generatorOption), treesFolder, preset);
+        const auto tree =
+            GeneratedTrees::generated(parser.value(generatorOption), treesFolder, preset);
         if (!tree) {
             print(QStringLiteral("could not generate the %1 tree").arg(preset));
             return 1;
         }
-        if (!ensureWatchLimit(tree->dirs + tree->dirs / 5 + 1000))
+        if (!GeneratedTrees::ensureWatchLimit(tree->dirs + tree->dirs / 5 + 1000))
             continue;
         if (!idleTree)
             idleTree = tree;

@@ -12,9 +12,9 @@ QByteArray LocalHttpResponder::reply(int status, const QByteArray &body, const Q
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
 }
 
-LocalHttpResponder::LocalHttpResponder()
+LocalHttpResponder::LocalHttpResponder(quint16 port)
 {
-    if (!m_server.listen(QHostAddress::LocalHost))
+    if (!m_server.listen(QHostAddress::LocalHost, port))
         qFatal("LocalHttpResponder: cannot listen on 127.0.0.1");
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {

@@ -22,7 +22,8 @@ public:
     static QByteArray reply(int status, const QByteArray &body = "{}",
                             const QByteArray &headers = {});
 
-    LocalHttpResponder();
+    // Any free port unless one is asked for.
+    explicit LocalHttpResponder(quint16 port = 0);
 
     QUrl url() const { return QUrl(u"http://127.0.0.1:%1"_s.arg(m_server.serverPort())); }
     // `reply(200)` until told otherwise; an empty answer leaves the client waiting.
