@@ -4,18 +4,28 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+constexpr qint64 kLastLine = std::numeric_limits<quint32>::max();
+} // namespace
+
 void MarkupStore::append(const MarkupList &markups)
 {
-    m_findings.reserve(m_findings.size() + std::size_t(markups.size()));
+    // Exactly the tree scan's findings at first; after that, room for many files' at once.
+    const std::size_t needed = m_findings.size() + std::size_t(markups.size());
+    if (needed > m_findings.capacity())
+        m_findings.reserve(std::max(needed, 2 * m_findings.capacity()));
     for (const Markup &markup : markups) {
         const QByteArray text = markup.text.toUtf8();
-        const auto begin = quint32(m_texts.size());
+        Finding finding;
+        finding.id = markup.id;
+        finding.line = quint32(std::clamp<qint64>(markup.line, 0, kLastLine));
+        finding.textBegin = quint32(m_texts.size());
+        finding.textSize = quint32(text.size());
+        finding.file = fileIndex(markup.filePath);
+        finding.type = typeIndex(markup.type);
+        finding.fixed = markup.fixed;
         m_texts.append(text);
-        m_findings.push_back(Finding{
-            markup.id,
-            quint32(std::clamp<qint64>(markup.line, 0, std::numeric_limits<quint32>::max())), begin,
-            quint32(text.size()), fileIndex(markup.filePath), typeIndex(markup.type),
-            markup.fixed});
+        m_findings.push_back(finding);
     }
 }
 

@@ -28,12 +28,12 @@ private:
     struct Finding
     {
         QUuid id;
-        quint32 line;
-        quint32 textBegin;
-        quint32 textSize;
-        quint32 file; // in m_paths
-        quint16 type; // in m_types
-        bool fixed;
+        quint32 line = 0;
+        quint32 textBegin = 0;
+        quint32 textSize = 0;
+        quint32 file = 0; // in m_paths
+        quint16 type = 0; // in m_types
+        bool fixed = false;
     };
 
     quint32 fileIndex(const QString &path);
