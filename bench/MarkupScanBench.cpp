@@ -95,38 +95,43 @@ std::size_t heapInUse()
     return info.uordblks + info.hblkhd;
 }
 
-// What a running watcher holds for the tree's findings: one record per finding (texts of their
-// own, one path string per file, as the scan makes them) against the compact store.
+// The findings as the scan makes them, in memory of their own: a record each with its own text,
+// and one path string per file shared by that file's findings.
+MarkupList asRecords(const MarkupList &scanned)
+{
+    MarkupList records;
+    records.reserve(scanned.size());
+    QHash<QString, QString> pathOfFile;
+    for (const Markup &markup : scanned) {
+        Markup record = markup;
+        record.text = QString(markup.text.constData(), markup.text.size());
+        QString &path = pathOfFile[markup.filePath];
+        if (path.isNull())
+            path = QString(markup.filePath.constData(), markup.filePath.size());
+        record.filePath = path;
+        records.append(record);
+    }
+    return records;
+}
+
+// What a running watcher holds for the tree's findings: records against the compact store,
+// which keeps what it needs once the records are gone.
 void reportHeldMemory(const Tree &tree)
 {
     const MarkupList scanned =
         MarkupWatcher::collectMarkups(QUrl::fromLocalFile(tree.path), tree.extensions);
-    const std::size_t beforeStore = heapInUse();
+    const std::size_t before = heapInUse();
+    MarkupList records = asRecords(scanned);
+    const std::size_t recordBytes = heapInUse() - before;
     MarkupStore store;
-    store.append(scanned);
-    const std::size_t compact = heapInUse() - beforeStore;
-
-    const std::size_t beforeRecords = heapInUse();
-    MarkupList records;
-    records.reserve(scanned.size());
-    {
-        QHash<QString, QString> pathOfFile;
-        for (const Markup &markup : scanned) {
-            Markup record = markup;
-            record.text = QString(markup.text.constData(), markup.text.size());
-            QString &path = pathOfFile[markup.filePath];
-            if (path.isNull())
-                path = QString(markup.filePath.constData(), markup.filePath.size());
-            record.filePath = path;
-            records.append(record);
-        }
-    }
-    const std::size_t asRecords = heapInUse() - beforeRecords;
+    store.append(records);
+    records = MarkupList();
+    const std::size_t storeBytes = heapInUse() - before;
     print(QStringLiteral("held   %1 findings: %2 kB as records, %3 kB stored compactly (%4)")
               .arg(scanned.size())
-              .arg(asRecords / 1024)
-              .arg(compact / 1024)
-              .arg(double(compact) / double(std::max<std::size_t>(asRecords, 1)), 0, 'f', 2));
+              .arg(recordBytes / 1024)
+              .arg(storeBytes / 1024)
+              .arg(double(storeBytes) / double(std::max<std::size_t>(recordBytes, 1)), 0, 'f', 2));
 }
 
 // Files our scan skipped as unreadable or not UTF-8, from the log lines it wrote.

@@ -6,6 +6,7 @@
 
 namespace {
 constexpr qint64 kLastLine = std::numeric_limits<quint32>::max();
+constexpr qsizetype kLargeAppend = 1000;
 } // namespace
 
 void MarkupStore::append(const MarkupList &markups)
@@ -15,17 +16,21 @@ void MarkupStore::append(const MarkupList &markups)
     if (needed > m_findings.capacity())
         m_findings.reserve(std::max(needed, 2 * m_findings.capacity()));
     for (const Markup &markup : markups) {
-        const QByteArray text = markup.text.toUtf8();
         Finding finding;
         finding.id = markup.id;
         finding.line = quint32(std::clamp<qint64>(markup.line, 0, kLastLine));
-        finding.textBegin = quint32(m_texts.size());
-        finding.textSize = quint32(text.size());
+        finding.text = keep(m_texts, markup.text.toUtf8());
         finding.file = fileIndex(markup.filePath);
         finding.type = typeIndex(markup.type);
         finding.fixed = markup.fixed;
-        m_texts.append(text);
         m_findings.push_back(finding);
+    }
+    // A tree's worth of findings leaves the buffers with up to half their room unused, for as
+    // long as the watcher runs.
+    if (markups.size() >= kLargeAppend) {
+        m_texts.squeeze();
+        m_pathBytes.squeeze();
+        m_paths.shrink_to_fit();
     }
 }
 
@@ -37,13 +42,12 @@ void MarkupStore::clear()
 Markup MarkupStore::at(qsizetype index) const
 {
     const Finding &finding = m_findings.at(std::size_t(index));
-    return Markup{
-        finding.id,
-        finding.line,
-        m_types.at(finding.type),
-        QString::fromUtf8(m_texts.constData() + finding.textBegin, qsizetype(finding.textSize)),
-        m_paths.at(finding.file),
-        finding.fixed};
+    return Markup{finding.id,
+                  finding.line,
+                  m_types.at(finding.type),
+                  QString::fromUtf8(view(m_texts, finding.text)),
+                  QString::fromUtf8(view(m_pathBytes, m_paths[finding.file])),
+                  finding.fixed};
 }
 
 MarkupList MarkupStore::toList() const
@@ -55,14 +59,30 @@ MarkupList MarkupStore::toList() const
     return markups;
 }
 
+MarkupStore::Span MarkupStore::keep(QByteArray &buffer, const QByteArray &utf8)
+{
+    const Span span{quint32(buffer.size()), quint32(utf8.size())};
+    buffer.append(utf8);
+    return span;
+}
+
+QByteArrayView MarkupStore::view(const QByteArray &buffer, Span span)
+{
+    return QByteArrayView(buffer).sliced(span.begin, span.size);
+}
+
 quint32 MarkupStore::fileIndex(const QString &path)
 {
-    const auto found = m_pathIndex.constFind(path);
-    if (found != m_pathIndex.cend())
-        return *found;
+    const QByteArray utf8 = path.toUtf8();
+    const size_t hash = qHash(utf8);
+    for (auto it = m_pathsByHash.constFind(hash); it != m_pathsByHash.cend() && it.key() == hash;
+         ++it) {
+        if (view(m_pathBytes, m_paths[*it]) == utf8)
+            return *it;
+    }
     const auto index = quint32(m_paths.size());
-    m_paths.append(path);
-    m_pathIndex.insert(path, index);
+    m_paths.push_back(keep(m_pathBytes, utf8));
+    m_pathsByHash.insert(hash, index);
     return index;
 }
 
