@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/support/Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+class PlatformDialogs : public Dialogs
+{
+public:
+    void about(QWidget *parent, const QString &title, const QString &text) override
+    {
+        QMessageBox::about(parent, title, text);
+    }
+
+    void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,
+                        std::function<void(const QString &path)> done) override
+    {
+        auto *dialog = new QFileDialog(parent, title);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        // The export never replaces a file, so the panel must not offer to.
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(proposedName);
+        QObject::connect(
+            dialog, &QFileDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
+                const QStringList chosen = dialog->selectedFiles();
+                done(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString());
+            });
+        dialog->open();
+    }
+};
+
+Dialogs *s_installed = nullptr;
+
+} // namespace
+
+Dialogs &Dialogs::current()
+{
+    static PlatformDialogs platform;
+    return s_installed ? *s_installed : platform;
+}
+
+void Dialogs::install(Dialogs *dialogs)
+{
+    s_installed = dialogs;
+}

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// The one way the screens open the platform's panels (file choosers, messages, the About
+// panel). Tests install an implementation of their own that answers at once, so no test ever
+// waits on a modal dialog.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A save panel that does not block: `done` gets the chosen path, or an empty one when the
+    // user cancelled. It never offers to replace an existing file.
+    virtual void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,
+                                std::function<void(const QString &path)> done) = 0;
+
+    // The implementation in use: the real panels unless a test installed another.
+    static Dialogs &current();
+    // Null puts the real panels back.
+    static void install(Dialogs *dialogs);
+};

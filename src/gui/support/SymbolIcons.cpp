@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/support/SymbolIcons.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+#include <QSvgRenderer>
+
+// The icons live in the library's resources; a static library must register them itself.
+static void registerIconResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+namespace {
+
+// Symbol name → file of the icon set under :/icons.
+const QHash<QString, QString> &files()
+{
+    static const QHash<QString, QString> table{
+        {QStringLiteral("eye"), QStringLiteral("eye-outline")},
+        {QStringLiteral("list.bullet"), QStringLiteral("list-outline")},
+        {QStringLiteral("gear"), QStringLiteral("settings-outline")},
+        {QStringLiteral("chart.bar"), QStringLiteral("chart-bar-outline")},
+        {QStringLiteral("sidebar.left"), QStringLiteral("layout-sidebar-outline")},
+        {QStringLiteral("chevron.left.slash.chevron.right"), QStringLiteral("code-outline")},
+        {QStringLiteral("chevron.left.slash.chevron.right.slash"),
+         QStringLiteral("code-off-outline")},
+        {QStringLiteral("trash"), QStringLiteral("trash-outline")},
+        {QStringLiteral("play.circle"), QStringLiteral("circle-caret-right-outline")},
+        {QStringLiteral("chevron.down"), QStringLiteral("chevron-down-outline")},
+        {QStringLiteral("chevron.right"), QStringLiteral("chevron-right-outline")},
+        {QStringLiteral("arrow.up.forward.square"), QStringLiteral("external-link-outline")},
+        {QStringLiteral("xmark.circle.fill"), QStringLiteral("circle-x-filled")},
+        {QStringLiteral("plus"), QStringLiteral("plus-outline")},
+        {QStringLiteral("pencil"), QStringLiteral("pencil-outline")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("search-outline")},
+        {QStringLiteral("folder"), QStringLiteral("folder-outline")},
+        {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("alert-triangle-filled")},
+        {QStringLiteral("doc.fill"), QStringLiteral("file-filled")},
+        {QStringLiteral("doc.badge.plus"), QStringLiteral("file-plus-outline")},
+        {QStringLiteral("doc.badge.gearshape"), QStringLiteral("file-settings-outline")},
+        {QStringLiteral("doc"), QStringLiteral("file-outline")},
+        {QStringLiteral("arrow.up.left.and.arrow.down.right"),
+         QStringLiteral("arrows-maximize-outline")},
+        {QStringLiteral("arrow.down.right.and.arrow.up.left"),
+         QStringLiteral("arrows-minimize-outline")},
+        {QStringLiteral("arrow.clockwise"), QStringLiteral("refresh-outline")},
+        {QStringLiteral("checkmark.circle.fill"), QStringLiteral("circle-check-filled")},
+        {QStringLiteral("folder.badge.gearshape"), QStringLiteral("folder-cog-outline")},
+        {QStringLiteral("folder.badge.plus"), QStringLiteral("folder-plus-outline")},
+        {QStringLiteral("gear.badge.questionmark"), QStringLiteral("settings-question-outline")},
+        {QStringLiteral("k.circle"), QStringLiteral("circle-letter-k-outline")},
+        {QStringLiteral("globe"), QStringLiteral("world-outline")},
+        {QStringLiteral("circle"), QStringLiteral("circle-outline")},
+        {QStringLiteral("slider.horizontal.3"), QStringLiteral("adjustments-horizontal-outline")},
+        {QStringLiteral("textformat.abc.dottedunderline"),
+         QStringLiteral("text-spellcheck-outline")},
+    };
+    return table;
+}
+
+QPixmap render(const QByteArray &svg, int size, qreal ratio)
+{
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(svg);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(0, 0, size, size));
+    return pixmap;
+}
+
+QByteArray tinted(const QByteArray &svg, const QColor &color)
+{
+    QByteArray copy = svg;
+    return copy.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
+}
+
+QIcon build(const QString &symbol, const QColor &normal, const QColor &disabled,
+            const QColor &selected)
+{
+    const QString file = files().value(symbol);
+    if (file.isEmpty())
+        return {};
+    registerIconResources();
+    QFile source(QStringLiteral(":/icons/%1.svg").arg(file));
+    if (!source.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray svg = source.readAll();
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QIcon icon;
+    for (const int size : {16, 20, 24, 32, 48, 64}) {
+        icon.addPixmap(render(tinted(svg, normal), size, ratio), QIcon::Normal);
+        icon.addPixmap(render(tinted(svg, disabled), size, ratio), QIcon::Disabled);
+        icon.addPixmap(render(tinted(svg, selected), size, ratio), QIcon::Selected);
+    }
+    return icon;
+}
+
+} // namespace
+
+namespace SymbolIcons {
+
+QIcon icon(const QString &symbol, const QPalette &palette)
+{
+    const QPalette colours = palette.resolveMask() ? palette : QGuiApplication::palette();
+    return build(symbol, colours.color(QPalette::WindowText),
+                 colours.color(QPalette::PlaceholderText),
+                 colours.color(QPalette::HighlightedText));
+}
+
+QIcon icon(const QString &symbol, const QColor &color)
+{
+    const QPalette palette = QGuiApplication::palette();
+    return build(symbol, color, palette.color(QPalette::PlaceholderText),
+                 palette.color(QPalette::HighlightedText));
+}
+
+bool has(const QString &symbol)
+{
+    return files().contains(symbol);
+}
+
+} // namespace SymbolIcons
