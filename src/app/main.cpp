@@ -4,11 +4,16 @@
 #include "core/support/TerminationSignals.h"
 #include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
+#include "gui/shell/SprucerApp.h"
 #include "platform/Platform.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QTextStream>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -18,6 +23,16 @@ void setIdentity()
     QCoreApplication::setOrganizationDomain(QStringLiteral("velmora.com"));
     QCoreApplication::setApplicationName(QStringLiteral("Sprucer"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SPRUCER_VERSION));
+}
+
+// Everything formatted and counted is stored before the process goes.
+void shutDown(MonitorRegistry &registry)
+{
+    // Tools under way get a short grace; every file formatted is counted before the process goes.
+    registry.shutdown();
+    TelemetryManager::shutdown();
+    UserDefaults::flush();
+    SprucerLogger::shared().flush();
 }
 
 // Keeps every activated watcher running, without a window, until SIGINT or SIGTERM.
@@ -42,20 +57,44 @@ int runHeadless(QCoreApplication &app)
                         << Qt::flush;
 
     app.exec();
-
-    // Tools under way get a short grace; every file formatted is counted before the process goes.
-    registry.shutdown();
-    TelemetryManager::shutdown();
-    UserDefaults::flush();
-    SprucerLogger::shared().flush();
+    shutDown(registry);
     return 0;
+}
+
+// The desktop application: main window, tray icon and menu, until Quit, SIGINT or SIGTERM.
+int runWindow(QApplication &app)
+{
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Sprucer"));
+    // Before any window, tray icon or registry: every signal finds the client running.
+    TelemetryManager::initialize();
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     [&app] { app.quit(); });
+
+    const PlatformServices platform = Platform::services();
+    CoreServices services(platform);
+    SprucerApp sprucer(services, platform);
+    sprucer.launch();
+    app.exec();
+    shutDown(services.registry());
+    return 0;
+}
+
+bool asksForHeadless(int argc, char *argv[])
+{
+    return std::any_of(argv + 1, argv + argc, [](const char *argument) {
+        return std::strcmp(argument, "--headless") == 0;
+    });
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The window app needs a display; the headless agent must run without one.
+    const std::unique_ptr<QCoreApplication> app =
+        asksForHeadless(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
+                                    : std::make_unique<QApplication>(argc, argv);
     setIdentity();
 
     QCommandLineParser parser;
@@ -70,14 +109,9 @@ int main(int argc, char *argv[])
                        "running until SIGINT or SIGTERM, then exit with everything stored.\n"
                        "For machines without a desktop, for example as a user service."));
     parser.addOption(headless);
-    parser.process(app);
+    parser.process(*app);
 
     if (parser.isSet(headless))
-        return runHeadless(app);
-
-    QTextStream(stderr) << QStringLiteral(
-        "Sprucer's desktop window is not built yet; this release has no screens to show.\n"
-        "Run `sprucer --headless` to keep your watched folders formatted without a window,\n"
-        "or `sprucer --help` to see what it can do.\n");
-    return 1;
+        return runHeadless(*app);
+    return runWindow(static_cast<QApplication &>(*app));
 }

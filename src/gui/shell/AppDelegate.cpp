@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/AppDelegate.h"
+
+#include "core/support/Console.h"
+#include "core/support/NotificationCenter.h"
+#include "gui/support/Dialogs.h"
+#include "gui/support/SymbolIcons.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace {
+
+const QString kActiveSymbol = QStringLiteral("chevron.left.slash.chevron.right");
+const QString kInactiveSymbol = QStringLiteral("chevron.left.slash.chevron.right.slash");
+
+} // namespace
+
+AppDelegate::AppDelegate(NotificationCenter &notifications, QObject *parent)
+    : QObject(parent)
+    , m_notifications(notifications)
+    , m_activation(new QAction(QStringLiteral("Deactivate"), this))
+    , m_showMainWindow(new QAction(QStringLiteral("Show Main Window"), this))
+    , m_quit(new QAction(QStringLiteral("Quit"), this))
+    , m_about(new QAction(QStringLiteral("About Sprucer"), this))
+{
+    // Not QKeySequence::Quit: some platform themes map it to nothing.
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcutContext(Qt::ApplicationShortcut);
+    m_quit->setMenuRole(QAction::QuitRole);
+    m_about->setMenuRole(QAction::AboutRole);
+    connect(m_activation, &QAction::triggered, this, &AppDelegate::toggleActive);
+    connect(m_showMainWindow, &QAction::triggered, this, &AppDelegate::showMainWindow);
+    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_about, &QAction::triggered, this, &AppDelegate::showAbout);
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_statusMenu;
+}
+
+void AppDelegate::applicationDidFinishLaunching(const std::function<Status()> &registerLoginItem)
+{
+    if (registerLoginItem) {
+        if (const Status failure = registerLoginItem())
+            Console::writeLine(QStringLiteral("Failed to register app as login item: ") +
+                               failure->description);
+        else
+            Console::writeLine(QStringLiteral("App registered as login item."));
+    }
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        makeStatusItem();
+}
+
+QMenu *AppDelegate::makeMenu(QWidget *parent) const
+{
+    auto *menu = new QMenu(QStringLiteral("Sprucer"), parent);
+    menu->addAction(m_activation);
+    menu->addSeparator();
+    menu->addAction(m_showMainWindow);
+    menu->addSeparator();
+    menu->addAction(m_quit);
+    return menu;
+}
+
+void AppDelegate::makeStatusItem()
+{
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setToolTip(QStringLiteral("Sprucer"));
+    m_statusMenu = makeMenu(nullptr);
+    m_statusItem->setContextMenu(m_statusMenu);
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    Q_EMIT statusItemClicked();
+            });
+    updateStatusIcon();
+    m_statusItem->show();
+}
+
+void AppDelegate::updateStatusIcon()
+{
+    if (m_statusItem)
+        m_statusItem->setIcon(SymbolIcons::icon(m_isActive ? kActiveSymbol : kInactiveSymbol));
+}
+
+void AppDelegate::toggleActive()
+{
+    m_isActive = !m_isActive;
+    m_activation->setText(m_isActive ? QStringLiteral("Deactivate") : QStringLiteral("Activate"));
+    updateStatusIcon();
+    m_notifications.post(NotificationCenter::activeStateChangedName, {}, m_isActive);
+}
+
+void AppDelegate::showMainWindow()
+{
+    if (!m_mainWindow)
+        return;
+    m_mainWindow->show();
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+void AppDelegate::showAbout()
+{
+    Dialogs::current().about(
+        m_mainWindow, QStringLiteral("About Sprucer"),
+        QStringLiteral("<b>Sprucer</b> %1<p>Keeps source code formatted on every save.</p>")
+            .arg(QCoreApplication::applicationVersion()));
+}

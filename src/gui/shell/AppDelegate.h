@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/support/Result.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class NotificationCenter;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+// The application's process-wide shell: the global activation switch, the "Sprucer" menu (in
+// the main window's menu bar and in the tray icon's menu, since many tray hosts show only a
+// menu), the tray icon and the login item. Main thread.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(NotificationCenter &notifications, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // Registers the login item (printing the outcome), then makes the tray icon when the
+    // desktop has a tray.
+    void applicationDidFinishLaunching(const std::function<Status()> &registerLoginItem);
+
+    bool isActive() const { return m_isActive; }
+    // A new "Sprucer" menu over the shared actions, owned by `parent`.
+    QMenu *makeMenu(QWidget *parent) const;
+    QAction *activationAction() const { return m_activation; }
+    QAction *showMainWindowAction() const { return m_showMainWindow; }
+    QAction *quitAction() const { return m_quit; }
+    QAction *aboutAction() const { return m_about; }
+    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+
+    void setMainWindow(QWidget *window) { m_mainWindow = window; }
+    QWidget *mainWindow() const { return m_mainWindow; }
+
+public Q_SLOTS:
+    void toggleActive();
+    void showMainWindow();
+
+Q_SIGNALS:
+    // The tray icon was clicked (not its menu).
+    void statusItemClicked();
+
+private:
+    void makeStatusItem();
+    void updateStatusIcon();
+    void showAbout();
+
+    NotificationCenter &m_notifications;
+    bool m_isActive = true;
+    QAction *m_activation;
+    QAction *m_showMainWindow;
+    QAction *m_quit;
+    QAction *m_about;
+    QSystemTrayIcon *m_statusItem = nullptr;
+    QMenu *m_statusMenu = nullptr;
+    QPointer<QWidget> m_mainWindow;
+};

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/MainView.h"
+
+#include "core/support/NotificationCenter.h"
+#include "gui/support/SymbolIcons.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+
+namespace {
+
+struct EntryText
+{
+    const char *label;
+    const char *symbol;
+};
+
+constexpr EntryText kEntries[] = {
+    {"Watchers", "eye"},
+    {"TODO", "list.bullet"},
+    {"Configurations", "gear"},
+    {"Statistics", "chart.bar"},
+};
+
+QWidget *notAvailableYet()
+{
+    auto *label = new QLabel(QStringLiteral("Not available yet"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setAccessibleName(label->text());
+    return label;
+}
+
+} // namespace
+
+MainView::MainView(NotificationCenter &notifications, QWidget *parent)
+    : QWidget(parent)
+    , m_entries(new QStandardItemModel(this))
+    , m_sidebar(new QListView)
+    , m_detail(new QStackedWidget)
+{
+    for (const EntryText &entry : kEntries) {
+        auto *item = new QStandardItem(SymbolIcons::icon(QString::fromLatin1(entry.symbol)),
+                                       QString::fromLatin1(entry.label));
+        item->setEditable(false);
+        item->setData(QString::fromLatin1(entry.label), Qt::AccessibleTextRole);
+        m_entries->appendRow(item);
+        m_detail->addWidget(notAvailableYet());
+    }
+    m_sidebar->setModel(m_entries);
+    m_sidebar->setMinimumWidth(200);
+    m_sidebar->setIconSize(QSize(18, 18));
+    m_sidebar->setSpacing(2);
+    m_sidebar->setAccessibleName(QStringLiteral("Sidebar"));
+    m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A sidebar, not a document: the window's own background, no frame.
+    m_sidebar->setFrameShape(QFrame::NoFrame);
+    QPalette sidebarPalette = m_sidebar->palette();
+    sidebarPalette.setColor(QPalette::Base, sidebarPalette.color(QPalette::Window));
+    m_sidebar->setPalette(sidebarPalette);
+    m_detail->setAccessibleName(QStringLiteral("Detail"));
+    connect(m_sidebar->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    m_detail->setCurrentIndex(current.row());
+            });
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(m_sidebar);
+    splitter->addWidget(m_detail);
+    splitter->setStretchFactor(1, 1);
+    splitter->setCollapsible(1, false);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(splitter);
+
+    connect(&notifications, &NotificationCenter::switchToConfigurationsTab, this,
+            [this] { select(Entry::configurations); });
+    select(Entry::watchers);
+}
+
+MainView::Entry MainView::currentEntry() const
+{
+    return Entry(m_detail->currentIndex());
+}
+
+void MainView::select(Entry entry)
+{
+    m_sidebar->setCurrentIndex(m_entries->index(int(entry), 0));
+}
+
+void MainView::setScreen(Entry entry, QWidget *screen)
+{
+    QWidget *old = m_detail->widget(int(entry));
+    const bool shown = m_detail->currentIndex() == int(entry);
+    m_detail->insertWidget(int(entry), screen);
+    m_detail->removeWidget(old);
+    old->deleteLater();
+    if (shown)
+        m_detail->setCurrentIndex(int(entry));
+}
+
+QWidget *MainView::screen(Entry entry) const
+{
+    return m_detail->widget(int(entry));
+}
+
+void MainView::toggleSidebar()
+{
+    m_sidebar->setVisible(!m_sidebar->isVisible());
+}

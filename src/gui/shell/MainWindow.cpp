@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/MainWindow.h"
+
+#include "gui/shell/AppDelegate.h"
+#include "gui/shell/MainView.h"
+#include "gui/shell/SettingsView.h"
+#include "gui/support/SymbolIcons.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QToolBar>
+
+MainWindow::MainWindow(AppDelegate &delegate, NotificationCenter &notifications, QWidget *parent)
+    : QMainWindow(parent)
+    , m_delegate(delegate)
+    , m_mainView(new MainView(notifications))
+{
+    setWindowTitle(QStringLiteral("Sprucer"));
+    setMinimumSize(800, 600);
+    setCentralWidget(m_mainView);
+    menuBar()->addMenu(delegate.makeMenu(this));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->addAction(delegate.aboutAction());
+    makeToolBar();
+}
+
+void MainWindow::makeToolBar()
+{
+    QToolBar *toolBar = addToolBar(QStringLiteral("Toolbar"));
+    toolBar->setObjectName(QStringLiteral("toolbar"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setIconSize(QSize(18, 18));
+    toolBar->toggleViewAction()->setEnabled(false);
+
+    m_toggleSidebar = toolBar->addAction(SymbolIcons::icon(QStringLiteral("sidebar.left")),
+                                         QStringLiteral("Toggle Sidebar"));
+    connect(m_toggleSidebar, &QAction::triggered, this, [this] {
+        // As the platform's own sidebar command: it acts on the window the user is in.
+        if (isActiveWindow())
+            m_mainView->toggleSidebar();
+    });
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+    m_settingsAction =
+        toolBar->addAction(SymbolIcons::icon(QStringLiteral("gear")), QStringLiteral("Settings"));
+    connect(m_settingsAction, &QAction::triggered, this, &MainWindow::showSettings);
+}
+
+void MainWindow::showSettings()
+{
+    if (m_settings)
+        return;
+    m_settings = new SettingsView(this);
+    m_settings->setAttribute(Qt::WA_DeleteOnClose);
+    m_settings->open();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // With a tray icon the agent lives on there; without one, this window is all there is.
+    if (m_delegate.statusItem() && m_delegate.statusItem()->isVisible()) {
+        hide();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}

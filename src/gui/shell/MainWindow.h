@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "gui/shell/SettingsView.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class AppDelegate;
+class MainView;
+class NotificationCenter;
+
+// A main window: the menu bar with the "Sprucer" menu, the toolbar (sidebar toggle, settings)
+// and a MainView. With a tray icon, closing it only hides it: Sprucer goes on in the tray.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(AppDelegate &delegate, NotificationCenter &notifications, QWidget *parent = nullptr);
+
+    MainView *mainView() const { return m_mainView; }
+    // The settings sheet, made anew each time it is opened.
+    void showSettings();
+    SettingsView *settingsSheet() const { return m_settings; }
+    QAction *toggleSidebarAction() const { return m_toggleSidebar; }
+    QAction *settingsAction() const { return m_settingsAction; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void makeToolBar();
+
+    AppDelegate &m_delegate;
+    MainView *m_mainView;
+    QAction *m_toggleSidebar = nullptr;
+    QAction *m_settingsAction = nullptr;
+    QPointer<SettingsView> m_settings;
+};

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/SettingsView.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+SettingsView::SettingsView(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(400, 300);
+
+    auto *title = new QLabel(QStringLiteral("Settings"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    // One section of the form, as a grouped row: the label, and the value opposite it.
+    auto *section = new QFrame;
+    section->setFrameShape(QFrame::StyledPanel);
+    auto *form = new QFormLayout(section);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    auto *versionValue = new QLabel(version());
+    versionValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    versionValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    versionValue->setAccessibleName(QStringLiteral("Version ") + version());
+    form->addRow(QStringLiteral("Version"), versionValue);
+
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *done = buttons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);
+    done->setDefault(true);
+    done->setAccessibleName(done->text());
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(section);
+    layout->addStretch();
+    layout->addWidget(buttons);
+}
+
+QString SettingsView::version()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("1.0.0") : version;
+}

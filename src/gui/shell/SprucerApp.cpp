@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/SprucerApp.h"
+
+#include "core/services/CoreServices.h"
+#include "core/support/NotificationCenter.h"
+#include "gui/shell/AppDelegate.h"
+#include "gui/shell/MainWindow.h"
+#include "gui/shell/OnBoardingCardView.h"
+#include "gui/shell/StatusBarView.h"
+#include "gui/shell/StatusBarViewModel.h"
+#include "gui/shell/WindowManager.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+
+SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *parent)
+    : QObject(parent)
+    , m_core(core)
+    , m_platform(std::move(platform))
+    , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
+    , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core.notifications()))
+    , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry()))
+    , m_popover(std::make_unique<StatusBarView>(*m_statusModel,
+                                                [this] { m_windowManager->openWindow(); }))
+{
+    connect(&core.notifications(), &NotificationCenter::activeStateChanged, this,
+            [this](bool active) {
+                m_isActive = active;
+                m_core.registry().setGlobalActivation(active);
+            });
+}
+
+SprucerApp::~SprucerApp() = default;
+
+void SprucerApp::launch()
+{
+    m_delegate->applicationDidFinishLaunching(m_platform.registerLoginItem);
+    // With a tray icon, Sprucer keeps running when its last window closes.
+    QApplication::setQuitOnLastWindowClosed(m_delegate->statusItem() == nullptr);
+    m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core.notifications());
+    m_delegate->setMainWindow(m_mainWindow.get());
+    connect(m_delegate.get(), &AppDelegate::statusItemClicked, this, [this] {
+        m_popover->toggleNear(m_delegate->statusItem() ? m_delegate->statusItem()->geometry()
+                                                       : QRect());
+    });
+    m_mainWindow->show();
+    showOnBoardingIfNeeded();
+}
+
+void SprucerApp::showOnBoardingIfNeeded()
+{
+    if (!OnBoardingCardView::shouldBeOnBoard())
+        return;
+    m_onBoarding = new OnBoardingCardView(m_mainWindow.get());
+    m_onBoarding->setAttribute(Qt::WA_DeleteOnClose);
+    m_onBoarding->open();
+}

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/shell/StatusBarView.h"
+
+#include "gui/shell/LogExport.h"
+#include "gui/shell/StatusBarViewModel.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+
+// The watcher's name first, its state after it.
+class NameThenStateDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationPosition = QStyleOptionViewItem::Right;
+        option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    }
+};
+
+QPushButton *button(const QString &text)
+{
+    auto *made = new QPushButton(text);
+    made->setAccessibleName(text);
+    return made;
+}
+
+} // namespace
+
+StatusBarView::StatusBarView(StatusBarViewModel &model, std::function<void()> openApp,
+                             QWidget *parent)
+    : QWidget(parent, Qt::Popup)
+    , m_list(new QListView)
+    , m_openApp(button(QStringLiteral("Open App")))
+    , m_closeApp(button(QStringLiteral("Close App")))
+    , m_exportLog(button(QStringLiteral("Export log")))
+{
+    setFixedSize(350, 350);
+    setAccessibleName(QStringLiteral("Sprucer status"));
+
+    auto *title = new QLabel(QStringLiteral("Watchers you have"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    m_list->setModel(&model);
+    m_list->setItemDelegate(new NameThenStateDelegate(m_list));
+    m_list->setIconSize(QSize(16, 16));
+    m_list->setSpacing(3);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setAccessibleName(QStringLiteral("Watchers"));
+
+    connect(m_openApp, &QPushButton::clicked, this, [this, openApp = std::move(openApp)] {
+        hide();
+        if (openApp)
+            openApp();
+    });
+    connect(m_closeApp, &QPushButton::clicked, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_exportLog, &QPushButton::clicked, this, [this] {
+        hide();
+        LogExport::exportLogs(nullptr);
+    });
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_openApp);
+    buttons->addWidget(m_closeApp);
+    buttons->addWidget(m_exportLog);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+}
+
+void StatusBarView::toggleNear(const QRect &anchor)
+{
+    if (isVisible()) {
+        hide();
+        return;
+    }
+    const QPoint at = anchor.isEmpty() ? QCursor::pos() : anchor.bottomLeft();
+    QScreen *screen = QGuiApplication::screenAt(at);
+    const QRect room = screen ? screen->availableGeometry()
+                              : QGuiApplication::primaryScreen()->availableGeometry();
+    // Below the icon when there is room; above it on a bottom panel.
+    QPoint origin = at;
+    if (origin.y() + height() > room.bottom())
+        origin.setY((anchor.isEmpty() ? at.y() : anchor.top()) - height());
+    origin.setX(std::clamp(origin.x(), room.left(), std::max(room.left(), room.right() - width())));
+    origin.setY(std::clamp(origin.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    move(origin);
+    show();
+    activateWindow();
+    m_openApp->setFocus();
+}

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/support/NotificationCenter.h"
+#include "core/support/SprucerLogger.h"
+#include "core/support/UserDefaults.h"
+#include "gui/shell/AppDelegate.h"
+#include "gui/shell/MainView.h"
+#include "gui/shell/MainWindow.h"
+#include "gui/shell/SprucerApp.h"
+#include "gui/shell/StatusBarView.h"
+#include "gui/shell/WindowManager.h"
+#include "gui/support/Dialogs.h"
+#include "support/CoreFixture.h"
+#include "support/GuiTestMain.h"
+#include "support/LogFile.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QListView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList sidebarEntries(const MainView &view)
+{
+    QStringList labels;
+    const QAbstractItemModel *model = view.sidebar()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        labels << model->index(row, 0).data().toString();
+    return labels;
+}
+
+QStringList menuTitles(const QMenu *menu)
+{
+    QStringList titles;
+    for (const QAction *action : menu->actions())
+        titles << (action->isSeparator() ? u"-"_s : action->text());
+    return titles;
+}
+
+const QMenu *sprucerMenu(const MainWindow &window)
+{
+    return window.menuBar()->actions().value(0)->menu();
+}
+
+// Answers every panel at once with what the test chose.
+class AnsweringDialogs : public Dialogs
+{
+public:
+    QString savePath;
+    QStringList asked;
+
+    void about(QWidget *, const QString &title, const QString &) override { asked << title; }
+    void chooseSaveFile(QWidget *, const QString &title, const QString &proposedName,
+                        std::function<void(const QString &)> done) override
+    {
+        asked << title + u':' + proposedName;
+        done(savePath);
+    }
+};
+
+} // namespace
+
+class TestSprucerApp : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHome::current().reset(); }
+
+    // What a new user meets: the window, the menu, the watchers screen, and the onboarding
+    // sheet, which stays away once dismissed however that happened.
+    void firstLaunchShowsTheWindowAndOnboardingOnce()
+    {
+        CoreFixture fixture;
+        {
+            SprucerApp app(fixture.core(), PlatformServices{});
+            app.launch();
+            const MainWindow &window = *app.mainWindow();
+            QCOMPARE(window.windowTitle(), u"Sprucer"_s);
+            QVERIFY(window.minimumWidth() >= 800 && window.minimumHeight() >= 600);
+            QCOMPARE(sidebarEntries(*window.mainView()),
+                     (QStringList{u"Watchers"_s, u"TODO"_s, u"Configurations"_s, u"Statistics"_s}));
+            QCOMPARE(window.mainView()->currentEntry(), MainView::Entry::watchers);
+            QCOMPARE(
+                menuTitles(sprucerMenu(window)),
+                (QStringList{u"Deactivate"_s, u"-"_s, u"Show Main Window"_s, u"-"_s, u"Quit"_s}));
+            QCOMPARE(app.delegate().quitAction()->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+            QTRY_VERIFY(app.onBoardingSheet() && app.onBoardingSheet()->isVisible());
+            app.onBoardingSheet()->reject(); // Esc, not "Got it!"
+            QCOMPARE(UserDefaults::value(u"shouldBeOnBoard"_s).toBool(), false);
+        }
+        SprucerApp again(fixture.core(), PlatformServices{});
+        again.launch();
+        QVERIFY(!again.onBoardingSheet());
+    }
+
+    // The menu's switch stops and restarts every watcher and says which way it went.
+    void theActivationSwitchReachesTheRegistry()
+    {
+        CoreFixture fixture;
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(fixture.makeProject(u"app"_s), SupportedFileExtension::cpp, true);
+        QVERIFY(!fixture.registry().addWatcher(watcher));
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        QAction *activation = app.delegate().activationAction();
+        fixture.clearSentSignals();
+
+        activation->trigger();
+        QCOMPARE(activation->text(), u"Activate"_s);
+        QTRY_VERIFY(!fixture.registry().entry(watcher.id)->monitor->isRunning());
+        QVERIFY(!app.isActive());
+        activation->trigger();
+        QCOMPARE(activation->text(), u"Deactivate"_s);
+        QTRY_VERIFY(fixture.registry().entry(watcher.id)->monitor->isRunning());
+        QCOMPARE(fixture.sentSignals().filter(u"AppActivationChanged"_s),
+                 (QStringList{u"AppActivationChanged:Active=false"_s,
+                              u"AppActivationChanged:Active=true"_s}));
+    }
+
+    void otherScreensAndTheSettingsSheetCanBeReached()
+    {
+        CoreFixture fixture;
+        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        MainWindow &window = *app.mainWindow();
+        fixture.core().notifications().post(NotificationCenter::switchToConfigurationsTabName);
+        QTRY_COMPARE(window.mainView()->currentEntry(), MainView::Entry::configurations);
+
+        // Dismissed, the sheet opens again on the next press.
+        for (int press = 0; press < 2; ++press) {
+            window.settingsAction()->trigger();
+            QTRY_VERIFY(window.settingsSheet() && window.settingsSheet()->isVisible());
+            window.settingsSheet()->accept();
+            QTRY_VERIFY(!window.settingsSheet());
+        }
+    }
+
+    // The popover lists the watchers as they change anywhere, and "Open App" shows one window.
+    void thePopoverFollowsTheRegistryAndOpensOneWindow()
+    {
+        CoreFixture fixture;
+        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        const QAbstractItemModel &list = *app.popover().list()->model();
+        QCOMPARE(list.rowCount(), 0);
+
+        const CodeWatcherModel watcher = fixture.makeWatcher(fixture.makeProject(u"shop"_s),
+                                                             SupportedFileExtension::swift, true);
+        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QTRY_COMPARE(list.rowCount(), 1);
+        QCOMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, running"_s);
+        QVERIFY(!fixture.registry().stopWatcher(watcher));
+        QTRY_COMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, stopped"_s);
+
+        app.popover().openAppButton()->click();
+        MainWindow *opened = app.windowManager().window();
+        QVERIFY(opened && opened->isVisible() && opened != app.mainWindow());
+        opened->close();
+        app.popover().openAppButton()->click();
+        QCOMPARE(app.windowManager().window(), opened);
+        QVERIFY(opened->isVisible());
+    }
+
+    // The export writes every outcome to the log and never replaces a file.
+    void exportingTheLogNeverReplacesAFile()
+    {
+        CoreFixture fixture;
+        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        AnsweringDialogs dialogs;
+        Dialogs::install(&dialogs);
+        QTemporaryDir destination;
+        dialogs.savePath = destination.filePath(u"exported.log"_s);
+        SprucerLogger::shared().log(u"something worth keeping"_s);
+
+        app.popover().exportLogButton()->click();
+        QVERIFY(LogFile::messages().contains(u"✅ Logs exported to: "_s + dialogs.savePath));
+        QCOMPARE(dialogs.asked, QStringList{u"Export Logs:sprucer.log"_s});
+        app.popover().exportLogButton()->click(); // the same place again: refused, not replaced
+        QVERIFY(!LogFile::messages().filter(u"❌ Failed to export logs: "_s).isEmpty());
+        QFile exported(dialogs.savePath);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QVERIFY(!exported.readAll().contains("Logs exported to"));
+        Dialogs::install(nullptr);
+    }
+};
+
+SPRUCER_GUI_TEST_MAIN(TestSprucerApp)
+#include "TestSprucerApp.moc"

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Renders each screen of the app from a demo home into PNGs, so they can be looked at (and
+// shown in the README) without a desktop: scripts/render-screens [OUT_DIR].
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/services/CoreServices.h"
+#include "core/support/UserDefaults.h"
+#include "gui/shell/AppDelegate.h"
+#include "gui/shell/MainView.h"
+#include "gui/shell/MainWindow.h"
+#include "gui/shell/SprucerApp.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+bool save(QWidget *widget, const QString &path)
+{
+    settle();
+    const bool saved = widget && widget->grab().save(path);
+    QTextStream(stdout) << (saved ? "wrote " : "could not write ") << path << '\n';
+    return saved;
+}
+
+// Two projects with a few sources, a style for each language, and their watchers.
+void makeDemoHome(const QString &home, MonitorRegistry &registry)
+{
+    ConfigManagerFactory configurations;
+    const struct
+    {
+        const char *name;
+        SupportedFileExtension language;
+        const char *file;
+        bool active;
+    } projects[] = {
+        {"engine", SupportedFileExtension::cpp, "src/engine.cpp", true},
+        {"android-app", SupportedFileExtension::kotlin, "app/Main.kt", false},
+    };
+    for (const auto &project : projects) {
+        const QString root = home + QStringLiteral("/projects/") + QLatin1String(project.name);
+        QDir().mkpath(root + u'/' + QFileInfo(QLatin1String(project.file)).path());
+        QFile source(root + u'/' + QLatin1String(project.file));
+        if (source.open(QIODevice::WriteOnly))
+            source.write("// TODO: split this file\n");
+        const QUuid style = QUuid::createUuid();
+        configurations.createConfig(style, QStringLiteral("BasedOnStyle: LLVM\n"), project.language,
+                                    QStringLiteral("House style"));
+        CodeWatcherModel watcher = CodeWatcherModel::make(
+            QLatin1String(project.name), QUrl::fromLocalFile(root + u'/'), project.language, style);
+        watcher.isActivated = project.active;
+        registry.addWatcher(watcher);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, (home.path() + u'/' + QLatin1String(variable)).toUtf8());
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QCoreApplication::setApplicationName(QStringLiteral("Sprucer"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SPRUCER_VERSION));
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screens");
+    QDir().mkpath(out);
+
+    CoreServices core(Platform::services());
+    makeDemoHome(home.path(), core.registry());
+    SprucerApp sprucer(core, PlatformServices{});
+    sprucer.launch();
+    MainWindow &window = *sprucer.mainWindow();
+    window.resize(1000, 680);
+
+    bool saved = save(sprucer.onBoardingSheet(), out + QStringLiteral("/onboarding.png"));
+    sprucer.onBoardingSheet()->reject();
+    saved &= save(&window, out + QStringLiteral("/watchers.png"));
+    window.showSettings();
+    saved &= save(window.settingsSheet(), out + QStringLiteral("/settings.png"));
+    window.settingsSheet()->accept();
+    const MainView::Entry others[] = {MainView::Entry::todo, MainView::Entry::configurations,
+                                      MainView::Entry::statistics};
+    const char *names[] = {"todo", "configurations", "statistics"};
+    for (int i = 0; i < 3; ++i) {
+        window.mainView()->select(others[i]);
+        saved &= save(&window, out + u'/' + QLatin1String(names[i]) + QStringLiteral(".png"));
+    }
+    core.registry().shutdown();
+    return saved ? 0 : 1;
+}
