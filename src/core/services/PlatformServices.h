@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/support/Result.h"
 #include "core/watching/ReturnWatch.h"
 #include "core/watching/TreeEventSource.h"
+
+#include <functional>
 
 // What the operating system's layer gives the core. The platform library fills it in (one
 // implementation per operating system, chosen when the build is configured); the core only
@@ -11,4 +14,9 @@ struct PlatformServices
 {
     TreeEventSource::Factory treeEventSources;
     ReturnWatch::Factory returnWatches;
+    // Makes the running executable start at the user's login (the window app, at each launch).
+    std::function<Status()> registerLoginItem;
 };
+
+// Registers the login item and tells the terminal how that went, in one line.
+void registerLoginItemAndReport(const PlatformServices &services);
