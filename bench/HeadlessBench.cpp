@@ -139,6 +139,11 @@ private:
         environment.insert(QStringLiteral("HOME"), m_home.path());
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + u"/config");
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + u"/cache");
+        // Its own one-instance lock, not that of a Sprucer the user runs.
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path() + u"/runtime");
+        QDir().mkpath(m_home.path() + u"/runtime");
+        QFile::setPermissions(m_home.path() + u"/runtime",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (!toolsFirst.isEmpty())
             environment.insert(QStringLiteral("PATH"),
                                toolsFirst + u':' + environment.value(QStringLiteral("PATH")));

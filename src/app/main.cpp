@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
+#include "core/services/InstanceGuard.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
 #include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
+#include "gui/shell/AppDelegate.h"
 #include "gui/shell/SprucerApp.h"
 #include "platform/Platform.h"
 
@@ -38,6 +40,12 @@ void shutDown(MonitorRegistry &registry)
 // Keeps every activated watcher running, without a window, until SIGINT or SIGTERM.
 int runHeadless(QCoreApplication &app)
 {
+    // Two agents would both format every save and race on the stores.
+    InstanceGuard guard(InstanceGuard::Mode::headless);
+    if (!guard.acquire()) {
+        QTextStream(stderr) << guard.refusalLine() << '\n';
+        return 1;
+    }
     // Before anything can send a usage signal. Only the modes that run the event loop start it:
     // it takes over the unsent signals of the last run and writes them back when the loop ends.
     TelemetryManager::initialize();
@@ -65,6 +73,14 @@ int runHeadless(QCoreApplication &app)
 int runWindow(QApplication &app)
 {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Sprucer"));
+    // A second start brings the running window to the front instead of making another agent.
+    InstanceGuard guard(InstanceGuard::Mode::window);
+    if (!guard.acquire()) {
+        if (!guard.error() && guard.askToShowWindow() == InstanceGuard::ShowResult::shown)
+            return 0;
+        QTextStream(stderr) << guard.refusalLine() << '\n';
+        return 1;
+    }
     // Before any window, tray icon or registry: every signal finds the client running.
     TelemetryManager::initialize();
     TerminationSignals termination;
@@ -74,6 +90,8 @@ int runWindow(QApplication &app)
     const PlatformServices platform = Platform::services();
     CoreServices services(platform);
     SprucerApp sprucer(services, platform);
+    QObject::connect(&guard, &InstanceGuard::showWindowRequested, &sprucer.delegate(),
+                     &AppDelegate::showMainWindow);
     sprucer.launch();
     app.exec();
     shutDown(services.registry());

@@ -74,6 +74,10 @@ struct HeadlessHome
         environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
         environment.insert(u"XDG_CACHE_HOME"_s, home + u"/cache"_s);
         environment.insert(u"XDG_DATA_HOME"_s, home + u"/Application Support"_s);
+        environment.insert(u"XDG_RUNTIME_DIR"_s, home + u"/runtime"_s);
+        QDir().mkpath(home + u"/runtime"_s);
+        QFile::setPermissions(home + u"/runtime"_s,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (!toolsFirst.isEmpty())
             environment.insert(u"PATH"_s, toolsFirst + u':' + environment.value(u"PATH"_s));
         sprucer.setProcessEnvironment(environment);

@@ -27,6 +27,11 @@ TestHome::TestHome()
     qputenv("XDG_CONFIG_HOME", configDirectory().toUtf8());
     qputenv("XDG_CACHE_HOME", cacheDirectory().toUtf8());
     qputenv("XDG_DATA_HOME", dataDirectory().toUtf8());
+    // The one-instance lock lives there: never the desktop session's, where Sprucer may run.
+    const QString runtime = path() + u"/runtime"_s;
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     QDir().mkpath(configDirectory());
     QDir().mkpath(cacheDirectory());
     QDir().mkpath(dataDirectory());

@@ -14,6 +14,9 @@ struct PlatformServices
 {
     TreeEventSource::Factory treeEventSources;
     ReturnWatch::Factory returnWatches;
-    // Makes the window app start at login; absent where the system has no such thing.
+    // Makes the running executable start at the user's login (the window app, at each launch).
     std::function<Status()> registerLoginItem;
 };
+
+// Registers the login item and tells the terminal how that went, in one line.
+void registerLoginItemAndReport(const PlatformServices &services);

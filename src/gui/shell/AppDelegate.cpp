@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/AppDelegate.h"
 
-#include "core/support/Console.h"
 #include "core/support/NotificationCenter.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/SymbolIcons.h"
@@ -42,15 +41,9 @@ AppDelegate::~AppDelegate()
     delete m_statusMenu;
 }
 
-void AppDelegate::applicationDidFinishLaunching(const std::function<Status()> &registerLoginItem)
+void AppDelegate::applicationDidFinishLaunching(const PlatformServices &platform)
 {
-    if (registerLoginItem) {
-        if (const Status failure = registerLoginItem())
-            Console::writeLine(QStringLiteral("Failed to register app as login item: ") +
-                               failure->description);
-        else
-            Console::writeLine(QStringLiteral("App registered as login item."));
-    }
+    registerLoginItemAndReport(platform);
     if (QSystemTrayIcon::isSystemTrayAvailable())
         makeStatusItem();
 }

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/support/Result.h"
+#include "core/services/PlatformServices.h"
 
 #include <QObject>
 #include <QPointer>
-
-#include <functional>
 
 class NotificationCenter;
 class QAction;
@@ -27,7 +25,7 @@ public:
 
     // Registers the login item (printing the outcome), then makes the tray icon when the
     // desktop has a tray.
-    void applicationDidFinishLaunching(const std::function<Status()> &registerLoginItem);
+    void applicationDidFinishLaunching(const PlatformServices &platform);
 
     bool isActive() const { return m_isActive; }
     // A new "Sprucer" menu over the shared actions, owned by `parent`.

@@ -34,7 +34,7 @@ SprucerApp::~SprucerApp() = default;
 
 void SprucerApp::launch()
 {
-    m_delegate->applicationDidFinishLaunching(m_platform.registerLoginItem);
+    m_delegate->applicationDidFinishLaunching(m_platform);
     // With a tray icon, Sprucer keeps running when its last window closes.
     QApplication::setQuitOnLastWindowClosed(m_delegate->statusItem() == nullptr);
     m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core.notifications());

@@ -2,6 +2,9 @@
 #include "platform/Platform.h"
 #include "platform/linux/InotifyReturnWatch.h"
 #include "platform/linux/InotifyTree.h"
+#include "platform/linux/XdgAutostart.h"
+
+#include <QCoreApplication>
 
 PlatformServices Platform::services()
 {
@@ -11,6 +14,9 @@ PlatformServices Platform::services()
     };
     services.returnWatches = [](const QString &path) {
         return std::unique_ptr<ReturnWatch>(std::make_unique<InotifyReturnWatch>(path));
+    };
+    services.registerLoginItem = [] {
+        return XdgAutostart::registerLoginItem(QCoreApplication::applicationFilePath());
     };
     return services;
 }

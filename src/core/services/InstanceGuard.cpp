@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/services/InstanceGuard.h"
+
+#include "core/support/SprucerLogger.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qsizetype maxLine = 64;
+
+QString filePath(const QString &folder, QStringView suffix)
+{
+    return folder + u"/com.velmora.Sprucer."_s + suffix;
+}
+
+QByteArray modeName(InstanceGuard::Mode mode)
+{
+    return mode == InstanceGuard::Mode::window ? "window"_ba : "headless"_ba;
+}
+
+} // namespace
+
+InstanceGuard::InstanceGuard(Mode mode, const QString &folder, QObject *parent)
+    : QObject(parent)
+    , m_mode(mode)
+    , m_folder(folder.isEmpty() ? defaultFolder() : folder)
+    , m_lock(filePath(m_folder, u"lock"))
+{
+    // Held for the whole life of the process, so age says nothing; only a dead pid makes it stale.
+    m_lock.setStaleLockTime(0);
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server.nextPendingConnection())
+            serve(socket);
+    });
+}
+
+InstanceGuard::~InstanceGuard()
+{
+    if (!m_lock.isLocked())
+        return;
+    m_server.close();
+    QFile::remove(filePath(m_folder, u"mode"));
+    m_lock.unlock();
+}
+
+QString InstanceGuard::defaultFolder()
+{
+    // Without XDG_RUNTIME_DIR Qt would make up a folder in /tmp and warn about it.
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (!runtime.isEmpty())
+            return runtime;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u"/Sprucer"_s;
+}
+
+bool InstanceGuard::acquire()
+{
+    if (m_lock.isLocked())
+        return true;
+    m_running.reset();
+    m_error.reset();
+    if (!QDir().mkpath(m_folder)) {
+        m_error = Error{u"InstanceGuard"_s, 1, u"could not create the folder "_s + m_folder};
+        return false;
+    }
+    // A holder that is just quitting leaves a lock without its details for a moment.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (m_lock.tryLock(0)) {
+            QSaveFile file(filePath(m_folder, u"mode"));
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                           modeName(m_mode) + '\n') < 0 ||
+                !file.commit())
+                SprucerLogger::shared().log(u"Could not note the instance's mode in "_s +
+                                            file.fileName() + u": "_s + file.errorString());
+            listen();
+            return true;
+        }
+        if (m_lock.error() != QLockFile::LockFailedError) {
+            m_error = Error{u"InstanceGuard"_s, 2,
+                            u"could not create the lock file "_s + filePath(m_folder, u"lock")};
+            return false;
+        }
+        qint64 pid = 0;
+        QString hostName;
+        QString appName;
+        if (m_lock.getLockInfo(&pid, &hostName, &appName)) {
+            m_running = RunningInstance{pid, readHolderMode(pid)};
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    m_running = RunningInstance{};
+    return false;
+}
+
+std::optional<InstanceGuard::Mode> InstanceGuard::readHolderMode(qint64 pid) const
+{
+    QFile file(filePath(m_folder, u"mode"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> lines = file.read(maxLine).split('\n');
+    // A crashed predecessor's file says nothing about the holder.
+    if (lines.size() < 2 || lines[0].toLongLong() != pid)
+        return std::nullopt;
+    if (lines[1] == modeName(Mode::window))
+        return Mode::window;
+    if (lines[1] == modeName(Mode::headless))
+        return Mode::headless;
+    return std::nullopt;
+}
+
+void InstanceGuard::listen()
+{
+    const QString name = filePath(m_folder, u"socket");
+    QLocalServer::removeServer(name); // a crashed holder's socket; the lock says it is gone
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(name))
+        SprucerLogger::shared().log(u"Later instances cannot reach this one: "_s +
+                                    m_server.errorString());
+}
+
+void InstanceGuard::serve(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    // A client that never finishes its request is not kept.
+    QTimer::singleShot(5000, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > maxLine)
+                socket->abort();
+            return;
+        }
+        const QByteArray request = socket->readLine(maxLine).trimmed();
+        if (request == "show") {
+            socket->write(m_mode == Mode::window ? "shown\n" : "headless\n");
+            if (m_mode == Mode::window)
+                Q_EMIT showWindowRequested();
+        }
+        socket->disconnectFromServer();
+    });
+}
+
+InstanceGuard::ShowResult InstanceGuard::askToShowWindow(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const auto left = [&deadline] {
+        return int(std::clamp<qint64>(deadline.remainingTime(), 0, INT_MAX));
+    };
+    QLocalSocket socket;
+    socket.connectToServer(filePath(m_folder, u"socket"));
+    if (!socket.waitForConnected(left()))
+        return ShowResult::noAnswer;
+    socket.write("show\n");
+    socket.flush();
+    QByteArray reply;
+    while (!reply.contains('\n') && reply.size() <= maxLine) {
+        if (!socket.waitForReadyRead(left()) && socket.bytesAvailable() == 0)
+            break;
+        reply += socket.readAll();
+    }
+    if (!reply.contains('\n'))
+        return ShowResult::noAnswer;
+    const QByteArray answer = reply.left(reply.indexOf('\n'));
+    if (answer == "shown")
+        return ShowResult::shown;
+    if (answer == "headless")
+        return ShowResult::headless;
+    return ShowResult::noAnswer;
+}
+
+QString InstanceGuard::refusalLine() const
+{
+    if (m_error)
+        return u"Sprucer cannot make sure it runs only once: "_s + m_error->description;
+    if (!m_running)
+        return QString();
+    if (m_running->pid <= 0)
+        return u"Sprucer is already running."_s;
+    const QString pid = QString::number(m_running->pid);
+    if (m_running->mode == Mode::window)
+        return u"Sprucer is already running (process %1, with a window). Use that window, or "
+               u"quit Sprucer there first."_s.arg(pid);
+    const QString how = m_running->mode == Mode::headless ? u", without a window"_s : QString();
+    return u"Sprucer is already running (process %1%2). Stop it first, for example with: kill %1"_s
+        .arg(pid, how);
+}

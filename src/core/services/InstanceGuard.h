@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/support/Error.h"
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QLocalSocket;
+
+// Keeps Sprucer to one process per user: two would both format every save and race on the
+// stores. The first process takes a lock and listens for requests from later ones; a later one
+// learns who holds the lock and may ask it to bring its window to the front. A crashed holder's
+// lock is taken over (its pid is dead). Main thread.
+class InstanceGuard : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode
+    {
+        window,
+        headless
+    };
+    enum class ShowResult
+    {
+        shown,
+        headless,
+        noAnswer
+    };
+
+    struct RunningInstance
+    {
+        qint64 pid = 0;           // 0 when the lock could not be read
+        std::optional<Mode> mode; // empty while the holder has not written it yet
+    };
+
+    // `folder` holds the lock, the socket and the holder's mode; defaultFolder() when empty.
+    explicit InstanceGuard(Mode mode, const QString &folder = QString(), QObject *parent = nullptr);
+    ~InstanceGuard() override;
+
+    // The runtime folder, or the caches' folder when the session has none.
+    static QString defaultFolder();
+
+    // True when this process is now the only instance; it then answers later ones.
+    bool acquire();
+
+    // Set when acquire() failed because another process holds the lock.
+    std::optional<RunningInstance> runningInstance() const { return m_running; }
+    // Set when acquire() failed for another reason (e.g. the folder cannot be written).
+    std::optional<Error> error() const { return m_error; }
+
+    // The one line that says why this process does not start, after acquire() failed.
+    QString refusalLine() const;
+
+    // From a later process: asks the holder to bring its main window to the front. Blocks for
+    // at most `timeoutMs`.
+    ShowResult askToShowWindow(int timeoutMs = 2000);
+
+Q_SIGNALS:
+    // In the holder, in window mode, when a later process asked for the window.
+    void showWindowRequested();
+
+private:
+    void listen();
+    void serve(QLocalSocket *socket);
+    std::optional<Mode> readHolderMode(qint64 pid) const;
+
+    Mode m_mode;
+    QString m_folder;
+    QLockFile m_lock;
+    QLocalServer m_server;
+    std::optional<RunningInstance> m_running;
+    std::optional<Error> m_error;
+};

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/services/PlatformServices.h"
+
+#include "core/support/Console.h"
+
+using namespace Qt::StringLiterals;
+
+void registerLoginItemAndReport(const PlatformServices &services)
+{
+    if (!services.registerLoginItem)
+        return;
+    const Status status = services.registerLoginItem();
+    Console::writeLine(status ? u"Failed to register app as login item: "_s + status->description
+                              : u"App registered as login item."_s);
+}
