@@ -37,6 +37,23 @@ void shutDown(MonitorRegistry &registry)
     SprucerLogger::shared().flush();
 }
 
+// What both modes start first. The analytics client, before anything can send a usage signal;
+// only the modes that run the event loop start it: it takes over the unsent signals of the last
+// run and writes them back when the loop ends. And the loop ends on SIGINT or SIGTERM.
+class RunStart
+{
+public:
+    explicit RunStart(QCoreApplication &app)
+    {
+        TelemetryManager::initialize();
+        QObject::connect(&m_termination, &TerminationSignals::terminationRequested, &app,
+                         [&app] { app.quit(); });
+    }
+
+private:
+    TerminationSignals m_termination;
+};
+
 // Keeps every activated watcher running, without a window, until SIGINT or SIGTERM.
 int runHeadless(QCoreApplication &app)
 {
@@ -46,13 +63,7 @@ int runHeadless(QCoreApplication &app)
         QTextStream(stderr) << guard.refusalLine() << '\n';
         return 1;
     }
-    // Before anything can send a usage signal. Only the modes that run the event loop start it:
-    // it takes over the unsent signals of the last run and writes them back when the loop ends.
-    TelemetryManager::initialize();
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [&app] { app.quit(); });
-
+    const RunStart start(app);
     CoreServices services(Platform::services());
     MonitorRegistry &registry = services.registry();
     qsizetype running = 0;
@@ -81,12 +92,7 @@ int runWindow(QApplication &app)
         QTextStream(stderr) << guard.refusalLine() << '\n';
         return 1;
     }
-    // Before any window, tray icon or registry: every signal finds the client running.
-    TelemetryManager::initialize();
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [&app] { app.quit(); });
-
+    const RunStart start(app); // before any window, tray icon or registry
     const PlatformServices platform = Platform::services();
     CoreServices services(platform);
     SprucerApp sprucer(services, platform);
