@@ -74,6 +74,7 @@ MainView::MainView(NotificationCenter &notifications, QWidget *parent)
     splitter->addWidget(m_detail);
     splitter->setStretchFactor(1, 1);
     splitter->setCollapsible(1, false);
+    splitter->setSizes({200, 800});
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter);

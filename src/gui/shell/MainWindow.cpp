@@ -1,21 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/MainWindow.h"
 
+#include "core/services/CoreServices.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
 #include "gui/support/SymbolIcons.h"
+#include "gui/watchers/WatcherDashboardView.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QToolBar>
 
-MainWindow::MainWindow(AppDelegate &delegate, NotificationCenter &notifications, QWidget *parent)
+MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *parent)
     : QMainWindow(parent)
     , m_delegate(delegate)
-    , m_mainView(new MainView(notifications))
+    , m_mainView(new MainView(core.notifications()))
 {
+    m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     setCentralWidget(m_mainView);

@@ -8,7 +8,7 @@
 
 class AppDelegate;
 class MainView;
-class NotificationCenter;
+class CoreServices;
 
 // A main window: the menu bar with the "Sprucer" menu, the toolbar (sidebar toggle, settings)
 // and a MainView. With a tray icon, closing it only hides it: Sprucer goes on in the tray.
@@ -17,7 +17,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    MainWindow(AppDelegate &delegate, NotificationCenter &notifications, QWidget *parent = nullptr);
+    MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *parent = nullptr);
 
     MainView *mainView() const { return m_mainView; }
     // The settings sheet, made anew each time it is opened.

@@ -18,7 +18,7 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_core(core)
     , m_platform(std::move(platform))
     , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
-    , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core.notifications()))
+    , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
     , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry()))
     , m_popover(std::make_unique<StatusBarView>(*m_statusModel,
                                                 [this] { m_windowManager->openWindow(); }))
@@ -37,7 +37,7 @@ void SprucerApp::launch()
     m_delegate->applicationDidFinishLaunching(m_platform);
     // With a tray icon, Sprucer keeps running when its last window closes.
     QApplication::setQuitOnLastWindowClosed(m_delegate->statusItem() == nullptr);
-    m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core.notifications());
+    m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core);
     m_delegate->setMainWindow(m_mainWindow.get());
     connect(m_delegate.get(), &AppDelegate::statusItemClicked, this, [this] {
         m_popover->toggleNear(m_delegate->statusItem() ? m_delegate->statusItem()->geometry()

@@ -6,11 +6,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-WindowManager::WindowManager(AppDelegate &delegate, NotificationCenter &notifications,
-                             QObject *parent)
+WindowManager::WindowManager(AppDelegate &delegate, CoreServices &core, QObject *parent)
     : QObject(parent)
     , m_delegate(delegate)
-    , m_notifications(notifications)
+    , m_core(core)
 {}
 
 WindowManager::~WindowManager() = default;
@@ -18,7 +17,7 @@ WindowManager::~WindowManager() = default;
 void WindowManager::openWindow()
 {
     if (!m_window) {
-        m_window = std::make_unique<MainWindow>(m_delegate, m_notifications);
+        m_window = std::make_unique<MainWindow>(m_delegate, m_core);
         m_window->resize(800, 600);
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             m_window->move(screen->availableGeometry().center() - m_window->rect().center());

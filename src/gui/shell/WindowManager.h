@@ -7,7 +7,7 @@
 
 class AppDelegate;
 class MainWindow;
-class NotificationCenter;
+class CoreServices;
 
 // The free-standing main window that "Open App" in the tray popover shows: made on the first
 // request and shown again, never a second one.
@@ -16,8 +16,7 @@ class WindowManager : public QObject
     Q_OBJECT
 
 public:
-    WindowManager(AppDelegate &delegate, NotificationCenter &notifications,
-                  QObject *parent = nullptr);
+    WindowManager(AppDelegate &delegate, CoreServices &core, QObject *parent = nullptr);
     ~WindowManager() override;
 
     void openWindow();
@@ -25,6 +24,6 @@ public:
 
 private:
     AppDelegate &m_delegate;
-    NotificationCenter &m_notifications;
+    CoreServices &m_core;
     std::unique_ptr<MainWindow> m_window;
 };

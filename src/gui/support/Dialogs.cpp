@@ -14,6 +14,18 @@ public:
         QMessageBox::about(parent, title, text);
     }
 
+    void chooseDirectory(QWidget *parent, const QString &prompt,
+                         std::function<void(const QString &path)> done) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setLabelText(QFileDialog::Accept, prompt);
+        const QStringList chosen =
+            dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+        done(chosen.value(0));
+    }
+
     void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,
                         std::function<void(const QString &path)> done) override
     {

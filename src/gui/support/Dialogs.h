@@ -16,6 +16,10 @@ public:
     virtual ~Dialogs() = default;
 
     virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A panel that picks one existing directory, with the given confirm button; `done` gets
+    // its path, or an empty one when the user cancelled.
+    virtual void chooseDirectory(QWidget *parent, const QString &prompt,
+                                 std::function<void(const QString &path)> done) = 0;
     // A save panel that does not block: `done` gets the chosen path, or an empty one when the
     // user cancelled. It never offers to replace an existing file.
     virtual void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,

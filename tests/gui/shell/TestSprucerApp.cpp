@@ -8,7 +8,7 @@
 #include "gui/shell/SprucerApp.h"
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/WindowManager.h"
-#include "gui/support/Dialogs.h"
+#include "support/AnsweringDialogs.h"
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
@@ -45,22 +45,6 @@ const QMenu *sprucerMenu(const MainWindow &window)
 {
     return window.menuBar()->actions().value(0)->menu();
 }
-
-// Answers every panel at once with what the test chose.
-class AnsweringDialogs : public Dialogs
-{
-public:
-    QString savePath;
-    QStringList asked;
-
-    void about(QWidget *, const QString &title, const QString &) override { asked << title; }
-    void chooseSaveFile(QWidget *, const QString &title, const QString &proposedName,
-                        std::function<void(const QString &)> done) override
-    {
-        asked << title + u':' + proposedName;
-        done(savePath);
-    }
-};
 
 } // namespace
 
@@ -176,7 +160,6 @@ private Q_SLOTS:
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         AnsweringDialogs dialogs;
-        Dialogs::install(&dialogs);
         QTemporaryDir destination;
         dialogs.savePath = destination.filePath(u"exported.log"_s);
         SprucerLogger::shared().log(u"something worth keeping"_s);
@@ -189,7 +172,6 @@ private Q_SLOTS:
         QFile exported(dialogs.savePath);
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(!exported.readAll().contains("Logs exported to"));
-        Dialogs::install(nullptr);
     }
 };
 

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/watchers/AddWatcherView.h"
+
+#include "core/support/LocalPath.h"
+#include "gui/support/Dialogs.h"
+#include "gui/watchers/SetupNewWatcherView.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+AddWatcherView::AddWatcherView(MonitorRegistry &registry, ConfigManagerFactory &configurations,
+                               QWidget *parent)
+    : QWidget(parent)
+    , m_registry(registry)
+    , m_configurations(configurations)
+{
+    auto *button = new QPushButton(QStringLiteral("Add new watcher"));
+    button->setAccessibleName(button->text());
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: #2f7bf5; "
+                                         "border: none; border-radius: 8px; padding: 5px 10px; }"
+                                         "QPushButton:pressed { background: #1f5fc8; }"));
+    connect(button, &QPushButton::clicked, this, &AddWatcherView::chooseFolder);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(button);
+}
+
+void AddWatcherView::chooseFolder()
+{
+    Dialogs::current().chooseDirectory(
+        this, QStringLiteral("Select"), [self = QPointer(this)](const QString &folder) {
+            if (!self || folder.isEmpty())
+                return;
+            // On the next turn, as the panel has closed by then.
+            QMetaObject::invokeMethod(
+                self, [self, folder] { self->openSheet(folder); }, Qt::QueuedConnection);
+        });
+}
+
+void AddWatcherView::openSheet(const QString &folder)
+{
+    if (m_sheet)
+        return;
+    m_sheet = new SetupNewWatcherView(LocalPath::directoryUrl(folder), m_registry, m_configurations,
+                                      window());
+    m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_sheet->open();
+}

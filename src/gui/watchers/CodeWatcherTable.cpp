@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/watchers/CodeWatcherTable.h"
+
+#include "core/support/SprucerLogger.h"
+#include "core/watching/CodeWatcherTableViewModel.h"
+#include "core/watching/MonitorRegistry.h"
+#include "gui/watchers/CellButtonDelegate.h"
+
+#include <QHeaderView>
+
+namespace {
+
+using Model = CodeWatcherTableViewModel;
+
+bool runsNow(const QModelIndex &index)
+{
+    return index.data(Model::activatedRole).toBool();
+}
+
+const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
+{
+    return index.isValid() && index.row() < model.codeWatchers().size()
+               ? &model.codeWatchers()[index.row()]
+               : nullptr;
+}
+
+} // namespace
+
+CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
+                                   QWidget *parent)
+    : QTableView(parent)
+    , m_model(model)
+    , m_registry(registry)
+    , m_runFixers(new CellButtonDelegate(CellButtonDelegate::Kind::button,
+                                         QStringLiteral("play.circle"), runsNow, this))
+    , m_language(new CellButtonDelegate(CellButtonDelegate::Kind::button, {}, {}, this))
+    , m_switches(new CellButtonDelegate(CellButtonDelegate::Kind::checkBox, {}, {}, this))
+    , m_remove(new CellButtonDelegate(CellButtonDelegate::Kind::button, QStringLiteral("trash"), {},
+                                      this))
+{
+    setModel(&model);
+    setAccessibleName(QStringLiteral("Watchers"));
+    setMinimumSize(400, 300);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setAlternatingRowColors(true);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(34);
+    setItemDelegateForColumn(Model::fixAllColumn, m_runFixers);
+    setItemDelegateForColumn(Model::extensionColumn, m_language);
+    setItemDelegateForColumn(Model::activatedColumn, m_switches);
+    setItemDelegateForColumn(Model::removeColumn, m_remove);
+
+    QHeaderView *header = horizontalHeader();
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
+    const int widths[] = {110, 200, 115, 150, 100, 85, 62};
+    for (int column = 0; column < model.columnCount(); ++column)
+        header->resizeSection(column, widths[column]);
+    header->setSectionResizeMode(Model::urlColumn, QHeaderView::Stretch);
+
+    connect(m_runFixers, &CellButtonDelegate::clicked, this, &CodeWatcherTable::runFixers);
+    connect(m_language, &CellButtonDelegate::clicked, this,
+            &CodeWatcherTable::logConfigurationFile);
+    connect(m_switches, &CellButtonDelegate::clicked, this, &CodeWatcherTable::toggle);
+    connect(m_remove, &CellButtonDelegate::clicked, this, &CodeWatcherTable::remove);
+}
+
+void CodeWatcherTable::runFixers(const QModelIndex &index)
+{
+    if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
+        m_registry.runFixers(watcher->id);
+}
+
+void CodeWatcherTable::logConfigurationFile(const QModelIndex &index)
+{
+    if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
+        SprucerLogger::shared().log(watcher->configFileUrl ? watcher->configFileUrl->toString()
+                                                           : QString());
+}
+
+void CodeWatcherTable::toggle(const QModelIndex &index)
+{
+    // The row changes when the registry says so, not before.
+    if (const CodeWatcherModel *watcher = watcherAt(m_model, index)) {
+        const CodeWatcherModel copy = *watcher;
+        if (copy.isActivated)
+            m_registry.stopWatcher(copy);
+        else
+            m_registry.startWatcher(copy);
+    }
+}
+
+void CodeWatcherTable::remove(const QModelIndex &index)
+{
+    if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
+        m_registry.removeWatcher(QUuid(watcher->id));
+}

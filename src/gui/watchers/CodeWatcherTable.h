@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QTableView>
+
+class CellButtonDelegate;
+class CodeWatcherTableViewModel;
+class MonitorRegistry;
+
+// The watchers as a table: name, folder, "Run Fixers", language, configuration, the switch and
+// "Remove". Its commands go to the registry; the rows follow the registry through the model.
+class CodeWatcherTable : public QTableView
+{
+    Q_OBJECT
+
+public:
+    CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
+                     QWidget *parent = nullptr);
+
+    CellButtonDelegate *runFixersButtons() const { return m_runFixers; }
+    CellButtonDelegate *languageButtons() const { return m_language; }
+    CellButtonDelegate *switches() const { return m_switches; }
+    CellButtonDelegate *removeButtons() const { return m_remove; }
+
+private:
+    void runFixers(const QModelIndex &index);
+    void logConfigurationFile(const QModelIndex &index);
+    void toggle(const QModelIndex &index);
+    void remove(const QModelIndex &index);
+
+    CodeWatcherTableViewModel &m_model;
+    MonitorRegistry &m_registry;
+    CellButtonDelegate *m_runFixers;
+    CellButtonDelegate *m_language;
+    CellButtonDelegate *m_switches;
+    CellButtonDelegate *m_remove;
+};

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/watchers/SetupNewWatcherView.h"
+
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/watching/MonitorRegistry.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry &registry,
+                                         ConfigManagerFactory &configurations, QWidget *parent)
+    : QDialog(parent)
+    , m_chosenUrl(chosenUrl)
+    , m_registry(registry)
+    , m_configurations(configurations)
+    , m_name(new QLineEdit)
+    , m_configuration(new QComboBox)
+    , m_error(new QLabel)
+    , m_add(new QPushButton(QStringLiteral("Add")))
+{
+    setWindowTitle(QStringLiteral("Configure new watcher"));
+    setWindowModality(Qt::WindowModal);
+
+    auto *title = new QLabel(QStringLiteral("Configure new watcher"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.7);
+    title->setFont(titleFont);
+
+    m_name->setPlaceholderText(QStringLiteral("Name"));
+    m_name->setAccessibleName(QStringLiteral("Name"));
+    m_configuration->setAccessibleName(QStringLiteral("Select configuration"));
+    m_configuration->addItem(QStringLiteral("Select a configuration"));
+    for (const ConfigurationItem &item : configurations.configs())
+        m_configuration->addItem(item.name, QVariant::fromValue(item.id));
+    auto *path = new QLabel(QStringLiteral("Path to watch: ") + chosenUrl.path(QUrl::FullyEncoded));
+    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    path->setWordWrap(true);
+    m_error->setStyleSheet(QStringLiteral("color: #d83b2d"));
+    m_error->setWordWrap(true);
+    m_error->hide();
+
+    auto *form = new QFormLayout;
+    form->addRow(m_name);
+    form->addRow(QStringLiteral("Select configuration"), m_configuration);
+    form->addRow(path);
+    auto *formBox = new QWidget;
+    formBox->setLayout(form);
+    formBox->setFixedWidth(400);
+
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"));
+    m_add->setDefault(true);
+    for (QPushButton *button : {m_add, cancel})
+        button->setAccessibleName(button->text());
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_add, &QPushButton::clicked, this, &SetupNewWatcherView::add);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    buttons->addWidget(m_add);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(20);
+    layout->addWidget(title);
+    layout->addWidget(formBox);
+    layout->addWidget(m_error);
+    layout->addLayout(buttons);
+}
+
+void SetupNewWatcherView::add()
+{
+    const QUuid configurationId = m_configuration->currentData().value<QUuid>();
+    if (configurationId.isNull())
+        return;
+    const Result<ConfigurationItem> configuration = m_configurations.getConfig(configurationId);
+    Status failure = configuration ? Status() : configuration.error();
+    if (!failure) {
+        const CodeWatcherModel watcher = CodeWatcherModel::make(
+            m_name->text(), m_chosenUrl, configuration.value().language, configurationId);
+        failure = m_registry.addWatcher(watcher);
+    }
+    if (failure) {
+        m_error->setText(QStringLiteral("This watcher could not be added: ") +
+                         failure->description);
+        m_error->show();
+        return;
+    }
+    accept();
+}

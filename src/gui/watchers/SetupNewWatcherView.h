@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+
+class ConfigManagerFactory;
+class MonitorRegistry;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The sheet that makes a watcher of the chosen folder: its name and configuration. A watcher
+// the registry refuses leaves the sheet open with the reason in red.
+class SetupNewWatcherView : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry &registry,
+                        ConfigManagerFactory &configurations, QWidget *parent = nullptr);
+
+    QLineEdit *nameField() const { return m_name; }
+    QComboBox *configurationPicker() const { return m_configuration; }
+    QPushButton *addButton() const { return m_add; }
+    QLabel *errorLine() const { return m_error; }
+
+private:
+    void add();
+
+    QUrl m_chosenUrl;
+    MonitorRegistry &m_registry;
+    ConfigManagerFactory &m_configurations;
+    QLineEdit *m_name;
+    QComboBox *m_configuration;
+    QLabel *m_error;
+    QPushButton *m_add;
+};

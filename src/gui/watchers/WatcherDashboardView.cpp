@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gui/watchers/WatcherDashboardView.h"
+
+#include "core/services/CoreServices.h"
+#include "core/support/NotificationCenter.h"
+#include "core/watching/CodeWatcherTableViewModel.h"
+#include "gui/support/SymbolIcons.h"
+#include "gui/watchers/AddWatcherView.h"
+#include "gui/watchers/CodeWatcherTable.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *secondary(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget *emptyState(const QString &symbol, const QString &title, const QString &message,
+                    QWidget *action)
+{
+    auto *page = new QWidget;
+    auto *icon = new QLabel;
+    icon->setPixmap(SymbolIcons::icon(symbol, page->palette().color(QPalette::PlaceholderText))
+                        .pixmap(QSize(50, 50)));
+    icon->setAlignment(Qt::AlignCenter);
+    auto *heading = new QLabel(title);
+    QFont headingFont = heading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.15);
+    headingFont.setWeight(QFont::DemiBold);
+    heading->setFont(headingFont);
+    heading->setAlignment(Qt::AlignCenter);
+    auto *layout = new QVBoxLayout(page);
+    layout->setSpacing(16);
+    layout->addStretch();
+    layout->addWidget(icon);
+    layout->addWidget(heading);
+    layout->addWidget(secondary(message));
+    layout->addWidget(action, 0, Qt::AlignCenter);
+    layout->addStretch();
+    return page;
+}
+
+} // namespace
+
+WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
+    : QWidget(parent)
+    , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.counters(),
+                                            this))
+    , m_addWatcher(new AddWatcherView(core.registry(), m_configurations))
+    , m_table(new CodeWatcherTable(*m_model, core.registry()))
+    , m_body(new QStackedWidget)
+{
+    auto *title = new QLabel(QStringLiteral("Active Watchers"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    auto *header = new QHBoxLayout;
+    header->addWidget(title);
+    header->addStretch();
+    header->addWidget(m_addWatcher);
+
+    auto *goToConfigurations = new QPushButton(QStringLiteral("Go to Configurations"));
+    goToConfigurations->setDefault(true);
+    goToConfigurations->setAccessibleName(goToConfigurations->text());
+    NotificationCenter *notifications = &core.notifications();
+    connect(goToConfigurations, &QPushButton::clicked, this, [notifications] {
+        notifications->post(NotificationCenter::switchToConfigurationsTabName);
+    });
+    m_body->addWidget(emptyState(
+        QStringLiteral("gear.badge.questionmark"), QStringLiteral("No Configurations Available"),
+        QStringLiteral("You need to create at least one configuration before adding watchers."),
+        goToConfigurations));
+    m_body->addWidget(emptyState(QStringLiteral("folder.badge.plus"),
+                                 QStringLiteral("No Watchers Created"),
+                                 QStringLiteral("You have configurations set up. Now you can "
+                                                "create watchers to monitor your project "
+                                                "directories."),
+                                 new AddWatcherView(core.registry(), m_configurations)));
+    m_body->addWidget(m_table);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(header);
+    layout->addWidget(m_body, 1);
+
+    connect(&m_configurations, &ConfigManagerFactory::configsChanged, this,
+            &WatcherDashboardView::chooseBody);
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &WatcherDashboardView::chooseBody);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &WatcherDashboardView::chooseBody);
+    chooseBody();
+}
+
+WatcherDashboardView::~WatcherDashboardView() = default;
+
+WatcherDashboardView::Body WatcherDashboardView::body() const
+{
+    return Body(m_body->currentIndex());
+}
+
+void WatcherDashboardView::chooseBody()
+{
+    const Body body = m_configurations.configs().isEmpty() ? Body::noConfigurations
+                      : m_model->rowCount() == 0           ? Body::noWatchers
+                                                           : Body::table;
+    m_body->setCurrentIndex(int(body));
+}

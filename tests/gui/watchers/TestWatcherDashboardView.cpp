@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/support/NotificationCenter.h"
+#include "core/watching/CodeWatcherTableViewModel.h"
+#include "gui/watchers/AddWatcherView.h"
+#include "gui/watchers/CellButtonDelegate.h"
+#include "gui/watchers/CodeWatcherTable.h"
+#include "gui/watchers/SetupNewWatcherView.h"
+#include "gui/watchers/WatcherDashboardView.h"
+#include "support/AnsweringDialogs.h"
+#include "support/CoreFixture.h"
+#include "support/GuiTestMain.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+class TestWatcherDashboardView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHome::current().reset(); }
+
+    // A new user is led from no configuration to a first watcher, the screen following along.
+    void fromNothingToAFirstWatcher()
+    {
+        CoreFixture fixture;
+        WatcherDashboardView view(fixture.core());
+        QCOMPARE(view.body(), WatcherDashboardView::Body::noConfigurations);
+        QSignalSpy switched(&fixture.core().notifications(),
+                            &NotificationCenter::switchToConfigurationsTab);
+        for (QPushButton *button : view.findChildren<QPushButton *>()) {
+            if (button->text() == u"Go to Configurations"_s)
+                button->click();
+        }
+        QTRY_COMPARE(switched.size(), 1);
+
+        const QString project = fixture.makeProject(u"shop"_s);
+        ConfigManagerFactory().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
+                                            SupportedFileExtension::cpp, u"House style"_s);
+        QTRY_COMPARE(view.body(), WatcherDashboardView::Body::noWatchers);
+
+        AnsweringDialogs dialogs;
+        dialogs.directory = project;
+        view.addWatcher()->chooseFolder();
+        QCOMPARE(dialogs.asked, QStringList{u"Select"_s});
+        QTRY_VERIFY(view.addWatcher()->sheet() && view.addWatcher()->sheet()->isVisible());
+        SetupNewWatcherView &sheet = *view.addWatcher()->sheet();
+        sheet.nameField()->setText(u"Shop"_s);
+        sheet.addButton()->click(); // no configuration chosen yet: nothing happens
+        QVERIFY(sheet.isVisible() && fixture.registry().monitors().isEmpty());
+        sheet.configurationPicker()->setCurrentIndex(1);
+        sheet.addButton()->click();
+
+        QCOMPARE(fixture.registry().monitors().size(), 1);
+        const CodeWatcherModel added = fixture.registry().monitors().first().watcher;
+        QCOMPARE(added.name, u"Shop"_s);
+        QVERIFY(added.isActivated && added.codeKind == SupportedFileExtension::cpp);
+        QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
+        QTRY_VERIFY(!view.addWatcher()->sheet());
+    }
+
+    // A refused watcher keeps the sheet open with the reason; an inactive one cannot run.
+    void refusalsAreShownAndInactiveWatchersCannotRun()
+    {
+        CoreFixture fixture;
+        const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
+                                                          SupportedFileExtension::kotlin, false);
+        QVERIFY(!fixture.registry().addWatcher(idle));
+        WatcherDashboardView view(fixture.core());
+        QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
+        const QModelIndex runFixers =
+            view.model().index(0, CodeWatcherTableViewModel::fixAllColumn);
+        QVERIFY(!view.table()->runFixersButtons()->isEnabled(runFixers));
+
+        AnsweringDialogs dialogs;
+        dialogs.directory = fixture.makeProject(u"gone"_s);
+        view.addWatcher()->chooseFolder();
+        QTRY_VERIFY(view.addWatcher()->sheet());
+        SetupNewWatcherView &sheet = *view.addWatcher()->sheet();
+        QVERIFY(QDir(dialogs.directory).removeRecursively());
+        sheet.configurationPicker()->setCurrentIndex(1);
+        sheet.addButton()->click();
+        QVERIFY(sheet.isVisible());
+        QVERIFY(sheet.errorLine()->isVisible() && !sheet.errorLine()->text().isEmpty());
+        QCOMPARE(fixture.registry().monitors().size(), 1);
+    }
+};
+
+SPRUCER_GUI_TEST_MAIN(TestWatcherDashboardView)
+#include "TestWatcherDashboardView.moc"

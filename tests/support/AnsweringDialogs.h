@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "gui/support/Dialogs.h"
+
+#include <QStringList>
+
+// Answers every panel at once with what the test chose, and notes what was asked; installed
+// for its lifetime.
+class AnsweringDialogs : public Dialogs
+{
+public:
+    QString directory;
+    QString savePath;
+    QStringList asked;
+
+    AnsweringDialogs() { Dialogs::install(this); }
+    ~AnsweringDialogs() override { Dialogs::install(nullptr); }
+
+    void about(QWidget *, const QString &title, const QString &) override { asked << title; }
+    void chooseDirectory(QWidget *, const QString &prompt,
+                         std::function<void(const QString &)> done) override
+    {
+        asked << prompt;
+        done(directory);
+    }
+    void chooseSaveFile(QWidget *, const QString &title, const QString &proposedName,
+                        std::function<void(const QString &)> done) override
+    {
+        asked << title + u':' + proposedName;
+        done(savePath);
+    }
+};
