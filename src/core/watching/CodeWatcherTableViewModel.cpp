@@ -23,6 +23,10 @@ CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
             &CodeWatcherTableViewModel::reloadCounts);
     connect(&registry, &MonitorRegistry::monitorsChanged, this,
             &CodeWatcherTableViewModel::reloadWatchers);
+    connect(&registry, &MonitorRegistry::progressChanged, this, [this](const QUuid &id) {
+        if (const int row = rowOf(id); row >= 0)
+            rowChanged(row);
+    });
     connect(&m_configs, &ConfigManagerFactory::configsChanged, this,
             &CodeWatcherTableViewModel::reloadConfigNames);
 }
@@ -148,6 +152,10 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
         return watcher.isActivated;
     case fixedCountRole:
         return m_counters.countFor(watcher.id);
+    case progressDoneRole:
+        return qint64(m_registry.progress(watcher.id).done);
+    case progressTotalRole:
+        return qint64(m_registry.progress(watcher.id).total);
     case Qt::CheckStateRole:
         if (index.column() == activatedColumn)
             return watcher.isActivated ? Qt::Checked : Qt::Unchecked;
@@ -193,5 +201,7 @@ QHash<int, QByteArray> CodeWatcherTableViewModel::roleNames() const
     names.insert(processingRole, "processing");
     names.insert(activatedRole, "activated");
     names.insert(fixedCountRole, "fixedCount");
+    names.insert(progressDoneRole, "progressDone");
+    names.insert(progressTotalRole, "progressTotal");
     return names;
 }

@@ -42,6 +42,8 @@ public:
         processingRole,
         activatedRole,
         fixedCountRole,
+        progressDoneRole,  // files done of the work under way
+        progressTotalRole, // files handed over; 0 when nothing is under way
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,

@@ -137,9 +137,13 @@ void FixPipeline::process(const Route &route, const QStringList &paths)
     if (delivery->paths.isEmpty())
         return;
     const QUuid watcherId = route.watcherId;
+    const qsizetype count = delivery->paths.size();
     QMetaObject::invokeMethod(
         this,
-        [this, watcherId] {
+        [this, watcherId, count] {
+            Progress &progress = m_progress[watcherId];
+            progress.total += count;
+            Q_EMIT progressChanged(watcherId, progress.done, progress.total);
             m_processingWatchers.insert(watcherId);
             m_notifications.post(NotificationCenter::fileProcessingStartedName,
                                  {{NotificationCenter::watcherIdKey, watcherId}});
@@ -219,6 +223,7 @@ void FixPipeline::completeFile(const MarkupList &markups, bool counted,
     const bool last = ++delivery->completed == delivery->paths.size();
     if (last)
         m_processingWatchers.remove(watcherId);
+    reportProgress(watcherId);
     Q_EMIT fileCompleted(watcherId, markups, last);
     if (!last)
         return;
@@ -226,6 +231,19 @@ void FixPipeline::completeFile(const MarkupList &markups, bool counted,
                          {{NotificationCenter::watcherIdKey, watcherId}});
     QTimer::singleShot(m_timings.processedFilesWindow, this,
                        [this, delivery] { releaseProcessedFiles(delivery); });
+}
+
+void FixPipeline::reportProgress(const QUuid &watcherId)
+{
+    const auto found = m_progress.find(watcherId);
+    if (found == m_progress.end())
+        return;
+    ++found->done;
+    const Progress progress = *found;
+    if (progress.done >= progress.total)
+        m_progress.erase(found);
+    Q_EMIT progressChanged(watcherId, progress.done >= progress.total ? 0 : progress.done,
+                           progress.done >= progress.total ? 0 : progress.total);
 }
 
 void FixPipeline::releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery)

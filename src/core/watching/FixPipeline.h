@@ -69,6 +69,13 @@ public:
     ToolStop &toolStop() { return m_toolStop; }
 
     QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
+    // How far the watcher's deliveries under way are: files done of files handed over.
+    struct Progress
+    {
+        qsizetype done = 0;
+        qsizetype total = 0;
+    };
+    Progress progress(const QUuid &watcherId) const { return m_progress.value(watcherId); }
     int threadCount() const { return m_pool.maxThreadCount(); }
     void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
@@ -82,6 +89,8 @@ Q_SIGNALS:
     void fileCompleted(const QUuid &watcherId, const MarkupList &markups, bool lastOfDelivery);
     // The paths of a finished delivery may be processed again.
     void processedFilesReleased();
+    // After each file and each new delivery; 0 of 0 once the watcher's work is done.
+    void progressChanged(const QUuid &watcherId, qsizetype done, qsizetype total);
 
 private:
     struct Delivery;
@@ -103,6 +112,7 @@ private:
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
     void completeFile(const MarkupList &markups, bool counted,
                       const std::shared_ptr<Delivery> &delivery);
+    void reportProgress(const QUuid &watcherId);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 
     Timings m_timings;
@@ -113,6 +123,7 @@ private:
     std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;
     QSet<QUuid> m_processingWatchers; // main thread
+    QHash<QUuid, Progress> m_progress; // main thread
 
     // Paths being processed or just processed, each with the delivery that holds it, so a late
     // release never frees a path that a newer delivery took again.

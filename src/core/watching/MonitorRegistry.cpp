@@ -59,6 +59,8 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     Q_ASSERT(m_parts.store && m_parts.monitors && m_parts.pipeline && m_parts.markupWatcher);
     Q_ASSERT(m_parts.makeFixer && m_parts.sendSignal);
     connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::fileCompleted);
+    connect(m_parts.pipeline, &FixPipeline::progressChanged, this,
+            &MonitorRegistry::progressChanged);
     loadWatchers();
 }
 
@@ -74,6 +76,11 @@ void MonitorRegistry::shutdown()
     // Reports already on the watch queue reach the pipeline before it stops taking them.
     m_parts.monitors->drain();
     m_parts.pipeline->stop();
+}
+
+FixPipeline::Progress MonitorRegistry::progress(const QUuid &watcherId) const
+{
+    return m_parts.pipeline->progress(watcherId);
 }
 
 const MonitorEntry *MonitorRegistry::entry(const QUuid &watcherId) const

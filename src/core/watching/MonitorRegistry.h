@@ -66,6 +66,8 @@ public:
 
     // Every registered watcher, in the order they were registered.
     QList<MonitorEntry> monitors() const { return m_entries; }
+    // How far the watcher's files under way are; 0 of 0 when none is.
+    FixPipeline::Progress progress(const QUuid &watcherId) const;
     const MonitorEntry *entry(const QUuid &watcherId) const;
     QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
 
@@ -94,6 +96,8 @@ public:
 Q_SIGNALS:
     // The watchers, their activation or their markups changed.
     void monitorsChanged();
+    // A file of the watcher was done, or more were handed over (see FixPipeline).
+    void progressChanged(const QUuid &watcherId, qsizetype done, qsizetype total);
 
 private:
     class Delegate;

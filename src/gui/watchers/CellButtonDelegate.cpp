@@ -53,6 +53,11 @@ void CellButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     }
     button.state = enabled ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_None;
     style->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
+    QRect room = option.rect;
+    room.setLeft(button.rect.right() + 8);
+    room.setRight(room.right() - 4);
+    if (room.width() > 0)
+        paintAccessory(painter, option, room, index);
 }
 
 QSize CellButtonDelegate::sizeHint(const QStyleOptionViewItem &option,

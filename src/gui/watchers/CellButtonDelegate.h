@@ -31,6 +31,12 @@ Q_SIGNALS:
     void clicked(const QModelIndex &index);
 
 protected:
+    // Beside the control, in `room`: what a subclass shows about the row (nothing here).
+    virtual void paintAccessory(QPainter *, const QStyleOptionViewItem &, const QRect &room,
+                                const QModelIndex &) const
+    {
+        Q_UNUSED(room);
+    }
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 

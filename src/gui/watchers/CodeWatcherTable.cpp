@@ -4,18 +4,13 @@
 #include "core/support/SprucerLogger.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
-#include "gui/watchers/CellButtonDelegate.h"
+#include "gui/watchers/RunFixersDelegate.h"
 
 #include <QHeaderView>
 
 namespace {
 
 using Model = CodeWatcherTableViewModel;
-
-bool runsNow(const QModelIndex &index)
-{
-    return index.data(Model::activatedRole).toBool();
-}
 
 const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
 {
@@ -31,8 +26,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     : QTableView(parent)
     , m_model(model)
     , m_registry(registry)
-    , m_runFixers(new CellButtonDelegate(CellButtonDelegate::Kind::button,
-                                         QStringLiteral("play.circle"), runsNow, this))
+    , m_runFixers(new RunFixersDelegate(this))
     , m_language(new CellButtonDelegate(CellButtonDelegate::Kind::button, {}, {}, this))
     , m_switches(new CellButtonDelegate(CellButtonDelegate::Kind::checkBox, {}, {}, this))
     , m_remove(new CellButtonDelegate(CellButtonDelegate::Kind::button, QStringLiteral("trash"), {},
@@ -56,7 +50,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
     setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
-    const int widths[] = {110, 200, 115, 150, 100, 85, 62};
+    const int widths[] = {110, 160, 215, 150, 100, 85, 62};
     for (int column = 0; column < model.columnCount(); ++column)
         header->resizeSection(column, widths[column]);
     header->setSectionResizeMode(Model::urlColumn, QHeaderView::Stretch);

@@ -4,6 +4,7 @@
 #include <QTableView>
 
 class CellButtonDelegate;
+class RunFixersDelegate;
 class CodeWatcherTableViewModel;
 class MonitorRegistry;
 
@@ -17,7 +18,7 @@ public:
     CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
                      QWidget *parent = nullptr);
 
-    CellButtonDelegate *runFixersButtons() const { return m_runFixers; }
+    RunFixersDelegate *runFixersButtons() const { return m_runFixers; }
     CellButtonDelegate *languageButtons() const { return m_language; }
     CellButtonDelegate *switches() const { return m_switches; }
     CellButtonDelegate *removeButtons() const { return m_remove; }
@@ -30,7 +31,7 @@ private:
 
     CodeWatcherTableViewModel &m_model;
     MonitorRegistry &m_registry;
-    CellButtonDelegate *m_runFixers;
+    RunFixersDelegate *m_runFixers;
     CellButtonDelegate *m_language;
     CellButtonDelegate *m_switches;
     CellButtonDelegate *m_remove;

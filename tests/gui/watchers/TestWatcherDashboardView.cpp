@@ -4,6 +4,7 @@
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CellButtonDelegate.h"
 #include "gui/watchers/CodeWatcherTable.h"
+#include "gui/watchers/RunFixersDelegate.h"
 #include "gui/watchers/SetupNewWatcherView.h"
 #include "gui/watchers/WatcherDashboardView.h"
 #include "support/AnsweringDialogs.h"
@@ -63,6 +64,28 @@ private Q_SLOTS:
         QVERIFY(added.isActivated && added.codeKind == SupportedFileExtension::cpp);
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
         QTRY_VERIFY(!view.addWatcher()->sheet());
+    }
+
+    // "Run Fixers" over a tree says how far it has come, and nothing once it is done.
+    void runningFixersShowsHowFarItHasCome()
+    {
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(
+            u"tree"_s, {{u"a.cpp"_s, u"int a;"_s}, {u"b.cpp"_s, u"int b;"_s}, {u"c.h"_s, u""_s}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
+        QVERIFY(!fixture.registry().addWatcher(watcher));
+        WatcherDashboardView view(fixture.core());
+        const QModelIndex runFixers =
+            view.model().index(0, CodeWatcherTableViewModel::fixAllColumn);
+        QVERIFY(view.table()->runFixersButtons()->isEnabled(runFixers));
+        QCOMPARE(RunFixersDelegate::progressText(runFixers), QString());
+
+        fixture.fixerFor(watcher.id)->hold();
+        QVERIFY(!fixture.registry().runFixers(watcher.id));
+        QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), u"0 of 3"_s);
+        fixture.fixerFor(watcher.id)->release();
+        QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), QString());
     }
 
     // A refused watcher keeps the sheet open with the reason; an inactive one cannot run.
