@@ -3,6 +3,7 @@
 
 #include "core/support/UserDefaults.h"
 #include "gui/support/SymbolIcons.h"
+#include "gui/support/TextStyles.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -32,11 +33,8 @@ OnBoardingCardView::OnBoardingCardView(QWidget *parent)
     setWindowTitle(QStringLiteral("Welcome to Sprucer"));
     setWindowModality(Qt::WindowModal);
 
-    auto *title = new QLabel(QStringLiteral("What can you do"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 2.8);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    // The system font at size 40, about 2.8 times the body.
+    QLabel *title = TextStyles::label(QStringLiteral("What can you do"), 2.8, QFont::Bold);
     title->setAlignment(Qt::AlignCenter);
     title->setContentsMargins(16, 16, 16, 16);
 

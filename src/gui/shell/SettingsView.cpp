@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/SettingsView.h"
 
+#include "gui/support/TextStyles.h"
+
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -17,11 +19,8 @@ SettingsView::SettingsView(QWidget *parent)
     setWindowModality(Qt::WindowModal);
     setFixedSize(400, 300);
 
-    auto *title = new QLabel(QStringLiteral("Settings"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    QLabel *title =
+        TextStyles::label(QStringLiteral("Settings"), TextStyles::Style::title2, QFont::Bold);
 
     // One section of the form, as a grouped row: the label, and the value opposite it.
     auto *section = new QFrame;

@@ -3,6 +3,7 @@
 
 #include "gui/shell/LogExport.h"
 #include "gui/shell/StatusBarViewModel.h"
+#include "gui/support/TextStyles.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -51,11 +52,8 @@ StatusBarView::StatusBarView(StatusBarViewModel &model, std::function<void()> op
     setFixedSize(350, 350);
     setAccessibleName(QStringLiteral("Sprucer status"));
 
-    auto *title = new QLabel(QStringLiteral("Watchers you have"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    QLabel *title = TextStyles::label(QStringLiteral("Watchers you have"),
+                                      TextStyles::Style::title2, QFont::Bold);
 
     m_list->setModel(&model);
     m_list->setItemDelegate(new NameThenStateDelegate(m_list));

@@ -3,6 +3,7 @@
 
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/watching/MonitorRegistry.h"
+#include "gui/support/TextStyles.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -26,10 +27,8 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     setWindowTitle(QStringLiteral("Configure new watcher"));
     setWindowModality(Qt::WindowModal);
 
-    auto *title = new QLabel(QStringLiteral("Configure new watcher"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.7);
-    title->setFont(titleFont);
+    QLabel *title =
+        TextStyles::label(QStringLiteral("Configure new watcher"), TextStyles::Style::title);
 
     m_name->setPlaceholderText(QStringLiteral("Name"));
     m_name->setAccessibleName(QStringLiteral("Name"));

@@ -5,6 +5,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "gui/support/SymbolIcons.h"
+#include "gui/support/TextStyles.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CodeWatcherTable.h"
 
@@ -32,11 +33,7 @@ QWidget *emptyState(const QString &symbol, const QString &title, const QString &
     icon->setPixmap(SymbolIcons::icon(symbol, page->palette().color(QPalette::PlaceholderText))
                         .pixmap(QSize(50, 50)));
     icon->setAlignment(Qt::AlignCenter);
-    auto *heading = new QLabel(title);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.15);
-    headingFont.setWeight(QFont::DemiBold);
-    heading->setFont(headingFont);
+    QLabel *heading = TextStyles::label(title, TextStyles::Style::title3, QFont::DemiBold);
     heading->setAlignment(Qt::AlignCenter);
     auto *layout = new QVBoxLayout(page);
     layout->setSpacing(16);
@@ -59,11 +56,8 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     , m_table(new CodeWatcherTable(*m_model, core.registry()))
     , m_body(new QStackedWidget)
 {
-    auto *title = new QLabel(QStringLiteral("Active Watchers"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
-    titleFont.setWeight(QFont::DemiBold);
-    title->setFont(titleFont);
+    QLabel *title = TextStyles::label(QStringLiteral("Active Watchers"), TextStyles::Style::title2,
+                                      QFont::DemiBold);
     auto *header = new QHBoxLayout;
     header->addWidget(title);
     header->addStretch();
