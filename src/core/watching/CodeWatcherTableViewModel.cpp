@@ -161,6 +161,7 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
             return watcher.isActivated ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::DisplayRole:
+    case Qt::EditRole:
         break;
     default:
         return {};
@@ -179,6 +180,22 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     default:
         return {};
     }
+}
+
+Qt::ItemFlags CodeWatcherTableViewModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == nameColumn)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool CodeWatcherTableViewModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || index.column() != nameColumn ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    return !m_registry.renameWatcher(m_codeWatchers[index.row()].id, value.toString());
 }
 
 QVariant CodeWatcherTableViewModel::headerData(int section, Qt::Orientation orientation,

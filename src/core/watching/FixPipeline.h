@@ -122,7 +122,7 @@ private:
     ToolStop m_toolStop;
     std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;
-    QSet<QUuid> m_processingWatchers; // main thread
+    QSet<QUuid> m_processingWatchers;  // main thread
     QHash<QUuid, Progress> m_progress; // main thread
 
     // Paths being processed or just processed, each with the delivery that holds it, so a late

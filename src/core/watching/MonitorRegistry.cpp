@@ -255,6 +255,19 @@ Status MonitorRegistry::runFixers(const QUuid &watcherId)
     return std::nullopt;
 }
 
+Status MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &name)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    if (!found)
+        return notRegistered();
+    if (found->watcher.name == name)
+        return std::nullopt;
+    found->watcher.name = name;
+    routesChanged();
+    saveWatchers();
+    return std::nullopt;
+}
+
 void MonitorRegistry::saveWatchers()
 {
     QList<CodeWatcherModel> watchers;

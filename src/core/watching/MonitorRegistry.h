@@ -81,6 +81,8 @@ public:
     QList<WatcherFailure> setGlobalActivation(bool active);
     // Reports every file of the watcher's tree as changed ("Run Fixers").
     Status runFixers(const QUuid &watcherId);
+    // A name typed in the table: kept in the stored list, so it outlives the launch.
+    Status renameWatcher(const QUuid &watcherId, const QString &name);
 
     void saveWatchers();
     void loadWatchers();

@@ -36,7 +36,8 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     setAccessibleName(QStringLiteral("Watchers"));
     setMinimumSize(400, 300);
     setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Only the name column is editable (the model says so).
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     setShowGrid(false);
     setAlternatingRowColors(true);
     verticalHeader()->hide();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/NotificationCenter.h"
+#include "core/support/UserDefaults.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
+#include "core/watching/WatcherListStore.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CellButtonDelegate.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -88,8 +90,9 @@ private Q_SLOTS:
         QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), QString());
     }
 
-    // A refused watcher keeps the sheet open with the reason; an inactive one cannot run.
-    void refusalsAreShownAndInactiveWatchersCannotRun()
+    // A refused watcher keeps the sheet open with the reason; an inactive one cannot run; a
+    // rename is stored.
+    void refusalsInactiveWatchersAndRenames()
     {
         CoreFixture fixture;
         const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
@@ -100,6 +103,18 @@ private Q_SLOTS:
         const QModelIndex runFixers =
             view.model().index(0, CodeWatcherTableViewModel::fixAllColumn);
         QVERIFY(!view.table()->runFixersButtons()->isEnabled(runFixers));
+
+        // A typed name is kept where the next launch reads it.
+        QVERIFY(view.model().setData(view.model().index(0, CodeWatcherTableViewModel::nameColumn),
+                                     u"Renamed"_s));
+        QCOMPARE(fixture.registry().entry(idle.id)->watcher.name, u"Renamed"_s);
+        QCOMPARE(
+            WatcherListStore::decode(
+                UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
+                .items.value(0)
+                .name,
+            u"Renamed"_s);
+        QTRY_COMPARE(view.model().index(0, 0).data().toString(), u"Renamed"_s);
 
         AnsweringDialogs dialogs;
         dialogs.directory = fixture.makeProject(u"gone"_s);
