@@ -67,6 +67,36 @@ void CodeWatcherTableViewModel::reloadWatchers()
     }
     for (int row = 0; row < next.size(); ++row)
         placeWatcher(row, next[row]);
+    reloadUnrestored();
+}
+
+void CodeWatcherTableViewModel::reloadUnrestored()
+{
+    const QList<MonitorRegistry::WatcherFailure> &next = m_registry.unrestoredWatchers();
+    const bool same =
+        std::equal(next.cbegin(), next.cend(), m_unrestored.cbegin(), m_unrestored.cend(),
+                   [](const auto &a, const auto &b) { return a.watcher == b.watcher; });
+    if (same)
+        return;
+    const int first = int(m_codeWatchers.size());
+    if (!m_unrestored.isEmpty()) {
+        beginRemoveRows({}, first, first + int(m_unrestored.size()) - 1);
+        m_unrestored.clear();
+        endRemoveRows();
+    }
+    if (!next.isEmpty()) {
+        beginInsertRows({}, first, first + int(next.size()) - 1);
+        m_unrestored = next;
+        endInsertRows();
+    }
+}
+
+const CodeWatcherModel *CodeWatcherTableViewModel::watcherAt(int row) const
+{
+    if (row >= 0 && row < m_codeWatchers.size())
+        return &m_codeWatchers[row];
+    const qsizetype tail = row - m_codeWatchers.size();
+    return tail >= 0 && tail < m_unrestored.size() ? &m_unrestored[tail].watcher : nullptr;
 }
 
 // Makes `row` show `watcher`: as it is, changed, moved up from further down, or new.
@@ -130,7 +160,7 @@ void CodeWatcherTableViewModel::reloadConfigNames()
 
 int CodeWatcherTableViewModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_codeWatchers.size());
+    return parent.isValid() ? 0 : int(m_codeWatchers.size() + m_unrestored.size());
 }
 
 int CodeWatcherTableViewModel::columnCount(const QModelIndex &parent) const
@@ -142,7 +172,16 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const CodeWatcherModel &watcher = m_codeWatchers[index.row()];
+    const CodeWatcherModel &watcher = *watcherAt(index.row());
+    if (isUnrestored(index.row())) {
+        const QString reason = m_unrestored[index.row() - m_codeWatchers.size()].error.description;
+        if (role == unrestoredReasonRole || role == Qt::ToolTipRole)
+            return QString(QStringLiteral("Not watched: ") + reason);
+        if (role == activatedRole || role == processingRole)
+            return false;
+        if (role == Qt::CheckStateRole)
+            return index.column() == activatedColumn ? QVariant(Qt::Unchecked) : QVariant();
+    }
     switch (role) {
     case watcherIdRole:
         return watcher.id;
@@ -185,7 +224,7 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
 Qt::ItemFlags CodeWatcherTableViewModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() == nameColumn)
+    if (index.isValid() && index.column() == nameColumn && !isUnrestored(index.row()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -195,7 +234,8 @@ bool CodeWatcherTableViewModel::setData(const QModelIndex &index, const QVariant
     if (role != Qt::EditRole || index.column() != nameColumn ||
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
-    return !m_registry.renameWatcher(m_codeWatchers[index.row()].id, value.toString());
+    return !isUnrestored(index.row()) &&
+           !m_registry.renameWatcher(m_codeWatchers[index.row()].id, value.toString());
 }
 
 QVariant CodeWatcherTableViewModel::headerData(int section, Qt::Orientation orientation,
@@ -220,5 +260,6 @@ QHash<int, QByteArray> CodeWatcherTableViewModel::roleNames() const
     names.insert(fixedCountRole, "fixedCount");
     names.insert(progressDoneRole, "progressDone");
     names.insert(progressTotalRole, "progressTotal");
+    names.insert(unrestoredReasonRole, "unrestoredReason");
     return names;
 }

@@ -3,6 +3,7 @@
 
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/model/CodeWatcherModel.h"
+#include "core/watching/MonitorRegistry.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -11,7 +12,6 @@
 #include <QUuid>
 
 class CounterStore;
-class MonitorRegistry;
 class NotificationCenter;
 
 // The model behind the watcher table: one row per registered watcher, in the registry's order,
@@ -44,12 +44,19 @@ public:
         fixedCountRole,
         progressDoneRole,  // files done of the work under way
         progressTotalRole, // files handed over; 0 when nothing is under way
+        // Why a stored watcher could not be restored; empty for a running one.
+        unrestoredReasonRole,
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
                               CounterStore &counters, QObject *parent = nullptr);
 
+    // The registered watchers: the first rows. The stored watchers that could not be restored
+    // follow them, greyed, with their reason.
     const QList<CodeWatcherModel> &codeWatchers() const { return m_codeWatchers; }
+    // The watcher shown in `row`, registered or not.
+    const CodeWatcherModel *watcherAt(int row) const;
+    bool isUnrestored(int row) const { return row >= m_codeWatchers.size() && row < rowCount(); }
     const QSet<QUuid> &processingWatchers() const { return m_processingWatchers; }
     bool isProcessing(const QUuid &watcherId) const;
 
@@ -65,6 +72,7 @@ public:
 
 private:
     void reloadWatchers();
+    void reloadUnrestored();
     void placeWatcher(int row, const CodeWatcherModel &watcher);
     void setProcessing(const QUuid &watcherId, bool processing);
     void reloadCounts();
@@ -76,6 +84,7 @@ private:
     CounterStore &m_counters;
     ConfigManagerFactory m_configs;
     QList<CodeWatcherModel> m_codeWatchers;
+    QList<MonitorRegistry::WatcherFailure> m_unrestored;
     QSet<QUuid> m_processingWatchers;
     QHash<QUuid, qint64> m_counts;
     QHash<QUuid, QString> m_configNames;

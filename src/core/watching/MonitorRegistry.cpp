@@ -9,6 +9,7 @@
 #include "core/watching/WatcherListStore.h"
 
 #include <QPointer>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -165,6 +166,17 @@ Status MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
             return failure;
     }
 
+    // A new watcher of a folder that had one which could not be restored takes its place:
+    // the user would not know of a hidden second one. (Restoring replaces nothing.)
+    if (!m_loading) {
+        for (const WatcherFailure &unrestored : std::as_const(m_unrestored)) {
+            if (unrestored.watcher.url == watcher.url)
+                m_parts.store->forget(unrestored.watcher.id);
+        }
+        m_unrestored.removeIf([&](const WatcherFailure &unrestored) {
+            return unrestored.watcher.url == watcher.url;
+        });
+    }
     m_entries.append(
         MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), {}, fixer.value()});
     routesChanged();
@@ -268,6 +280,17 @@ Status MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &nam
     return std::nullopt;
 }
 
+Status MonitorRegistry::forgetWatcher(const QUuid &watcherId)
+{
+    const qsizetype removed = m_unrestored.removeIf(
+        [&](const WatcherFailure &failure) { return failure.watcher.id == watcherId; });
+    if (removed == 0)
+        return notRegistered();
+    m_parts.store->forget(watcherId);
+    saveWatchers();
+    return std::nullopt;
+}
+
 void MonitorRegistry::saveWatchers()
 {
     QList<CodeWatcherModel> watchers;
@@ -286,10 +309,12 @@ void MonitorRegistry::reportMonitorCount()
 
 void MonitorRegistry::loadWatchers()
 {
+    const QScopedValueRollback loading(m_loading, true);
     for (const CodeWatcherModel &watcher : m_parts.store->load()) {
         if (Status failure = addWatcher(watcher)) {
             log(QStringLiteral("Could not restore watcher \"%1\": %2")
                     .arg(watcher.name, failure->description));
+            m_unrestored.append({watcher, *failure});
         }
     }
 }

@@ -69,6 +69,11 @@ public:
     // How far the watcher's files under way are; 0 of 0 when none is.
     FixPipeline::Progress progress(const QUuid &watcherId) const;
     const MonitorEntry *entry(const QUuid &watcherId) const;
+    // Stored watchers that could not be restored at launch (folder gone, configuration
+    // deleted): kept in the store, shown so the user can see why and remove them.
+    const QList<WatcherFailure> &unrestoredWatchers() const { return m_unrestored; }
+    // Removes an unrestored watcher from the store.
+    Status forgetWatcher(const QUuid &watcherId);
     QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
 
     Status addWatcher(const CodeWatcherModel &watcher);
@@ -115,6 +120,8 @@ private:
     Parts m_parts;
     std::shared_ptr<Delegate> m_delegate;
     QList<MonitorEntry> m_entries;
+    QList<WatcherFailure> m_unrestored;
+    bool m_loading = false;
     bool m_announcing = false;
 
     // What the watch queue reads: each monitor's route, replaced whole on every change.

@@ -49,6 +49,11 @@ SalvagedList<CodeWatcherModel> WatcherListStore::decode(const QByteArray &json)
     return watchers;
 }
 
+void WatcherListStore::forget(const QUuid &watcherId)
+{
+    m_unregistered.removeIf([&](const CodeWatcherModel &kept) { return kept.id == watcherId; });
+}
+
 QList<CodeWatcherModel> WatcherListStore::load()
 {
     const QVariant stored = UserDefaults::value(userDefaultsKeyForWatchers);

@@ -26,6 +26,8 @@ public:
     QList<CodeWatcherModel> load();
     // Stores the registered watchers, then those loaded and not registered since.
     void save(const QList<CodeWatcherModel> &registered);
+    // A loaded watcher that could not be registered is dropped from the store at the next save.
+    void forget(const QUuid &watcherId);
 
 private:
     // What the store holds as far as this process knows: restoring twenty watchers saves the

@@ -7,6 +7,7 @@
 #include "gui/watchers/RunFixersDelegate.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -14,10 +15,31 @@ using Model = CodeWatcherTableViewModel;
 
 const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
 {
-    return index.isValid() && index.row() < model.codeWatchers().size()
-               ? &model.codeWatchers()[index.row()]
-               : nullptr;
+    return index.isValid() ? model.watcherAt(index.row()) : nullptr;
 }
+
+bool restored(const QModelIndex &index)
+{
+    return index.data(Model::unrestoredReasonRole).toString().isEmpty();
+}
+
+// A watcher that could not be restored reads as such: its text greyed, its reason in the tip.
+class GreyedWhenUnrestored : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!restored(index)) {
+            option->palette.setColor(QPalette::Text,
+                                     option->palette.color(QPalette::PlaceholderText));
+            option->font.setItalic(true);
+        }
+    }
+};
 
 } // namespace
 
@@ -28,7 +50,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     , m_registry(registry)
     , m_runFixers(new RunFixersDelegate(this))
     , m_language(new CellButtonDelegate(CellButtonDelegate::Kind::button, {}, {}, this))
-    , m_switches(new CellButtonDelegate(CellButtonDelegate::Kind::checkBox, {}, {}, this))
+    , m_switches(new CellButtonDelegate(CellButtonDelegate::Kind::checkBox, {}, restored, this))
     , m_remove(new CellButtonDelegate(CellButtonDelegate::Kind::button, QStringLiteral("trash"), {},
                                       this))
 {
@@ -43,6 +65,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(34);
+    setItemDelegate(new GreyedWhenUnrestored(this));
     setItemDelegateForColumn(Model::fixAllColumn, m_runFixers);
     setItemDelegateForColumn(Model::extensionColumn, m_language);
     setItemDelegateForColumn(Model::activatedColumn, m_switches);
@@ -90,6 +113,12 @@ void CodeWatcherTable::toggle(const QModelIndex &index)
 
 void CodeWatcherTable::remove(const QModelIndex &index)
 {
-    if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
-        m_registry.removeWatcher(QUuid(watcher->id));
+    const CodeWatcherModel *watcher = watcherAt(m_model, index);
+    if (!watcher)
+        return;
+    const QUuid id = watcher->id;
+    if (m_model.isUnrestored(index.row()))
+        m_registry.forgetWatcher(id);
+    else
+        m_registry.removeWatcher(id);
 }

@@ -269,6 +269,18 @@ private Q_SLOTS:
         QVERIFY(!registry.removeWatcher(active.id));
         fixer->release();
         QTRY_COMPARE(fixture.core().counters().countFor(active.id), 1);
+
+        // The one not restored is known with its reason; a new watcher of its folder replaces
+        // it rather than leaving a hidden second one in the store.
+        QCOMPARE(registry.unrestoredWatchers().size(), 1);
+        QCOMPARE(registry.unrestoredWatchers().first().watcher.id, missing.id);
+        QVERIFY(QDir().mkpath(missing.url.toLocalFile()));
+        const CodeWatcherModel replacement =
+            fixture.makeWatcher(missing.url.toLocalFile().chopped(1), SupportedFileExtension::cpp);
+        QCOMPARE(replacement.url, missing.url);
+        QVERIFY(!registry.addWatcher(replacement));
+        QVERIFY(registry.unrestoredWatchers().isEmpty());
+        QCOMPARE(storedWatchers(), QList<CodeWatcherModel>{replacement});
     }
 
     // Each watcher restored stores the list again; with nothing changed, the settings file must

@@ -95,6 +95,9 @@ private Q_SLOTS:
     void refusalsInactiveWatchersAndRenames()
     {
         CoreFixture fixture;
+        const CodeWatcherModel unplugged = fixture.makeWatcher(
+            fixture.makeProject(u"disk"_s) + u"/unplugged"_s, SupportedFileExtension::cpp, true);
+        WatcherListStore().save({unplugged});
         const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
                                                           SupportedFileExtension::kotlin, false);
         QVERIFY(!fixture.registry().addWatcher(idle));
@@ -115,6 +118,21 @@ private Q_SLOTS:
                 .name,
             u"Renamed"_s);
         QTRY_COMPARE(view.model().index(0, 0).data().toString(), u"Renamed"_s);
+
+        // A stored watcher whose folder is gone shows why, cannot be switched on, and goes.
+        const QModelIndex shown = view.model().index(1, CodeWatcherTableViewModel::activatedColumn);
+        QVERIFY(shown.data(CodeWatcherTableViewModel::unrestoredReasonRole)
+                    .toString()
+                    .startsWith(u"Not watched: "_s));
+        QVERIFY(!view.table()->switches()->isEnabled(shown));
+        Q_EMIT view.table()->removeButtons()->clicked(
+            view.model().index(1, CodeWatcherTableViewModel::removeColumn));
+        QTRY_COMPARE(view.model().rowCount(), 1);
+        QCOMPARE(
+            WatcherListStore::decode(
+                UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
+                .items.size(),
+            1);
 
         AnsweringDialogs dialogs;
         dialogs.directory = fixture.makeProject(u"gone"_s);
