@@ -4,6 +4,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/services/CoreServices.h"
 #include "core/support/UserDefaults.h"
+#include "core/watching/WatcherListStore.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/MainWindow.h"
@@ -79,12 +80,15 @@ int main(int argc, char *argv[])
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screens");
     QDir().mkpath(out);
 
+    // A stored watcher whose folder is gone (an unplugged disk): restored it cannot be.
+    WatcherListStore().save({CodeWatcherModel::make(
+        QStringLiteral("backup-disk"), QUrl::fromLocalFile(home.path() + u"/media/backup/"),
+        SupportedFileExtension::swift, QUuid::createUuid())});
     CoreServices core(Platform::services());
     makeDemoHome(home.path(), core.registry());
     SprucerApp sprucer(core, PlatformServices{});
     sprucer.launch();
     MainWindow &window = *sprucer.mainWindow();
-    window.resize(1000, 680);
 
     bool saved = save(sprucer.onBoardingSheet(), out + QStringLiteral("/onboarding.png"));
     sprucer.onBoardingSheet()->reject();

@@ -21,6 +21,8 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
+    resize(1120, 720); // room for every column of the watcher table
+
     setCentralWidget(m_mainView);
     menuBar()->addMenu(delegate.makeMenu(this));
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));

@@ -13,6 +13,8 @@ namespace {
 
 using Model = CodeWatcherTableViewModel;
 
+constexpr int kMinimumUrlWidth = 160;
+
 const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
 {
     return index.isValid() ? model.watcherAt(index.row()) : nullptr;
@@ -74,16 +76,28 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
     setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
-    const int widths[] = {110, 160, 215, 150, 100, 85, 62};
+    const int widths[] = {110, kMinimumUrlWidth, 190, 150, 100, 85, 62};
     for (int column = 0; column < model.columnCount(); ++column)
         header->resizeSection(column, widths[column]);
-    header->setSectionResizeMode(Model::urlColumn, QHeaderView::Stretch);
 
     connect(m_runFixers, &CellButtonDelegate::clicked, this, &CodeWatcherTable::runFixers);
     connect(m_language, &CellButtonDelegate::clicked, this,
             &CodeWatcherTable::logConfigurationFile);
     connect(m_switches, &CellButtonDelegate::clicked, this, &CodeWatcherTable::toggle);
     connect(m_remove, &CellButtonDelegate::clicked, this, &CodeWatcherTable::remove);
+}
+
+void CodeWatcherTable::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    // The folder takes the room the other columns leave, but never less than it needs to be
+    // told apart; below that the table scrolls sideways.
+    QHeaderView *header = horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < header->count(); ++column)
+        others += column == Model::urlColumn ? 0 : header->sectionSize(column);
+    header->resizeSection(Model::urlColumn,
+                          std::max(kMinimumUrlWidth, viewport()->width() - others));
 }
 
 void CodeWatcherTable::runFixers(const QModelIndex &index)

@@ -23,6 +23,9 @@ public:
     CellButtonDelegate *switches() const { return m_switches; }
     CellButtonDelegate *removeButtons() const { return m_remove; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void runFixers(const QModelIndex &index);
     void logConfigurationFile(const QModelIndex &index);
