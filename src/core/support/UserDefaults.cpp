@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QMutex>
@@ -57,14 +58,27 @@ struct Store
         flushLoop();
     }};
 
+    Store();
+
     ~Store()
+    {
+        stopFlusher();
+        QMutexLocker lock(&mutex);
+        syncNow();
+    }
+
+    // Writes what is pending and ends the flusher thread; later writes reach the disk through
+    // `flush` or at exit. Called when the application object goes: a thread still writing
+    // while the process tears down Qt's own globals would race with them.
+    void stopFlusher()
     {
         {
             QMutexLocker lock(&mutex);
             stopping = true;
             changed.wakeAll();
         }
-        flusher.join();
+        if (flusher.joinable())
+            flusher.join();
     }
 
     QSettings &open()
@@ -127,6 +141,11 @@ Store &store()
 {
     static Store instance;
     return instance;
+}
+
+Store::Store()
+{
+    qAddPostRoutine([] { store().stopFlusher(); });
 }
 
 template <typename Read>
