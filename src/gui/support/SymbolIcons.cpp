@@ -82,12 +82,9 @@ QByteArray tinted(const QByteArray &svg, const QColor &color)
     return copy.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
 }
 
-QIcon build(const QString &symbol, const QColor &normal, const QColor &disabled,
-            const QColor &selected)
+QIcon render(const QString &file, const QColor &normal, const QColor &disabled,
+             const QColor &selected)
 {
-    const QString file = files().value(symbol);
-    if (file.isEmpty())
-        return {};
     registerIconResources();
     QFile source(QStringLiteral(":/icons/%1.svg").arg(file));
     if (!source.open(QIODevice::ReadOnly))
@@ -95,11 +92,37 @@ QIcon build(const QString &symbol, const QColor &normal, const QColor &disabled,
     const QByteArray svg = source.readAll();
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     QIcon icon;
-    for (const int size : {16, 20, 24, 32, 48, 64}) {
-        icon.addPixmap(render(tinted(svg, normal), size, ratio), QIcon::Normal);
-        icon.addPixmap(render(tinted(svg, disabled), size, ratio), QIcon::Disabled);
-        icon.addPixmap(render(tinted(svg, selected), size, ratio), QIcon::Selected);
+    for (const auto &[colour, mode] :
+         {std::pair{normal, QIcon::Normal}, std::pair{disabled, QIcon::Disabled},
+          std::pair{selected, QIcon::Selected}}) {
+        const QByteArray drawn = tinted(svg, colour);
+        for (const int size : {16, 20, 24, 32, 48, 64})
+            icon.addPixmap(render(drawn, size, ratio), mode);
     }
+    return icon;
+}
+
+// Table cells and list rows ask for their icon at every paint; each is drawn once per colour.
+QIcon build(const QString &symbol, const QColor &normal, const QColor &disabled,
+            const QColor &selected)
+{
+    const QString file = files().value(symbol);
+    if (file.isEmpty())
+        return {};
+    // Main thread, as every pixmap; emptied with the application, while pixmaps may still go.
+    static QHash<QString, QIcon> drawn;
+    static const bool emptiedAtQuit = [] {
+        qAddPostRoutine([] { drawn.clear(); });
+        return true;
+    }();
+    Q_UNUSED(emptiedAtQuit);
+    const QString key = file + u'|' + normal.name(QColor::HexArgb) +
+                        disabled.name(QColor::HexArgb) + selected.name(QColor::HexArgb);
+    const auto found = drawn.constFind(key);
+    if (found != drawn.cend())
+        return *found;
+    const QIcon icon = render(file, normal, disabled, selected);
+    drawn.insert(key, icon);
     return icon;
 }
 
