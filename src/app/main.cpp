@@ -27,10 +27,10 @@ void setIdentity()
     QCoreApplication::setApplicationVersion(QStringLiteral(SPRUCER_VERSION));
 }
 
-// Everything formatted and counted is stored before the process goes.
+// Tools under way get a short grace; every file formatted is counted and stored before the
+// process goes.
 void shutDown(MonitorRegistry &registry)
 {
-    // Tools under way get a short grace; every file formatted is counted before the process goes.
     registry.shutdown();
     TelemetryManager::shutdown();
     UserDefaults::flush();

@@ -23,9 +23,10 @@ CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
             &CodeWatcherTableViewModel::reloadCounts);
     connect(&registry, &MonitorRegistry::monitorsChanged, this,
             &CodeWatcherTableViewModel::reloadWatchers);
+    // Once per file of a whole tree: only the cell that shows it is redrawn.
     connect(&registry, &MonitorRegistry::progressChanged, this, [this](const QUuid &id) {
         if (const int row = rowOf(id); row >= 0)
-            rowChanged(row);
+            Q_EMIT dataChanged(index(row, fixAllColumn), index(row, fixAllColumn));
     });
     connect(&m_configs, &ConfigManagerFactory::configsChanged, this,
             &CodeWatcherTableViewModel::reloadConfigNames);

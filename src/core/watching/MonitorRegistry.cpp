@@ -274,8 +274,7 @@ Status MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &nam
         return notRegistered();
     if (found->watcher.name == name)
         return std::nullopt;
-    found->watcher.name = name;
-    routesChanged();
+    found->watcher.name = name; // the routes do not carry it
     saveWatchers();
     return std::nullopt;
 }
