@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QTextStream>
 
 #include <algorithm>
@@ -90,6 +91,8 @@ int runWindow(QApplication &app)
         if (!guard.error() && guard.askToShowWindow() == InstanceGuard::ShowResult::shown)
             return 0;
         QTextStream(stderr) << guard.refusalLine() << '\n';
+        // Started from a launcher, nobody reads standard error.
+        QMessageBox::warning(nullptr, QStringLiteral("Sprucer"), guard.refusalLine());
         return 1;
     }
     const RunStart start(app); // before any window, tray icon or registry

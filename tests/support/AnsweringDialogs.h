@@ -18,6 +18,10 @@ public:
     ~AnsweringDialogs() override { Dialogs::install(nullptr); }
 
     void about(QWidget *, const QString &title, const QString &) override { asked << title; }
+    void showFailure(QWidget *, const QString &title, const QString &text) override
+    {
+        asked << title + u':' + text;
+    }
     void chooseDirectory(QWidget *, const QString &prompt,
                          std::function<void(const QString &)> done) override
     {

@@ -14,6 +14,14 @@ public:
         QMessageBox::about(parent, title, text);
     }
 
+    void showFailure(QWidget *parent, const QString &title, const QString &text) override
+    {
+        auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+        box->open();
+    }
+
     void chooseDirectory(QWidget *parent, const QString &prompt,
                          std::function<void(const QString &path)> done) override
     {

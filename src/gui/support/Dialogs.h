@@ -16,6 +16,8 @@ public:
     virtual ~Dialogs() = default;
 
     virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Tells the user that something they asked for did not happen, and why; does not block.
+    virtual void showFailure(QWidget *parent, const QString &title, const QString &text) = 0;
     // A panel that picks one existing directory, with the given confirm button; `done` gets
     // its path, or an empty one when the user cancelled.
     virtual void chooseDirectory(QWidget *parent, const QString &prompt,

@@ -4,6 +4,7 @@
 #include "core/support/SprucerLogger.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
+#include "gui/support/Dialogs.h"
 #include "gui/watchers/RunFixersDelegate.h"
 
 #include <QHeaderView>
@@ -116,13 +117,20 @@ void CodeWatcherTable::logConfigurationFile(const QModelIndex &index)
 void CodeWatcherTable::toggle(const QModelIndex &index)
 {
     // The row changes when the registry says so, not before.
-    if (const CodeWatcherModel *watcher = watcherAt(m_model, index)) {
-        const CodeWatcherModel copy = *watcher;
-        if (copy.isActivated)
-            m_registry.stopWatcher(copy);
-        else
-            m_registry.startWatcher(copy);
-    }
+    const CodeWatcherModel *watcher = watcherAt(m_model, index);
+    if (!watcher)
+        return;
+    const CodeWatcherModel copy = *watcher;
+    const Status failure =
+        copy.isActivated ? m_registry.stopWatcher(copy) : m_registry.startWatcher(copy);
+    // A folder that went away since: the switch stays off, and the user is told why.
+    if (failure)
+        Dialogs::current().showFailure(
+            window(), QStringLiteral("Could not switch the watcher"),
+            QStringLiteral("\"%1\" could not be %2: %3")
+                .arg(copy.name,
+                     copy.isActivated ? QStringLiteral("stopped") : QStringLiteral("started"),
+                     failure->description));
 }
 
 void CodeWatcherTable::remove(const QModelIndex &index)

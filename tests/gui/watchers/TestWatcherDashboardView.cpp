@@ -145,6 +145,15 @@ private Q_SLOTS:
         QVERIFY(sheet.isVisible());
         QVERIFY(sheet.errorLine()->isVisible() && !sheet.errorLine()->text().isEmpty());
         QCOMPARE(fixture.registry().monitors().size(), 1);
+
+        // Switching on a watcher whose folder went away says why instead of doing nothing.
+        QVERIFY(QDir(idle.url.toLocalFile()).removeRecursively());
+        Q_EMIT view.table()->switches()->clicked(
+            view.model().index(0, CodeWatcherTableViewModel::activatedColumn));
+        QVERIFY(!dialogs.asked
+                     .filter(u"Could not switch the watcher:\"Renamed\" could not be "
+                             u"started: "_s)
+                     .isEmpty());
     }
 };
 
