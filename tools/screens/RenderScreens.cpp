@@ -9,11 +9,14 @@
 #include "gui/shell/MainView.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/SprucerApp.h"
+#include "gui/shell/StatusBarView.h"
+#include "gui/watchers/SetupNewWatcherView.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -96,6 +99,17 @@ int main(int argc, char *argv[])
     window.showSettings();
     saved &= save(window.settingsSheet(), out + QStringLiteral("/settings.png"));
     window.settingsSheet()->accept();
+    StatusBarView &popover = sprucer.popover();
+    popover.show();
+    saved &= save(&popover, out + QStringLiteral("/popover.png"));
+    popover.hide();
+    ConfigManagerFactory configurations;
+    SetupNewWatcherView addSheet(QUrl::fromLocalFile(home.path() + u"/projects/new-service/"),
+                                 core.registry(), configurations, &window);
+    addSheet.nameField()->setText(QStringLiteral("new-service"));
+    addSheet.show();
+    saved &= save(&addSheet, out + QStringLiteral("/add-watcher.png"));
+    addSheet.reject();
     const MainView::Entry others[] = {MainView::Entry::todo, MainView::Entry::configurations,
                                       MainView::Entry::statistics};
     const char *names[] = {"todo", "configurations", "statistics"};
