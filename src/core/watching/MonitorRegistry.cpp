@@ -5,6 +5,7 @@
 #include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
+#include "core/watching/DirectoryMonitorError.h"
 #include "core/watching/MonitorLifecycle.h"
 #include "core/watching/WatcherListStore.h"
 
@@ -150,20 +151,25 @@ void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
                                          });
 }
 
-Status MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
+AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
 {
+    using Kind = AddWatcherError::Kind;
     if (entry(watcher.id))
-        return registryError(QStringLiteral("not implemented to update config"));
+        return AddWatcherError{Kind::alreadyRegistered,
+                               registryError(QStringLiteral("not implemented to update config"))};
     Result<std::shared_ptr<DirectoryMonitor>> monitor = m_parts.monitors->make(watcher, m_delegate);
     if (!monitor)
-        return monitor.error();
+        return AddWatcherError{Kind::folderRefused, monitor.error()};
     Result<std::shared_ptr<IFixer>> fixer = m_parts.makeFixer(watcher);
     if (!fixer)
-        return fixer.error();
+        return AddWatcherError{Kind::configurationGone, fixer.error()};
     if (watcher.isActivated) {
         scanMarkups(watcher);
-        if (Status failure = m_parts.monitors->start(*monitor.value()))
-            return failure;
+        if (Status failure = m_parts.monitors->start(*monitor.value())) {
+            const bool folderGone =
+                failure->code == int(DirectoryMonitorError::failedToAccessResource);
+            return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed, *failure};
+        }
     }
 
     // A new watcher of a folder that had one which could not be restored takes its place:
@@ -310,10 +316,10 @@ void MonitorRegistry::loadWatchers()
 {
     const QScopedValueRollback loading(m_loading, true);
     for (const CodeWatcherModel &watcher : m_parts.store->load()) {
-        if (Status failure = addWatcher(watcher)) {
+        if (AddWatcherStatus failure = addWatcher(watcher)) {
             log(QStringLiteral("Could not restore watcher \"%1\": %2")
-                    .arg(watcher.name, failure->description));
-            m_unrestored.append({watcher, *failure});
+                    .arg(watcher.name, failure->error.description));
+            m_unrestored.append({watcher, failure->error});
         }
     }
 }

@@ -4,6 +4,7 @@
 #include "core/formatting/IFixer.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/support/Result.h"
+#include "core/watching/AddWatcherError.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/MonitorEntry.h"
@@ -76,7 +77,7 @@ public:
     Status forgetWatcher(const QUuid &watcherId);
     QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
 
-    Status addWatcher(const CodeWatcherModel &watcher);
+    AddWatcherStatus addWatcher(const CodeWatcherModel &watcher);
     Status removeWatcher(const QUuid &watcherId);
     // A failure is also logged; the watcher then stays as it was.
     Status startWatcher(const CodeWatcherModel &watcher);

@@ -13,6 +13,29 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// What the user can do about it, not which call refused.
+QString failureText(const AddWatcherError &failure)
+{
+    switch (failure.kind) {
+    case AddWatcherError::Kind::alreadyRegistered:
+        return QStringLiteral("This watcher is already registered.");
+    case AddWatcherError::Kind::folderRefused:
+        return QStringLiteral("Sprucer cannot open this folder. Check that it still exists and "
+                              "that you may read it.");
+    case AddWatcherError::Kind::configurationGone:
+        return QStringLiteral("Its configuration was deleted or cannot be read. Choose another "
+                              "configuration.");
+    case AddWatcherError::Kind::streamFailed:
+        return QStringLiteral("Sprucer cannot follow the changes in this folder; the system's "
+                              "limit of watched folders may be reached. The log has the details.");
+    }
+    return failure.error.description;
+}
+
+} // namespace
+
 SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry &registry,
                                          ConfigManagerFactory &configurations, QWidget *parent)
     : QDialog(parent)
@@ -76,15 +99,16 @@ void SetupNewWatcherView::add()
     if (configurationId.isNull())
         return;
     const Result<ConfigurationItem> configuration = m_configurations.getConfig(configurationId);
-    Status failure = configuration ? Status() : configuration.error();
-    if (!failure) {
-        const CodeWatcherModel watcher = CodeWatcherModel::make(
-            m_name->text(), m_chosenUrl, configuration.value().language, configurationId);
-        failure = m_registry.addWatcher(watcher);
+    AddWatcherStatus failure;
+    if (!configuration) {
+        failure = AddWatcherError{AddWatcherError::Kind::configurationGone, configuration.error()};
+    } else {
+        failure = m_registry.addWatcher(CodeWatcherModel::make(
+            m_name->text(), m_chosenUrl, configuration.value().language, configurationId));
     }
     if (failure) {
-        m_error->setText(QStringLiteral("This watcher could not be added: ") +
-                         failure->description);
+        m_error->setText(QStringLiteral("This watcher could not be added. ") +
+                         failureText(*failure));
         m_error->show();
         return;
     }

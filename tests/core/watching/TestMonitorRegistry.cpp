@@ -75,12 +75,18 @@ private Q_SLOTS:
 
         // Refused registrations leave nothing behind.
         fixture.clearSentSignals();
-        QCOMPARE(registry.addWatcher(watcher)->description, u"not implemented to update config"_s);
+        using Kind = AddWatcherError::Kind;
+        const AddWatcherStatus twice = registry.addWatcher(watcher);
+        QVERIFY(twice && twice->kind == Kind::alreadyRegistered);
+        QCOMPARE(twice->error.description, u"not implemented to update config"_s);
         CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         orphan.configurationId = QUuid::createUuid();
-        QCOMPARE(registry.addWatcher(orphan).value(), ConfigManagerFactory::notFoundError());
-        QVERIFY(registry.addWatcher(
-            fixture.makeWatcher(project + u"/missing"_s, SupportedFileExtension::cpp)));
+        const AddWatcherStatus orphaned = registry.addWatcher(orphan);
+        QVERIFY(orphaned && orphaned->kind == Kind::configurationGone);
+        QCOMPARE(orphaned->error, ConfigManagerFactory::notFoundError());
+        const AddWatcherStatus missing = registry.addWatcher(
+            fixture.makeWatcher(project + u"/missing"_s, SupportedFileExtension::cpp, true));
+        QVERIFY(missing && missing->kind == Kind::folderRefused);
         QCOMPARE(registry.monitors().size(), 1);
         QVERIFY(fixture.sentSignals().isEmpty());
 
