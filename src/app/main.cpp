@@ -4,9 +4,11 @@
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
 #include "core/support/UserDefaults.h"
+#include "core/telemetry/ParameterBoard.h"
 #include "core/telemetry/TelemetryManager.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/SprucerApp.h"
+#include "gui/support/DisplayParameters.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -44,14 +46,28 @@ void shutDown(MonitorRegistry &registry)
 class RunStart
 {
 public:
-    explicit RunStart(QCoreApplication &app)
+    explicit RunStart(QCoreApplication &app,
+                      TelemetryManagerConfiguration::ParameterProvider displayParameters = {})
     {
-        TelemetryManager::initialize();
+        startAnalytics(std::move(displayParameters));
         QObject::connect(&m_termination, &TerminationSignals::terminationRequested, &app,
                          [&app] { app.quit(); });
     }
 
 private:
+    static void startAnalytics(TelemetryManagerConfiguration::ParameterProvider displayParameters)
+    {
+        if (!TelemetryManagerConfiguration::thisBuildHasService()) {
+            SprucerLogger::shared().log(
+                QStringLiteral("Analytics are off: this build was not given an analytics service "
+                               "(SPRUCER_ANALYTICS_URL and SPRUCER_ANALYTICS_APP_ID)."));
+            return;
+        }
+        TelemetryManagerConfiguration configuration = TelemetryManagerConfiguration::forThisBuild();
+        configuration.defaultParameters = std::move(displayParameters);
+        TelemetryManager::initialize(configuration);
+    }
+
     TerminationSignals m_termination;
 };
 
@@ -95,7 +111,10 @@ int runWindow(QApplication &app)
         QMessageBox::warning(nullptr, QStringLiteral("Sprucer"), guard.refusalLine());
         return 1;
     }
-    const RunStart start(app); // before any window, tray icon or registry
+    // Known only here; handed to the analytics client, which reads them on its own thread.
+    const auto displayBoard = std::make_shared<ParameterBoard>();
+    const DisplayParameters display(displayBoard);
+    const RunStart start(app, displayBoard->provider()); // before any window, tray or registry
     const PlatformServices platform = Platform::services();
     CoreServices services(platform);
     SprucerApp sprucer(services, platform);

@@ -24,6 +24,12 @@ TelemetryManagerConfiguration TelemetryManagerConfiguration::forThisBuild()
     return TelemetryManagerConfiguration(defaultAppID());
 }
 
+bool TelemetryManagerConfiguration::thisBuildHasService()
+{
+    return defaultApiBaseURL().isValid() && !defaultApiBaseURL().isEmpty() &&
+           !defaultAppID().isEmpty();
+}
+
 QUrl TelemetryManagerConfiguration::defaultApiBaseURL()
 {
     return QUrl(QStringLiteral(SPRUCER_ANALYTICS_URL), QUrl::StrictMode);

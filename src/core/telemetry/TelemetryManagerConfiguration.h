@@ -25,6 +25,8 @@ struct TelemetryManagerConfiguration
 
     // The application's own identifier and endpoint, as set when it was built.
     static TelemetryManagerConfiguration forThisBuild();
+    // False when the build was not given both: the client must not be started then.
+    static bool thisBuildHasService();
     static QUrl defaultApiBaseURL();
     static QString defaultAppID();
 
