@@ -200,6 +200,12 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
         if (index.column() == activatedColumn)
             return watcher.isActivated ? Qt::Checked : Qt::Unchecked;
         return {};
+    case Qt::ToolTipRole:
+        return cellHelp(index.column(), watcher);
+    case Qt::AccessibleTextRole: {
+        const QString name = controlName(index.column(), watcher);
+        return name.isEmpty() ? QVariant() : QVariant(name);
+    }
     case Qt::DisplayRole:
     case Qt::EditRole:
         break;
@@ -217,6 +223,41 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
         return SupportedFileExtensions::code(watcher.codeKind);
     case configNameColumn:
         return m_configNames.value(watcher.configurationId);
+    default:
+        return {};
+    }
+}
+
+QVariant CodeWatcherTableViewModel::cellHelp(int column, const CodeWatcherModel &watcher)
+{
+    switch (column) {
+    case urlColumn:
+        return watcher.url.toLocalFile(); // the cell elides it
+    case fixAllColumn:
+        return QStringLiteral("Format every file of this folder now");
+    case extensionColumn:
+        return QStringLiteral("Write the path of this watcher's configuration file to the log");
+    case activatedColumn:
+        return QStringLiteral("Watch this folder and format each file saved in it");
+    case removeColumn:
+        return QStringLiteral("Remove this watcher");
+    default:
+        return {};
+    }
+}
+
+// A control drawn in a cell is read out with the row it acts on.
+QString CodeWatcherTableViewModel::controlName(int column, const CodeWatcherModel &watcher)
+{
+    switch (column) {
+    case fixAllColumn:
+        return QStringLiteral("Run Fixers on ") + watcher.name;
+    case extensionColumn:
+        return QStringLiteral("Log the configuration file of ") + watcher.name;
+    case activatedColumn:
+        return QStringLiteral("Watch ") + watcher.name;
+    case removeColumn:
+        return QStringLiteral("Remove ") + watcher.name;
     default:
         return {};
     }

@@ -71,6 +71,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
 private:
+    static QVariant cellHelp(int column, const CodeWatcherModel &watcher);
+    static QString controlName(int column, const CodeWatcherModel &watcher);
     void reloadWatchers();
     void reloadUnrestored();
     void placeWatcher(int row, const CodeWatcherModel &watcher);

@@ -34,6 +34,7 @@ void CellButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         box.rect = controlRect(option, index);
         box.palette = option.palette;
         box.state = (enabled ? QStyle::State_Enabled : QStyle::State_None) |
+                    (option.state & QStyle::State_HasFocus) |
                     (index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On
                                                                            : QStyle::State_Off);
         style->drawControl(QStyle::CE_CheckBox, &box, painter, option.widget);
@@ -52,6 +53,7 @@ void CellButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         button.iconSize = QSize(14, 14);
     }
     button.state = enabled ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_None;
+    button.state |= option.state & QStyle::State_HasFocus;
     style->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
     QRect room = option.rect;
     room.setLeft(button.rect.right() + 8);
@@ -76,6 +78,14 @@ QSize CellButtonDelegate::sizeHint(const QStyleOptionViewItem &option,
                                    option.widget);
 }
 
+bool CellButtonDelegate::press(const QModelIndex &index)
+{
+    if (!isEnabled(index))
+        return false;
+    Q_EMIT clicked(index);
+    return true;
+}
+
 bool CellButtonDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
                                      const QStyleOptionViewItem &option, const QModelIndex &index)
 {
@@ -85,6 +95,5 @@ bool CellButtonDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
     if (mouse->button() != Qt::LeftButton ||
         !controlRect(option, index).contains(mouse->position().toPoint()))
         return false;
-    Q_EMIT clicked(index);
-    return true;
+    return press(index);
 }

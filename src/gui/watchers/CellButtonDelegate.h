@@ -22,6 +22,8 @@ public:
     CellButtonDelegate(Kind kind, QString symbol, Enabled enabled, QObject *parent = nullptr);
 
     bool isEnabled(const QModelIndex &index) const { return !m_enabled || m_enabled(index); }
+    // As a click: the keyboard's way to the control (Space or Return on the current cell).
+    bool press(const QModelIndex &index);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;

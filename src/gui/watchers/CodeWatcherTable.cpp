@@ -8,6 +8,7 @@
 #include "gui/watchers/RunFixersDelegate.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -99,6 +100,19 @@ void CodeWatcherTable::resizeEvent(QResizeEvent *event)
         others += column == Model::urlColumn ? 0 : header->sectionSize(column);
     header->resizeSection(Model::urlColumn,
                           std::max(kMinimumUrlWidth, viewport()->width() - others));
+}
+
+void CodeWatcherTable::keyPressEvent(QKeyEvent *event)
+{
+    const bool pressKey = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+                          event->key() == Qt::Key_Enter || event->key() == Qt::Key_Select;
+    auto *control = qobject_cast<CellButtonDelegate *>(itemDelegateForIndex(currentIndex()));
+    if (pressKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && control) {
+        control->press(currentIndex());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CodeWatcherTable::runFixers(const QModelIndex &index)

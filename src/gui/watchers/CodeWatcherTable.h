@@ -25,6 +25,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Space or Return on a control's cell presses it.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void runFixers(const QModelIndex &index);
