@@ -9,6 +9,7 @@
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/StatusBarViewModel.h"
 #include "gui/shell/WindowManager.h"
+#include "gui/support/SymbolIcons.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -23,6 +24,7 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_popover(std::make_unique<StatusBarView>(*m_statusModel,
                                                 [this] { m_windowManager->openWindow(); }))
 {
+    QApplication::setWindowIcon(SymbolIcons::applicationIcon());
     connect(&core.notifications(), &NotificationCenter::activeStateChanged, this,
             [this](bool active) {
                 m_isActive = active;

@@ -150,4 +150,11 @@ bool has(const QString &symbol)
     return files().contains(symbol);
 }
 
+QIcon applicationIcon()
+{
+    registerIconResources();
+    return QIcon::fromTheme(QStringLiteral("com.velmora.Sprucer"),
+                            QIcon(QStringLiteral(":/app/sprucer.svg")));
+}
+
 } // namespace SymbolIcons

@@ -14,5 +14,7 @@ QIcon icon(const QString &symbol, const QPalette &palette = QPalette());
 // Tinted with a colour of its own (a status colour) rather than the text's.
 QIcon icon(const QString &symbol, const QColor &color);
 bool has(const QString &symbol);
+// The application's own icon: the installed theme's, else the bundled one.
+QIcon applicationIcon();
 
 } // namespace SymbolIcons
