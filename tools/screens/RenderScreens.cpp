@@ -117,6 +117,9 @@ int main(int argc, char *argv[])
         window.mainView()->select(others[i]);
         saved &= save(&window, out + u'/' + QLatin1String(names[i]) + QStringLiteral(".png"));
     }
+    const QString icon = out + QStringLiteral("/app-icon.png");
+    saved &= QApplication::windowIcon().pixmap(128, 128).save(icon);
+    QTextStream(stdout) << "wrote " << icon << '\n';
     core.registry().shutdown();
     return saved ? 0 : 1;
 }
