@@ -14,6 +14,7 @@
 #include "support/LogFile.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QListView>
 #include <QMenuBar>
@@ -39,6 +40,25 @@ QStringList menuTitles(const QMenu *menu)
     for (const QAction *action : menu->actions())
         titles << (action->isSeparator() ? u"-"_s : action->text());
     return titles;
+}
+
+// Controls a screen reader (or a script driving the app) could not name, in every open window.
+QStringList unnamedControls()
+{
+    QStringList unnamed;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        for (QWidget *control : window->findChildren<QWidget *>()) {
+            if (!control->isVisibleTo(window) || control->focusPolicy() == Qt::NoFocus)
+                continue;
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+            if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QString::fromLatin1(control->metaObject()->className()) + u" in "_s +
+                               window->windowTitle();
+        }
+    }
+    return unnamed;
 }
 
 const QMenu *sprucerMenu(const MainWindow &window)
@@ -123,6 +143,22 @@ private Q_SLOTS:
             window.settingsSheet()->accept();
             QTRY_VERIFY(!window.settingsSheet());
         }
+    }
+
+    void everyControlHasAName()
+    {
+        CoreFixture fixture;
+        QVERIFY(!fixture.registry().addWatcher(
+            fixture.makeWatcher(fixture.makeProject(u"named"_s), SupportedFileExtension::cpp)));
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        QTRY_VERIFY(app.onBoardingSheet() && app.onBoardingSheet()->isVisible());
+        app.popover().show();
+        QCOMPARE(unnamedControls(), QStringList());
+        app.onBoardingSheet()->reject();
+        app.mainWindow()->settingsAction()->trigger();
+        QTRY_VERIFY(app.mainWindow()->settingsSheet());
+        QCOMPARE(unnamedControls(), QStringList());
     }
 
     // The popover lists the watchers as they change anywhere, and "Open App" shows one window.
