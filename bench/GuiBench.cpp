@@ -162,6 +162,14 @@ int runChild(int argc, char *argv[])
 
 // --- The parent -----------------------------------------------------------------------------
 
+// The start figures grow with the machine's load, more for the app (it starts several threads)
+// than for the peer: each run says what the load was.
+QString loadAverage()
+{
+    return QString::fromLatin1(ProcessProbe::readProc(QStringLiteral("/proc/loadavg")))
+        .section(u' ', 0, 2);
+}
+
 void pause(int milliseconds)
 {
     QEventLoop loop;
@@ -471,10 +479,12 @@ int runParent(int argc, char *argv[])
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     else
         out << "No /dev/shm: the runtime folder is on disk, which may slow the app's start\n";
+    out << "Load average (1, 5, 15 min): " << loadAverage() << '\n' << Qt::flush;
     if (parts.isEmpty() || parts.contains(QStringLiteral("start")))
         benchStart(environment, parser.value(reps).toInt());
     if (parts.isEmpty() || parts.contains(QStringLiteral("rest")))
         benchRest(environment, parser.value(settle).toInt(), parser.value(idle).toInt());
+    out << "Load average at the end: " << loadAverage() << '\n';
     return 0;
 }
 
