@@ -9,13 +9,12 @@
 //    started, after the save.
 // The agent is any build's `sprucer` (the first argument that is a path, default this build's),
 // so an older build is measured by the same bench on the same work.
+#include "AgentHome.h"
 #include "BenchFiles.h"
 #include "FormattingHome.h"
 #include "GeneratedTrees.h"
 #include "ProcessProbe.h"
 #include "core/stats/CounterStore.h"
-#include "core/support/UserDefaults.h"
-#include "core/watching/WatcherListStore.h"
 #include "support/LocalHttpResponder.h"
 
 #include <QCoreApplication>
@@ -23,7 +22,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -111,7 +109,7 @@ public:
 
     qint64 storedCount() const
     {
-        const QSettings stored(settingsFile(), QSettings::IniFormat);
+        const QSettings stored(AgentHome::settingsFile(m_home), QSettings::IniFormat);
         const auto counts =
             CounterStore::decode(stored.value(CounterStore::counterKey).toByteArray());
         qint64 total = 0;
@@ -121,29 +119,10 @@ public:
     }
 
 private:
-    QString settingsFile() const { return m_home.path() + u"/config/Velmora/Sprucer.conf"; }
-
     void launch(const QString &program, const QStringList &folders, const QString &toolsFirst)
     {
-        QList<CodeWatcherModel> watchers;
-        for (const QString &folder : folders)
-            watchers.append(CodeWatcherModel::make(
-                QFileInfo(folder).fileName(), QUrl::fromLocalFile(folder + u'/'),
-                SupportedFileExtension::cpp, m_home.configurationId));
-        UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers,
-                               WatcherListStore::encode(watchers));
-        UserDefaults::flush();
-        QDir().mkpath(QFileInfo(settingsFile()).path());
-        QFile::copy(UserDefaults::fileName(), settingsFile());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + u"/config");
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + u"/cache");
-        // Its own one-instance lock, not that of a Sprucer the user runs.
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path() + u"/runtime");
-        QDir().mkpath(m_home.path() + u"/runtime");
-        QFile::setPermissions(m_home.path() + u"/runtime",
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        AgentHome::storeWatchers(m_home, folders);
+        QProcessEnvironment environment = AgentHome::environment(m_home);
         if (!toolsFirst.isEmpty())
             environment.insert(QStringLiteral("PATH"),
                                toolsFirst + u':' + environment.value(QStringLiteral("PATH")));

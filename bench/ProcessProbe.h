@@ -102,6 +102,32 @@ inline QMap<QString, long> threadSwitches(qint64 pid)
     return switches;
 }
 
+// What the threads did between two readings of threadSwitches(). A thread that ended in
+// between takes its switches with it, so a sum over whole processes can even go down.
+struct ThreadWakes
+{
+    long switches = 0; // of the threads alive at the second reading; all of a new one's
+    QString woke;      // " name/id count," for each of them that switched
+    int ended = 0;     // threads gone by the second reading, whose last switches are lost
+};
+
+inline ThreadWakes wakesBetween(const QMap<QString, long> &before, const QMap<QString, long> &after)
+{
+    // By id alone: a thread may name itself between the readings.
+    QMap<QString, long> byId;
+    for (const auto &[thread, switches] : before.asKeyValueRange())
+        byId.insert(thread.section(u'/', -1), switches);
+    ThreadWakes wakes;
+    for (const auto &[thread, switches] : after.asKeyValueRange()) {
+        const long since = switches - byId.take(thread.section(u'/', -1));
+        wakes.switches += since;
+        if (since != 0)
+            wakes.woke += QStringLiteral(" %1 %2,").arg(thread).arg(since);
+    }
+    wakes.ended = int(byId.size());
+    return wakes;
+}
+
 // Milliseconds of CPU per tick of /proc/<pid>/stat.
 inline double msPerTick()
 {
