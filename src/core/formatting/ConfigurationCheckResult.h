@@ -19,8 +19,8 @@ struct ConfigurationCheckResult
 
     State state = State::accepted;
     QString toolName; // as the user knows it, e.g. "SwiftLint"
-    // Refused: the tool's first complaint, e.g. "Line 2: unknown key 'Foo'"; otherwise why
-    // nothing could be said, or empty.
+    // Refused: the tool's first complaint, e.g. "Line 2: unknown key 'Foo'". Accepted: what the
+    // tool does not check, if anything. Otherwise why nothing could be said.
     QString message;
     std::optional<int> line; // 1-based, in the configuration's text
 

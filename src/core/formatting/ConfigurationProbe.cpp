@@ -22,6 +22,8 @@ struct CheckCommand
     bool (*refuses)(const ToolRun &run) = nullptr;
     // Rewords a complaint that means nothing to a user; may be null.
     QString (*clarify)(SupportedFileExtension language, const QString &message) = nullptr;
+    // What an acceptance does not promise, when the tool checks less than it reads.
+    QString acceptedNote;
 };
 
 QStringList clangFormatArguments(SupportedFileExtension language, const QString &configPath)
@@ -69,10 +71,14 @@ bool linterRefuses(const ToolRun &run)
 
 const CheckCommand &commandFor(SupportedFileExtension language)
 {
-    static const CheckCommand clangFormat{u".clang-format"_s, clangFormatArguments,
-                                          clangFormatRefuses, clarifyClangFormat};
-    static const CheckCommand ktlint{u".editorconfig"_s, ktlintArguments, linterRefuses};
-    static const CheckCommand swiftLint{u".swiftlint.yml"_s, swiftLintArguments, linterRefuses};
+    static const CheckCommand clangFormat{
+        u".clang-format"_s, clangFormatArguments, clangFormatRefuses, clarifyClangFormat, {}};
+    // ktlint stops only on lines it cannot parse; it passes over unknown properties and values.
+    static const CheckCommand ktlint{
+        u".editorconfig"_s, ktlintArguments, linterRefuses, nullptr,
+        u"ktlint reads it, but passes over properties and values it does not know."_s};
+    static const CheckCommand swiftLint{
+        u".swiftlint.yml"_s, swiftLintArguments, linterRefuses, nullptr, {}};
     switch (language) {
     case SupportedFileExtension::swift:
         return swiftLint;
@@ -145,8 +151,10 @@ ConfigurationCheckResult judge(ConfigurationCheckResult result, const ToolRun &r
                                SupportedFileExtension language, const QString &configPath)
 {
     const CheckCommand &command = commandFor(language);
-    if (!command.refuses(run))
+    if (!command.refuses(run)) {
+        result.message = command.acceptedNote;
         return result;
+    }
     result.state = State::refused;
     describeComplaint(result, run, configPath);
     // What remains of our path is the file the user knows by its usual name.
