@@ -151,11 +151,6 @@ private Q_SLOTS:
         QCOMPARE(unknown, (ConfigurationCheckResult{State::refused, u"clang-format"_s,
                                                     u"Line 3: unknown key 'Foo'"_s, 3}));
 
-        const ConfigurationCheckResult badValue =
-            answer(check, Kind::cpp, u"BasedOnStyle: LLVM\nIndentWidth: four\n"_s);
-        QCOMPARE(badValue.message, u"Line 2: invalid number"_s);
-        QCOMPARE(answer(check, Kind::cpp, u"BasedOnStyle: Nope\n"_s).line, 1);
-
         const ConfigurationCheckResult brokenYaml =
             answer(check, Kind::cpp, u"BasedOnStyle: LLVM\nIndentWidth: [4\nColumnLimit: 80\n"_s);
         QCOMPARE(brokenYaml.state, State::refused);
