@@ -48,7 +48,8 @@ ToolRun &stopped(ToolRun &run)
 } // namespace
 
 ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
-                         std::chrono::milliseconds timeout, ToolStop *stop)
+                         std::chrono::milliseconds timeout, ToolStop *stop,
+                         const QString &workingDirectory)
 {
     ToolRun run;
     if (stop && stop->refusesNewRuns())
@@ -56,6 +57,8 @@ ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     // A tool that reads its input when it misses an argument must not wait for ours.
     process.setStandardInputFile(QProcess::nullDevice());
@@ -91,5 +94,7 @@ ToolRun ToolRun::execute(const QString &program, const QStringList &arguments,
         return stopped(run);
     run.standardOutput = process.readAllStandardOutput();
     run.standardError = process.readAllStandardError();
+    run.exitCode = process.exitCode();
+    run.crashed = process.exitStatus() == QProcess::CrashExit;
     return run;
 }

@@ -25,10 +25,15 @@ struct ToolRun
     Outcome outcome = Outcome::finished;
     QByteArray standardOutput;
     QByteArray standardError;
+    // How a finished run ended, for judges that cannot go by the text alone.
+    int exitCode = 0;
+    bool crashed = false;
     // Why the tool did not finish, for the log; empty when it did.
     QString errorDescription;
 
-    // `stop`, when given, may refuse the run or cut it short.
+    // `stop`, when given, may refuse the run or cut it short. Without a working directory the
+    // tool inherits ours.
     static ToolRun execute(const QString &program, const QStringList &arguments,
-                           std::chrono::milliseconds timeout, ToolStop *stop = nullptr);
+                           std::chrono::milliseconds timeout, ToolStop *stop = nullptr,
+                           const QString &workingDirectory = {});
 };
