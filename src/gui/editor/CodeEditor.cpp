@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/editor/CodeEditor.h"
 
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QMimeData>
 #include <QScopedValueRollback>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerproperties.h>
 #include <Qsci/qscilexerxml.h>
 #include <Qsci/qscilexeryaml.h>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +41,17 @@ std::unique_ptr<QsciLexer> lexerFor(const QString &language)
 QFont editorFont()
 {
     return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+// Where the list has several, the first; web addresses are not files and are passed over.
+QUrl firstFile(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    const auto file =
+        std::find_if(urls.cbegin(), urls.cend(), [](const QUrl &url) { return url.isLocalFile(); });
+    return file == urls.cend() ? QUrl() : *file;
 }
 
 } // namespace
@@ -207,4 +222,68 @@ void CodeEditor::clearMarkedLine()
 int CodeEditor::markedLine() const
 {
     return markerFindNext(0, 1U << ErrorMarker) + 1;
+}
+
+bool CodeEditor::takesFileDrop(const QDropEvent &event) const
+{
+    return !isReadOnly() && firstFile(event.mimeData()).isValid();
+}
+
+// A dropped file is read, never moved: a move would have the file manager delete it.
+void CodeEditor::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!takesFileDrop(*event)) {
+        QsciScintilla::dragEnterEvent(event);
+        return;
+    }
+    if (acceptAsCopy(*event))
+        setDropHovering(true);
+}
+
+void CodeEditor::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (m_dropHovering)
+        acceptAsCopy(*event);
+    else
+        QsciScintilla::dragMoveEvent(event);
+}
+
+void CodeEditor::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    if (!m_dropHovering) {
+        QsciScintilla::dragLeaveEvent(event);
+        return;
+    }
+    setDropHovering(false);
+    event->accept();
+}
+
+void CodeEditor::dropEvent(QDropEvent *event)
+{
+    setDropHovering(false);
+    if (!takesFileDrop(*event)) {
+        QsciScintilla::dropEvent(event);
+        return;
+    }
+    if (acceptAsCopy(*event))
+        emit fileDropped(firstFile(event->mimeData()));
+}
+
+bool CodeEditor::acceptAsCopy(QDropEvent &event)
+{
+    if (!event.possibleActions().testFlag(Qt::CopyAction)) {
+        event.ignore();
+        return false;
+    }
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
+    return true;
+}
+
+void CodeEditor::setDropHovering(bool hovering)
+{
+    if (hovering == m_dropHovering)
+        return;
+    m_dropHovering = hovering;
+    emit dropHoverChanged(hovering);
 }

@@ -3,12 +3,13 @@
 
 #include "gui/editor/EditorTheme.h"
 
+#include <QUrl>
 #include <Qsci/qsciscintilla.h>
 
 #include <memory>
 
 // The editor of a formatter's configuration: line numbers, colouring by language, a theme, the
-// line of the tool's first error.
+// line of the tool's first error, and files dropped onto it handed to its owner.
 class CodeEditor : public QsciScintilla
 {
     Q_OBJECT
@@ -37,9 +38,21 @@ public:
     // 1-based, following the edits since; 0 when none.
     int markedLine() const;
 
+    // While a drag with a file over the editor lasts.
+    bool isDropHovering() const { return m_dropHovering; }
+
 Q_SIGNALS:
     // The user changed the text: typing, pasting, undo. Carries the whole text.
     void textEdited(const QString &text);
+    // Emitted with the first file of a drop; the text stays as it was.
+    void fileDropped(const QUrl &file);
+    void dropHoverChanged(bool hovering);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void setUpEditing();
@@ -50,10 +63,14 @@ private:
     void themeSurroundings(const QFont &font);
     void fitLineNumberMargin();
     void onTextChanged();
+    bool takesFileDrop(const QDropEvent &event) const;
+    static bool acceptAsCopy(QDropEvent &event);
+    void setDropHovering(bool hovering);
 
     std::unique_ptr<QsciLexer> m_lexer;
     QString m_language;
     EditorTheme m_theme = EditorTheme::ocean();
     bool m_settingText = false;
+    bool m_dropHovering = false;
     int m_lineNumberDigits = 0;
 };

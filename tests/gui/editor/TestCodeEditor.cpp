@@ -3,7 +3,9 @@
 #include "gui/editor/EditorTheme.h"
 #include "support/GuiTestMain.h"
 
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <Qsci/qscilexerproperties.h>
 #include <Qsci/qscilexerxml.h>
@@ -57,6 +59,47 @@ QString styleName(const CodeEditor &editor, int style)
     return (editor.language().isEmpty() ? u"plain"_s : editor.language()) + u' ' +
            (described.isEmpty() ? QString::number(style) : described);
 }
+
+QMimeData *fileUrls(const QList<QUrl> &urls)
+{
+    auto *mime = new QMimeData;
+    mime->setUrls(urls);
+    return mime;
+}
+
+struct Drag
+{
+    CodeEditor &editor;
+    const QMimeData &mime;
+    Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QPoint at{40, 10};
+    // Shift asks for a move, which the editor must turn into a copy.
+    Qt::KeyboardModifiers modifiers = Qt::ShiftModifier;
+
+    bool enter()
+    {
+        QDragEnterEvent event(at, actions, &mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(editor.viewport(), &event);
+        return event.isAccepted();
+    }
+    bool move()
+    {
+        QDragMoveEvent event(at, actions, &mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(editor.viewport(), &event);
+        return event.isAccepted();
+    }
+    void leave()
+    {
+        QDragLeaveEvent event;
+        QApplication::sendEvent(editor.viewport(), &event);
+    }
+    Qt::DropAction drop()
+    {
+        QDropEvent event(at, actions, &mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(editor.viewport(), &event);
+        return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
+    }
+};
 
 } // namespace
 
@@ -175,6 +218,61 @@ private Q_SLOTS:
                          styleColour(editor, QsciScintillaBase::SCI_STYLEGETBACK, numbers)) >= 4.5);
         QVERIFY(contrast(ocean.selectionText, ocean.selectionBackground) >= 4.5);
         QVERIFY(contrast(ocean.caret, ocean.currentLine) >= 4.5);
+    }
+
+    // A dragged file lights the editor up and is handed over on drop; text drags stay text.
+    void filesDroppedAreHandedOverNotInserted()
+    {
+        CodeEditor editor;
+        editor.resize(400, 300);
+        editor.show();
+        editor.setText(u"kept: true\n"_s);
+        QVERIFY(editor.viewport()->acceptDrops());
+        QSignalSpy hover(&editor, &CodeEditor::dropHoverChanged);
+        QSignalSpy dropped(&editor, &CodeEditor::fileDropped);
+        const QUrl first = QUrl::fromLocalFile(u"/tmp/first.yaml"_s);
+        const std::unique_ptr<QMimeData> files(
+            fileUrls({first, QUrl::fromLocalFile(u"/tmp/second.yaml"_s)}));
+
+        Drag drag{editor, *files};
+        QVERIFY(drag.enter());
+        QVERIFY(editor.isDropHovering());
+        QVERIFY(drag.move());
+        drag.leave();
+        QVERIFY(!editor.isDropHovering());
+        QCOMPARE(hover.count(), 2);
+
+        QVERIFY(drag.enter());
+        // Copied, never moved: a move would have the file's source delete it.
+        QCOMPARE(drag.drop(), Qt::CopyAction);
+        QVERIFY(!editor.isDropHovering());
+        QCOMPARE(hover.last().value(0).toBool(), false);
+        QCOMPARE(dropped.count(), 1);
+        QCOMPARE(dropped.last().value(0).toUrl(), first);
+        QCOMPARE(editor.text(), u"kept: true\n"_s);
+
+        Drag onlyMove{editor, *files, Qt::MoveAction};
+        QVERIFY(!onlyMove.enter());
+        QCOMPARE(onlyMove.drop(), Qt::IgnoreAction);
+        const std::unique_ptr<QMimeData> web(fileUrls({QUrl(u"https://example.com/a.yaml"_s)}));
+        Drag webDrag{editor, *web};
+        webDrag.enter();
+        editor.setReadOnly(true);
+        Drag readOnly{editor, *files};
+        readOnly.enter();
+        editor.setReadOnly(false);
+        QVERIFY(!editor.isDropHovering());
+        QCOMPARE(dropped.count(), 1);
+
+        QMimeData text;
+        text.setText(u"# dropped"_s);
+        Drag textDrag{editor, text, Qt::CopyAction, QPoint(200, 10)};
+        textDrag.enter();
+        QVERIFY(!editor.isDropHovering());
+        textDrag.move();
+        textDrag.drop();
+        QVERIFY(editor.text().contains(u"# dropped"_s));
+        QCOMPARE(dropped.count(), 1);
     }
 
     // One error line at a time, in a margin that shows it; a new text takes it away.
