@@ -12,6 +12,7 @@ class AnsweringDialogs : public Dialogs
 public:
     QString directory;
     QString savePath;
+    QString openPath;
     QStringList asked;
 
     AnsweringDialogs() { Dialogs::install(this); }
@@ -27,6 +28,12 @@ public:
     {
         asked << prompt;
         done(directory);
+    }
+    void chooseOpenFile(QWidget *, const QString &title,
+                        std::function<void(const QString &)> done) override
+    {
+        asked << title;
+        done(openPath);
     }
     void chooseSaveFile(QWidget *, const QString &title, const QString &proposedName,
                         std::function<void(const QString &)> done) override

@@ -3,15 +3,14 @@
 
 #include "gui/shell/LogExport.h"
 #include "gui/shell/StatusBarViewModel.h"
+#include "gui/support/PopupPlacement.h"
 #include "gui/support/TextStyles.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -90,17 +89,8 @@ void StatusBarView::toggleNear(const QRect &anchor)
         hide();
         return;
     }
-    const QPoint at = anchor.isEmpty() ? QCursor::pos() : anchor.bottomLeft();
-    QScreen *screen = QGuiApplication::screenAt(at);
-    const QRect room = screen ? screen->availableGeometry()
-                              : QGuiApplication::primaryScreen()->availableGeometry();
     // Below the icon when there is room; above it on a bottom panel.
-    QPoint origin = at;
-    if (origin.y() + height() > room.bottom())
-        origin.setY((anchor.isEmpty() ? at.y() : anchor.top()) - height());
-    origin.setX(std::clamp(origin.x(), room.left(), std::max(room.left(), room.right() - width())));
-    origin.setY(std::clamp(origin.y(), room.top(), std::max(room.top(), room.bottom() - height())));
-    move(origin);
+    move(popupOrigin(anchor, size()));
     show();
     activateWindow();
     m_openApp->setFocus();

@@ -2,6 +2,7 @@
 #include "gui/shell/StatusBarViewModel.h"
 
 #include "core/watching/MonitorRegistry.h"
+#include "gui/support/Palette.h"
 #include "gui/support/SymbolIcons.h"
 
 StatusBarViewModel::StatusBarViewModel(MonitorRegistry &registry, QObject *parent)
@@ -28,9 +29,9 @@ QVariant StatusBarViewModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return watcher.name;
     case Qt::DecorationRole:
-        return watcher.isActivated ? SymbolIcons::icon(QStringLiteral("checkmark.circle.fill"),
-                                                       QColor(0x2e, 0xa0, 0x43))
-                                   : SymbolIcons::icon(QStringLiteral("circle"));
+        return watcher.isActivated
+                   ? SymbolIcons::icon(QStringLiteral("checkmark.circle.fill"), Palette::green())
+                   : SymbolIcons::icon(QStringLiteral("circle"));
     case Qt::AccessibleTextRole:
         return QString(watcher.name + (watcher.isActivated ? QStringLiteral(", running")
                                                            : QStringLiteral(", stopped")));

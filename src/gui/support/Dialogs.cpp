@@ -34,6 +34,16 @@ public:
         done(chosen.value(0));
     }
 
+    void chooseOpenFile(QWidget *parent, const QString &title,
+                        std::function<void(const QString &path)> done) override
+    {
+        QFileDialog dialog(parent, title);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        const QStringList chosen =
+            dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+        done(chosen.value(0));
+    }
+
     void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,
                         std::function<void(const QString &path)> done) override
     {

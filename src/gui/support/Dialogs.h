@@ -22,6 +22,10 @@ public:
     // its path, or an empty one when the user cancelled.
     virtual void chooseDirectory(QWidget *parent, const QString &prompt,
                                  std::function<void(const QString &path)> done) = 0;
+    // A modal panel that picks one existing file of any type; `done` gets its path, or an
+    // empty one when the user cancelled.
+    virtual void chooseOpenFile(QWidget *parent, const QString &title,
+                                std::function<void(const QString &path)> done) = 0;
     // A save panel that does not block: `done` gets the chosen path, or an empty one when the
     // user cancelled. It never offers to replace an existing file.
     virtual void chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedName,

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/support/SymbolIcons.h"
 
+#include "gui/support/TintedSvgIconEngine.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QHash>
-#include <QPainter>
-#include <QSvgRenderer>
 
 // The icons live in the library's resources; a static library must register them itself.
 static void registerIconResources()
@@ -57,29 +57,14 @@ const QHash<QString, QString> &files()
         {QStringLiteral("gear.badge.questionmark"), QStringLiteral("settings-question-outline")},
         {QStringLiteral("k.circle"), QStringLiteral("circle-letter-k-outline")},
         {QStringLiteral("globe"), QStringLiteral("world-outline")},
+        {QStringLiteral("swift"), QStringLiteral("brand-swift-outline")},
+        {QStringLiteral("terminal"), QStringLiteral("terminal-2-outline")},
         {QStringLiteral("circle"), QStringLiteral("circle-outline")},
         {QStringLiteral("slider.horizontal.3"), QStringLiteral("adjustments-horizontal-outline")},
         {QStringLiteral("textformat.abc.dottedunderline"),
          QStringLiteral("text-spellcheck-outline")},
     };
     return table;
-}
-
-QPixmap render(const QByteArray &svg, int size, qreal ratio)
-{
-    QPixmap pixmap(QSize(size, size) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(svg);
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(0, 0, size, size));
-    return pixmap;
-}
-
-QByteArray tinted(const QByteArray &svg, const QColor &color)
-{
-    QByteArray copy = svg;
-    return copy.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
 }
 
 QIcon render(const QString &file, const QColor &normal, const QColor &disabled,
@@ -89,17 +74,7 @@ QIcon render(const QString &file, const QColor &normal, const QColor &disabled,
     QFile source(QStringLiteral(":/icons/%1.svg").arg(file));
     if (!source.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray svg = source.readAll();
-    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-    QIcon icon;
-    for (const auto &[colour, mode] :
-         {std::pair{normal, QIcon::Normal}, std::pair{disabled, QIcon::Disabled},
-          std::pair{selected, QIcon::Selected}}) {
-        const QByteArray drawn = tinted(svg, colour);
-        for (const int size : {16, 20, 24, 32, 48, 64})
-            icon.addPixmap(render(drawn, size, ratio), mode);
-    }
-    return icon;
+    return QIcon(new TintedSvgIconEngine(source.readAll(), {normal, disabled, selected}));
 }
 
 // Table cells and list rows ask for their icon at every paint; each is drawn once per colour.

@@ -41,6 +41,15 @@ QLabel *label(const QString &text, qreal factor, QFont::Weight weight)
     return made;
 }
 
+QFont font(Style style, const QFont &base)
+{
+    QFont font = base;
+    font.setPointSizeF(font.pointSizeF() * factorOf(style));
+    if (style == Style::headline)
+        font.setWeight(QFont::Bold);
+    return font;
+}
+
 QLabel *label(const QString &text, Style style, QFont::Weight weight)
 {
     return label(text, factorOf(style), style == Style::headline ? QFont::Bold : weight);

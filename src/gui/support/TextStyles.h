@@ -22,5 +22,7 @@ enum class Style
 // A label in the style and weight; the onboarding title's "size 40" is a factor of its own.
 QLabel *label(const QString &text, Style style, QFont::Weight weight = QFont::Normal);
 QLabel *label(const QString &text, qreal factor, QFont::Weight weight);
+// The style's font made from `base`, for text a delegate draws.
+QFont font(Style style, const QFont &base);
 
 } // namespace TextStyles

@@ -2,6 +2,7 @@
 #include "gui/watchers/AddWatcherView.h"
 
 #include "core/support/LocalPath.h"
+#include "gui/support/Controls.h"
 #include "gui/support/Dialogs.h"
 #include "gui/watchers/SetupNewWatcherView.h"
 
@@ -14,12 +15,7 @@ AddWatcherView::AddWatcherView(MonitorRegistry &registry, ConfigManagerFactory &
     , m_registry(registry)
     , m_configurations(configurations)
 {
-    auto *button = new QPushButton(QStringLiteral("Add new watcher"));
-    button->setAccessibleName(button->text());
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: #2f7bf5; "
-                                         "border: none; border-radius: 8px; padding: 5px 10px; }"
-                                         "QPushButton:pressed { background: #1f5fc8; }"));
+    QPushButton *button = Controls::prominentButton(QStringLiteral("Add new watcher"));
     connect(button, &QPushButton::clicked, this, &AddWatcherView::chooseFolder);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

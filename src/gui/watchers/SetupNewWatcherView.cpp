@@ -3,6 +3,7 @@
 
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/watching/MonitorRegistry.h"
+#include "gui/support/Controls.h"
 #include "gui/support/TextStyles.h"
 
 #include <QComboBox>
@@ -44,7 +45,7 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     , m_configurations(configurations)
     , m_name(new QLineEdit)
     , m_configuration(new QComboBox)
-    , m_error(new QLabel)
+    , m_error(Controls::errorLine())
     , m_add(new QPushButton(QStringLiteral("Add")))
 {
     setWindowTitle(QStringLiteral("Configure new watcher"));
@@ -62,9 +63,6 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     auto *path = new QLabel(QStringLiteral("Path to watch: ") + chosenUrl.path(QUrl::FullyEncoded));
     path->setTextInteractionFlags(Qt::TextSelectableByMouse);
     path->setWordWrap(true);
-    m_error->setStyleSheet(QStringLiteral("color: #d83b2d"));
-    m_error->setWordWrap(true);
-    m_error->hide();
 
     auto *form = new QFormLayout;
     form->addRow(m_name);

@@ -4,7 +4,7 @@
 #include "core/services/CoreServices.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
-#include "gui/support/SymbolIcons.h"
+#include "gui/support/Controls.h"
 #include "gui/support/TextStyles.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -16,34 +16,12 @@
 
 namespace {
 
-QLabel *secondary(const QString &text)
-{
-    auto *label = new QLabel(text);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    return label;
-}
-
 QWidget *emptyState(const QString &symbol, const QString &title, const QString &message,
                     QWidget *action)
 {
-    auto *page = new QWidget;
-    auto *icon = new QLabel;
-    icon->setPixmap(SymbolIcons::icon(symbol, page->palette().color(QPalette::PlaceholderText))
-                        .pixmap(QSize(50, 50)));
-    icon->setAlignment(Qt::AlignCenter);
-    QLabel *heading = TextStyles::label(title, TextStyles::Style::title3, QFont::DemiBold);
-    heading->setAlignment(Qt::AlignCenter);
-    auto *layout = new QVBoxLayout(page);
-    layout->setSpacing(16);
-    layout->addStretch();
-    layout->addWidget(icon);
-    layout->addWidget(heading);
-    layout->addWidget(secondary(message));
-    layout->addWidget(action, 0, Qt::AlignCenter);
-    layout->addStretch();
-    return page;
+    return Controls::emptyState(
+        symbol, 50, TextStyles::label(title, TextStyles::Style::title3, QFont::DemiBold), message,
+        16, action);
 }
 
 } // namespace

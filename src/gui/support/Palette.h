@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QColor>
+
+// The fixed colours the screens name; each reads well on light and dark palettes.
+namespace Palette {
+
+inline QColor blue()
+{
+    return QColor(0x2f, 0x7b, 0xf5);
+}
+inline QColor green()
+{
+    return QColor(0x2e, 0xa0, 0x43);
+}
+inline QColor orange()
+{
+    return QColor(0xe8, 0x71, 0x0a);
+}
+inline QColor yellow()
+{
+    return QColor(0xe0, 0xa8, 0x00);
+}
+inline QColor red()
+{
+    return QColor(0xd8, 0x3b, 0x2d);
+}
+inline QColor gray()
+{
+    return QColor(0x8a, 0x8a, 0x8a);
+}
+
+} // namespace Palette
