@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/RawXmlFormatterViewModel.h"
+
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/support/SprucerLogger.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+RawXmlFormatterViewModel::RawXmlFormatterViewModel(ConfigManagerFactory &configManager,
+                                                   const std::optional<ConfigurationItem> &existing,
+                                                   QObject *parent)
+    : QObject(parent)
+    , m_configManager(configManager)
+{
+    if (!existing)
+        return;
+    m_existingConfigId = existing->id;
+    m_configName = existing->name;
+    m_isEditing = true;
+    if (const Status failure = loadText(existing->id)) {
+        SprucerLogger::shared().log(QStringLiteral("Error loading config rules: ") +
+                                    failure->fullDescription());
+        m_config.clear();
+    }
+}
+
+Status RawXmlFormatterViewModel::loadText(const QUuid &id)
+{
+    const Result<ConfigurationItem> item = m_configManager.getConfig(id);
+    if (!item)
+        return item.error();
+    QFile file(item.value().path.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{QStringLiteral("QFileDevice"), file.error(), file.errorString()};
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(file.readAll());
+    if (decoder.hasError())
+        return Error{QStringLiteral("RawXmlFormatterViewModel"), 261,
+                     QStringLiteral("The file is not UTF-8 text.")};
+    m_config = std::move(text);
+    return std::nullopt;
+}
+
+void RawXmlFormatterViewModel::setConfig(const QString &config)
+{
+    if (config == m_config)
+        return;
+    m_config = config;
+    Q_EMIT configChanged(m_config);
+}
+
+void RawXmlFormatterViewModel::setConfigName(const QString &name)
+{
+    if (name == m_configName)
+        return;
+    m_configName = name;
+    Q_EMIT configNameChanged(m_configName);
+}
+
+Status RawXmlFormatterViewModel::saveConfig(const QUuid &id, const QString &text,
+                                            SupportedFileExtension language, const QString &name)
+{
+    const Result<ConfigurationItem> saved =
+        m_isEditing && m_existingConfigId
+            ? m_configManager.updateConfig(*m_existingConfigId, text, name)
+            : m_configManager.createConfig(id, text, language, name);
+    if (!saved)
+        return saved.error();
+    return std::nullopt;
+}
