@@ -2,6 +2,7 @@
 #include "gui/shell/MainWindow.h"
 
 #include "core/services/CoreServices.h"
+#include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
@@ -19,6 +20,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
+    m_mainView->setScreen(MainView::Entry::configurations, new ConfigurationDashboardView);
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     resize(1120, 720); // room for every column of the watcher table
