@@ -5,6 +5,10 @@
 #include "core/services/CoreServices.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/WatcherListStore.h"
+#include "gui/configurations/ConfigCard.h"
+#include "gui/configurations/ConfigEditorView.h"
+#include "gui/configurations/ConfigurationDashboardView.h"
+#include "gui/configurations/RawXmlFormatterView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/MainWindow.h"
@@ -16,10 +20,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
+#include <QToolButton>
 
 namespace {
 
@@ -36,6 +42,51 @@ bool save(QWidget *widget, const QString &path)
     settle();
     const bool saved = widget && widget->grab().save(path);
     QTextStream(stdout) << (saved ? "wrote " : "could not write ") << path << '\n';
+    return saved;
+}
+
+const char kHouseStyle[] = "# The team's style: LLVM, wider lines, braces on their own line\n"
+                           "# for functions and classes.\n"
+                           "BasedOnStyle: LLVM\n"
+                           "IndentWidth: 4\n"
+                           "ColumnLimit: 100\n"
+                           "BreakBeforeBraces: Custom\n"
+                           "BraceWrapping:\n"
+                           "  AfterFunction: true\n"
+                           "  AfterClass: true\n"
+                           "AllowShortFunctionsOnASingleLine: Empty\n"
+                           "PointerAlignment: Right\n"
+                           "SortIncludes: CaseSensitive\n";
+
+// Waits, with the event loop running, until `done` or a few seconds have passed.
+template <typename Done>
+void settleUntil(Done done)
+{
+    for (int i = 0; i < 300 && !done(); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+// The Configurations screen, then the C++ list sheet and the editor sheet over it, checked.
+bool saveConfigurationScreens(MainWindow &window, const QString &out)
+{
+    window.mainView()->select(MainView::Entry::configurations);
+    bool saved = save(&window, out + QStringLiteral("/configurations.png"));
+    auto *dashboard = window.findChild<ConfigurationDashboardView *>();
+    if (!dashboard)
+        return false;
+    ConfigCard *cpp = dashboard->cards().value(1);
+    cpp->editButton()->click();
+    ConfigEditorView *list = cpp->listSheet();
+    saved &= save(list, out + QStringLiteral("/configuration-list.png"));
+    list->openEditor(0);
+    RawXmlFormatterView *editor = list->editorSheet();
+    editor->resize(640, 600);
+    settleUntil([editor] { return editor->checkLine()->isVisible(); });
+    saved &= save(editor, out + QStringLiteral("/configuration-editor.png"));
+    editor->reject();
+    list->reject();
     return saved;
 }
 
@@ -60,7 +111,7 @@ void makeDemoHome(const QString &home, MonitorRegistry &registry)
         if (source.open(QIODevice::WriteOnly))
             source.write("// TODO: split this file\n");
         const QUuid style = QUuid::createUuid();
-        configurations.createConfig(style, QStringLiteral("BasedOnStyle: LLVM\n"), project.language,
+        configurations.createConfig(style, QString::fromLatin1(kHouseStyle), project.language,
                                     QStringLiteral("House style"));
         CodeWatcherModel watcher = CodeWatcherModel::make(
             QLatin1String(project.name), QUrl::fromLocalFile(root + u'/'), project.language, style);
@@ -110,13 +161,13 @@ int main(int argc, char *argv[])
     addSheet.show();
     saved &= save(&addSheet, out + QStringLiteral("/add-watcher.png"));
     addSheet.reject();
-    const MainView::Entry others[] = {MainView::Entry::todo, MainView::Entry::configurations,
-                                      MainView::Entry::statistics};
-    const char *names[] = {"todo", "configurations", "statistics"};
-    for (int i = 0; i < 3; ++i) {
+    const MainView::Entry others[] = {MainView::Entry::todo, MainView::Entry::statistics};
+    const char *names[] = {"todo", "statistics"};
+    for (int i = 0; i < 2; ++i) {
         window.mainView()->select(others[i]);
         saved &= save(&window, out + u'/' + QLatin1String(names[i]) + QStringLiteral(".png"));
     }
+    saved &= saveConfigurationScreens(window, out);
     const QString icon = out + QStringLiteral("/app-icon.png");
     saved &= QApplication::windowIcon().pixmap(128, 128).save(icon);
     QTextStream(stdout) << "wrote " << icon << '\n';
