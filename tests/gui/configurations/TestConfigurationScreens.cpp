@@ -12,6 +12,7 @@
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
 #include "support/StandInTool.h"
+#include "support/UnnamedControls.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,6 +118,13 @@ private Q_SLOTS:
                     .toString()
                     .startsWith(u"Created "_s));
         QCOMPARE(kotlin.model().itemAt(0).language, SupportedFileExtension::kotlin);
+
+        // Every control of both sheets can be named, and a click on a row edits it.
+        kotlin.show();
+        Q_EMIT kotlin.list()->clicked(first);
+        QTRY_VERIFY(kotlin.editorSheet() && kotlin.editorSheet()->isVisible());
+        QCOMPARE(kotlin.editorSheet()->nameField()->text(), u"Shared name"_s);
+        QCOMPARE(unnamedControls(), QStringList());
     }
 
     // The sheet saves only with a name and some text (whitespace counts), creates through the

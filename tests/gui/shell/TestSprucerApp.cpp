@@ -12,9 +12,9 @@
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
+#include "support/UnnamedControls.h"
 
 #include <QAbstractItemModel>
-#include <QAccessible>
 #include <QApplication>
 #include <QListView>
 #include <QMenuBar>
@@ -40,25 +40,6 @@ QStringList menuTitles(const QMenu *menu)
     for (const QAction *action : menu->actions())
         titles << (action->isSeparator() ? u"-"_s : action->text());
     return titles;
-}
-
-// Controls a screen reader (or a script driving the app) could not name, in every open window.
-QStringList unnamedControls()
-{
-    QStringList unnamed;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible())
-            continue;
-        for (QWidget *control : window->findChildren<QWidget *>()) {
-            if (!control->isVisibleTo(window) || control->focusPolicy() == Qt::NoFocus)
-                continue;
-            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
-            if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
-                unnamed << QString::fromLatin1(control->metaObject()->className()) + u" in "_s +
-                               window->windowTitle();
-        }
-    }
-    return unnamed;
 }
 
 const QMenu *sprucerMenu(const MainWindow &window)
