@@ -3,6 +3,7 @@
 
 #include "core/services/CoreServices.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
+#include "gui/markups/MarkupsView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
@@ -20,6 +21,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
+    m_mainView->setScreen(MainView::Entry::todo, new MarkupsView(core.registry()));
     m_mainView->setScreen(MainView::Entry::configurations, new ConfigurationDashboardView);
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);

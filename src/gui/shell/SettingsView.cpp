@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/SettingsView.h"
 
+#include "core/support/UserDefaults.h"
+#include "gui/support/FileOpener.h"
 #include "gui/support/TextStyles.h"
 
 #include <QCoreApplication>
@@ -8,6 +10,7 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -17,7 +20,7 @@ SettingsView::SettingsView(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowModality(Qt::WindowModal);
-    setFixedSize(400, 300);
+    setFixedSize(460, 300);
 
     QLabel *title =
         TextStyles::label(QStringLiteral("Settings"), TextStyles::Style::title2, QFont::Bold);
@@ -32,6 +35,16 @@ SettingsView::SettingsView(QWidget *parent)
     versionValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
     versionValue->setAccessibleName(QStringLiteral("Version ") + version());
     form->addRow(QStringLiteral("Version"), versionValue);
+    // Empty: files open in the desktop's default application, without a line to land on.
+    m_openWith = new QLineEdit(UserDefaults::value(FileOpener::commandKey).toString());
+    m_openWith->setPlaceholderText(QStringLiteral("Default application"));
+    m_openWith->setAccessibleName(QStringLiteral("Open files with"));
+    m_openWith->setToolTip(QStringLiteral("A command run with {file} and {line} replaced, for "
+                                          "example: code --goto {file}:{line}"));
+    connect(m_openWith, &QLineEdit::textChanged, this, [](const QString &command) {
+        UserDefaults::setValue(FileOpener::commandKey, command.trimmed());
+    });
+    form->addRow(QStringLiteral("Open files with"), m_openWith);
 
     auto *buttons = new QDialogButtonBox;
     QPushButton *done = buttons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);

@@ -3,7 +3,9 @@
 
 #include <QDialog>
 
-// The settings sheet: the application's version, and "Done".
+class QLineEdit;
+
+// The settings sheet: the application's version, the command files open with, and "Done".
 class SettingsView : public QDialog
 {
     Q_OBJECT
@@ -13,4 +15,9 @@ public:
 
     // The version the build was given; "1.0.0" when it was given none.
     static QString version();
+
+    QLineEdit *openWithField() const { return m_openWith; }
+
+private:
+    QLineEdit *m_openWith = nullptr;
 };

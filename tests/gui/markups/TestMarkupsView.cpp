@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupTreeModel.h"
+#include "core/support/UserDefaults.h"
+#include "core/watching/MarkupsViewModel.h"
+#include "gui/markups/MarkupRowDelegate.h"
+#include "gui/markups/MarkupsView.h"
+#include "gui/support/FileOpener.h"
+#include "gui/support/Palette.h"
+#include "support/CoreFixture.h"
+#include "support/GuiTestMain.h"
+#include "support/LogFile.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Kind = MarkupTreeModel::Kind;
+
+// Records what would have been opened.
+class RecordingOpener : public FileOpener
+{
+public:
+    QStringList opened;
+
+    RecordingOpener() { FileOpener::install(this); }
+    ~RecordingOpener() override { FileOpener::install(nullptr); }
+    void open(const QString &path, qint64 line) override
+    {
+        opened << path + u':' + QString::number(line);
+    }
+};
+
+// The first row below `parent` whose display text is `text`.
+QModelIndex find(const QAbstractItemModel &model, const QString &text,
+                 const QModelIndex &parent = {})
+{
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        if (index.data().toString() == text)
+            return index;
+        if (const QModelIndex below = find(model, text, index); below.isValid())
+            return below;
+    }
+    return {};
+}
+
+} // namespace
+
+class TestMarkupsView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHome::current().reset(); }
+
+    // A watcher's findings, searched, expanded, flattened and opened as a user does.
+    void findingsCanBeSearchedExpandedAndOpened()
+    {
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(
+            u"shop"_s, {{u"a.swift"_s, u"// TODO: one\n// FIXME: two\n"_s},
+                        {u"src/cart/b.swift"_s, u"// TODO: three\n"_s},
+                        {u"src/pay/c.swift"_s, u"// TODO: four\n// TODO: five\n"_s}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::swift, true);
+        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QTRY_COMPARE(fixture.registry().entry(watcher.id)->markups.size(), 5);
+
+        MarkupsView view(fixture.registry());
+        QCOMPARE(view.model().rowCount(), 0); // the load lands on the next turn
+        QTRY_COMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
+        const QModelIndex root = view.model().index(0, 0);
+        QCOMPARE(root.data().toString(), u"shop"_s);
+        QVERIFY(!view.list()->isExpanded(root));
+
+        // Opening a watcher opens its top folders too.
+        view.toggle(root);
+        QVERIFY(view.list()->isExpanded(root));
+        const QModelIndex shop = find(view.model(), u"shop"_s, root);
+        QVERIFY(shop.isValid() && view.list()->isExpanded(shop));
+        QCOMPARE(shop.data(MarkupTreeModel::countRole).toLongLong(), 2);
+
+        // Expand all under a search, then clear it: what the search hid stays closed.
+        view.searchField()->setText(u"fixme"_s);
+        QCOMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
+        view.expandAllButton()->click();
+        view.searchField()->clear();
+        const QModelIndex cart = find(view.model(), u"cart"_s, view.model().index(0, 0));
+        QVERIFY(cart.isValid() && !view.list()->isExpanded(cart));
+        const QModelIndex a = find(view.model(), u"a.swift"_s);
+        QVERIFY(view.list()->isExpanded(a));
+
+        // The open buttons land on the markup's line, through the user's command if any.
+        RecordingOpener opener;
+        const QModelIndex two = find(view.model(), u"two"_s);
+        QCOMPARE(Kind(two.data(MarkupTreeModel::kindRole).toInt()), Kind::markup);
+        view.open(two);
+        QCOMPARE(opener.opened, QStringList{project + u"/a.swift:2"_s});
+        view.copyText(two);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"two"_s);
+
+        // The flat list: a section per file, and the same totals.
+        view.layoutToggle()->click();
+        QCOMPARE(view.layoutToggle()->text(), u"Tree View"_s);
+        QVERIFY(!view.expandAllButton()->isVisibleTo(&view));
+        QCOMPARE(view.model().rowCount(), 3);
+        QCOMPARE(Kind(view.model().index(0, 0).data(MarkupTreeModel::kindRole).toInt()),
+                 Kind::fileHeader);
+        view.searchField()->setText(u"nothing like it"_s);
+        QCOMPARE(view.model().rowCount(), 0);
+        QCOMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
+    }
+
+    void badgesAndTheOpenCommand()
+    {
+        QCOMPARE(MarkupRowDelegate::badgeColour(u"TODO"_s).rgb(), Palette::blue().rgb());
+        QCOMPARE(MarkupRowDelegate::badgeColour(u"FIXME"_s).rgb(), Palette::orange().rgb());
+        QCOMPARE(MarkupRowDelegate::badgeColour(u"todo"_s).rgb(), Palette::orange().rgb());
+
+        QCOMPARE(FileOpener::commandLine(u"code --goto {file}:{line}"_s, u"/a b/c.cpp"_s, 12),
+                 (QStringList{u"code"_s, u"--goto"_s, u"/a b/c.cpp:12"_s}));
+        QCOMPARE(FileOpener::commandLine(u"  "_s, u"/c.cpp"_s, 1), std::nullopt);
+
+        // A command that cannot start is logged, and the default application opens the file.
+        QList<QUrl> defaults;
+        DesktopFileOpener opener([&defaults](const QUrl &url) {
+            defaults << url;
+            return true;
+        });
+        UserDefaults::setValue(FileOpener::commandKey, u"/no/such/editor {file}"_s);
+        opener.open(u"/p/a.swift"_s, 3);
+        QCOMPARE(defaults, QList<QUrl>{QUrl::fromLocalFile(u"/p/a.swift"_s)});
+        QVERIFY(LogFile::text().contains(u"Could not start \"/no/such/editor {file}\""_s));
+    }
+};
+
+SPRUCER_GUI_TEST_MAIN(TestMarkupsView)
+#include "TestMarkupsView.moc"
