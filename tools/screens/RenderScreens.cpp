@@ -2,13 +2,16 @@
 // Renders each screen of the app from a demo home into PNGs, so they can be looked at (and
 // shown in the README) without a desktop: scripts/render-screens [OUT_DIR].
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/markups/MarkupTreeModel.h"
 #include "core/services/CoreServices.h"
 #include "core/support/UserDefaults.h"
+#include "core/watching/MarkupsViewModel.h"
 #include "core/watching/WatcherListStore.h"
 #include "gui/configurations/ConfigCard.h"
 #include "gui/configurations/ConfigEditorView.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/configurations/RawXmlFormatterView.h"
+#include "gui/markups/MarkupsView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/MainWindow.h"
@@ -90,6 +93,46 @@ bool saveConfigurationScreens(MainWindow &window, const QString &out)
     return saved;
 }
 
+// Notes a team leaves in a C++ engine, for the TODO screen.
+void writeNotes(const QString &root)
+{
+    const std::pair<const char *, const char *> files[] = {
+        {"src/render/gpu.cpp", "// TODO: batch the uploads per frame\n"
+                               "int upload();\n"
+                               "// FIXME: leaks a buffer when the device is lost\n"},
+        {"src/render/shaders.cpp", "// TODO: cache compiled shaders on disk\n"},
+        {"src/net/socket.cpp", "// FIXME: retry on EINTR\n// TODO: IPv6\n"},
+        {"include/engine/api.h", "// TODO: document the threading rules\n"},
+    };
+    for (const auto &[name, text] : files) {
+        const QString path = root + u'/' + QLatin1String(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+    }
+}
+
+// The TODO screen with the engine's tree open, as after a click on its root and a file.
+bool saveTodoScreen(MainWindow &window, const QString &out)
+{
+    window.mainView()->select(MainView::Entry::todo);
+    auto *todo = window.findChild<MarkupsView *>();
+    if (!todo)
+        return false;
+    // The scan of the engine's tree runs in the background; load again until it is in.
+    settleUntil([todo] {
+        todo->refreshButton()->click();
+        QCoreApplication::processEvents();
+        return todo->viewModel().totalMarkups() >= 7;
+    });
+    todo->toggle(todo->model().index(0, 0));
+    const QModelIndex render = todo->model().index(0, 0, todo->model().index(0, 0));
+    for (int row = 0; row < todo->model().rowCount(render); ++row)
+        todo->toggle(todo->model().index(row, 0, render));
+    return save(&window, out + QStringLiteral("/todo.png"));
+}
+
 // Two projects with a few sources, a style for each language, and their watchers.
 void makeDemoHome(const QString &home, MonitorRegistry &registry)
 {
@@ -110,6 +153,8 @@ void makeDemoHome(const QString &home, MonitorRegistry &registry)
         QFile source(root + u'/' + QLatin1String(project.file));
         if (source.open(QIODevice::WriteOnly))
             source.write("// TODO: split this file\n");
+        if (project.active)
+            writeNotes(root);
         const QUuid style = QUuid::createUuid();
         configurations.createConfig(style, QString::fromLatin1(kHouseStyle), project.language,
                                     QStringLiteral("House style"));
@@ -161,12 +206,9 @@ int main(int argc, char *argv[])
     addSheet.show();
     saved &= save(&addSheet, out + QStringLiteral("/add-watcher.png"));
     addSheet.reject();
-    const MainView::Entry others[] = {MainView::Entry::todo, MainView::Entry::statistics};
-    const char *names[] = {"todo", "statistics"};
-    for (int i = 0; i < 2; ++i) {
-        window.mainView()->select(others[i]);
-        saved &= save(&window, out + u'/' + QLatin1String(names[i]) + QStringLiteral(".png"));
-    }
+    saved &= saveTodoScreen(window, out);
+    window.mainView()->select(MainView::Entry::statistics);
+    saved &= save(&window, out + QStringLiteral("/statistics.png"));
     saved &= saveConfigurationScreens(window, out);
     const QString icon = out + QStringLiteral("/app-icon.png");
     saved &= QApplication::windowIcon().pixmap(128, 128).save(icon);
