@@ -65,8 +65,10 @@ MainView::MainView(NotificationCenter &notifications, QWidget *parent)
     m_detail->setAccessibleName(QStringLiteral("Detail"));
     connect(m_sidebar->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
-                if (current.isValid())
-                    m_detail->setCurrentIndex(current.row());
+                if (!current.isValid())
+                    return;
+                buildIfWaiting(Entry(current.row()));
+                m_detail->setCurrentIndex(current.row());
             });
 
     auto *splitter = new QSplitter;
@@ -105,8 +107,23 @@ void MainView::setScreen(Entry entry, QWidget *screen)
         m_detail->setCurrentIndex(int(entry));
 }
 
-QWidget *MainView::screen(Entry entry) const
+void MainView::setScreenFactory(Entry entry, std::function<QWidget *()> make)
 {
+    m_factories.insert(int(entry), std::move(make));
+    if (currentEntry() == entry)
+        buildIfWaiting(entry);
+}
+
+void MainView::buildIfWaiting(Entry entry)
+{
+    const std::function<QWidget *()> make = m_factories.take(int(entry));
+    if (make)
+        setScreen(entry, make());
+}
+
+QWidget *MainView::screen(Entry entry)
+{
+    buildIfWaiting(entry);
     return m_detail->widget(int(entry));
 }
 

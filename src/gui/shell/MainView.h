@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QWidget>
+
+#include <functional>
 
 class NotificationCenter;
 class QListView;
@@ -29,12 +32,19 @@ public:
     Entry currentEntry() const;
     void select(Entry entry);
     void setScreen(Entry entry, QWidget *screen);
-    QWidget *screen(Entry entry) const;
+    // Built when the entry is first shown: the window opens without waiting for screens the
+    // user may never visit.
+    void setScreenFactory(Entry entry, std::function<QWidget *()> make);
+    // The entry's screen, built now if it was waiting to be.
+    QWidget *screen(Entry entry);
 
     QListView *sidebar() const { return m_sidebar; }
     void toggleSidebar();
 
 private:
+    void buildIfWaiting(Entry entry);
+
+    QHash<int, std::function<QWidget *()>> m_factories; // by entry
     QStandardItemModel *m_entries;
     QListView *m_sidebar;
     QStackedWidget *m_detail;

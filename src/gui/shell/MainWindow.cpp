@@ -21,8 +21,11 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
-    m_mainView->setScreen(MainView::Entry::todo, new MarkupsView(core.registry()));
-    m_mainView->setScreen(MainView::Entry::configurations, new ConfigurationDashboardView);
+    MonitorRegistry *registry = &core.registry();
+    m_mainView->setScreenFactory(MainView::Entry::todo,
+                                 [registry] { return new MarkupsView(*registry); });
+    m_mainView->setScreenFactory(MainView::Entry::configurations,
+                                 [] { return new ConfigurationDashboardView; });
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     resize(1120, 720); // room for every column of the watcher table

@@ -2,6 +2,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
+#include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/MainWindow.h"
@@ -114,8 +115,11 @@ private Q_SLOTS:
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         MainWindow &window = *app.mainWindow();
+        // Screens not shown yet are not built yet: the window opens without them.
+        QVERIFY(!window.findChild<ConfigurationDashboardView *>());
         fixture.core().notifications().post(NotificationCenter::switchToConfigurationsTabName);
         QTRY_COMPARE(window.mainView()->currentEntry(), MainView::Entry::configurations);
+        QVERIFY(window.findChild<ConfigurationDashboardView *>()->isVisible());
 
         // Dismissed, the sheet opens again on the next press.
         for (int press = 0; press < 2; ++press) {
