@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the TODO screen on 10,000 markups in 1,000 files over 3 watchers against the same steps
+// on 100 markups, in the same run: the load, the tree and the first paint; then one keystroke
+// of search to its repaint. Usage: see README.md.
+#include "BenchFiles.h"
+#include "core/services/CoreServices.h"
+#include "core/watching/MarkupsViewModel.h"
+#include "core/watching/MonitorRegistry.h"
+#include "gui/markups/MarkupsView.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kWatchers = 3;
+constexpr int kRuns = 9;
+
+// Runs the event loop until `done`, or ten seconds.
+void waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Ends a wait at the next paint of the watched widget.
+class NextPaint : public QObject
+{
+public:
+    explicit NextPaint(QWidget &widget) { widget.installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// `files` files per watcher, `perFile` notes in each, spread over a few folders.
+QList<CodeWatcherModel> makeProjects(const QString &root, const QString &tag, int files,
+                                     int perFile, MonitorRegistry &registry,
+                                     const QUuid &configuration)
+{
+    QList<CodeWatcherModel> watchers;
+    for (int w = 0; w < kWatchers; ++w) {
+        const QString project = root + QStringLiteral("/%1-%2").arg(tag).arg(w);
+        for (int f = 0; f < files; ++f) {
+            QByteArray text;
+            for (int n = 0; n < perFile; ++n)
+                text += (n % 3 ? "// TODO: check the bounds of item " : "// FIXME: handle case ") +
+                        QByteArray::number(n) + "\nint value" + QByteArray::number(n) + ";\n";
+            BenchFiles::writeFile(project + QStringLiteral("/src/m%1/f%2.swift").arg(f % 20).arg(f),
+                                  text);
+        }
+        CodeWatcherModel watcher =
+            CodeWatcherModel::make(tag + QString::number(w), QUrl::fromLocalFile(project + u'/'),
+                                   SupportedFileExtension::swift, configuration);
+        watcher.isActivated = true;
+        registry.addWatcher(watcher);
+        watchers << watcher;
+    }
+    return watchers;
+}
+
+struct Times
+{
+    std::vector<double> open;
+    std::vector<double> keystroke;
+};
+
+Times measure(MonitorRegistry &registry)
+{
+    Times times;
+    for (int run = 0; run < kRuns; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        MarkupsView view(registry);
+        view.resize(1000, 700);
+        view.show();
+        waitFor([&view] { return view.viewModel().totalMarkups() > 0; });
+        NextPaint loaded(*view.list()->viewport());
+        waitFor([&loaded] { return loaded.painted; });
+        times.open.push_back(double(timer.nsecsElapsed()) / 1e6);
+
+        timer.restart();
+        NextPaint searched(*view.list()->viewport());
+        view.searchField()->setText(QStringLiteral("h"));
+        waitFor([&searched] { return searched.painted; });
+        times.keystroke.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return times;
+}
+
+void print(const char *what, const std::vector<double> &small, const std::vector<double> &large)
+{
+    const double s = BenchFiles::median(small), l = BenchFiles::median(large);
+    std::printf("%s (median of %d, ms): 100 markups %.1f; 10,000 markups %.1f; ratio %.2f\n", what,
+                kRuns, s, l, l / s);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, QFile::encodeName(home.path()));
+    QApplication app(argc, argv);
+    CoreServices core(Platform::services());
+    MonitorRegistry &registry = core.registry();
+    ConfigManagerFactory configurations;
+    const QUuid style = QUuid::createUuid();
+    configurations.createConfig(style, QStringLiteral("line_length: 120\n"),
+                                SupportedFileExtension::swift, QStringLiteral("Style"));
+    auto total = [&registry] {
+        qsizetype markups = 0;
+        for (const MonitorEntry &entry : registry.monitors())
+            markups += entry.markups.size();
+        return markups;
+    };
+
+    const QList<CodeWatcherModel> small =
+        makeProjects(home.path(), QStringLiteral("small"), 10, 3, registry, style); // 90
+    waitFor([&] { return total() == 90; });
+    const Times few = measure(registry);
+    for (const CodeWatcherModel &watcher : small)
+        registry.stopWatcher(watcher);
+    makeProjects(home.path(), QStringLiteral("large"), 334, 10, registry, style); // 10,020
+    waitFor([&] { return total() == 10020; });
+    const Times many = measure(registry);
+
+    print("Open, load, tree and first paint", few.open, many.open);
+    print("One keystroke of search to repaint", few.keystroke, many.keystroke);
+    registry.shutdown();
+    return 0;
+}
