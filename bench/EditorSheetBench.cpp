@@ -3,6 +3,7 @@
 // a 2,000-line configuration against an empty one, in the same run. Usage: see README.md.
 #include "BenchFiles.h"
 #include "BenchOptions.h"
+#include "PaintWatch.h"
 #include "core/formatting/ConfigManagerFactory.h"
 #include "gui/configurations/RawXmlFormatterView.h"
 #include "gui/editor/CodeEditor.h"
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -29,36 +29,14 @@ QString longStyle(int lines)
     return text;
 }
 
-// Ends a wait at the first paint of the watched widget.
-class FirstPaint : public QObject
-{
-public:
-    explicit FirstPaint(QEventLoop &loop)
-        : m_loop(loop)
-    {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            QMetaObject::invokeMethod(&m_loop, &QEventLoop::quit, Qt::QueuedConnection);
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QEventLoop &m_loop;
-};
-
 double openMilliseconds(ConfigManagerFactory &store, const ConfigurationItem &item)
 {
     QElapsedTimer timer;
     timer.start();
-    QEventLoop loop;
-    FirstPaint painted(loop);
     RawXmlFormatterView sheet(store, item, item.language);
-    sheet.editor()->viewport()->installEventFilter(&painted);
+    PaintWatch::NextPaint painted(*sheet.editor()->viewport());
     sheet.show();
-    loop.exec();
+    PaintWatch::waitFor([&painted] { return painted.painted; });
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
@@ -73,8 +51,7 @@ void print(const QString &text)
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, QFile::encodeName(home.path()));
+    PaintWatch::useHome(home.path());
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption reps = BenchOptions::repetitions(15);

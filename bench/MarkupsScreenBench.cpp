@@ -3,6 +3,9 @@
 // on 100 markups, in the same run: the load, the tree and the first paint; then one keystroke
 // of search to its repaint. Usage: see README.md.
 #include "BenchFiles.h"
+#include "PaintWatch.h"
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/markups/MarkupTreeModel.h"
 #include "core/services/CoreServices.h"
 #include "core/watching/MarkupsViewModel.h"
 #include "core/watching/MonitorRegistry.h"
@@ -11,45 +14,17 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTreeView>
 
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
 
 constexpr int kWatchers = 3;
 constexpr int kRuns = 9;
-
-// Runs the event loop until `done`, or ten seconds.
-void waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// Ends a wait at the next paint of the watched widget.
-class NextPaint : public QObject
-{
-public:
-    explicit NextPaint(QWidget &widget) { widget.installEventFilter(this); }
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 // `files` files per watcher, `perFile` notes in each, spread over a few folders.
 QList<CodeWatcherModel> makeProjects(const QString &root, const QString &tag, int files,
@@ -91,16 +66,17 @@ Times measure(MonitorRegistry &registry)
         timer.start();
         MarkupsView view(registry);
         view.resize(1000, 700);
+        // The first paint with the rows in: the screen loads on the turn after it is made.
+        PaintWatch::NextPaint loaded(*view.list()->viewport(),
+                                     [&view] { return view.model().rowCount() > 0; });
         view.show();
-        waitFor([&view] { return view.viewModel().totalMarkups() > 0; });
-        NextPaint loaded(*view.list()->viewport());
-        waitFor([&loaded] { return loaded.painted; });
+        PaintWatch::waitFor([&loaded] { return loaded.painted; });
         times.open.push_back(double(timer.nsecsElapsed()) / 1e6);
 
         timer.restart();
-        NextPaint searched(*view.list()->viewport());
+        PaintWatch::NextPaint searched(*view.list()->viewport());
         view.searchField()->setText(QStringLiteral("h"));
-        waitFor([&searched] { return searched.painted; });
+        PaintWatch::waitFor([&searched] { return searched.painted; });
         times.keystroke.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     return times;
@@ -119,8 +95,7 @@ void print(const char *what, const std::vector<double> &small, const std::vector
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, QFile::encodeName(home.path()));
+    PaintWatch::useHome(home.path());
     QApplication app(argc, argv);
     CoreServices core(Platform::services());
     MonitorRegistry &registry = core.registry();
@@ -137,12 +112,12 @@ int main(int argc, char *argv[])
 
     const QList<CodeWatcherModel> small =
         makeProjects(home.path(), QStringLiteral("small"), 10, 3, registry, style); // 90
-    waitFor([&] { return total() == 90; });
+    PaintWatch::waitFor([&] { return total() == 90; });
     const Times few = measure(registry);
     for (const CodeWatcherModel &watcher : small)
         registry.stopWatcher(watcher);
     makeProjects(home.path(), QStringLiteral("large"), 334, 10, registry, style); // 10,020
-    waitFor([&] { return total() == 10020; });
+    PaintWatch::waitFor([&] { return total() == 10020; });
     const Times many = measure(registry);
 
     print("Open, load, tree and first paint", few.open, many.open);
