@@ -123,16 +123,12 @@ void MonitorRegistry::routesChanged()
     m_routes = std::move(routes);
 }
 
-void MonitorRegistry::appendMarkups(const QUuid &watcherId, const MarkupList &markups)
+void MonitorRegistry::fileCompleted(const QUuid &watcherId, const QString &path,
+                                    const std::optional<MarkupList> &markups, bool lastOfDelivery)
 {
-    if (MonitorEntry *found = findEntry(watcherId))
-        found->markups.append(markups);
-}
-
-void MonitorRegistry::fileCompleted(const QUuid &watcherId, const MarkupList &markups,
-                                    bool lastOfDelivery)
-{
-    appendMarkups(watcherId, markups);
+    MonitorEntry *found = findEntry(watcherId);
+    if (found && markups)
+        found->markups.replaceFile(path, *markups);
     if (lastOfDelivery)
         announce();
 }
@@ -141,14 +137,21 @@ void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 {
     QPointer<MonitorRegistry> registry(this);
     const QUuid watcherId = watcher.id;
-    m_parts.markupWatcher->scanDirectory(watcher.url,
-                                         SupportedFileExtensions::fileExtensions(watcher.codeKind),
-                                         [registry, watcherId](MarkupList markups) {
-                                             if (!registry || !registry->findEntry(watcherId))
-                                                 return;
-                                             registry->appendMarkups(watcherId, markups);
-                                             registry->announce();
-                                         });
+    m_parts.markupWatcher->scanDirectory(
+        watcher.url, SupportedFileExtensions::fileExtensions(watcher.codeKind),
+        [registry, watcherId](MarkupList markups) {
+            if (registry)
+                registry->treeScanned(watcherId, std::move(markups));
+        });
+}
+
+void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    if (!found)
+        return;
+    found->markups.append(markups);
+    announce();
 }
 
 AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +43,23 @@ void storeBookmark(const QString &path, const QByteArray &bookmark)
     QVariantMap bookmarks = UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
     bookmarks.insert(path, bookmark);
     UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey, bookmarks);
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A watcher's findings as the TODO screen reads them: "file:line:type:text", in list order.
+QStringList listedMarkups(const MonitorRegistry &registry, const QUuid &watcherId)
+{
+    QStringList listed;
+    for (const Markup &markup : registry.entry(watcherId)->markups.toList())
+        listed.append(u"%1:%2:%3:%4"_s.arg(QFileInfo(markup.filePath).fileName())
+                          .arg(markup.line)
+                          .arg(markup.type, markup.text));
+    return listed;
 }
 
 } // namespace
@@ -213,6 +231,49 @@ private Q_SLOTS:
         QVERIFY(!registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
+    }
+
+    // Each save of a file replaces its findings, wherever they stand in the list; a file
+    // deleted or renamed away takes its findings with it. The other files' stay as they were.
+    void aSavedFileIsListedOnceAndAGoneFileNotAtAll()
+    {
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(
+            u"app"_s, {{u"keep.cpp"_s, u"// TODO: keep\nint x; // FIXME: also\n"_s},
+                       {u"a.cpp"_s, u"// TODO: one\n"_s},
+                       {u"b.h"_s, u"// TODO: b\n"_s}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(!registry.addWatcher(watcher));
+        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 4);
+        const QStringList scanned = listedMarkups(registry, watcher.id);
+        const CounterStore &counters = fixture.core().counters();
+
+        // Each save differs, so none is taken for the echo of the one before.
+        const QString a = project + u"/a.cpp"_s;
+        for (int save = 1; save <= 3; ++save) {
+            QVERIFY(writeFile(a, "// TODO: one\n" + QByteArray(save, '\n')));
+            QTRY_COMPARE(counters.countFor(watcher.id), save);
+        }
+        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+
+        QStringList expected = scanned;
+        expected.removeOne(u"a.cpp:1:TODO:one"_s);
+        QVERIFY(writeFile(a, "int done;\n"));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QVERIFY(writeFile(a, "\n// FIXME: back\n"));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+                     expected + QStringList{u"a.cpp:2:FIXME:back"_s});
+
+        QVERIFY(QFile::remove(project + u"/b.h"_s));
+        expected.removeOne(u"b.h:1:TODO:b"_s);
+        expected.append(u"a.cpp:2:FIXME:back"_s);
+        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QVERIFY(QFile::rename(project + u"/keep.cpp"_s, project + u"/kept.cpp"_s));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+                     (QStringList{u"a.cpp:2:FIXME:back"_s, u"kept.cpp:1:TODO:keep"_s,
+                                  u"kept.cpp:2:FIXME:also"_s}));
     }
 
     void aRootThatComesBackIsWatchedAgain_data()
