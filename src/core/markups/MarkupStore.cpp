@@ -59,6 +59,12 @@ MarkupList MarkupStore::toList() const
     return markups;
 }
 
+bool MarkupStore::holdsFile(const QString &path) const
+{
+    const std::optional<quint32> file = findFile(path.toUtf8());
+    return file && m_findingsOfFile[*file] > 0;
+}
+
 MarkupStore::Span MarkupStore::keep(QByteArray &buffer, QByteArrayView utf8)
 {
     const Span span{quint32(buffer.size()), quint32(utf8.size())};

@@ -31,6 +31,8 @@ public:
     bool isEmpty() const { return m_findings.empty(); }
     Markup at(qsizetype index) const;
     MarkupList toList() const;
+    // Whether the file has findings here.
+    bool holdsFile(const QString &path) const;
     // What the buffers hold, findings replaced or removed included until they are compacted.
     qsizetype bufferBytes() const { return m_texts.size() + m_pathBytes.size(); }
 

@@ -148,8 +148,14 @@ void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
 {
     MonitorEntry *found = findEntry(watcherId);
-    if (!found)
+    // Stopped while its tree was walked: a stopped watcher lists nothing.
+    if (!found || !found->watcher.isActivated)
         return;
+    // Files listed already keep their findings: a save during the walk scanned its file later
+    // than the walk may have, and a scan overtaken by a stop and a start listed them all.
+    if (!found->markups.isEmpty())
+        markups.removeIf(
+            [&](const Markup &markup) { return found->markups.holdsFile(markup.filePath); });
     found->markups.append(markups);
     announce();
 }

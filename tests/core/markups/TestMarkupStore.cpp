@@ -77,6 +77,7 @@ private Q_SLOTS:
         QCOMPARE(store.toList(), newB);
         store.removeFile(u"/p/never-seen.cpp"_s);
         QCOMPARE(store.toList(), newB);
+        QVERIFY(store.holdsFile(b) && !store.holdsFile(a) && !store.holdsFile(u"/p"_s));
 
         // A file new to the store goes at the end, and so does one that had lost its findings.
         const MarkupList newA = notes(a, {u"back"_s});

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 using namespace Qt::StringLiterals;
 
@@ -61,6 +63,30 @@ QStringList listedMarkups(const MonitorRegistry &registry, const QUuid &watcherI
                           .arg(markup.type, markup.text));
     return listed;
 }
+
+// Holds every thread of the shared pool, where trees are scanned, until it goes.
+class HeldSharedPool
+{
+public:
+    HeldSharedPool()
+        : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    {
+        for (int i = 0; i < m_threads; ++i) {
+            QThreadPool::globalInstance()->start([this] {
+                m_holding.release();
+                m_gate.acquire();
+            });
+        }
+        m_holding.acquire(m_threads);
+    }
+    ~HeldSharedPool() { release(); }
+    void release() { m_gate.release(std::exchange(m_threads, 0)); }
+
+private:
+    int m_threads;
+    QSemaphore m_holding;
+    QSemaphore m_gate;
+};
 
 } // namespace
 
@@ -274,6 +300,38 @@ private Q_SLOTS:
         QTRY_COMPARE(listedMarkups(registry, watcher.id),
                      (QStringList{u"a.cpp:2:FIXME:back"_s, u"kept.cpp:1:TODO:keep"_s,
                                   u"kept.cpp:2:FIXME:also"_s}));
+    }
+
+    // A tree scan may end after the saves it overlapped, or after the watcher was stopped, or
+    // stopped and started again: each file is still listed once, and a stopped watcher not at all.
+    void aTreeScanOvertakenBySavesOrStopsListsEachFileOnce()
+    {
+        CoreFixture fixture;
+        const QMap<QString, QString> files{{u"a.cpp"_s, u"// TODO: old\n"_s},
+                                           {u"b.cpp"_s, u"// TODO: b\n"_s}};
+        QList<CodeWatcherModel> watchers;
+        for (const QString &name : {u"saved"_s, u"stopped"_s, u"restarted"_s})
+            watchers.append(fixture.makeWatcher(fixture.makeProject(name, files),
+                                                SupportedFileExtension::cpp, true));
+        MonitorRegistry &registry = fixture.registry();
+        HeldSharedPool held;
+        for (const CodeWatcherModel &watcher : std::as_const(watchers))
+            QVERIFY(!registry.addWatcher(watcher));
+
+        QVERIFY(writeFile(watchers[0].url.toLocalFile() + u"a.cpp"_s, "// TODO: new\n"));
+        QTRY_COMPARE(listedMarkups(registry, watchers[0].id), QStringList{u"a.cpp:1:TODO:new"_s});
+        QVERIFY(!registry.stopWatcher(watchers[1]));
+        QVERIFY(!registry.stopWatcher(watchers[2]));
+        QVERIFY(!registry.startWatcher(watchers[2]));
+        held.release();
+
+        QTRY_COMPARE(listedMarkups(registry, watchers[0].id),
+                     (QStringList{u"a.cpp:1:TODO:new"_s, u"b.cpp:1:TODO:b"_s}));
+        QTRY_COMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QVERIFY(registry.entry(watchers[1].id)->markups.isEmpty());
     }
 
     void aRootThatComesBackIsWatchedAgain_data()
