@@ -277,11 +277,17 @@ private Q_SLOTS:
         const CounterStore &counters = fixture.core().counters();
 
         // Each save differs, so none is taken for the echo of the one before.
+        QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
         const QString a = project + u"/a.cpp"_s;
         for (int save = 1; save <= 3; ++save) {
             QVERIFY(writeFile(a, "// TODO: one\n" + QByteArray(save, '\n')));
             QTRY_COMPARE(counters.countFor(watcher.id), save);
         }
+        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        // Run Fixers processes every file again, once the last save is out of the echo check.
+        QTRY_COMPARE(released.size(), 3);
+        QVERIFY(!registry.runFixers(watcher.id));
+        QTRY_COMPARE(counters.countFor(watcher.id), 6);
         QCOMPARE(listedMarkups(registry, watcher.id), scanned);
 
         QStringList expected = scanned;
