@@ -72,25 +72,14 @@ private Q_SLOTS:
         store.replaceFile(b, newB);
         QCOMPARE(store.toList(), oldA + newB + oldC);
         store.removeFile(a);
-        QCOMPARE(store.toList(), newB + oldC);
-        store.replaceFile(c, {});
-        QCOMPARE(store.toList(), newB);
         store.removeFile(u"/p/never-seen.cpp"_s);
-        QCOMPARE(store.toList(), newB);
+        QCOMPARE(store.toList(), newB + oldC);
         QVERIFY(store.holdsFile(b) && !store.holdsFile(a) && !store.holdsFile(u"/p"_s));
 
-        // A file new to the store goes at the end, and so does one that had lost its findings.
+        // A file that had lost its findings goes at the end, like one new to the store.
         const MarkupList newA = notes(a, {u"back"_s});
         store.replaceFile(a, newA);
-        store.replaceFile(c, oldC);
-        QCOMPARE(store.toList(), newB + newA + oldC);
-
-        // Appends may leave a file's findings apart: they come together where the first was.
-        store.append(notes(b, {u"appended"_s}));
-        const MarkupList onceMore = notes(b, {u"once more"_s});
-        store.replaceFile(b, onceMore);
-        QCOMPARE(store.toList(), onceMore + newA + oldC);
-        QCOMPARE(store.at(2), oldC.first());
+        QCOMPARE(store.toList(), newB + oldC + newA);
     }
 
     // Every save of a file replaces its findings: what the replaced ones took must go back,
