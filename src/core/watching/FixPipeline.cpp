@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
@@ -170,22 +171,29 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
         if (!fixed.content)
             fixed.content = readBytes(path);
         // A run that lost to a newer save leaves the scan and the count to that save's own run.
-        const MarkupList markups =
-            fixed.superseded ? MarkupList() : scan(path, fixed.content, *delivery);
+        const std::optional<MarkupList> markups =
+            fixed.superseded ? std::nullopt : scan(path, fixed.content, *delivery);
         const bool counted = fixed.succeeded;
         QMetaObject::invokeMethod(
-            this, [this, markups, counted, delivery] { completeFile(markups, counted, delivery); },
+            this,
+            [this, path, markups, counted, delivery] {
+                completeFile(path, markups, counted, delivery);
+            },
             Qt::QueuedConnection);
         settle(path, *delivery, fixed.content ? fingerprint(*fixed.content) : QByteArray());
     }
 }
 
-MarkupList FixPipeline::scan(const QString &path, const std::optional<QByteArray> &content,
-                             const Delivery &delivery)
+std::optional<MarkupList> FixPipeline::scan(const QString &path,
+                                            const std::optional<QByteArray> &content,
+                                            const Delivery &delivery)
 {
     if (!content) {
         SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
-        return {};
+        // A deleted or renamed file is reported like a save; its notes went with it.
+        if (!QFileInfo::exists(path))
+            return MarkupList();
+        return std::nullopt;
     }
     if (std::optional<QString> text = decodeUtf8(*content))
         return MarkupWatcher::findMarkups(*text, path);
@@ -193,7 +201,7 @@ MarkupList FixPipeline::scan(const QString &path, const std::optional<QByteArray
     if (!delivery.route.fixer || !SavedFile::looksBinary(*content))
         SprucerLogger::shared().log(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") +
                                     path);
-    return {};
+    return MarkupList();
 }
 
 void FixPipeline::settle(const QString &path, const Delivery &delivery,
@@ -214,8 +222,8 @@ void FixPipeline::settle(const QString &path, const Delivery &delivery,
         process(delivery.route, {path});
 }
 
-void FixPipeline::completeFile(const MarkupList &markups, bool counted,
-                               const std::shared_ptr<Delivery> &delivery)
+void FixPipeline::completeFile(const QString &path, const std::optional<MarkupList> &markups,
+                               bool counted, const std::shared_ptr<Delivery> &delivery)
 {
     const QUuid watcherId = delivery->route.watcherId;
     if (counted)
@@ -224,7 +232,7 @@ void FixPipeline::completeFile(const MarkupList &markups, bool counted,
     if (last)
         m_processingWatchers.remove(watcherId);
     reportProgress(watcherId);
-    Q_EMIT fileCompleted(watcherId, markups, last);
+    Q_EMIT fileCompleted(watcherId, path, markups, last);
     if (!last)
         return;
     m_notifications.post(NotificationCenter::fileProcessingCompleteName,

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class CounterStore;
 class IFixer;
@@ -84,9 +85,12 @@ public:
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
 Q_SIGNALS:
-    // One file of the watcher was processed and counted; `markups` are its findings.
-    // `lastOfDelivery`: the delivery is done (and "fileProcessingComplete" posted).
-    void fileCompleted(const QUuid &watcherId, const MarkupList &markups, bool lastOfDelivery);
+    // One file of the watcher was processed and counted; `markups` are all its findings now
+    // (none once it is gone), or absent when they are not known: it could not be read, or a
+    // newer save's run scans it. `lastOfDelivery`: the delivery is done (and
+    // "fileProcessingComplete" posted).
+    void fileCompleted(const QUuid &watcherId, const QString &path,
+                       const std::optional<MarkupList> &markups, bool lastOfDelivery);
     // The paths of a finished delivery may be processed again.
     void processedFilesReleased();
     // After each file and each new delivery; 0 of 0 once the watcher's work is done.
@@ -106,11 +110,12 @@ private:
     // Whether a report of a path taken before is set aside: an echo, or a file under way.
     bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
-    // The file's markups; none when it cannot be read or is not UTF-8 text, which is logged.
-    static MarkupList scan(const QString &path, const std::optional<QByteArray> &content,
-                           const Delivery &delivery);
+    // The file's markups: none when it is gone or is not UTF-8 text, absent when it is there
+    // but cannot be read. Failures are logged.
+    static std::optional<MarkupList>
+    scan(const QString &path, const std::optional<QByteArray> &content, const Delivery &delivery);
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
-    void completeFile(const MarkupList &markups, bool counted,
+    void completeFile(const QString &path, const std::optional<MarkupList> &markups, bool counted,
                       const std::shared_ptr<Delivery> &delivery);
     void reportProgress(const QUuid &watcherId);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);

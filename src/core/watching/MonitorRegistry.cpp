@@ -123,16 +123,12 @@ void MonitorRegistry::routesChanged()
     m_routes = std::move(routes);
 }
 
-void MonitorRegistry::appendMarkups(const QUuid &watcherId, const MarkupList &markups)
+void MonitorRegistry::fileCompleted(const QUuid &watcherId, const QString &path,
+                                    const std::optional<MarkupList> &markups, bool lastOfDelivery)
 {
-    if (MonitorEntry *found = findEntry(watcherId))
-        found->markups.append(markups);
-}
-
-void MonitorRegistry::fileCompleted(const QUuid &watcherId, const MarkupList &markups,
-                                    bool lastOfDelivery)
-{
-    appendMarkups(watcherId, markups);
+    MonitorEntry *found = findEntry(watcherId);
+    if (found && markups)
+        found->markups.replaceFile(path, *markups);
     if (lastOfDelivery)
         announce();
 }
@@ -141,14 +137,27 @@ void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 {
     QPointer<MonitorRegistry> registry(this);
     const QUuid watcherId = watcher.id;
-    m_parts.markupWatcher->scanDirectory(watcher.url,
-                                         SupportedFileExtensions::fileExtensions(watcher.codeKind),
-                                         [registry, watcherId](MarkupList markups) {
-                                             if (!registry || !registry->findEntry(watcherId))
-                                                 return;
-                                             registry->appendMarkups(watcherId, markups);
-                                             registry->announce();
-                                         });
+    m_parts.markupWatcher->scanDirectory(
+        watcher.url, SupportedFileExtensions::fileExtensions(watcher.codeKind),
+        [registry, watcherId](MarkupList markups) {
+            if (registry)
+                registry->treeScanned(watcherId, std::move(markups));
+        });
+}
+
+void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    // Stopped while its tree was walked: a stopped watcher lists nothing.
+    if (!found || !found->watcher.isActivated)
+        return;
+    // Files listed already keep their findings: a save during the walk scanned its file later
+    // than the walk may have, and a scan overtaken by a stop and a start listed them all.
+    if (!found->markups.isEmpty())
+        markups.removeIf(
+            [&](const Markup &markup) { return found->markups.holdsFile(markup.filePath); });
+    found->markups.append(markups);
+    announce();
 }
 
 AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)

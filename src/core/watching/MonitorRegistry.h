@@ -112,8 +112,9 @@ private:
 
     MonitorEntry *findEntry(const QUuid &watcherId);
     void scanMarkups(const CodeWatcherModel &watcher);
-    void appendMarkups(const QUuid &watcherId, const MarkupList &markups);
-    void fileCompleted(const QUuid &watcherId, const MarkupList &markups, bool lastOfDelivery);
+    void treeScanned(const QUuid &watcherId, MarkupList markups);
+    void fileCompleted(const QUuid &watcherId, const QString &path,
+                       const std::optional<MarkupList> &markups, bool lastOfDelivery);
     void routesChanged();
     void announce();
     void processChanges(DirectoryMonitor *monitor, const QStringList &paths);

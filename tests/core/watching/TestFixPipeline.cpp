@@ -6,6 +6,7 @@
 #include "support/RecordingFixer.h"
 #include "support/TestMain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -28,9 +29,11 @@ struct Harness
         QObject::connect(&center, &NotificationCenter::fileProcessingComplete, &pipeline,
                          [this] { events.append(u"complete"_s); });
         QObject::connect(&pipeline, &FixPipeline::fileCompleted, &pipeline,
-                         [this](const QUuid &, const MarkupList &found, bool) {
+                         [this](const QUuid &, const QString &path,
+                                const std::optional<MarkupList> &found, bool) {
                              events.append(u"file"_s);
-                             markups.append(found);
+                             scanned.insert(path, found);
+                             markups.append(found.value_or(MarkupList()));
                          });
     }
 
@@ -56,6 +59,20 @@ struct Harness
     FixPipeline::Route route{QUuid::createUuid(), SupportedFileExtension::cpp, fixer};
     QStringList events;
     MarkupList markups;
+    QHash<QString, std::optional<MarkupList>> scanned; // the latest of each path
+};
+
+// Every run loses to a newer save of its file.
+class OvertakenFixer : public IFixer
+{
+public:
+    QString language() const override { return u"C++"_s; }
+    FixResult fix(const QString &) override
+    {
+        FixResult result;
+        result.superseded = true;
+        return result;
+    }
 };
 
 } // namespace
@@ -180,30 +197,44 @@ private Q_SLOTS:
     }
 
     // Only a run judged a success is counted. A file that is not UTF-8 text, or cannot be
-    // read, is still processed, and the log says which of the two it was.
+    // read, is still processed, and the log says which of the two it was. Each file's findings
+    // are told as they now are: none for a file gone or not text, unknown for one that is there
+    // but could not be read.
     void onlySuccessesCountAndUnscannedFilesSayWhy()
     {
         Harness h;
         const QString todo = h.write(u"todo.h"_s, "int a;\n// TODO: first\n");
         const QString latin1 = h.write(u"latin1.c"_s, "int \xe9t\xe9;\n");
         const QString gone = h.project.filePath(u"deleted.c"_s);
-        h.process({todo, latin1, gone});
+        const QString unreadable = h.project.filePath(u"folder.c"_s);
+        QVERIFY(QDir().mkpath(unreadable));
+        h.process({todo, latin1, gone, unreadable});
         QVERIFY(h.waitForDeliveries(1));
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 3);
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
         QCOMPARE(h.markups.size(), 1);
         QCOMPARE(h.markups[0].line, 2);
         QCOMPARE(h.markups[0].filePath, todo);
+        QCOMPARE(h.scanned.value(todo), h.markups);
+        QCOMPARE(h.scanned.value(latin1), MarkupList());
+        QCOMPARE(h.scanned.value(gone), MarkupList());
+        QVERIFY(h.scanned.contains(unreadable) && !h.scanned.value(unreadable));
         QStringList messages = LogFile::messages();
         messages.sort();
         QCOMPARE(messages, (QStringList{u"Failed to read file: "_s + gone,
+                                        u"Failed to read file: "_s + unreadable,
                                         u"Not scanned for TODOs (not UTF-8 text): "_s + latin1}));
 
         h.fixer->setSucceeds(false);
         h.process({h.write(u"failed.h"_s)});
+        // A run that lost to a newer save tells nothing of the file: that save's run will.
+        h.route.fixer = std::make_shared<OvertakenFixer>();
+        const QString overtaken = h.write(u"overtaken.h"_s, "// TODO: later\n");
+        h.process({overtaken});
         h.route.fixer.reset(); // no fixer, no run to count
         h.process({h.write(u"unformatted.h"_s)});
-        QVERIFY(h.waitForDeliveries(3));
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 3);
+        QVERIFY(h.waitForDeliveries(4));
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
+        QVERIFY(h.scanned.contains(overtaken) && !h.scanned.value(overtaken));
     }
 };
 

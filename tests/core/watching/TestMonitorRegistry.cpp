@@ -11,7 +11,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +46,47 @@ void storeBookmark(const QString &path, const QByteArray &bookmark)
     bookmarks.insert(path, bookmark);
     UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey, bookmarks);
 }
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A watcher's findings as the TODO screen reads them: "file:line:type:text", in list order.
+QStringList listedMarkups(const MonitorRegistry &registry, const QUuid &watcherId)
+{
+    QStringList listed;
+    for (const Markup &markup : registry.entry(watcherId)->markups.toList())
+        listed.append(u"%1:%2:%3:%4"_s.arg(QFileInfo(markup.filePath).fileName())
+                          .arg(markup.line)
+                          .arg(markup.type, markup.text));
+    return listed;
+}
+
+// Holds every thread of the shared pool, where trees are scanned, until it goes.
+class HeldSharedPool
+{
+public:
+    HeldSharedPool()
+        : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    {
+        for (int i = 0; i < m_threads; ++i) {
+            QThreadPool::globalInstance()->start([this] {
+                m_holding.release();
+                m_gate.acquire();
+            });
+        }
+        m_holding.acquire(m_threads);
+    }
+    ~HeldSharedPool() { release(); }
+    void release() { m_gate.release(std::exchange(m_threads, 0)); }
+
+private:
+    int m_threads;
+    QSemaphore m_holding;
+    QSemaphore m_gate;
+};
 
 } // namespace
 
@@ -213,6 +257,87 @@ private Q_SLOTS:
         QVERIFY(!registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
+    }
+
+    // Each save of a file replaces its findings, wherever they stand in the list; a file
+    // deleted or renamed away takes its findings with it. The other files' stay as they were.
+    void aSavedFileIsListedOnceAndAGoneFileNotAtAll()
+    {
+        CoreFixture fixture;
+        const QString project = fixture.makeProject(
+            u"app"_s, {{u"keep.cpp"_s, u"// TODO: keep\nint x; // FIXME: also\n"_s},
+                       {u"a.cpp"_s, u"// TODO: one\n"_s},
+                       {u"b.h"_s, u"// TODO: b\n"_s}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(!registry.addWatcher(watcher));
+        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 4);
+        const QStringList scanned = listedMarkups(registry, watcher.id);
+        const CounterStore &counters = fixture.core().counters();
+
+        // Each save differs, so none is taken for the echo of the one before.
+        QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
+        const QString a = project + u"/a.cpp"_s;
+        for (int save = 1; save <= 3; ++save) {
+            QVERIFY(writeFile(a, "// TODO: one\n" + QByteArray(save, '\n')));
+            QTRY_COMPARE(counters.countFor(watcher.id), save);
+        }
+        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        // Run Fixers processes every file again, once the last save is out of the echo check.
+        QTRY_COMPARE(released.size(), 3);
+        QVERIFY(!registry.runFixers(watcher.id));
+        QTRY_COMPARE(counters.countFor(watcher.id), 6);
+        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+
+        QStringList expected = scanned;
+        expected.removeOne(u"a.cpp:1:TODO:one"_s);
+        QVERIFY(writeFile(a, "int done;\n"));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QVERIFY(writeFile(a, "\n// FIXME: back\n"));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+                     expected + QStringList{u"a.cpp:2:FIXME:back"_s});
+
+        QVERIFY(QFile::remove(project + u"/b.h"_s));
+        expected.removeOne(u"b.h:1:TODO:b"_s);
+        expected.append(u"a.cpp:2:FIXME:back"_s);
+        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QVERIFY(QFile::rename(project + u"/keep.cpp"_s, project + u"/kept.cpp"_s));
+        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+                     (QStringList{u"a.cpp:2:FIXME:back"_s, u"kept.cpp:1:TODO:keep"_s,
+                                  u"kept.cpp:2:FIXME:also"_s}));
+    }
+
+    // A tree scan may end after the saves it overlapped, or after the watcher was stopped, or
+    // stopped and started again: each file is still listed once, and a stopped watcher not at all.
+    void aTreeScanOvertakenBySavesOrStopsListsEachFileOnce()
+    {
+        CoreFixture fixture;
+        const QMap<QString, QString> files{{u"a.cpp"_s, u"// TODO: old\n"_s},
+                                           {u"b.cpp"_s, u"// TODO: b\n"_s}};
+        QList<CodeWatcherModel> watchers;
+        for (const QString &name : {u"saved"_s, u"stopped"_s, u"restarted"_s})
+            watchers.append(fixture.makeWatcher(fixture.makeProject(name, files),
+                                                SupportedFileExtension::cpp, true));
+        MonitorRegistry &registry = fixture.registry();
+        HeldSharedPool held;
+        for (const CodeWatcherModel &watcher : std::as_const(watchers))
+            QVERIFY(!registry.addWatcher(watcher));
+
+        QVERIFY(writeFile(watchers[0].url.toLocalFile() + u"a.cpp"_s, "// TODO: new\n"));
+        QTRY_COMPARE(listedMarkups(registry, watchers[0].id), QStringList{u"a.cpp:1:TODO:new"_s});
+        QVERIFY(!registry.stopWatcher(watchers[1]));
+        QVERIFY(!registry.stopWatcher(watchers[2]));
+        QVERIFY(!registry.startWatcher(watchers[2]));
+        held.release();
+
+        QTRY_COMPARE(listedMarkups(registry, watchers[0].id),
+                     (QStringList{u"a.cpp:1:TODO:new"_s, u"b.cpp:1:TODO:b"_s}));
+        QTRY_COMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QVERIFY(registry.entry(watchers[1].id)->markups.isEmpty());
     }
 
     void aRootThatComesBackIsWatchedAgain_data()
