@@ -6,6 +6,7 @@
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
+#include "gui/statistics/StatisticsView.h"
 #include "gui/support/SymbolIcons.h"
 #include "gui/watchers/WatcherDashboardView.h"
 
@@ -21,6 +22,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
     m_mainView->setScreen(MainView::Entry::configurations, new ConfigurationDashboardView);
+    m_mainView->setScreen(MainView::Entry::statistics, new StatisticsView(core.statistics()));
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     resize(1120, 720); // room for every column of the watcher table
