@@ -49,7 +49,8 @@ ContributionChart::ContributionChart(const QList<DailyFix> &fixes, int rows, Clo
     , m_clock(clock ? std::move(clock) : [] { return QDateTime::currentDateTime(); })
 {
     setAccessibleName(QStringLiteral("Code fix activity"));
-    setFocusPolicy(Qt::StrongFocus);
+    // From the keyboard only: a click would put the focus ring on today, not on the square.
+    setFocusPolicy(Qt::TabFocus);
     // A child's inset, though the chart is made before it has a parent.
     const int inset = style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
     setContentsMargins(inset, inset, inset, inset);

@@ -53,6 +53,8 @@ void StatisticsView::makeChartArea()
     QScrollBar *bar = m_chartArea->horizontalScrollBar();
     m_chartArea->setWidget(m_chart);
     m_chartArea->setFrameShape(QFrame::NoFrame);
+    // The chart takes the focus and scrolls itself to the focused day: one stop, not two.
+    m_chartArea->setFocusPolicy(Qt::NoFocus);
     m_chartArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The scroll bar goes below the chart, never over its last row, whatever the style's inset.

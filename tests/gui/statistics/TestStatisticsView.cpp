@@ -5,6 +5,7 @@
 #include "gui/statistics/StatisticsView.h"
 #include "gui/support/Palette.h"
 #include "support/GuiTestMain.h"
+#include "support/UnnamedControls.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
@@ -103,6 +104,7 @@ private Q_SLOTS:
         const QRect shown(chart.mapFrom(view.chartArea()->viewport(), QPoint()),
                           view.chartArea()->viewport()->size());
         QVERIFY(shown.contains(todaySquare));
+        QCOMPARE(unnamedControls(), QStringList());
 
         const auto todaysPixel = [&] {
             return chart.grab().toImage().pixelColor(todaySquare.center() *
