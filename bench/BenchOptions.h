@@ -13,12 +13,15 @@ inline QCommandLineOption repetitions(int defaultCount)
                               QStringLiteral("N"), QString::number(defaultCount));
 }
 
+// Only the benchmarks over generated trees are told where the generator is.
+#ifdef SPRUCER_TREE_GENERATOR
 inline QCommandLineOption generator()
 {
     return QCommandLineOption(QStringLiteral("generator"),
                               QStringLiteral("gen_tree.py, which builds the synthetic trees."),
                               QStringLiteral("PATH"), QStringLiteral(SPRUCER_TREE_GENERATOR));
 }
+#endif
 
 // The preset of gen_tree.py; `defaultValue` may list several, comma-separated.
 inline QCommandLineOption preset(const QString &defaultValue)

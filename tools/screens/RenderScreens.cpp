@@ -4,6 +4,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/markups/MarkupTreeModel.h"
 #include "core/services/CoreServices.h"
+#include "core/stats/CodeFixStatistics.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/MarkupsViewModel.h"
 #include "core/watching/WatcherListStore.h"
@@ -165,6 +166,29 @@ void makeDemoHome(const QString &home, MonitorRegistry &registry)
     }
 }
 
+// A working year on the two projects' languages: busy and slow weekdays, a few fixes on some
+// weekends, a holiday month in the summer, and some work today, so every shade shows.
+void recordDemoFixes(CodeFixStatistics &statistics)
+{
+    const QDate today = QDate::currentDate();
+    QList<DailyFix> fixes;
+    for (QDate day = today.addYears(-1); day <= today; day = day.addDays(1)) {
+        const qint64 seed = day.toJulianDay();
+        const bool weekend = day.dayOfWeek() > 5;
+        qint64 cpp = weekend ? (seed % 4 == 0 ? 1 + seed % 3 : 0) : (seed * 37 % 17) - 3;
+        qint64 kotlin = weekend ? 0 : (seed * 11 % 7) - 2;
+        if (day.month() == 8)
+            cpp = kotlin = 0;
+        if (day == today)
+            cpp = 6;
+        if (cpp > 0)
+            fixes.append({day.startOfDay(), cpp, QStringLiteral("C++")});
+        if (kotlin > 0)
+            fixes.append({day.startOfDay(), kotlin, QStringLiteral("Kotlin")});
+    }
+    statistics.setDailyFixes(fixes);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -185,6 +209,7 @@ int main(int argc, char *argv[])
         SupportedFileExtension::swift, QUuid::createUuid())});
     CoreServices core(Platform::services());
     makeDemoHome(home.path(), core.registry());
+    recordDemoFixes(core.statistics());
     SprucerApp sprucer(core, PlatformServices{});
     sprucer.launch();
     MainWindow &window = *sprucer.mainWindow();

@@ -7,6 +7,7 @@
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
+#include "gui/statistics/StatisticsView.h"
 #include "gui/support/SymbolIcons.h"
 #include "gui/watchers/WatcherDashboardView.h"
 
@@ -26,6 +27,8 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
                                  [registry] { return new MarkupsView(*registry); });
     m_mainView->setScreenFactory(MainView::Entry::configurations,
                                  [] { return new ConfigurationDashboardView; });
+    m_mainView->setScreenFactory(MainView::Entry::statistics,
+                                 [&core] { return new StatisticsView(core.statistics()); });
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     resize(1120, 720); // room for every column of the watcher table

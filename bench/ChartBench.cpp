@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the activity chart's repaint after a recorded fix, over a full year of fixes in four
+// languages, against repainting an empty chart and a plain widget of the chart's size, in the
+// same run; and, apart, the statistics' own write of the records, which a recorded fix includes.
+// Usage: see README.md.
+#include "BenchFiles.h"
+#include "BenchOptions.h"
+#include "core/stats/CodeFixStatistics.h"
+#include "gui/statistics/ContributionChart.h"
+#include "gui/statistics/StatisticsView.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const QString kLanguages[] = {QStringLiteral("Swift"), QStringLiteral("C++"),
+                              QStringLiteral("Objective-C"), QStringLiteral("Kotlin")};
+
+// Every day of the year before today, in every language, in every shade.
+QList<DailyFix> fullYear()
+{
+    const QDate today = QDate::currentDate();
+    QList<DailyFix> fixes;
+    for (int back = 0; back < 365; ++back) {
+        for (int language = 0; language < 4; ++language)
+            fixes.append({today.addDays(-back).startOfDay(), 1 + (back + language) % 12,
+                          kLanguages[language]});
+    }
+    return fixes;
+}
+
+void showExposed(QWidget &widget)
+{
+    widget.show();
+    for (int i = 0; i < 500 && !(widget.windowHandle() && widget.windowHandle()->isExposed()); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+}
+
+// What is timed: a change, and the repaint of a widget when there is one.
+struct Case
+{
+    const char *name;
+    QWidget *widget;
+    std::function<void()> change;
+    std::vector<double> times;
+};
+
+// From the change to the end of the paint it causes; repaint() paints at once.
+double milliseconds(const Case &timed)
+{
+    QElapsedTimer timer;
+    timer.start();
+    timed.change();
+    if (timed.widget)
+        timed.widget->repaint();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QString figures(const Case &timed)
+{
+    const auto [low, high] = std::minmax_element(timed.times.begin(), timed.times.end());
+    return QStringLiteral("%1 %2 (%3..%4)")
+        .arg(QLatin1String(timed.name))
+        .arg(BenchFiles::median(timed.times), 0, 'f', 3)
+        .arg(*low, 0, 'f', 3)
+        .arg(*high, 0, 'f', 3);
+}
+
+void print(const QString &text)
+{
+    std::fputs(qPrintable(text + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, QFile::encodeName(home.path()));
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption reps = BenchOptions::repetitions(301);
+    parser.addOption(reps);
+    parser.addHelpOption();
+    parser.process(app);
+    const int runs = std::max(1, parser.value(reps).toInt());
+
+    CodeFixStatistics statistics;
+    statistics.setDailyFixes(fullYear());
+    StatisticsView view(statistics);
+    view.resize(1100, 400); // the whole chart in view: every square is painted
+    showExposed(view);
+    ContributionChart &chart = *view.chart();
+    ContributionChart empty({}, StatisticsView::chartRows);
+    showExposed(empty);
+    QWidget plain;
+    plain.setFixedSize(chart.size());
+    showExposed(plain);
+
+    int fix = 0;
+    std::vector<Case> cases = {
+        {"recorded fix", &chart, [&] { statistics.recordFix(kLanguages[fix++ % 4]); }, {}},
+        {"the chart's part (recount)",
+         &chart,
+         [&] { chart.setFixes(statistics.lastYearFixes()); },
+         {}},
+        {"empty chart", &empty, [&] { empty.setFixes({}); }, {}},
+        {"plain widget", &plain, [] {}, {}},
+        {"the statistics' write alone", nullptr, [&] { statistics.saveStatistics(); }, {}},
+    };
+    for (Case &timed : cases)
+        milliseconds(timed); // caches and glyphs, once
+    for (int run = 0; run < runs; ++run) {
+        // Rotating which goes first keeps a warming cache from favouring one of them.
+        for (size_t i = 0; i < cases.size(); ++i) {
+            Case &timed = cases[(run + i) % cases.size()];
+            timed.times.push_back(milliseconds(timed));
+        }
+    }
+    print(QStringLiteral("Change and repaint, %1 x %2 px, %3 records (median of %4, ms):")
+              .arg(chart.width())
+              .arg(chart.height())
+              .arg(statistics.dailyFixes().size())
+              .arg(runs));
+    for (const Case &timed : cases)
+        print(QStringLiteral("  ") + figures(timed));
+    const double recorded = BenchFiles::median(cases[0].times);
+    const double recounted = BenchFiles::median(cases[1].times);
+    print(QStringLiteral("Ratios to the empty chart: recorded fix %1, the chart's part %2; "
+                         "to the plain widget: %3, %4")
+              .arg(recorded / BenchFiles::median(cases[2].times), 0, 'f', 2)
+              .arg(recounted / BenchFiles::median(cases[2].times), 0, 'f', 2)
+              .arg(recorded / BenchFiles::median(cases[3].times), 0, 'f', 2)
+              .arg(recounted / BenchFiles::median(cases[3].times), 0, 'f', 2));
+    return 0;
+}

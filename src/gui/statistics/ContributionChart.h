@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/stats/ContributionDays.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QHelpEvent;
+
+// The year of fixes as a grid of rounded squares, one per day, shaded by the day's count. Days
+// run down a column, then on to the next one; rows do not follow weekdays. One widget paints
+// every day, and only those in the exposed area. The arrow keys move a focused day, which
+// screen readers hear as the description.
+class ContributionChart : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    static constexpr int cellSize = 14;
+    static constexpr int cellSpacing = 4;
+    static constexpr int cornerRadius = 2;
+
+    // Tests hand in a clock; the default is the system clock.
+    ContributionChart(const QList<DailyFix> &fixes, int rows, Clock clock = {},
+                      QWidget *parent = nullptr);
+
+    // Counts the fixes again, over the year ending today.
+    void setFixes(const QList<DailyFix> &fixes);
+    const ContributionDays &days() const { return m_days; }
+    int rows() const { return m_rows; }
+    int columns() const;
+
+    QRect cellRect(int index) const;
+    // The day under `point`, or -1 between the squares and around them.
+    int dayAt(QPoint point) const;
+    QColor fill(int index) const { return m_fills.value(index); }
+    // The day the arrow keys move, or -1 before the chart has had the focus.
+    int focusedDay() const { return m_focused; }
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    // For the scroll area around the chart, which should bring the square into view.
+    void focusedCellMoved(const QRect &cell);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void showToolTip(QHelpEvent *event);
+    void paintFocus(QPainter &painter) const;
+    void moveFocus(int index);
+    void describe();
+    QString dayText(int index) const;
+
+    int m_rows;
+    Clock m_clock;
+    ContributionDays m_days;
+    QList<QColor> m_fills;
+    int m_focused = -1;
+};

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+#include <QWidget>
+
+#include <functional>
+
+class CodeFixStatistics;
+class ContributionChart;
+class MidnightTimer;
+class QScrollArea;
+
+// The "Statistics" screen: "Code Fix Activity" and a card with the year of fixes as a chart,
+// drawn again when a fix is recorded and when a new day begins. The chart keeps today in view
+// until the user scrolls away from it.
+class StatisticsView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    static constexpr int chartRows = 7;
+    static constexpr int chartHeight = 140;
+
+    // Tests hand in a clock; the default is the system clock.
+    explicit StatisticsView(CodeFixStatistics &statistics, Clock clock = {},
+                            QWidget *parent = nullptr);
+
+    ContributionChart *chart() const { return m_chart; }
+    QScrollArea *chartArea() const { return m_chartArea; }
+    MidnightTimer *midnightTimer() const { return m_midnight; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    QWidget *makeCard();
+    void makeChartArea();
+    void showFixes();
+
+    CodeFixStatistics &m_statistics;
+    ContributionChart *m_chart;
+    QScrollArea *m_chartArea;
+    MidnightTimer *m_midnight;
+    bool m_keepsToday = true;
+};
