@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 // What every benchmark does with files and figures.
@@ -29,6 +30,13 @@ inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A line of figures on standard output, out at once, however the output is buffered.
+inline void printLine(const QString &text)
+{
+    std::fputs(qPrintable(text + u'\n'), stdout);
+    std::fflush(stdout);
 }
 
 inline double median(std::vector<double> values)

@@ -5,6 +5,7 @@
 // Usage: see README.md.
 #include "BenchFiles.h"
 #include "BenchOptions.h"
+#include "PaintWatch.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "gui/statistics/ContributionChart.h"
 #include "gui/statistics/StatisticsView.h"
@@ -76,19 +77,12 @@ QString figures(const Case &timed)
         .arg(*high, 0, 'f', 3);
 }
 
-void print(const QString &text)
-{
-    std::fputs(qPrintable(text + u'\n'), stdout);
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, QFile::encodeName(home.path()));
+    PaintWatch::useHome(home.path());
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption reps = BenchOptions::repetitions(301);
@@ -129,20 +123,22 @@ int main(int argc, char *argv[])
             timed.times.push_back(milliseconds(timed));
         }
     }
-    print(QStringLiteral("Change and repaint, %1 x %2 px, %3 records (median of %4, ms):")
-              .arg(chart.width())
-              .arg(chart.height())
-              .arg(statistics.dailyFixes().size())
-              .arg(runs));
+    BenchFiles::printLine(
+        QStringLiteral("Change and repaint, %1 x %2 px, %3 records (median of %4, ms):")
+            .arg(chart.width())
+            .arg(chart.height())
+            .arg(statistics.dailyFixes().size())
+            .arg(runs));
     for (const Case &timed : cases)
-        print(QStringLiteral("  ") + figures(timed));
+        BenchFiles::printLine(QStringLiteral("  ") + figures(timed));
     const double recorded = BenchFiles::median(cases[0].times);
     const double recounted = BenchFiles::median(cases[1].times);
-    print(QStringLiteral("Ratios to the empty chart: recorded fix %1, the chart's part %2; "
-                         "to the plain widget: %3, %4")
-              .arg(recorded / BenchFiles::median(cases[2].times), 0, 'f', 2)
-              .arg(recounted / BenchFiles::median(cases[2].times), 0, 'f', 2)
-              .arg(recorded / BenchFiles::median(cases[3].times), 0, 'f', 2)
-              .arg(recounted / BenchFiles::median(cases[3].times), 0, 'f', 2));
+    BenchFiles::printLine(
+        QStringLiteral("Ratios to the empty chart: recorded fix %1, the chart's part %2; "
+                       "to the plain widget: %3, %4")
+            .arg(recorded / BenchFiles::median(cases[2].times), 0, 'f', 2)
+            .arg(recounted / BenchFiles::median(cases[2].times), 0, 'f', 2)
+            .arg(recorded / BenchFiles::median(cases[3].times), 0, 'f', 2)
+            .arg(recounted / BenchFiles::median(cases[3].times), 0, 'f', 2));
     return 0;
 }

@@ -40,12 +40,6 @@ double openMilliseconds(ConfigManagerFactory &store, const ConfigurationItem &it
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-void print(const QString &text)
-{
-    std::fputs(qPrintable(text + u'\n'), stdout);
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -85,15 +79,16 @@ int main(int argc, char *argv[])
     }
     const auto [emptyLow, emptyHigh] = std::minmax_element(emptyTimes.begin(), emptyTimes.end());
     const auto [largeLow, largeHigh] = std::minmax_element(largeTimes.begin(), largeTimes.end());
-    print(QStringLiteral("Open to first paint (median of %1, ms): empty %2 (%3..%4); "
-                         "2,000 lines %5 (%6..%7); ratio %8")
-              .arg(runs)
-              .arg(BenchFiles::median(emptyTimes), 0, 'f', 1)
-              .arg(*emptyLow, 0, 'f', 1)
-              .arg(*emptyHigh, 0, 'f', 1)
-              .arg(BenchFiles::median(largeTimes), 0, 'f', 1)
-              .arg(*largeLow, 0, 'f', 1)
-              .arg(*largeHigh, 0, 'f', 1)
-              .arg(BenchFiles::median(largeTimes) / BenchFiles::median(emptyTimes), 0, 'f', 2));
+    BenchFiles::printLine(
+        QStringLiteral("Open to first paint (median of %1, ms): empty %2 (%3..%4); "
+                       "2,000 lines %5 (%6..%7); ratio %8")
+            .arg(runs)
+            .arg(BenchFiles::median(emptyTimes), 0, 'f', 1)
+            .arg(*emptyLow, 0, 'f', 1)
+            .arg(*emptyHigh, 0, 'f', 1)
+            .arg(BenchFiles::median(largeTimes), 0, 'f', 1)
+            .arg(*largeLow, 0, 'f', 1)
+            .arg(*largeHigh, 0, 'f', 1)
+            .arg(BenchFiles::median(largeTimes) / BenchFiles::median(emptyTimes), 0, 'f', 2));
     return 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the full-tree markup scan against ripgrep on the same trees and extensions, warm cache,
 // and checks that both find the same notes. Usage: see README.md.
+#include "BenchFiles.h"
 #include "BenchOptions.h"
 #include "core/markups/MarkupStore.h"
 #include "core/markups/MarkupWatcher.h"
@@ -44,12 +45,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void print(const QString &text)
-{
-    std::fputs(qPrintable(text + u'\n'), stdout);
-    std::fflush(stdout);
 }
 
 QStringList ripgrepArguments(const QStringList &extensions)
@@ -127,11 +122,12 @@ void reportHeldMemory(const Tree &tree)
     store.append(records);
     records = MarkupList();
     const std::size_t storeBytes = heapInUse() - before;
-    print(QStringLiteral("held   %1 findings: %2 kB as records, %3 kB stored compactly (%4)")
-              .arg(scanned.size())
-              .arg(recordBytes / 1024)
-              .arg(storeBytes / 1024)
-              .arg(double(storeBytes) / double(std::max<std::size_t>(recordBytes, 1)), 0, 'f', 2));
+    BenchFiles::printLine(
+        QStringLiteral("held   %1 findings: %2 kB as records, %3 kB stored compactly (%4)")
+            .arg(scanned.size())
+            .arg(recordBytes / 1024)
+            .arg(storeBytes / 1024)
+            .arg(double(storeBytes) / double(std::max<std::size_t>(recordBytes, 1)), 0, 'f', 2));
 }
 
 // Files our scan skipped as unreadable or not UTF-8, from the log lines it wrote.
@@ -159,12 +155,13 @@ void profileTree(const Tree &tree, int repetitions)
     std::vector<double> ours;
     for (int i = 0; i < repetitions; ++i)
         ours.push_back(runOurs(tree).seconds);
-    print(QStringLiteral("%1: ours median %2 s").arg(tree.path).arg(median(ours), 0, 'f', 4));
+    BenchFiles::printLine(
+        QStringLiteral("%1: ours median %2 s").arg(tree.path).arg(median(ours), 0, 'f', 4));
 }
 
 void benchTree(const Tree &tree, const QString &ripgrep, int repetitions, qint64 &logOffset)
 {
-    print(QStringLiteral("== %1 (%2)").arg(tree.path, tree.extensions.join(u',')));
+    BenchFiles::printLine(QStringLiteral("== %1 (%2)").arg(tree.path, tree.extensions.join(u',')));
     QStringList arguments = ripgrepArguments(tree.extensions);
     arguments << tree.path;
 
@@ -189,17 +186,18 @@ void benchTree(const Tree &tree, const QString &ripgrep, int repetitions, qint64
 
     const double oursMedian = median(ours);
     const double theirsMedian = median(theirs);
-    print(QStringLiteral("ours   median %1 s  (min %2, max %3, %4 runs)")
-              .arg(oursMedian, 0, 'f', 4)
-              .arg(*std::min_element(ours.begin(), ours.end()), 0, 'f', 4)
-              .arg(*std::max_element(ours.begin(), ours.end()), 0, 'f', 4)
-              .arg(repetitions));
-    print(QStringLiteral("rg     median %1 s  (min %2, max %3, %4 runs)")
-              .arg(theirsMedian, 0, 'f', 4)
-              .arg(*std::min_element(theirs.begin(), theirs.end()), 0, 'f', 4)
-              .arg(*std::max_element(theirs.begin(), theirs.end()), 0, 'f', 4)
-              .arg(repetitions));
-    print(QStringLiteral("ratio  ours/rg = %1").arg(oursMedian / theirsMedian, 0, 'f', 2));
+    BenchFiles::printLine(QStringLiteral("ours   median %1 s  (min %2, max %3, %4 runs)")
+                              .arg(oursMedian, 0, 'f', 4)
+                              .arg(*std::min_element(ours.begin(), ours.end()), 0, 'f', 4)
+                              .arg(*std::max_element(ours.begin(), ours.end()), 0, 'f', 4)
+                              .arg(repetitions));
+    BenchFiles::printLine(QStringLiteral("rg     median %1 s  (min %2, max %3, %4 runs)")
+                              .arg(theirsMedian, 0, 'f', 4)
+                              .arg(*std::min_element(theirs.begin(), theirs.end()), 0, 'f', 4)
+                              .arg(*std::max_element(theirs.begin(), theirs.end()), 0, 'f', 4)
+                              .arg(repetitions));
+    BenchFiles::printLine(
+        QStringLiteral("ratio  ours/rg = %1").arg(oursMedian / theirsMedian, 0, 'f', 2));
 
     // ripgrep searches files that are not UTF-8; we skip them (and log them). Count what
     // ripgrep finds in exactly those files to see whether that explains any difference.
@@ -209,17 +207,19 @@ void benchTree(const Tree &tree, const QString &ripgrep, int repetitions, qint64
         skippedArguments << skipped;
         inSkipped = runRipgrep(ripgrep, skippedArguments).findings;
     }
-    print(QStringLiteral("findings  ours %1, rg %2; %3 files skipped as not UTF-8 or unreadable, "
-                         "rg finds %4 in them")
-              .arg(oursWarm.findings)
-              .arg(ripgrepWarm.findings)
-              .arg(skipped.size())
-              .arg(inSkipped));
+    BenchFiles::printLine(
+        QStringLiteral("findings  ours %1, rg %2; %3 files skipped as not UTF-8 or unreadable, "
+                       "rg finds %4 in them")
+            .arg(oursWarm.findings)
+            .arg(ripgrepWarm.findings)
+            .arg(skipped.size())
+            .arg(inSkipped));
     const qsizetype unexplained = ripgrepWarm.findings - inSkipped - oursWarm.findings;
-    print(unexplained == 0 ? QStringLiteral("check  consistent")
-                           : QStringLiteral("check  %1 findings unexplained (line breaks other "
-                                            "than LF, or files ripgrep takes for binary)")
-                                 .arg(unexplained));
+    BenchFiles::printLine(unexplained == 0
+                              ? QStringLiteral("check  consistent")
+                              : QStringLiteral("check  %1 findings unexplained (line breaks other "
+                                               "than LF, or files ripgrep takes for binary)")
+                                    .arg(unexplained));
     reportHeldMemory(tree);
 }
 
@@ -227,13 +227,13 @@ void benchTree(const Tree &tree, const QString &ripgrep, int repetitions, qint64
 QString generateTree(const QString &script, const QString &preset, const QString &into)
 {
     const QString root = into + QStringLiteral("/tree");
-    print(QStringLiteral("generating %1 tree in %2 ...").arg(preset, root));
+    BenchFiles::printLine(QStringLiteral("generating %1 tree in %2 ...").arg(preset, root));
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QStringLiteral("python3"), {script, root, preset});
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
-        print(QStringLiteral("generation failed; skipping that tree"));
+        BenchFiles::printLine(QStringLiteral("generation failed; skipping that tree"));
         return {};
     }
     return root;
@@ -276,8 +276,8 @@ int main(int argc, char *argv[])
             if (!root.isEmpty())
                 trees.push_back(Tree{root, cppExtensions});
         } else {
-            print(QStringLiteral("no generator at %1; only /usr/include")
-                      .arg(parser.value(generatorOption)));
+            BenchFiles::printLine(QStringLiteral("no generator at %1; only /usr/include")
+                                      .arg(parser.value(generatorOption)));
         }
     }
     for (const QString &argument : parser.positionalArguments()) {
@@ -289,7 +289,7 @@ int main(int argc, char *argv[])
     }
 
     const int repetitions = std::max(1, parser.value(repetitionsOption).toInt());
-    print(QStringLiteral("threads: %1").arg(QThread::idealThreadCount()));
+    BenchFiles::printLine(QStringLiteral("threads: %1").arg(QThread::idealThreadCount()));
     qint64 logOffset = 0;
     for (const Tree &tree : trees) {
         if (parser.isSet(oursOnlyOption))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the watch set-up of a directory monitor on generated trees against inotifywait, with the
 // memory each needs for it, then measures both at rest. Usage: see README.md.
+#include "BenchFiles.h"
 #include "BenchOptions.h"
 #include "GeneratedTrees.h"
 #include "ProcessProbe.h"
@@ -38,12 +39,6 @@ using ProcessProbe::Activity;
 using ProcessProbe::activity;
 using ProcessProbe::rssKb;
 using ProcessProbe::watchCount;
-
-void print(const QString &text)
-{
-    std::fputs(qPrintable(text + u'\n'), stdout);
-    std::fflush(stdout);
-}
 
 double median(std::vector<double> values)
 {
@@ -97,17 +92,17 @@ int runChild(const QString &tree)
     QElapsedTimer timer;
     timer.start();
     if (monitor.startMonitoring()) {
-        print(QStringLiteral("failed"));
+        BenchFiles::printLine(QStringLiteral("failed"));
         return 1;
     }
     queue.sync([] {}); // the walk of the tree runs on the queue
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     const long after = rssKb(QCoreApplication::applicationPid());
-    print(QStringLiteral("ready %1 %2 %3 %4")
-              .arg(ms, 0, 'f', 3)
-              .arg(after - before)
-              .arg(after)
-              .arg(watchCount(QCoreApplication::applicationPid())));
+    BenchFiles::printLine(QStringLiteral("ready %1 %2 %3 %4")
+                              .arg(ms, 0, 'f', 3)
+                              .arg(after - before)
+                              .arg(after)
+                              .arg(watchCount(QCoreApplication::applicationPid())));
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -179,12 +174,13 @@ void measureIdle(const QString &label, Watcher &watcher, int seconds)
     const Activity before = activity(pid);
     QThread::sleep(static_cast<unsigned long>(seconds));
     const Activity after = activity(pid);
-    print(QStringLiteral("  %1: %2 CPU ticks, %3 context switches in %4 s (%5 threads)")
-              .arg(label, -12)
-              .arg(after.cpuTicks - before.cpuTicks)
-              .arg(after.switches - before.switches)
-              .arg(seconds)
-              .arg(after.threads));
+    BenchFiles::printLine(
+        QStringLiteral("  %1: %2 CPU ticks, %3 context switches in %4 s (%5 threads)")
+            .arg(label, -12)
+            .arg(after.cpuTicks - before.cpuTicks)
+            .arg(after.switches - before.switches)
+            .arg(seconds)
+            .arg(after.threads));
 }
 
 } // namespace
@@ -224,9 +220,10 @@ int main(int argc, char *argv[])
                        ? parser.value(peerOption)
                        : QStandardPaths::findExecutable(QStringLiteral("inotifywait"));
     if (peer.isEmpty()) {
-        print(QStringLiteral("inotifywait is MISSING: install inotify-tools "
-                             "(apt-get install -y inotify-tools) to compare. Measuring ours "
-                             "alone."));
+        BenchFiles::printLine(
+            QStringLiteral("inotifywait is MISSING: install inotify-tools "
+                           "(apt-get install -y inotify-tools) to compare. Measuring ours "
+                           "alone."));
     }
 
     QTemporaryDir scratch;
@@ -252,9 +249,10 @@ int main(int argc, char *argv[])
         }
         peerStartMs = median(times);
         peerBaseKb = long(median(sizes));
-        print(QStringLiteral("inotifywait on an empty folder: %1 ms, %2 kB resident")
-                  .arg(peerStartMs, 0, 'f', 1)
-                  .arg(peerBaseKb));
+        BenchFiles::printLine(
+            QStringLiteral("inotifywait on an empty folder: %1 ms, %2 kB resident")
+                .arg(peerStartMs, 0, 'f', 1)
+                .arg(peerBaseKb));
     }
 
     std::optional<Tree> idleTree;
@@ -262,7 +260,7 @@ int main(int argc, char *argv[])
         const auto tree =
             GeneratedTrees::generated(parser.value(generatorOption), treesFolder, preset);
         if (!tree) {
-            print(QStringLiteral("could not generate the %1 tree").arg(preset));
+            BenchFiles::printLine(QStringLiteral("could not generate the %1 tree").arg(preset));
             return 1;
         }
         if (!GeneratedTrees::ensureWatchLimit(tree->dirs + tree->dirs / 5 + 1000))
@@ -287,7 +285,8 @@ int main(int argc, char *argv[])
                 if (oursNow) {
                     auto ours = startOurs(tree->path, cacheHome);
                     if (!ours) {
-                        print(QStringLiteral("our monitor did not start on %1").arg(tree->path));
+                        BenchFiles::printLine(
+                            QStringLiteral("our monitor did not start on %1").arg(tree->path));
                         return 1;
                     }
                     ourMs.push_back(ours->sample.ms);
@@ -297,7 +296,8 @@ int main(int argc, char *argv[])
                 } else if (!peer.isEmpty()) {
                     auto theirs = startPeer(peer, tree->path);
                     if (!theirs) {
-                        print(QStringLiteral("inotifywait did not start on %1").arg(tree->path));
+                        BenchFiles::printLine(
+                            QStringLiteral("inotifywait did not start on %1").arg(tree->path));
                         return 1;
                     }
                     peerMs.push_back(theirs->sample.ms - peerStartMs);
@@ -308,32 +308,34 @@ int main(int argc, char *argv[])
             }
         }
 
-        print(QStringLiteral("\n%1: %2 directories, %3 files, %4 runs each (median (min–max))")
-                  .arg(tree->name)
-                  .arg(tree->dirs)
-                  .arg(tree->files)
-                  .arg(reps));
+        BenchFiles::printLine(
+            QStringLiteral("\n%1: %2 directories, %3 files, %4 runs each (median (min–max))")
+                .arg(tree->name)
+                .arg(tree->dirs)
+                .arg(tree->files)
+                .arg(reps));
         const auto printSide = [&](const char *label, const std::vector<double> &ms,
                                    const std::vector<double> &kb, qint64 watches) {
-            print(QStringLiteral("  %1 set-up %2 ms = %3 ms per 1,000 directories; "
-                                 "resident growth %4 kB; %5 watches")
-                      .arg(QString::fromLatin1(label))
-                      .arg(spread(ms))
-                      .arg(median(ms) * 1000 / tree->dirs, 0, 'f', 1)
-                      .arg(spread(kb))
-                      .arg(watches));
+            BenchFiles::printLine(QStringLiteral("  %1 set-up %2 ms = %3 ms per 1,000 directories; "
+                                                 "resident growth %4 kB; %5 watches")
+                                      .arg(QString::fromLatin1(label))
+                                      .arg(spread(ms))
+                                      .arg(median(ms) * 1000 / tree->dirs, 0, 'f', 1)
+                                      .arg(spread(kb))
+                                      .arg(watches));
         };
         printSide("ours       ", ourMs, ourKb, ourWatches);
         if (!peerMs.empty()) {
             printSide("inotifywait", peerMs, peerKb, peerWatches);
-            print(QStringLiteral("  ratio ours/inotifywait: time %1, memory %2")
-                      .arg(median(ourMs) / median(peerMs), 0, 'f', 2)
-                      .arg(median(ourKb) / median(peerKb), 0, 'f', 2));
+            BenchFiles::printLine(QStringLiteral("  ratio ours/inotifywait: time %1, memory %2")
+                                      .arg(median(ourMs) / median(peerMs), 0, 'f', 2)
+                                      .arg(median(ourKb) / median(peerKb), 0, 'f', 2));
         }
     }
 
     if (idleTree) {
-        print(QStringLiteral("\nAt rest on the %1 tree, after set-up:").arg(idleTree->name));
+        BenchFiles::printLine(
+            QStringLiteral("\nAt rest on the %1 tree, after set-up:").arg(idleTree->name));
         if (auto ours = startOurs(idleTree->path, cacheHome)) {
             measureIdle(QStringLiteral("ours"), *ours, idleSeconds);
             finish(*ours);
