@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <algorithm>
 
 // The options every benchmark over generated trees takes, spelled the same everywhere.
 namespace BenchOptions {
@@ -11,6 +15,17 @@ inline QCommandLineOption repetitions(int defaultCount)
     return QCommandLineOption(QStringLiteral("reps"),
                               QStringLiteral("Timed runs of each (default %1).").arg(defaultCount),
                               QStringLiteral("N"), QString::number(defaultCount));
+}
+
+// For a benchmark whose only option is --reps: parses the command line and returns the count.
+inline int repetitionsOnly(const QCoreApplication &app, int defaultCount)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption reps = repetitions(defaultCount);
+    parser.addOption(reps);
+    parser.addHelpOption();
+    parser.process(app);
+    return std::max(1, parser.value(reps).toInt());
 }
 
 // Only the benchmarks over generated trees are told where the generator is.

@@ -11,7 +11,6 @@
 #include "gui/statistics/StatisticsView.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -84,12 +83,7 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     PaintWatch::useHome(home.path());
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption reps = BenchOptions::repetitions(301);
-    parser.addOption(reps);
-    parser.addHelpOption();
-    parser.process(app);
-    const int runs = std::max(1, parser.value(reps).toInt());
+    const int runs = BenchOptions::repetitionsOnly(app, 301);
 
     CodeFixStatistics statistics;
     statistics.setDailyFixes(fullYear());

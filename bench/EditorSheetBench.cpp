@@ -9,7 +9,6 @@
 #include "gui/editor/CodeEditor.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -47,12 +46,7 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     PaintWatch::useHome(home.path());
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption reps = BenchOptions::repetitions(15);
-    parser.addOption(reps);
-    parser.addHelpOption();
-    parser.process(app);
-    const int runs = std::max(1, parser.value(reps).toInt());
+    const int runs = BenchOptions::repetitionsOnly(app, 15);
 
     ConfigManagerFactory store;
     const ConfigurationItem empty =
