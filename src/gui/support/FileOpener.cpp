@@ -3,7 +3,9 @@
 
 #include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
+#include "gui/support/Dialogs.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QProcess>
 
@@ -52,5 +54,10 @@ void DesktopFileOpener::open(const QString &path, qint64 line)
                                                    "default application instead")
                                         .arg(command, path));
     }
-    m_openUrl(QUrl::fromLocalFile(path));
+    if (!m_openUrl(QUrl::fromLocalFile(path)))
+        Dialogs::current().showFailure(
+            QApplication::activeWindow(), QStringLiteral("Could not open the file"),
+            QStringLiteral("No application opened \"%1\". You can choose one in Settings, "
+                           "under \"Open files with\".")
+                .arg(path));
 }

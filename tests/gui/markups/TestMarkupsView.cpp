@@ -6,6 +6,7 @@
 #include "gui/markups/MarkupsView.h"
 #include "gui/support/FileOpener.h"
 #include "gui/support/Palette.h"
+#include "support/AnsweringDialogs.h"
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
@@ -138,6 +139,13 @@ private Q_SLOTS:
         opener.open(u"/p/a.swift"_s, 3);
         QCOMPARE(defaults, QList<QUrl>{QUrl::fromLocalFile(u"/p/a.swift"_s)});
         QVERIFY(LogFile::text().contains(u"Could not start \"/no/such/editor {file}\""_s));
+
+        // When nothing opens it either, the user is told where to choose an application.
+        AnsweringDialogs dialogs;
+        DesktopFileOpener refusing([](const QUrl &) { return false; });
+        refusing.open(u"/p/a.swift"_s, 3);
+        QCOMPARE(dialogs.asked.size(), 1);
+        QVERIFY(dialogs.asked[0].startsWith(u"Could not open the file:No application opened"_s));
     }
 };
 
