@@ -17,6 +17,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -126,10 +127,16 @@ int runWindow(QApplication &app)
     return 0;
 }
 
-bool asksForHeadless(int argc, char *argv[])
+// The agent, and the help and version a packaging tool or a service manager may ask for, run
+// where there is no display.
+bool needsDisplay(int argc, char *argv[])
 {
-    return std::any_of(argv + 1, argv + argc, [](const char *argument) {
-        return std::strcmp(argument, "--headless") == 0;
+    static constexpr std::array withoutDisplay{"--headless", "--help",    "--help-all", "-h",
+                                               "-?",         "--version", "-v"};
+    return std::none_of(argv + 1, argv + argc, [](const char *argument) {
+        return std::any_of(
+            withoutDisplay.begin(), withoutDisplay.end(),
+            [argument](const char *option) { return std::strcmp(argument, option) == 0; });
     });
 }
 
@@ -137,10 +144,9 @@ bool asksForHeadless(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    // The window app needs a display; the headless agent must run without one.
     const std::unique_ptr<QCoreApplication> app =
-        asksForHeadless(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
-                                    : std::make_unique<QApplication>(argc, argv);
+        needsDisplay(argc, argv) ? std::make_unique<QApplication>(argc, argv)
+                                 : std::make_unique<QCoreApplication>(argc, argv);
     setIdentity();
 
     QCommandLineParser parser;
@@ -159,5 +165,10 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(headless))
         return runHeadless(*app);
-    return runWindow(static_cast<QApplication &>(*app));
+    auto *application = qobject_cast<QApplication *>(app.get());
+    if (!application) { // an option spelled in a way the check above does not know
+        QTextStream(stderr) << "sprucer: could not start the window\n";
+        return 1;
+    }
+    return runWindow(*application);
 }
