@@ -20,6 +20,31 @@ Error failure(qint64 code, const QString &description)
     return Error{u"XdgAutostart"_s, code, description};
 }
 
+// A raw line break would end the value and let the rest of the text become keys.
+QString escapedString(const QString &text)
+{
+    QString value;
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            value += u"\\\\"_s;
+            break;
+        case u'\n':
+            value += u"\\n"_s;
+            break;
+        case u'\t':
+            value += u"\\t"_s;
+            break;
+        case u'\r':
+            value += u"\\r"_s;
+            break;
+        default:
+            value += c;
+        }
+    }
+    return value;
+}
+
 QByteArray entryContent(const QString &program)
 {
     return "[Desktop Entry]\n"
@@ -28,6 +53,10 @@ QByteArray entryContent(const QString &program)
            "Comment=Keeps source code formatted\n"
            "Exec=" +
            XdgAutostart::execValue(program).toUtf8() +
+           "\n"
+           // Once the program is removed, desktops skip the entry instead of failing at login.
+           "TryExec=" +
+           escapedString(program).toUtf8() +
            "\n"
            "Icon=com.velmora.Sprucer\n"
            "X-GNOME-Autostart-enabled=true\n";
@@ -77,27 +106,7 @@ QString XdgAutostart::execValue(const QString &program)
         argument += u'"';
     }
     argument.replace(u'%', u"%%"_s);
-    // A raw line break would end the value and let the rest of the path become keys.
-    QString value;
-    for (QChar c : argument) {
-        switch (c.unicode()) {
-        case u'\\':
-            value += u"\\\\"_s;
-            break;
-        case u'\n':
-            value += u"\\n"_s;
-            break;
-        case u'\t':
-            value += u"\\t"_s;
-            break;
-        case u'\r':
-            value += u"\\r"_s;
-            break;
-        default:
-            value += c;
-        }
-    }
-    return value;
+    return escapedString(argument);
 }
 
 Status XdgAutostart::registerLoginItem(const QString &program)

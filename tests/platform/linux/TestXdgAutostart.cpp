@@ -28,14 +28,13 @@ void writeAll(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-// What a desktop-entry reader makes of the Exec key: the string escapes undone, the arguments
-// split at unquoted spaces and unquoted, then "%%" read as "%".
-QStringList execArguments(const QByteArray &entry)
+// What a desktop-entry reader makes of a string key: the escapes undone.
+QString stringValue(const QByteArray &entry, const QByteArray &key)
 {
     QString value;
     for (const QByteArray &line : entry.split('\n')) {
-        if (line.startsWith("Exec="))
-            value = QString::fromUtf8(line.mid(5));
+        if (line.startsWith(QByteArray(key + '=')))
+            value = QString::fromUtf8(line.mid(key.size() + 1));
     }
     QString unescaped;
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -50,6 +49,14 @@ QStringList execArguments(const QByteArray &entry)
                      : next == u'r' ? u'\r'
                                     : next;
     }
+    return unescaped;
+}
+
+// And of the Exec key: the arguments split at unquoted spaces and unquoted, then "%%" read
+// as "%".
+QStringList execArguments(const QByteArray &entry)
+{
+    const QString unescaped = stringValue(entry, "Exec");
     QStringList arguments;
     QString current;
     bool quoted = false;
@@ -123,6 +130,7 @@ private Q_SLOTS:
         const QString odd = u"/opt/My Tools/$HOME `id` 100%d \"q\" \\ ;\nHidden=true/sprucer"_s;
         QCOMPARE(XdgAutostart::registerLoginItem(odd), std::nullopt);
         QCOMPARE(execArguments(readAll(path)), QStringList{odd});
+        QCOMPARE(stringValue(readAll(path), "TryExec"), odd);
         QCOMPARE(readAll(path).count('\n'), entry.count('\n'));
         QCOMPARE(XdgAutostart::registerLoginItem(odd), std::nullopt);
     }
