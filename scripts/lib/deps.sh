@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Sprucer needs to build and test, when any is missing.
-# Sourced by scripts/run and scripts/test.
+# Sourced by scripts/run, scripts/test and scripts/package.
 
 sprucer_packages=(
     cmake ninja-build g++ pkg-config
@@ -9,6 +9,12 @@ sprucer_packages=(
     clang-format
     locales
 )
+
+# What cpack needs to read the executable's shared-library dependencies.
+sprucer_package_packages=(dpkg-dev file)
+
+# The validators of the installed files and of the package.
+sprucer_check_packages=(desktop-file-utils appstream man-db systemd lintian)
 
 sprucer_install_missing() {
     local missing=()
