@@ -22,7 +22,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "install into $work/prefix"
+if ! cmake --install "$build" --prefix "$work/prefix" >/dev/null; then
+    fail "install into $work/prefix"
+    finish
+fi
 mkdir -p -m 0700 "$work/runtime"
 # The installed unit, with the user's own files and lock moved into the throw-away home, so
 # that a Sprucer the user runs is neither seen nor touched.
