@@ -187,6 +187,8 @@ private Q_SLOTS:
         h.pipeline.setThreadCount(2);
         QVERIFY(h.fixer->waitForWaiting(1)); // the first save started beside the bulk batch
         QCOMPARE(h.fixer->fixedFiles().mid(1), QStringList(saves[0]));
+        // One thread again: two would start the batches left side by side, in either order.
+        h.pipeline.setThreadCount(1);
         h.fixer->release();
         QVERIFY(h.waitForDeliveries(2));
         const QStringList fixed = h.fixer->fixedFiles();
