@@ -77,6 +77,8 @@ int runHeadless(QCoreApplication &app)
 {
     // Two agents would both format every save and race on the stores.
     InstanceGuard guard(InstanceGuard::Mode::headless);
+    // Set by our user unit, so that a later start can say how to stop the service.
+    guard.setServiceName(qEnvironmentVariable("SPRUCER_SERVICE"));
     if (!guard.acquire()) {
         QTextStream(stderr) << guard.refusalLine() << '\n';
         return 1;

@@ -21,6 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qsizetype maxLine = 64;
+constexpr qsizetype maxModeFile = 256;
 
 QString filePath(const QString &folder, QStringView suffix)
 {
@@ -30,6 +31,17 @@ QString filePath(const QString &folder, QStringView suffix)
 QByteArray modeName(InstanceGuard::Mode mode)
 {
     return mode == InstanceGuard::Mode::window ? "window"_ba : "headless"_ba;
+}
+
+// The name goes into a command the user is told to run, so only a plain unit name will do.
+bool isUnitName(QStringView name)
+{
+    const auto plain = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               QStringView(u"@._:-").contains(c);
+    };
+    return name.size() <= 100 && name.endsWith(u".service") &&
+           std::all_of(name.begin(), name.end(), plain);
 }
 
 } // namespace
@@ -84,7 +96,7 @@ bool InstanceGuard::acquire()
             QSaveFile file(filePath(m_folder, u"mode"));
             if (!file.open(QIODevice::WriteOnly) ||
                 file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                           modeName(m_mode) + '\n') < 0 ||
+                           modeName(m_mode) + '\n' + m_service.toLatin1() + '\n') < 0 ||
                 !file.commit())
                 SprucerLogger::shared().log(u"Could not note the instance's mode in "_s +
                                             file.fileName() + u": "_s + file.errorString());
@@ -100,7 +112,7 @@ bool InstanceGuard::acquire()
         QString hostName;
         QString appName;
         if (m_lock.getLockInfo(&pid, &hostName, &appName)) {
-            m_running = RunningInstance{pid, readHolderMode(pid)};
+            m_running = readHolder(pid);
             return false;
         }
         QThread::msleep(20);
@@ -109,20 +121,28 @@ bool InstanceGuard::acquire()
     return false;
 }
 
-std::optional<InstanceGuard::Mode> InstanceGuard::readHolderMode(qint64 pid) const
+void InstanceGuard::setServiceName(const QString &unit)
 {
+    m_service = isUnitName(unit) ? unit : QString();
+}
+
+InstanceGuard::RunningInstance InstanceGuard::readHolder(qint64 pid) const
+{
+    RunningInstance holder{pid, std::nullopt, QString()};
     QFile file(filePath(m_folder, u"mode"));
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QList<QByteArray> lines = file.read(maxLine).split('\n');
+        return holder;
+    const QList<QByteArray> lines = file.read(maxModeFile).split('\n');
     // A crashed predecessor's file says nothing about the holder.
     if (lines.size() < 2 || lines[0].toLongLong() != pid)
-        return std::nullopt;
+        return holder;
     if (lines[1] == modeName(Mode::window))
-        return Mode::window;
-    if (lines[1] == modeName(Mode::headless))
-        return Mode::headless;
-    return std::nullopt;
+        holder.mode = Mode::window;
+    else if (lines[1] == modeName(Mode::headless))
+        holder.mode = Mode::headless;
+    if (lines.size() > 2 && isUnitName(QString::fromLatin1(lines[2])))
+        holder.service = QString::fromLatin1(lines[2]);
+    return holder;
 }
 
 void InstanceGuard::listen()
@@ -199,6 +219,9 @@ QString InstanceGuard::refusalLine() const
     if (m_running->mode == Mode::window)
         return u"Sprucer is already running (process %1, with a window). Use that window, or "
                u"quit Sprucer there first."_s.arg(pid);
+    if (!m_running->service.isEmpty())
+        return u"Sprucer is already running (process %1, without a window, as the user service "
+               u"%2). Stop it first with: systemctl --user stop %2"_s.arg(pid, m_running->service);
     const QString how = m_running->mode == Mode::headless ? u", without a window"_s : QString();
     return u"Sprucer is already running (process %1%2). Stop it first, for example with: kill %1"_s
         .arg(pid, how);

@@ -37,6 +37,7 @@ public:
     {
         qint64 pid = 0;           // 0 when the lock could not be read
         std::optional<Mode> mode; // empty while the holder has not written it yet
+        QString service;          // the holder's service unit, when a service manager runs it
     };
 
     // `folder` holds the lock, the socket and the holder's mode; defaultFolder() when empty.
@@ -45,6 +46,11 @@ public:
 
     // The runtime folder, or the caches' folder when the session has none.
     static QString defaultFolder();
+
+    // The service manager's unit this process runs as ("sprucer.service"), noted beside the
+    // mode so that a later process can say how to stop it. Call before acquire(); a name that
+    // is not a plain unit name is ignored.
+    void setServiceName(const QString &unit);
 
     // True when this process is now the only instance; it then answers later ones.
     bool acquire();
@@ -68,9 +74,10 @@ Q_SIGNALS:
 private:
     void listen();
     void serve(QLocalSocket *socket);
-    std::optional<Mode> readHolderMode(qint64 pid) const;
+    RunningInstance readHolder(qint64 pid) const;
 
     Mode m_mode;
+    QString m_service;
     QString m_folder;
     QLockFile m_lock;
     QLocalServer m_server;

@@ -20,7 +20,8 @@ namespace {
 
 // The lock counts this process's own pid as the holder, so the other instance is this binary
 // started again in one of two roles:
-//   --hold-instance <folder> window|headless  acquires, says "ready", serves until stdin closes;
+//   --hold-instance <folder> window|headless [unit]
+//                                             acquires, says "ready", serves until stdin closes;
 //                                             says "show" for each request for the window
 //   --ask-instance <folder>                   says "<pid> <mode> <answer>" of the holder
 constexpr const char *holdRole = "--hold-instance";
@@ -39,6 +40,8 @@ int runAsOtherInstance(int argc, char *argv[])
     if (qstrcmp(argv[1], holdRole) == 0) {
         const bool window = argc > 3 && qstrcmp(argv[3], "window") == 0;
         InstanceGuard guard(window ? Mode::window : Mode::headless, folder);
+        if (argc > 4)
+            guard.setServiceName(QString::fromLocal8Bit(argv[4]));
         if (!guard.acquire())
             return 2;
         QObject::connect(&guard, &InstanceGuard::showWindowRequested, [] { say("show"); });
@@ -117,6 +120,33 @@ private Q_SLOTS:
         QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
         QCOMPARE(holder.exitCode(), 0);
         QVERIFY(later.acquire());
+    }
+
+    // An agent run by the user's service manager is stopped through it, or it would come back
+    // at the next login. Only a plain unit name is offered as a command to run.
+    void agentRunAsAServiceIsStoppedThroughIt()
+    {
+        // The refusal with the holder's pid written as %1.
+        const auto refusalWith = [](const QString &unit) {
+            QTemporaryDir folder;
+            QProcess holder;
+            start(holder, {QString::fromLatin1(holdRole), folder.path(), u"headless"_s, unit});
+            if (nextLine(holder) != "ready")
+                return u"no holder"_s;
+            InstanceGuard later(Mode::window, folder.path());
+            QString line = later.acquire() ? u"acquired"_s : later.refusalLine();
+            line.replace(QString::number(holder.processId()), u"%1"_s);
+            holder.closeWriteChannel();
+            holder.waitForFinished(20000);
+            return line;
+        };
+        QCOMPARE(refusalWith(u"sprucer.service"_s),
+                 u"Sprucer is already running (process %1, without a window, as the user "
+                 u"service sprucer.service). Stop it first with: systemctl --user stop "
+                 u"sprucer.service"_s);
+        QCOMPARE(refusalWith(u"x.service; rm -rf ~"_s),
+                 u"Sprucer is already running (process %1, without a window). Stop it first, "
+                 u"for example with: kill %1"_s);
     }
 
     void killedHolderIsTakenOverAndTheNewOneShowsItsWindow()
