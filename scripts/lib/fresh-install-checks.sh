@@ -37,6 +37,9 @@ done
 [ "$(as_user systemctl --user is-active sprucer.service)" = active ] || fail "the service is not active"
 pgrep -u dev -f '^/usr/bin/sprucer --headless$' >/dev/null || fail "the agent is not running"
 echo "running: $(as_user systemctl --user show -p MainPID -p ActiveState sprucer.service | paste -sd' ')"
+refusal="$(as_user sprucer --headless 2>&1)" && fail "a second agent started beside the service"
+grep -qF "Stop it first with: systemctl --user stop sprucer.service" <<<"$refusal" ||
+    fail "a second agent was not told how to stop the service: $refusal"
 
 pkill -SEGV -u dev -f '^/usr/bin/sprucer --headless$'
 for _ in $(seq 150); do
