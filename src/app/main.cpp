@@ -168,8 +168,11 @@ int main(int argc, char *argv[])
     if (parser.isSet(headless))
         return runHeadless(*app);
     auto *application = qobject_cast<QApplication *>(app.get());
-    if (!application) { // an option spelled in a way the check above does not know
-        QTextStream(stderr) << "sprucer: could not start the window\n";
+    // Only arguments the check above misread (say "-- --help") end here without a window.
+    if (!application) {
+        QTextStream(stderr) << "sprucer: unexpected arguments: "
+                            << QCoreApplication::arguments().mid(1).join(u' ')
+                            << "\nSee: sprucer --help\n";
         return 1;
     }
     return runWindow(*application);

@@ -79,6 +79,10 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "install into $prefix"
 expect_files "$prefix" ""
 expect_version "$prefix/bin/sprucer" "$version"
+# Arguments that ask for no window but are not options say so, rather than crash without one.
+misread="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/sprucer" -- --help 2>&1)" &&
+    fail "sprucer -- --help succeeded"
+grep -qx "See: sprucer --help" <<<"$misread" || fail "sprucer -- --help printed: $misread"
 check_desktop_entry "$prefix/share/applications/$app.desktop" "$prefix/bin/sprucer"
 check_manual_covers_help "$prefix/bin/sprucer" "$prefix/share/man/man1/sprucer.1.gz"
 check_service "$prefix/lib/systemd/user/sprucer.service" "$prefix/bin/sprucer"
