@@ -5,6 +5,7 @@
 #include "BenchOptions.h"
 #include "core/markups/MarkupStore.h"
 #include "core/markups/MarkupWatcher.h"
+#include "core/model/SupportedFileExtension.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QCommandLineParser>
@@ -264,8 +265,8 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("TREE"), QStringLiteral("Trees to scan."));
     parser.process(application);
 
-    const QStringList cppExtensions{QStringLiteral("cpp"), QStringLiteral("hpp"),
-                                    QStringLiteral("h"), QStringLiteral("c")};
+    const QStringList &cppExtensions =
+        SupportedFileExtensions::fileExtensions(SupportedFileExtension::cpp);
     std::vector<Tree> trees;
     QTemporaryDir generated;
     if (parser.positionalArguments().isEmpty()) {

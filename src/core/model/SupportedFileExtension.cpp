@@ -58,8 +58,13 @@ QString displayName(SupportedFileExtension kind)
 const QStringList &fileExtensions(SupportedFileExtension kind)
 {
     static const QStringList swift{QStringLiteral("swift")};
-    static const QStringList cpp{QStringLiteral("cpp"), QStringLiteral("hpp"), QStringLiteral("h"),
-                                 QStringLiteral("c")};
+    // The everyday names of C++ sources, headers, inline and template parts; clang-format
+    // treats every one of them as C++.
+    static const QStringList cpp{
+        QStringLiteral("cpp"), QStringLiteral("hpp"), QStringLiteral("h"),   QStringLiteral("c"),
+        QStringLiteral("cc"),  QStringLiteral("cxx"), QStringLiteral("c++"), QStringLiteral("hh"),
+        QStringLiteral("hxx"), QStringLiteral("h++"), QStringLiteral("ipp"), QStringLiteral("tpp"),
+        QStringLiteral("inl")};
     static const QStringList objectivec{QStringLiteral("m"), QStringLiteral("mm"),
                                         QStringLiteral("h")};
     static const QStringList kotlin{QStringLiteral("kt"), QStringLiteral("kts")};

@@ -38,7 +38,11 @@ private Q_SLOTS:
         QTest::newRow("hidden directory") << u"/p/.gradle/b.kt"_s << QList<Kind>{Kind::kotlin};
         QTest::newRow("kts") << u"/p/build.gradle.kts"_s << QList<Kind>{Kind::kotlin};
         QTest::newRow("mm") << u"/p/View.mm"_s << QList<Kind>{Kind::objectivec};
-        QTest::newRow("c") << u"/p/x.c"_s << QList<Kind>{Kind::cpp};
+        for (const char *extension :
+             {"c", "cc", "cxx", "c++", "hh", "hxx", "h++", "ipp", "tpp", "inl"})
+            QTest::newRow(extension)
+                << u"/p/x."_s + QLatin1String(extension) << QList<Kind>{Kind::cpp};
+        QTest::newRow("C (upper case)") << u"/p/x.CC"_s << QList<Kind>{};
     }
     void fileMatching()
     {
