@@ -10,9 +10,12 @@ FixResult RecordingFixer::fix(const QString &filePath)
     int seen = m_maxConcurrent;
     while (running > seen && !m_maxConcurrent.compare_exchange_weak(seen, running)) {
     }
+    FixResult result;
     {
         QMutexLocker lock(&m_mutex);
         m_files.append(filePath);
+        result.outcome = m_outcome;
+        result.reason = m_reason;
     }
     QFile file(filePath);
     const QByteArray read = m_format && file.open(QIODevice::ReadOnly) ? file.readAll() : "";
@@ -21,8 +24,6 @@ FixResult RecordingFixer::fix(const QString &filePath)
         m_waiting.release();
         m_gate.acquire();
     }
-    FixResult result;
-    result.succeeded = m_succeeds;
     if (m_format) {
         result.content = m_format(read);
         if (*result.content != read && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -30,6 +31,13 @@ FixResult RecordingFixer::fix(const QString &filePath)
     }
     --m_running;
     return result;
+}
+
+void RecordingFixer::setOutcome(FixResult::Outcome outcome, const QString &reason)
+{
+    QMutexLocker lock(&m_mutex);
+    m_outcome = outcome;
+    m_reason = reason;
 }
 
 QStringList RecordingFixer::fixedFiles() const

@@ -26,8 +26,8 @@ public:
     // unless that is the same, and reports it as the version left.
     void setFormat(std::function<QByteArray(const QByteArray &)> format) { m_format = format; }
 
-    // Whether runs are judged a success (they are unless told otherwise).
-    void setSucceeds(bool succeeds) { m_succeeds = succeeds; }
+    // How each run comes out: a change unless told otherwise, as if each file needed a fix.
+    void setOutcome(FixResult::Outcome outcome, const QString &reason = {});
 
     // While held, every fix waits until `release` lets it go on.
     void hold() { m_held = true; }
@@ -39,7 +39,8 @@ private:
     mutable QMutex m_mutex;
     QStringList m_files;
     std::atomic<bool> m_held{false};
-    std::atomic<bool> m_succeeds{true};
+    FixResult::Outcome m_outcome = FixResult::Outcome::changed; // under the mutex
+    QString m_reason;
     std::atomic<int> m_running{0};
     std::atomic<int> m_maxConcurrent{0};
     QSemaphore m_waiting;

@@ -7,19 +7,36 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
-// What a fix left behind, for the caller's scan of the file and its echo check.
+// What a fix left behind, for the caller's scan of the file, its echo check and its counts.
 struct FixResult
 {
+    enum class Outcome
+    {
+        changed,    // the tool's result differed from the file and replaced it: a fix
+        unchanged,  // the tool ran and had nothing to change
+        failed,     // the tool could not run or complained, or its result could not be put in place
+        skipped,    // not handed to the tool: gone, too large, not text, or the program is quitting
+        superseded, // the user saved again while the tool ran; that save is processed on its own
+    };
+
     // The bytes of the version the fixer knows the file to hold: what it wrote, or what it read
     // when it wrote nothing. Absent when it could not read the file.
     std::optional<QByteArray> content;
-    // The user saved again while the tool ran: nothing was written or counted for this run,
-    // and that save is to be processed as its own.
-    bool superseded = false;
-    // The run was judged a success, and recorded in the day's statistics: the one kind of run
-    // the caller counts for its watcher too.
-    bool succeeded = false;
+    Outcome outcome = Outcome::skipped;
+    // Failed or skipped: why, in one line the user can read (the tool's own words for a
+    // complaint).
+    QString reason;
+
+    // Only a fix that changed the file is counted and recorded in the day's statistics.
+    bool changed() const { return outcome == Outcome::changed; }
+    bool superseded() const { return outcome == Outcome::superseded; }
+
+    static FixResult of(Outcome outcome, std::optional<QByteArray> content, QString reason = {})
+    {
+        return FixResult{std::move(content), outcome, std::move(reason)};
+    }
 };
 
 // Formats one source file with its language's tool. Reports everything itself (log, console,

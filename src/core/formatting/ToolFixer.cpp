@@ -19,9 +19,27 @@
 
 namespace {
 
+using Outcome = FixResult::Outcome;
+
 void log(const QString &line)
 {
     SprucerLogger::shared().log(line);
+}
+
+const QString quitting = QStringLiteral("Sprucer is quitting");
+
+// The tool's first line on standard error that is not its own progress: what the user is
+// shown of a complaint.
+QString firstComplaint(const QString &toolName, const ToolRun &run)
+{
+    const QStringList lines = QString::fromUtf8(run.standardError).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QString text = line.trimmed();
+        if (!text.isEmpty() && !text.startsWith(QStringLiteral("Correcting")) &&
+            !text.startsWith(QStringLiteral("Done correcting")))
+            return toolName + QStringLiteral(": ") + text;
+    }
+    return toolName + QStringLiteral(" reported a failure");
 }
 
 } // namespace
@@ -89,22 +107,24 @@ ToolFixer::Admission ToolFixer::admit(const QString &filePath,
     if (coordinationError) {
         log(QStringLiteral("⚠️ File coordination error: ") + coordinationError->description);
         if (!m_profile.runsWithoutCoordination)
-            return FixResult{};
+            return FixResult::of(Outcome::failed, std::nullopt, coordinationError->description);
     }
     // Only relative or empty paths are refused, and a tool handed one may take the whole
     // working directory instead.
     if (!QDir::isAbsolutePath(filePath))
-        return FixResult{};
+        return FixResult::of(Outcome::skipped, std::nullopt,
+                             QStringLiteral("not an absolute path"));
     Result<SavedFile> saved = SavedFile::read(filePath, sizeLimit);
-    if (!saved)
-        return FixResult{}; // gone or unreadable: the caller reports it when it reads the file
+    if (!saved) // gone or unreadable: the caller reports it when it reads the file
+        return FixResult::of(Outcome::skipped, std::nullopt, saved.error().description);
     if (!saved.value().isWhole()) {
         log(QStringLiteral("Not formatted (larger than 16 MiB): ") + filePath);
-        return FixResult{};
+        return FixResult::of(Outcome::skipped, std::nullopt, QStringLiteral("larger than 16 MiB"));
     }
     if (saved.value().looksBinary()) {
         log(QStringLiteral("Not formatted (not a text file): ") + filePath);
-        return FixResult{saved.value().bytes()};
+        return FixResult::of(Outcome::skipped, saved.value().bytes(),
+                             QStringLiteral("not a text file"));
     }
     return std::move(saved.value());
 }
@@ -176,32 +196,35 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 {
     // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
     if (m_environment.stop && m_environment.stop->refusesNewRuns())
-        return {saved.bytes()};
+        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
     const Result<std::unique_ptr<PrivateCopy>> copy =
         PrivateCopy::make(saved, m_environment.journal);
     if (!copy) {
         log(copy.error().description);
-        return {saved.bytes()};
+        return FixResult::of(Outcome::failed, saved.bytes(), copy.error().description);
     }
     reach(FixStage::copied);
-    const std::optional<ToolRun> run = runOnCopy(saved.path(), copy.value()->path());
-    if (!run || !m_profile.judge(*run))
-        return {saved.bytes()};
+    const ToolRun run = runOnCopy(saved.path(), copy.value()->path());
+    if (run.outcome == ToolRun::Outcome::stopped) // left as it is, for its next save
+        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+    if (run.outcome != ToolRun::Outcome::finished) {
+        const QString failure = m_profile.displayName + QStringLiteral(": ") + run.errorDescription;
+        log(QStringLiteral("Failed to run ") + failure);
+        return FixResult::of(Outcome::failed, saved.bytes(), failure);
+    }
+    if (!m_profile.judge(run))
+        return FixResult::of(Outcome::failed, saved.bytes(),
+                             firstComplaint(m_profile.displayName, run));
     reach(FixStage::toolFinished);
     return publish(saved, copy.value()->path());
 }
 
-std::optional<ToolRun> ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
+ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
 {
     ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, {copyPath}),
                                    m_environment.timeout, m_environment.stop);
-    if (run.outcome == ToolRun::Outcome::stopped)
-        return std::nullopt; // the file is left as it is, for its next save
-    if (run.outcome != ToolRun::Outcome::finished) {
-        log(QStringLiteral("Failed to run ") + m_profile.displayName + QStringLiteral(": ") +
-            run.errorDescription);
-        return std::nullopt;
-    }
+    if (run.outcome != ToolRun::Outcome::finished)
+        return run;
     // The tool's messages name the copy; the user knows the file.
     const QByteArray copyName = QFile::encodeName(copyPath);
     const QByteArray fileName = QFile::encodeName(filePath);
@@ -214,35 +237,39 @@ FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) co
 {
     QFile copy(copyPath);
     if (!copy.open(QIODevice::ReadOnly)) {
-        log(m_profile.displayName + QStringLiteral(" left no result for ") + saved.path());
-        return {saved.bytes()};
+        const QString failure = m_profile.displayName + QStringLiteral(" left no result");
+        log(failure + QStringLiteral(" for ") + saved.path());
+        return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
     const QByteArray result = copy.readAll();
     copy.close();
     const bool unchanged = result == saved.bytes();
     // A formatter never empties a file that holds code; a full disk does.
     if (result.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
-        log(m_profile.displayName + QStringLiteral(" left an empty result; kept ") + saved.path());
-        return {saved.bytes()};
+        const QString failure = m_profile.displayName + QStringLiteral(" left an empty result");
+        log(failure + QStringLiteral("; kept ") + saved.path());
+        return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
-    ResultPublisher::Report report{ResultPublisher::Outcome::published, {}};
-    if (unchanged && !saved.isUnchanged())
-        report.outcome = ResultPublisher::Outcome::superseded;
-    else if (!unchanged)
-        report =
-            ResultPublisher::publish(saved, copyPath, result, [this] { reach(FixStage::checked); });
+    if (unchanged) {
+        if (saved.isUnchanged())
+            return FixResult::of(Outcome::unchanged, result);
+        log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
+        return FixResult::of(Outcome::superseded, saved.bytes());
+    }
+    const ResultPublisher::Report report =
+        ResultPublisher::publish(saved, copyPath, result, [this] { reach(FixStage::checked); });
     switch (report.outcome) {
     case ResultPublisher::Outcome::published:
         m_environment.statistics->recordFix(language());
-        return {result, false, true};
+        return FixResult::of(Outcome::changed, result);
     case ResultPublisher::Outcome::superseded:
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
-        return {saved.bytes(), true};
+        return FixResult::of(Outcome::superseded, saved.bytes());
     case ResultPublisher::Outcome::failed:
         break;
     }
     log(report.error);
-    return {saved.bytes()};
+    return FixResult::of(Outcome::failed, saved.bytes(), report.error);
 }
 
 void ToolFixer::reach(FixStage stage) const

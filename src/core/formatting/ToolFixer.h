@@ -92,7 +92,7 @@ private:
     void fixGroup(const Group &group, QList<FixResult> &results) const;
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
-    std::optional<ToolRun> runOnCopy(const QString &filePath, const QString &copyPath) const;
+    ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
     FixResult publish(const SavedFile &saved, const QString &copyPath) const;
     void reach(FixStage stage) const;
 

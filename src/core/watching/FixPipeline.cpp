@@ -62,8 +62,10 @@ struct FixPipeline::Delivery
 {
     quint64 number = 0;
     Route route;
+    Origin origin = Origin::save;
     QStringList paths;
     qsizetype completed = 0; // main thread only
+    RunSummary summary;      // main thread only, once taken
 };
 
 FixPipeline::FixPipeline(Timings timings, CounterStore &counters, NotificationCenter &notifications,
@@ -96,11 +98,12 @@ void FixPipeline::stop()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
 }
 
-std::shared_ptr<FixPipeline::Delivery> FixPipeline::takeNewPaths(const Route &route,
-                                                                 const QStringList &paths)
+std::shared_ptr<FixPipeline::Delivery>
+FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin origin)
 {
     auto delivery = std::make_shared<Delivery>();
     delivery->route = route;
+    delivery->origin = origin;
     QMutexLocker lock(&m_processedFilesMutex);
     delivery->number = ++m_lastDeliveryNumber;
     for (const QString &path : paths) {
@@ -109,8 +112,12 @@ std::shared_ptr<FixPipeline::Delivery> FixPipeline::takeNewPaths(const Route &ro
             continue;
         }
         const auto known = m_processedFiles.find(path);
-        if (known != m_processedFiles.end() && skipsReport(path, *known))
+        if (known != m_processedFiles.end() && skipsReport(path, *known)) {
+            // Holding what the fixer just left, it is formatted: a run counts it as checked.
+            if (!known->inFlight)
+                ++delivery->summary.checked;
             continue;
+        }
         // Taken now, not when its batch starts, so an overlapping delivery waits for it too.
         PathRecord taken;
         taken.delivery = delivery->number;
@@ -130,13 +137,23 @@ bool FixPipeline::skipsReport(const QString &path, PathRecord &record) const
     return !record.fingerprint.isEmpty() && currentFingerprint(path) == record.fingerprint;
 }
 
-void FixPipeline::process(const Route &route, const QStringList &paths)
+void FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)
 {
     if (m_stopped)
         return;
-    const std::shared_ptr<Delivery> delivery = takeNewPaths(route, paths);
-    if (delivery->paths.isEmpty())
+    const std::shared_ptr<Delivery> delivery = takeNewPaths(route, paths, origin);
+    if (delivery->paths.isEmpty()) {
+        // A run over a tree with nothing left to format still says so.
+        if (origin == Origin::run) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, delivery] {
+                    Q_EMIT runFinished(delivery->route.watcherId, delivery->summary);
+                },
+                Qt::QueuedConnection);
+        }
         return;
+    }
     const QUuid watcherId = route.watcherId;
     const qsizetype count = delivery->paths.size();
     QMetaObject::invokeMethod(
@@ -172,12 +189,12 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
             fixed.content = readBytes(path);
         // A run that lost to a newer save leaves the scan and the count to that save's own run.
         const std::optional<MarkupList> markups =
-            fixed.superseded ? std::nullopt : scan(path, fixed.content, *delivery);
-        const bool counted = fixed.succeeded;
+            fixed.superseded() ? std::nullopt : scan(path, fixed.content, *delivery);
+        FixResult outcome = FixResult::of(fixed.outcome, std::nullopt, fixed.reason);
         QMetaObject::invokeMethod(
             this,
-            [this, path, markups, counted, delivery] {
-                completeFile(path, markups, counted, delivery);
+            [this, path, markups, outcome = std::move(outcome), delivery] {
+                completeFile(path, markups, outcome, delivery);
             },
             Qt::QueuedConnection);
         settle(path, *delivery, fixed.content ? fingerprint(*fixed.content) : QByteArray());
@@ -223,22 +240,38 @@ void FixPipeline::settle(const QString &path, const Delivery &delivery,
 }
 
 void FixPipeline::completeFile(const QString &path, const std::optional<MarkupList> &markups,
-                               bool counted, const std::shared_ptr<Delivery> &delivery)
+                               const FixResult &fixed, const std::shared_ptr<Delivery> &delivery)
 {
     const QUuid watcherId = delivery->route.watcherId;
-    if (counted)
+    if (fixed.changed())
         m_counters.incrementCount(watcherId);
+    tally(path, fixed, *delivery);
     const bool last = ++delivery->completed == delivery->paths.size();
     if (last)
         m_processingWatchers.remove(watcherId);
     reportProgress(watcherId);
     Q_EMIT fileCompleted(watcherId, path, markups, last);
+    Q_EMIT fileFixed(watcherId, path, delivery->origin, fixed.outcome, fixed.reason);
     if (!last)
         return;
+    if (delivery->origin == Origin::run)
+        Q_EMIT runFinished(watcherId, delivery->summary);
     m_notifications.post(NotificationCenter::fileProcessingCompleteName,
                          {{NotificationCenter::watcherIdKey, watcherId}});
     QTimer::singleShot(m_timings.processedFilesWindow, this,
                        [this, delivery] { releaseProcessedFiles(delivery); });
+}
+
+void FixPipeline::tally(const QString &path, const FixResult &fixed, Delivery &delivery)
+{
+    RunSummary &summary = delivery.summary;
+    ++summary.checked;
+    if (fixed.changed())
+        ++summary.changed;
+    if (fixed.outcome != FixResult::Outcome::failed)
+        return;
+    if (++summary.failed == 1)
+        summary.firstFailure = QFileInfo(path).fileName() + QStringLiteral(": ") + fixed.reason;
 }
 
 void FixPipeline::reportProgress(const QUuid &watcherId)

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/IFixer.h"
 #include "core/formatting/ToolStop.h"
 #include "core/model/Markup.h"
 #include "core/model/SupportedFileExtension.h"
+#include "core/watching/RunSummary.h"
 
 #include <QHash>
 #include <QMutex>
@@ -19,7 +21,6 @@
 #include <optional>
 
 class CounterStore;
-class IFixer;
 class NotificationCenter;
 
 struct FixPipelineTimings
@@ -57,11 +58,19 @@ public:
         std::shared_ptr<IFixer> fixer; // absent: files are scanned and counted, not formatted
     };
 
+    // How the files of a delivery came: saves the monitor saw, or a "Run Fixers" over the whole
+    // tree, which ends with a summary.
+    enum class Origin
+    {
+        save,
+        run,
+    };
+
     FixPipeline(Timings timings, CounterStore &counters, NotificationCenter &notifications,
                 QObject *parent = nullptr);
     ~FixPipeline() override;
 
-    void process(const Route &route, const QStringList &paths);
+    void process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
     // Main thread, at quit: starts no more tools and drops the files not yet begun (their next
     // save formats them); tools under way get the quit grace, then are stopped. Returns once
     // every file formatted so far is counted. Nothing is processed after it.
@@ -91,6 +100,12 @@ Q_SIGNALS:
     // "fileProcessingComplete" posted).
     void fileCompleted(const QUuid &watcherId, const QString &path,
                        const std::optional<MarkupList> &markups, bool lastOfDelivery);
+    // How one file's fix came out (after fileCompleted); `reason` says why it failed or was
+    // skipped. Only a changed file was counted.
+    void fileFixed(const QUuid &watcherId, const QString &path, FixPipeline::Origin origin,
+                   FixResult::Outcome outcome, const QString &reason);
+    // A "Run Fixers" is over: every file it handed over is done.
+    void runFinished(const QUuid &watcherId, const RunSummary &summary);
     // The paths of a finished delivery may be processed again.
     void processedFilesReleased();
     // After each file and each new delivery; 0 of 0 once the watcher's work is done.
@@ -106,7 +121,8 @@ private:
         QByteArray fingerprint; // of the version left; empty when unknown
     };
 
-    std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths);
+    std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths,
+                                           Origin origin);
     // Whether a report of a path taken before is set aside: an echo, or a file under way.
     bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
@@ -115,8 +131,9 @@ private:
     static std::optional<MarkupList>
     scan(const QString &path, const std::optional<QByteArray> &content, const Delivery &delivery);
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
-    void completeFile(const QString &path, const std::optional<MarkupList> &markups, bool counted,
-                      const std::shared_ptr<Delivery> &delivery);
+    void completeFile(const QString &path, const std::optional<MarkupList> &markups,
+                      const FixResult &fixed, const std::shared_ptr<Delivery> &delivery);
+    void tally(const QString &path, const FixResult &fixed, Delivery &delivery);
     void reportProgress(const QUuid &watcherId);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 

@@ -193,39 +193,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("script");
-        QTest::addColumn<bool>("counted");
+        QTest::addColumn<QString>("failure"); // the reason the result gives; none: a success
         QTest::addColumn<QStringList>("logged");
         QTest::addColumn<QStringList>("console"); // after "Run Fix"
-        const auto row = [](const char *name, Kind kind, const char *script, bool counted,
+        const auto row = [](const char *name, Kind kind, const char *script, const QString &failure,
                             const QStringList &logged = {}, const QStringList &console = {}) {
-            QTest::newRow(name) << kind << QString::fromUtf8(script) << counted << logged
+            QTest::newRow(name) << kind << QString::fromUtf8(script) << failure << logged
                                 << console;
         };
         // Any standard error fails clang-format's run, even bytes that are not UTF-8.
-        row("Objective-C complaint", Kind::objectivec, R"(printf '\377 bad\n' >&2; exit 0)", false,
-            {u"clang-format error: \uFFFD bad"_s});
+        row("Objective-C complaint", Kind::objectivec, R"(printf '\377 bad\n' >&2; exit 0)",
+            u"clang-format: \uFFFD bad"_s, {u"clang-format error: \uFFFD bad"_s});
         row("Kotlin complaint", Kind::kotlin,
-            "echo 'Main.kt:1:1: Blank line' >&2; echo 'Summary: 1'", false, {},
+            "echo 'Main.kt:1:1: Blank line' >&2; echo 'Summary: 1'",
+            u"ktlint: Main.kt:1:1: Blank line"_s, {},
             {u"ktlint error: Main.kt:1:1: Blank line\n"_s, u"Summary: 1\n"_s});
-        row("Swift lower case", Kind::swift, "echo correcting >&2", false,
+        row("Swift lower case", Kind::swift, "echo correcting >&2", u"SwiftLint: correcting"_s,
             {u"SwiftLint error: correcting"_s});
         // Far more than a pipe holds, on both channels: the tool must not block.
         row("Swift floods", Kind::swift,
             "head -c 4000000 /dev/zero | tr '\\0' o\necho Correcting >&2\n"
             "head -c 4000000 /dev/zero >&2",
-            true);
+            QString());
     }
 
     void eachToolIsRunAndJudged()
     {
         QFETCH(Kind, kind);
         QFETCH(QString, script);
-        QFETCH(bool, counted);
+        QFETCH(QString, failure);
         QFETCH(QStringList, logged);
         QFETCH(QStringList, console);
         const QString record = m_root.filePath(u"arguments"_s);
         const auto fixer = standIn(kind, StandInTool::recordArguments(record) + script);
-        fixer->fix(m_source);
+        const FixResult result = fixer->fix(m_source);
 
         const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
@@ -239,7 +240,10 @@ private Q_SLOTS:
         const QString url = u"file://"_s + QString(m_source).replace(u' ', u"%20"_s);
         QCOMPARE(m_console, QStringList(u"Run Fix " + url) + console);
         QCOMPARE(fixer->language(), SupportedFileExtensions::displayName(kind));
-        QCOMPARE(fixCount(fixer->language()), counted ? 1 : 0);
+        QCOMPARE(result.outcome,
+                 failure.isEmpty() ? FixResult::Outcome::unchanged : FixResult::Outcome::failed);
+        QCOMPARE(result.reason, failure);
+        QCOMPARE(fixCount(fixer->language()), 0); // none of them changed the file: no fix
         QCOMPARE(LogFile::messages(), logged);
     }
 
@@ -250,11 +254,13 @@ private Q_SLOTS:
         QCOMPARE(factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, Kind::cpp, {})).error(),
                  ConfigManagerFactory::notFoundError());
         const auto swift = fixer(Kind::swift, ToolResolver({m_tools}, false));
-        swift->fix(m_source);
+        const FixResult missing = swift->fix(m_source);
         QVERIFY(LogFile::text().contains(u"] Failed to run SwiftLint: "_s));
+        QCOMPARE(missing.outcome, FixResult::Outcome::failed);
+        QVERIFY(missing.reason.startsWith(u"SwiftLint: "_s));
         QCOMPARE(fixCount(u"Swift"_s), 0);
-        StandInTool::write(m_tools, u"swiftlint"_s, QString());
-        swift->fix(m_source);
+        StandInTool::write(m_tools, u"swiftlint"_s, u"echo 'let fixed = 1' > \"$file\""_s);
+        QCOMPARE(swift->fix(m_source).outcome, FixResult::Outcome::changed);
         QCOMPARE(fixCount(u"Swift"_s), 1);
     }
 
@@ -291,7 +297,7 @@ private Q_SLOTS:
             QVERIFY(thread->wait(60000));
         QCOMPARE(StandInTool::readLines(runs).size(), 6);
         QVERIFY(!QFile::exists(overlaps));
-        QCOMPARE(fixCount(u"Kotlin"_s), 6);
+        QCOMPARE(fixCount(u"Kotlin"_s), 0); // the stand-in changes nothing
         QCOMPARE(m_coordinator.activePathCount(), 0);
         QVERIFY(QFile::remove(link));
     }
@@ -319,7 +325,7 @@ private Q_SLOTS:
     // A fixer released while its fix sleeps on the file's lock does nothing once it gets it.
     void aLockedFileHoldsBackOnlyItsOwnFixes()
     {
-        auto fixer = standIn(Kind::cpp, QString());
+        auto fixer = standIn(Kind::cpp, u"echo changed >> \"$file\""_s);
         QVERIFY(QFile(m_source + u".h").open(QIODevice::WriteOnly));
         std::atomic<pid_t> waiter = 0;
         std::unique_ptr<QThread> other(QThread::create([&] { fixer->fix(m_source + u".h"); }));
@@ -488,9 +494,12 @@ private Q_SLOTS:
         QCOMPARE(QByteArrayList({readFile(files[0]), readFile(files[1]), readFile(files[2])}),
                  expected);
         QCOMPARE(results.size(), 3);
-        QCOMPARE(results[1].superseded, savedMeanwhile);
-        const bool oneFails = (second.contains("bad") && kind == Kind::cpp) || savedMeanwhile;
-        QCOMPARE(fixCount(fixer->language()), oneFails ? 2 : 3);
+        QCOMPARE(results[1].superseded(), savedMeanwhile);
+        // Only files the tool changed count: a complaint, a newer save or a file left alone is
+        // no fix.
+        const bool secondUnchanged = second.contains("bad") || savedMeanwhile;
+        QCOMPARE(fixCount(fixer->language()), secondUnchanged ? 2 : 3);
+        QCOMPARE(results[0].outcome, FixResult::Outcome::changed);
         QCOMPARE(LogFile::messages(), logged.replaceInStrings(u"%1"_s, files[1]));
         QCOMPARE(m_console.size(), 3); // "Run Fix" once a file, even when redone
     }
@@ -553,7 +562,7 @@ private Q_SLOTS:
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
         QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-        QCOMPARE(fixCount(u"C++"_s), 3);
+        QCOMPARE(fixCount(u"C++"_s), 2); // and is no fix
     }
 
     // Too large, or not text: no tool sees it, and the log says why.

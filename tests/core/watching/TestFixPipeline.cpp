@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -69,9 +70,23 @@ public:
     QString language() const override { return u"C++"_s; }
     FixResult fix(const QString &) override
     {
-        FixResult result;
-        result.superseded = true;
-        return result;
+        return FixResult::of(FixResult::Outcome::superseded, std::nullopt);
+    }
+};
+
+// Each file comes out as its name says: "changed…", "clean…" (nothing to change) or "bad…".
+class ByNameFixer : public IFixer
+{
+public:
+    QString language() const override { return u"C++"_s; }
+    FixResult fix(const QString &path) override
+    {
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith(u"bad"_s))
+            return FixResult::of(FixResult::Outcome::failed, std::nullopt, u"clang-format: bad"_s);
+        return FixResult::of(name.startsWith(u"changed"_s) ? FixResult::Outcome::changed
+                                                           : FixResult::Outcome::unchanged,
+                             std::nullopt);
     }
 };
 
@@ -226,7 +241,7 @@ private Q_SLOTS:
                                         u"Failed to read file: "_s + unreadable,
                                         u"Not scanned for TODOs (not UTF-8 text): "_s + latin1}));
 
-        h.fixer->setSucceeds(false);
+        h.fixer->setOutcome(FixResult::Outcome::failed, u"clang-format: bad"_s);
         h.process({h.write(u"failed.h"_s)});
         // A run that lost to a newer save tells nothing of the file: that save's run will.
         h.route.fixer = std::make_shared<OvertakenFixer>();
@@ -237,6 +252,42 @@ private Q_SLOTS:
         QVERIFY(h.waitForDeliveries(4));
         QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
         QVERIFY(h.scanned.contains(overtaken) && !h.scanned.value(overtaken));
+    }
+
+    // A "Run Fixers" ends with its summary, once, after its last file; only a file the tool
+    // changed is counted. Files holding what the last run left are formatted already: a run
+    // right after counts them as checked without running the tool, and says so at once.
+    void aRunEndsWithItsSummaryAndOnlyChangesCount()
+    {
+        Harness h;
+        h.route.fixer = std::make_shared<ByNameFixer>();
+        QSignalSpy finished(&h.pipeline, &FixPipeline::runFinished);
+        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
+        const QStringList tree{h.write(u"changed.cpp"_s), h.write(u"clean.cpp"_s),
+                               h.write(u"bad.cpp"_s), h.write(u"notes.txt"_s)};
+        h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.first().at(1).value<RunSummary>(),
+                 (RunSummary{3, 1, 1, u"bad.cpp: clang-format: bad"_s}));
+        QCOMPARE(finished.first().at(1).value<RunSummary>().text(),
+                 u"3 checked · 1 changed · 1 failed"_s);
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 1);
+        QCOMPARE(fixed.size(), 3);
+        QCOMPARE(fixed.last().at(2).value<FixPipeline::Origin>(), FixPipeline::Origin::run);
+
+        h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.last().at(1).value<RunSummary>(), (RunSummary{3, 0, 0, {}}));
+        h.pipeline.process(h.route, {}, FixPipeline::Origin::run);
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.last().at(1).value<RunSummary>(), RunSummary{});
+        QCOMPARE(fixed.size(), 3);
+
+        // Saves end with no summary.
+        h.process({h.write(u"changed2.cpp"_s)});
+        QVERIFY(h.waitForDeliveries(2));
+        QCOMPARE(finished.size(), 3);
+        QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
     }
 };
 
