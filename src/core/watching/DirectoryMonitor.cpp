@@ -56,6 +56,7 @@ private:
     void awaitReturn();
     void checkReturn();
     void announceReturn();
+    void tellMainThread(const std::function<void(const QUrl &)> &listener);
 
     DirectoryMonitor *m_monitor;
     const Environment m_environment;
@@ -187,6 +188,7 @@ void DirectoryMonitor::Stream::end(TreeEventSource::End why)
                                 QStringLiteral(": ") + reason);
     m_ended = true;
     stopReading();
+    tellMainThread(m_environment.rootLost);
     // A file system mounted again makes no event to wait for.
     if (why != TreeEventSource::End::unmounted)
         awaitReturn();
@@ -223,14 +225,18 @@ void DirectoryMonitor::Stream::checkReturn()
 void DirectoryMonitor::Stream::announceReturn()
 {
     SprucerLogger::shared().log(QStringLiteral("Watching again: ") + m_root);
-    if (!m_environment.rootReturned)
+    tellMainThread(m_environment.rootReturned);
+}
+
+void DirectoryMonitor::Stream::tellMainThread(const std::function<void(const QUrl &)> &listener)
+{
+    if (!listener)
         return;
     // The monitor outlives the posted call: it stops this stream on the queue before it goes,
     // and the receiver goes with it.
-    DirectoryMonitor *monitor = m_monitor;
+    const QUrl dir = m_monitor->m_dir;
     QMetaObject::invokeMethod(
-        m_mainThread, [monitor] { monitor->m_environment.rootReturned(monitor->m_dir); },
-        Qt::QueuedConnection);
+        m_mainThread, [listener, dir] { listener(dir); }, Qt::QueuedConnection);
 }
 
 DirectoryMonitor::DirectoryMonitor(const QUrl &dir, Environment environment,
@@ -323,10 +329,8 @@ void DirectoryMonitor::rescan()
         if (!PrivateCopyNames::isInsideCopy(file))
             files.append(std::move(file));
     }
-    if (!files.isEmpty()) {
-        if (const auto delegate = m_delegate.lock())
-            delegate->didObserveChanges(this, files);
-    }
+    if (const auto delegate = m_delegate.lock())
+        delegate->didRescan(this, files);
 
     startMonitoring(); // a failed restart leaves the monitor stopped
     if (!m_hasAccess)

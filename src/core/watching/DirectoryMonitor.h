@@ -38,6 +38,8 @@ struct DirectoryMonitorEnvironment
     ReturnWatch::Factory returns = {};
     // Told on the main thread when a root that went away is watched again.
     std::function<void(const QUrl &dir)> rootReturned = {};
+    // Told on the main thread when the root of a running stream went away.
+    std::function<void(const QUrl &dir)> rootLost = {};
 };
 
 // Watches one directory tree and reports the files that change in it to its delegate, the
@@ -64,8 +66,8 @@ public:
     std::optional<DirectoryMonitorError> startMonitoring();
     // Once it returns, no delivery of this monitor runs or starts. Never fails.
     void stopMonitoring();
-    // Reports every regular file of the tree in one call on this thread (none: no call), then
-    // starts the stream again. Never fails: a refused directory leaves the monitor stopped.
+    // Reports every regular file of the tree in one `didRescan` on this thread, then starts the
+    // stream again. Never fails: a refused directory leaves the monitor stopped.
     void rescan();
 
     // False once stopped, and while the root of a running stream is away: when a directory

@@ -26,10 +26,20 @@ MonitorLifecycle::MonitorLifecycle(SecurityScopedResourceManager &bookmarks,
     : m_bookmarks(bookmarks)
     , m_environment{&m_queue, std::move(sources), &bookmarks, timings, std::move(returns),
                     // It may be another directory now, with another inode.
-                    [&bookmarks](const QUrl &dir) {
-                        bookmarks.saveBookmark(dir);
+                    [this](const QUrl &dir) {
+                        m_bookmarks.saveBookmark(dir);
+                        tellRootListener();
+                    },
+                    [this](const QUrl &) {
+                        tellRootListener();
                     }}
 {}
+
+void MonitorLifecycle::tellRootListener() const
+{
+    if (m_rootListener)
+        m_rootListener();
+}
 
 Result<std::shared_ptr<DirectoryMonitor>>
 MonitorLifecycle::make(const CodeWatcherModel &watcher,

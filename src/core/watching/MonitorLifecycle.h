@@ -5,6 +5,7 @@
 #include "core/support/SerialQueue.h"
 #include "core/watching/DirectoryMonitor.h"
 
+#include <functional>
 #include <memory>
 
 class DirectoryMonitorProtocol;
@@ -29,6 +30,9 @@ public:
     // Starts the monitor; the error carries the line the log shows for it.
     Status start(DirectoryMonitor &monitor) const;
 
+    // Told on the main thread when a watched folder goes away or comes back.
+    void setRootListener(std::function<void()> listener) { m_rootListener = std::move(listener); }
+
     SerialQueue &queue() { return m_queue; }
     // Returns once every delivery handed to the watch queue so far has been handled.
     void drain()
@@ -37,7 +41,10 @@ public:
     }
 
 private:
+    void tellRootListener() const;
+
     SerialQueue m_queue{queueLabel};
     SecurityScopedResourceManager &m_bookmarks;
+    std::function<void()> m_rootListener;
     DirectoryMonitor::Environment m_environment;
 };

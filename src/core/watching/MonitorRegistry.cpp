@@ -42,6 +42,10 @@ public:
     {
         m_registry->didObserveChanges(monitor, paths);
     }
+    void didRescan(DirectoryMonitor *monitor, const QStringList &paths) override
+    {
+        m_registry->didObserveChanges(monitor, paths, FixPipeline::Origin::run);
+    }
 
 private:
     MonitorRegistry *m_registry;
@@ -63,11 +67,14 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::fileCompleted);
     connect(m_parts.pipeline, &FixPipeline::progressChanged, this,
             &MonitorRegistry::progressChanged);
+    // A folder that went away or came back changes what its watcher's row says.
+    m_parts.monitors->setRootListener([this] { announce(); });
     loadWatchers();
 }
 
 MonitorRegistry::~MonitorRegistry()
 {
+    m_parts.monitors->setRootListener({});
     shutdown();
 }
 
@@ -172,7 +179,7 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
     Result<std::shared_ptr<IFixer>> fixer = m_parts.makeFixer(watcher);
     if (!fixer)
         return AddWatcherError{Kind::configurationGone, fixer.error()};
-    if (watcher.isActivated) {
+    if (watcher.isActivated && !m_paused) {
         scanMarkups(watcher);
         if (Status failure = m_parts.monitors->start(*monitor.value())) {
             const bool folderGone =
@@ -230,20 +237,28 @@ Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
     return std::nullopt;
 }
 
+Status MonitorRegistry::run(const MonitorEntry &entry)
+{
+    // A second start of a running watcher would add every finding of the tree a second time.
+    if (!entry.monitor->isRunning())
+        scanMarkups(entry.watcher);
+    Status failure = m_parts.monitors->start(*entry.monitor);
+    if (failure)
+        log(failure->description);
+    return failure;
+}
+
 Status MonitorRegistry::startWatcher(const CodeWatcherModel &watcher)
 {
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
         return notRegistered();
-    // A second start of a running watcher would add every finding of the tree a second time.
-    if (!found->monitor->isRunning())
-        scanMarkups(watcher);
-    if (Status failure = m_parts.monitors->start(*found->monitor)) {
-        log(failure->description);
-        return failure;
+    if (!m_paused) {
+        if (Status failure = run(*found))
+            return failure;
+        log(QStringLiteral("Started monitoring from memory: ") + StoredForms::urlText(watcher.url));
     }
     setWatcherActivated(true, watcher.id);
-    log(QStringLiteral("Started monitoring from memory: ") + StoredForms::urlText(watcher.url));
     saveWatchers();
     return std::nullopt;
 }
@@ -259,12 +274,21 @@ void MonitorRegistry::setWatcherActivated(bool activated, const QUuid &watcherId
 QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool active)
 {
     QList<WatcherFailure> failures;
-    const QList<MonitorEntry> entries = m_entries;
-    for (const MonitorEntry &each : entries) {
-        const Status failure = active ? startWatcher(each.watcher) : stopWatcher(each.watcher);
-        if (failure)
-            failures.append({each.watcher, *failure});
+    m_paused = !active;
+    for (MonitorEntry &each : m_entries) {
+        if (!each.watcher.isActivated)
+            continue;
+        if (active) {
+            if (const Status failure = run(each))
+                failures.append({each.watcher, *failure});
+            continue;
+        }
+        // A paused watcher lists nothing, as a stopped one; resuming scans its tree anew.
+        each.markups.clear();
+        each.monitor->stopMonitoring();
+        m_parts.sendSignal(QStringLiteral("MonitorStopped"), {});
     }
+    announce();
     log(QStringLiteral("Sprucer global activation state changed to: ") +
         (active ? QStringLiteral("active") : QStringLiteral("inactive")));
     m_parts.sendSignal(
@@ -278,6 +302,10 @@ Status MonitorRegistry::runFixers(const QUuid &watcherId)
     const MonitorEntry *found = entry(watcherId);
     if (!found)
         return notRegistered();
+    // A rescan starts the stream again when it is done: it would wake a watcher that sleeps.
+    if (!found->watcher.isActivated || m_paused)
+        return registryError(m_paused ? QStringLiteral("Sprucer is deactivated.")
+                                      : QStringLiteral("This watcher is switched off."));
     found->monitor->rescan();
     return std::nullopt;
 }
@@ -333,19 +361,21 @@ void MonitorRegistry::loadWatchers()
     }
 }
 
-void MonitorRegistry::didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths)
+void MonitorRegistry::didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths,
+                                        FixPipeline::Origin origin)
 {
     SerialQueue &queue = m_parts.monitors->queue();
     if (queue.isCurrent()) {
-        processChanges(monitor, paths);
+        processChanges(monitor, paths, origin);
         return;
     }
     // A rescan reports on the main thread; the registry drains the watch queue before it goes
     // away, so `this` outlives the task.
-    queue.post([this, monitor, paths] { processChanges(monitor, paths); });
+    queue.post([this, monitor, paths, origin] { processChanges(monitor, paths, origin); });
 }
 
-void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QStringList &paths)
+void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QStringList &paths,
+                                     FixPipeline::Origin origin)
 {
     std::shared_ptr<const QHash<const DirectoryMonitor *, FixPipeline::Route>> routes;
     {
@@ -354,5 +384,5 @@ void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QStringLis
     }
     const auto route = routes->constFind(monitor);
     if (route != routes->cend())
-        m_parts.pipeline->process(*route, paths);
+        m_parts.pipeline->process(*route, paths, origin);
 }

@@ -79,13 +79,18 @@ public:
 
     AddWatcherStatus addWatcher(const CodeWatcherModel &watcher);
     Status removeWatcher(const QUuid &watcherId);
-    // A failure is also logged; the watcher then stays as it was.
+    // The watcher's own switch, stored. A failure is also logged; the watcher then stays as it
+    // was. While every watcher is paused, switching one on stores it and starts it on resume.
     Status startWatcher(const CodeWatcherModel &watcher);
     Status stopWatcher(const CodeWatcherModel &watcher);
     void setWatcherActivated(bool activated, const QUuid &watcherId);
-    // Starts or stops every watcher; returns those that could not be started.
+    // Pauses every watcher, or resumes exactly those whose own switch is on; stores nothing,
+    // so each watcher's stored switch stays the user's choice. Returns the watchers that could
+    // not be resumed.
     QList<WatcherFailure> setGlobalActivation(bool active);
-    // Reports every file of the watcher's tree as changed ("Run Fixers").
+    bool isPaused() const { return m_paused; }
+    // Reports every file of the watcher's tree as changed ("Run Fixers"); the pipeline's
+    // runFinished tells how it went. Refused while the watcher is off or paused.
     Status runFixers(const QUuid &watcherId);
     // A name typed in the table: kept in the stored list, so it outlives the launch.
     Status renameWatcher(const QUuid &watcherId, const QString &name);
@@ -95,7 +100,8 @@ public:
     void reportMonitorCount();
 
     // A monitor's report; the watch queue or the main thread (a rescan).
-    void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths);
+    void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths,
+                           FixPipeline::Origin origin = FixPipeline::Origin::save);
 
     // Stops every monitor and the processing (at exit): tools under way get a short grace,
     // files not yet begun are left for their next save, and what was formatted is counted.
@@ -111,19 +117,23 @@ private:
     class Delegate;
 
     MonitorEntry *findEntry(const QUuid &watcherId);
+    // Starts the entry's stream and the scan of its tree; a failure is logged.
+    Status run(const MonitorEntry &entry);
     void scanMarkups(const CodeWatcherModel &watcher);
     void treeScanned(const QUuid &watcherId, MarkupList markups);
     void fileCompleted(const QUuid &watcherId, const QString &path,
                        const std::optional<MarkupList> &markups, bool lastOfDelivery);
     void routesChanged();
     void announce();
-    void processChanges(DirectoryMonitor *monitor, const QStringList &paths);
+    void processChanges(DirectoryMonitor *monitor, const QStringList &paths,
+                        FixPipeline::Origin origin);
 
     Parts m_parts;
     std::shared_ptr<Delegate> m_delegate;
     QList<MonitorEntry> m_entries;
     QList<WatcherFailure> m_unrestored;
     bool m_loading = false;
+    bool m_paused = false;
     bool m_announcing = false;
 
     // What the watch queue reads: each monitor's route, replaced whole on every change.

@@ -188,38 +188,56 @@ private Q_SLOTS:
                  before);
     }
 
-    void globalActivationSwitchesEveryWatcherAndAnnouncesOnce()
+    // The menu's switch pauses every watcher and resumes exactly those whose own switch is on;
+    // neither way is anything stored, so each stored switch stays the user's choice.
+    void globalActivationPausesAndResumesWithoutStoring()
     {
         CoreFixture fixture;
         MonitorRegistry &registry = fixture.registry();
         QList<CodeWatcherModel> watchers;
         for (int i = 0; i < 3; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
-                                                SupportedFileExtension::cpp));
+                                                SupportedFileExtension::cpp, i < 2));
             QVERIFY(!registry.addWatcher(watchers.last()));
         }
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
         QVERIFY(announced.wait());
         fixture.clearSentSignals();
         announced.clear();
+        const QByteArray stored =
+            UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
 
         QVERIFY(registry.setGlobalActivation(false).isEmpty());
-        QCOMPARE(fixture.sentSignals().count(u"MonitorStopped"_s), 3);
+        QVERIFY(registry.isPaused());
+        QCOMPARE(fixture.sentSignals().count(u"MonitorStopped"_s), 2);
         QCOMPARE(fixture.sentSignals().last(), u"AppActivationChanged:Active=false"_s);
         QCOMPARE(LogFile::messages().last(),
                  u"Sprucer global activation state changed to: inactive"_s);
         QVERIFY(announced.wait());
         QCoreApplication::processEvents();
         QCOMPARE(announced.size(), 1);
+        for (const CodeWatcherModel &watcher : watchers)
+            QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
+        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
+                 stored);
+        QCOMPARE(storedWatchers()[0].isActivated, true);
 
-        // On: every watcher runs and is stored so; a missing folder is returned to the caller.
-        QVERIFY(QDir(fixture.makeProject(u"p2"_s)).removeRecursively());
+        // Paused, a switch turned on is stored and waits for the resume; nothing is run.
+        QVERIFY(!registry.startWatcher(watchers[2]));
+        QVERIFY(storedWatchers()[2].isActivated);
+        QVERIFY(!registry.entry(watchers[2].id)->monitor->isRunning());
+        QVERIFY(registry.runFixers(watchers[0].id));
+
+        // On: those switched on run again; a missing folder is returned to the caller and its
+        // watcher stays stored as the user left it.
+        QVERIFY(QDir(fixture.makeProject(u"p1"_s)).removeRecursively());
         const QList<MonitorRegistry::WatcherFailure> failures = registry.setGlobalActivation(true);
         QCOMPARE(failures.size(), 1);
-        QCOMPARE(failures.first().watcher.id, watchers[2].id);
-        const QList<CodeWatcherModel> stored = storedWatchers();
-        QVERIFY(stored[0].isActivated && stored[1].isActivated && !stored[2].isActivated);
-        QVERIFY(registry.entry(watchers[1].id)->monitor->isRunning());
+        QCOMPARE(failures.first().watcher.id, watchers[1].id);
+        QVERIFY(registry.entry(watchers[0].id)->monitor->isRunning());
+        QVERIFY(registry.entry(watchers[2].id)->monitor->isRunning());
+        const QList<CodeWatcherModel> after = storedWatchers();
+        QVERIFY(after[0].isActivated && after[1].isActivated && after[2].isActivated);
     }
 
     void savesAndRunFixersReachTheFixerOnceAnnouncedOncePerDelivery()
