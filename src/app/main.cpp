@@ -51,8 +51,10 @@ public:
                       TelemetryManagerConfiguration::ParameterProvider displayParameters = {})
     {
         startAnalytics(std::move(displayParameters));
+        // Not quit(): in Qt 6 it first asks every window to close, and a window that hides to
+        // the tray refuses, which cancels the quit.
         QObject::connect(&m_termination, &TerminationSignals::terminationRequested, &app,
-                         [&app] { app.quit(); });
+                         [] { QCoreApplication::exit(0); });
     }
 
 private:
@@ -125,6 +127,8 @@ int runWindow(QApplication &app)
                      &AppDelegate::showMainWindow);
     sprucer.launch();
     app.exec();
+    // Gone from the screen at once; the tools under way may take a few seconds more.
+    sprucer.hideForQuit();
     shutDown(services.registry());
     return 0;
 }

@@ -2,11 +2,13 @@
 #include "gui/shell/AppDelegate.h"
 
 #include "core/support/NotificationCenter.h"
+#include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -14,6 +16,7 @@ namespace {
 
 const QString kActiveSymbol = QStringLiteral("chevron.left.slash.chevron.right");
 const QString kInactiveSymbol = QStringLiteral("chevron.left.slash.chevron.right.slash");
+const QString kTrayExplainedKey = QStringLiteral("trayHintShown");
 
 } // namespace
 
@@ -32,8 +35,9 @@ AppDelegate::AppDelegate(NotificationCenter &notifications, QObject *parent)
     m_about->setMenuRole(QAction::AboutRole);
     connect(m_activation, &QAction::triggered, this, &AppDelegate::toggleActive);
     connect(m_showMainWindow, &QAction::triggered, this, &AppDelegate::showMainWindow);
-    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_quit, &QAction::triggered, this, &AppDelegate::quit);
     connect(m_about, &QAction::triggered, this, &AppDelegate::showAbout);
+    qApp->installEventFilter(this);
 }
 
 AppDelegate::~AppDelegate()
@@ -96,6 +100,39 @@ void AppDelegate::showMainWindow()
     m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
     m_mainWindow->raise();
     m_mainWindow->activateWindow();
+}
+
+void AppDelegate::quit()
+{
+    m_quitting = true;
+    // Not quit(): in Qt 6 it first asks every window to close, and the main window refuses
+    // while it hides to the tray, which cancels the quit.
+    QCoreApplication::exit(0);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    // A sheet blocks the shortcuts of the window under it, Quit's among them (the onboarding
+    // sheet of a first launch, say); Quit must quit all the same.
+    if (event->type() == QEvent::ShortcutOverride && QApplication::activeModalWidget()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (QKeySequence(key->keyCombination()) == m_quit->shortcut()) {
+            quit();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::explainTrayOnce()
+{
+    if (!m_statusItem || UserDefaults::value(kTrayExplainedKey).toBool())
+        return;
+    UserDefaults::setValue(kTrayExplainedKey, true);
+    m_statusItem->showMessage(QStringLiteral("Sprucer is still running"),
+                              QStringLiteral("It goes on formatting your saves from the tray. To "
+                                             "quit, choose Quit in its menu or press Ctrl+Q."),
+                              QSystemTrayIcon::Information, 10000);
 }
 
 void AppDelegate::showAbout()

@@ -39,13 +39,24 @@ public:
     void setMainWindow(QWidget *window) { m_mainWindow = window; }
     QWidget *mainWindow() const { return m_mainWindow; }
 
+    // Quit, from the menu, Ctrl+Q, the tray's menu or the popover, is under way: no window
+    // keeps the program running by hiding to the tray.
+    bool isQuitting() const { return m_quitting; }
+    // Once per user: closing the window leaves Sprucer in the tray, and this says how to quit.
+    void explainTrayOnce();
+
 public Q_SLOTS:
     void toggleActive();
     void showMainWindow();
+    // Ends the event loop, after which the program stops as on SIGTERM.
+    void quit();
 
 Q_SIGNALS:
     // The tray icon was clicked (not its menu).
     void statusItemClicked();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void makeStatusItem();
@@ -54,6 +65,7 @@ private:
 
     NotificationCenter &m_notifications;
     bool m_isActive = true;
+    bool m_quitting = false;
     QAction *m_activation;
     QAction *m_showMainWindow;
     QAction *m_quit;

@@ -76,9 +76,11 @@ void MainWindow::showSettings()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // With a tray icon the agent lives on there; without one, this window is all there is.
-    if (m_delegate.statusItem() && m_delegate.statusItem()->isVisible()) {
+    if (!m_delegate.isQuitting() && m_delegate.statusItem() &&
+        m_delegate.statusItem()->isVisible()) {
         hide();
         event->ignore();
+        m_delegate.explainTrayOnce();
         return;
     }
     QMainWindow::closeEvent(event);

@@ -21,8 +21,9 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
     , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
     , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry()))
-    , m_popover(std::make_unique<StatusBarView>(*m_statusModel,
-                                                [this] { m_windowManager->openWindow(); }))
+    , m_popover(std::make_unique<StatusBarView>(
+          *m_statusModel, [this] { m_windowManager->openWindow(); },
+          [this] { m_delegate->quit(); }))
 {
     QApplication::setWindowIcon(SymbolIcons::applicationIcon());
     connect(&core.notifications(), &NotificationCenter::activeStateChanged, this,
@@ -47,6 +48,15 @@ void SprucerApp::launch()
     });
     m_mainWindow->show();
     showOnBoardingIfNeeded();
+}
+
+void SprucerApp::hideForQuit()
+{
+    if (QSystemTrayIcon *tray = m_delegate->statusItem())
+        tray->hide();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::processEvents(); // sends the hiding to the display now
 }
 
 void SprucerApp::showOnBoardingIfNeeded()

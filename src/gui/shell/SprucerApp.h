@@ -30,6 +30,9 @@ public:
     // Runs the launch set-up and shows the main window, with the onboarding sheet over it
     // until the user has seen it once.
     void launch();
+    // The event loop is over: the windows and the tray icon go before the tools under way are
+    // given their last seconds.
+    void hideForQuit();
 
     AppDelegate &delegate() { return *m_delegate; }
     MainWindow *mainWindow() const { return m_mainWindow.get(); }

@@ -41,7 +41,7 @@ QPushButton *button(const QString &text)
 } // namespace
 
 StatusBarView::StatusBarView(StatusBarViewModel &model, std::function<void()> openApp,
-                             QWidget *parent)
+                             std::function<void()> closeApp, QWidget *parent)
     : QWidget(parent, Qt::Popup)
     , m_list(new QListView)
     , m_openApp(button(QStringLiteral("Open App")))
@@ -67,7 +67,11 @@ StatusBarView::StatusBarView(StatusBarViewModel &model, std::function<void()> op
         if (openApp)
             openApp();
     });
-    connect(m_closeApp, &QPushButton::clicked, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_closeApp, &QPushButton::clicked, this, [this, closeApp = std::move(closeApp)] {
+        hide();
+        if (closeApp)
+            closeApp();
+    });
     connect(m_exportLog, &QPushButton::clicked, this, [this] {
         hide();
         LogExport::exportLogs(nullptr);

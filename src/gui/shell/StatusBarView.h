@@ -17,7 +17,7 @@ class StatusBarView : public QWidget
 
 public:
     StatusBarView(StatusBarViewModel &model, std::function<void()> openApp,
-                  QWidget *parent = nullptr);
+                  std::function<void()> closeApp, QWidget *parent = nullptr);
 
     // Shown by `anchor` (the tray icon), or by the cursor when the tray gives no place, and
     // always whole on the screen; hidden instead when it is showing.
