@@ -30,13 +30,14 @@ QString CoreFixture::makeProject(const QString &name, const QMap<QString, QStrin
 }
 
 CodeWatcherModel CoreFixture::makeWatcher(const QString &projectPath,
-                                          SupportedFileExtension language, bool activated)
+                                          SupportedFileExtension language, bool activated,
+                                          const QString &configuration)
 {
-    const QUuid configuration = QUuid::createUuid();
-    m_configs.createConfig(configuration, u"BasedOnStyle: LLVM\n"_s, language, u"Test style"_s);
+    const QUuid configurationId = QUuid::createUuid();
+    m_configs.createConfig(configurationId, configuration, language, u"Test style"_s);
     CodeWatcherModel watcher =
         CodeWatcherModel::make(QFileInfo(projectPath).fileName(),
-                               QUrl::fromLocalFile(projectPath + u'/'), language, configuration);
+                               QUrl::fromLocalFile(projectPath + u'/'), language, configurationId);
     watcher.isActivated = activated;
     return watcher;
 }
@@ -65,6 +66,7 @@ void CoreFixture::restart()
     };
     if (m_makeFixer)
         options.makeFixer = m_makeFixer;
+    options.health = m_health;
     options.sendSignal = [this](const QString &name, const QMap<QString, QString> &parameters) {
         QMutexLocker lock(&m_signalsMutex);
         m_signals.append(parameters.size() == 1

@@ -24,11 +24,16 @@ public:
     // A project folder with the given files (relative path → content).
     QString makeProject(const QString &name, const QMap<QString, QString> &files = {});
     // A watcher of the folder, with a stored configuration of its language.
-    CodeWatcherModel makeWatcher(const QString &projectPath, SupportedFileExtension language,
-                                 bool activated = false);
+    CodeWatcherModel
+    makeWatcher(const QString &projectPath, SupportedFileExtension language, bool activated = false,
+                const QString &configuration = QStringLiteral("BasedOnStyle: LLVM\n"));
 
     // Fixers made by `maker` instead of recording ones, for cores made from now on.
     void useFixers(MonitorRegistryParts::FixerMaker maker) { m_makeFixer = std::move(maker); }
+
+    // How watchers' health is judged, for cores made from now on (by default: by the
+    // installed formatters themselves).
+    void useHealth(WatcherHealth::Options options) { m_health = std::move(options); }
 
     // Made on first use, so a test can store watchers first.
     CoreServices &core();
@@ -47,6 +52,7 @@ private:
     ConfigManagerFactory m_configs;
     QHash<QUuid, std::shared_ptr<RecordingFixer>> m_fixers;
     MonitorRegistryParts::FixerMaker m_makeFixer;
+    WatcherHealth::Options m_health;
     mutable QMutex m_signalsMutex;
     QStringList m_signals;
     std::unique_ptr<CoreServices> m_core;

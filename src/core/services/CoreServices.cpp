@@ -85,10 +85,12 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     }
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
     install(m_registry);
+    m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, std::move(options.health));
 }
 
 CoreServices::~CoreServices()
 {
+    m_health.reset();
     uninstall(m_registry);
     m_registry.reset(); // stops the watchers and waits for the files under way
     uninstall(m_fileCoordinator);

@@ -3,6 +3,7 @@
 
 #include "core/services/PlatformServices.h"
 #include "core/watching/MonitorRegistry.h"
+#include "core/watching/WatcherHealth.h"
 
 #include <chrono>
 #include <memory>
@@ -25,6 +26,7 @@ struct CoreServicesOptions
     // Both empty: real fixers and the analytics client.
     MonitorRegistryParts::FixerMaker makeFixer;
     MonitorRegistryParts::SignalSender sendSignal;
+    WatcherHealth::Options health;
 };
 
 // The process-wide objects of the core, made in one place, in the order they depend on each
@@ -48,6 +50,7 @@ public:
     FileCoordinator &fileCoordinator() { return *m_fileCoordinator; }
     FixPipeline &pipeline() { return *m_pipeline; }
     MonitorRegistry &registry() { return *m_registry; }
+    WatcherHealth &health() { return *m_health; }
 
 private:
     std::unique_ptr<NotificationCenter> m_notifications;
@@ -61,4 +64,5 @@ private:
     std::unique_ptr<FixPipeline> m_pipeline;
     std::unique_ptr<MarkupWatcher> m_markupWatcher;
     std::unique_ptr<MonitorRegistry> m_registry;
+    std::unique_ptr<WatcherHealth> m_health;
 };

@@ -1,0 +1,320 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/watching/WatcherHealth.h"
+
+#include "core/formatting/ConfigurationProbe.h"
+#include "core/formatting/ToolProfile.h"
+#include "core/support/LocalPath.h"
+#include "core/support/SprucerLogger.h"
+#include "core/watching/MonitorRegistry.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+using State = WatcherStatus::State;
+
+namespace {
+
+constexpr std::chrono::milliseconds kCheckTimeLimit{10000};
+constexpr qint64 kLargestConfiguration = 1024 * 1024;
+
+void log(const QString &line)
+{
+    SprucerLogger::shared().log(line);
+}
+
+std::optional<QString> readConfiguration(const QUrl &url)
+{
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestConfiguration)
+        return std::nullopt;
+    return QString::fromUtf8(file.readAll());
+}
+
+QString firstLine(const QString &text)
+{
+    return text.section(u'\n', 0, 0).trimmed();
+}
+
+QString failureOfRun(const RunSummary &summary)
+{
+    if (summary.failed == 1)
+        return summary.firstFailure;
+    return u"%1 of %2 files failed; the first, "_s.arg(summary.failed).arg(summary.checked) +
+           summary.firstFailure;
+}
+
+} // namespace
+
+WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, Options options,
+                             QObject *parent)
+    : QObject(parent)
+    , m_registry(registry)
+    , m_options(std::move(options))
+    , m_queue(u"Watcher health"_s)
+{
+    if (!m_options.judge) {
+        m_options.judge = [resolver = m_options.resolver,
+                           stop = &m_stop](SupportedFileExtension language, const QString &text) {
+            return ConfigurationProbe(resolver, kCheckTimeLimit, stop).check(language, text);
+        };
+    }
+    connect(&registry, &MonitorRegistry::monitorsChanged, this, &WatcherHealth::refreshSoon);
+    connect(&pipeline, &FixPipeline::fileFixed, this, &WatcherHealth::fileFixed);
+    connect(&pipeline, &FixPipeline::runFinished, this, &WatcherHealth::runFinished);
+    // Edited, its text may be taken now, or no longer.
+    connect(&m_configurations, &ConfigManagerFactory::configsChanged, this, [this] {
+        for (const CodeWatcherModel &each : std::as_const(m_watchers))
+            checkConfiguration(each.configurationId, each.codeKind, false);
+    });
+    m_recheck.setInterval(m_options.recheckInterval);
+    connect(&m_recheck, &QTimer::timeout, this, &WatcherHealth::recheckTools);
+    refresh();
+}
+
+WatcherHealth::~WatcherHealth()
+{
+    // A check under way ends as soon as its tool is killed; its answer goes with this object.
+    m_stop.refuseNewRuns();
+    m_stop.stopRunning();
+}
+
+WatcherStatus WatcherHealth::status(const QUuid &watcherId) const
+{
+    return m_statuses.value(watcherId, WatcherStatus{State::switchedOff, {}, {}, false});
+}
+
+const CodeWatcherModel *WatcherHealth::watcher(const QUuid &watcherId) const
+{
+    const auto found = m_watchers.constFind(watcherId);
+    return found == m_watchers.cend() ? nullptr : &*found;
+}
+
+QString WatcherHealth::nameOf(const QUuid &watcherId) const
+{
+    const CodeWatcherModel *found = watcher(watcherId);
+    return found ? found->name : QString();
+}
+
+void WatcherHealth::refreshSoon()
+{
+    // A delivery of many files, or several changes of one operation, make one refresh.
+    if (std::exchange(m_refreshQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, &WatcherHealth::refresh, Qt::QueuedConnection);
+}
+
+void WatcherHealth::refresh()
+{
+    m_refreshQueued = false;
+    QHash<QUuid, WatcherStatus> next;
+    QHash<QUuid, QString> names;
+    m_watchers.clear();
+    for (const MonitorEntry &entry : m_registry.monitors()) {
+        m_watchers.insert(entry.watcher.id, entry.watcher);
+        names.insert(entry.watcher.id, entry.watcher.name);
+        if (!m_checks.contains(entry.watcher.configurationId))
+            checkConfiguration(entry.watcher.configurationId, entry.watcher.codeKind, false);
+        next.insert(entry.watcher.id,
+                    evaluate(entry.watcher, entry.monitor->rootPath(), std::nullopt));
+    }
+    for (const MonitorRegistry::WatcherFailure &unrestored : m_registry.unrestoredWatchers()) {
+        names.insert(unrestored.watcher.id, unrestored.watcher.name);
+        next.insert(unrestored.watcher.id,
+                    evaluate(unrestored.watcher, LocalPath::fromUrl(unrestored.watcher.url),
+                             unrestored.error.description));
+    }
+    publish(next, names);
+    if (next.isEmpty())
+        m_recheck.stop();
+    else if (!m_recheck.isActive())
+        m_recheck.start();
+}
+
+WatcherStatus WatcherHealth::evaluate(const CodeWatcherModel &watcher, const QString &root,
+                                      const std::optional<QString> &unrestoredReason)
+{
+    WatcherStatus status;
+    if (m_lastRuns.contains(watcher.id))
+        status.lastRun = m_lastRuns.value(watcher.id);
+    const Check check = m_checks.value(watcher.configurationId);
+    const auto said = [&check](ConfigurationCheckResult::State state) {
+        return check.result && check.result->state == state;
+    };
+    if (!QFileInfo(root).isDir()) {
+        status.state = State::folderMissing;
+        status.detail = root;
+    } else if (unrestoredReason) {
+        status.state = State::notWatched;
+        status.detail = firstLine(*unrestoredReason);
+    } else if (!watcher.isActivated) {
+        status.state = State::switchedOff;
+    } else if (m_registry.isPaused()) {
+        status.state = State::paused;
+    } else if (!toolIsThere(watcher.codeKind) ||
+               said(ConfigurationCheckResult::State::toolMissing)) {
+        status.state = State::toolMissing;
+        status.detail = ToolProfile::of(watcher.codeKind).displayName + u" is not installed."_s;
+    } else if (said(ConfigurationCheckResult::State::refused)) {
+        status.state = State::configurationRefused;
+        status.detail = check.result->toolName + u" says: "_s + firstLine(check.result->message);
+    } else if (m_failures.contains(watcher.id)) {
+        status.state = State::lastRunFailed;
+        status.detail = m_failures.value(watcher.id);
+    }
+    status.needsAttention = status.isProblem() && watcher.isActivated && !m_registry.isPaused();
+    return status;
+}
+
+void WatcherHealth::publish(const QHash<QUuid, WatcherStatus> &next,
+                            const QHash<QUuid, QString> &names)
+{
+    QList<QUuid> changed;
+    bool attention = false;
+    for (auto it = next.cbegin(); it != next.cend(); ++it) {
+        attention = attention || it->needsAttention;
+        const auto before = m_statuses.constFind(it.key());
+        if (before != m_statuses.cend() && *before == *it)
+            continue;
+        changed.append(it.key());
+        tell(it.key(), names.value(it.key()),
+             before == m_statuses.cend() ? WatcherStatus{} : *before, *it);
+    }
+    for (auto it = m_statuses.cbegin(); it != m_statuses.cend(); ++it) {
+        if (!next.contains(it.key()))
+            changed.append(it.key());
+    }
+    m_statuses = next;
+    for (const QUuid &id : std::as_const(changed))
+        Q_EMIT statusChanged(id);
+    if (std::exchange(m_attention, attention) != attention)
+        Q_EMIT attentionChanged(attention);
+}
+
+// The log hears of each new problem and of each recovery; the desktop of a problem met for the
+// first time.
+void WatcherHealth::tell(const QUuid &watcherId, const QString &name, const WatcherStatus &before,
+                         const WatcherStatus &now)
+{
+    const bool newProblem =
+        now.isProblem() && (now.state != before.state || now.detail != before.detail);
+    if (newProblem)
+        log(u"⚠️ Watcher \"%1\": "_s.arg(name) + now.shortText() + u": "_s + now.detail);
+    else if (before.isProblem() && now.state == State::running)
+        log(u"✅ Watcher \"%1\" is running again"_s.arg(name));
+    const QString met = watcherId.toString() + u'/' + QString::number(int(now.state));
+    if (now.needsAttention && !m_told.contains(met)) {
+        m_told.insert(met);
+        Q_EMIT problemAppeared(name, now);
+    }
+}
+
+bool WatcherHealth::toolIsThere(SupportedFileExtension language)
+{
+    const QString executable = ToolProfile::of(language).executable;
+    const auto known = m_tools.constFind(executable);
+    if (known != m_tools.cend())
+        return *known;
+    const bool there = m_options.resolver.resolve(executable).has_value();
+    m_tools.insert(executable, there);
+    return there;
+}
+
+void WatcherHealth::recheckTools()
+{
+    for (auto it = m_tools.begin(); it != m_tools.end(); ++it) {
+        const bool there = m_options.resolver.resolve(it.key()).has_value();
+        if (std::exchange(it.value(), there) == there)
+            continue;
+        // Installed or removed: what it says of each configuration may differ now.
+        for (const CodeWatcherModel &each : std::as_const(m_watchers)) {
+            if (ToolProfile::of(each.codeKind).executable == it.key())
+                checkConfiguration(each.configurationId, each.codeKind, true);
+        }
+    }
+    refresh(); // folders may have come or gone meanwhile
+}
+
+void WatcherHealth::checkConfiguration(const QUuid &configurationId,
+                                       SupportedFileExtension language, bool again)
+{
+    const Result<ConfigurationItem> item = m_configurations.getConfig(configurationId);
+    const std::optional<QString> text = item ? readConfiguration(item.value().path) : std::nullopt;
+    if (!text) {
+        m_checks.remove(configurationId);
+        return;
+    }
+    const QByteArray digest =
+        QCryptographicHash::hash((SupportedFileExtensions::code(language) + u'\n' + *text).toUtf8(),
+                                 QCryptographicHash::Sha256);
+    Check &check = m_checks[configurationId];
+    const bool known = check.digest == digest;
+    if (known && (check.running > 0 || (check.result && !again)))
+        return;
+    if (!known) { // a check of an older text under way no longer counts
+        check.result.reset();
+        check.running = 0;
+    }
+    check.digest = digest;
+    ++check.running;
+    m_queue.post([this, judge = m_options.judge, configurationId, digest, language, text = *text] {
+        const ConfigurationCheckResult result = judge(language, text);
+        QMetaObject::invokeMethod(
+            this,
+            [this, configurationId, digest, result] { checked(configurationId, digest, result); },
+            Qt::QueuedConnection);
+    });
+}
+
+void WatcherHealth::checked(const QUuid &configurationId, const QByteArray &digest,
+                            const ConfigurationCheckResult &result)
+{
+    const auto check = m_checks.find(configurationId);
+    if (check == m_checks.end() || check->digest != digest)
+        return; // edited since: the newer text's check answers
+    --check->running;
+    // A tool that did not answer says nothing either way.
+    if (result.state != ConfigurationCheckResult::State::notChecked)
+        check->result = result;
+    refreshSoon();
+}
+
+void WatcherHealth::fileFixed(const QUuid &watcherId, const QString &path,
+                              FixPipeline::Origin origin, FixResult::Outcome outcome,
+                              const QString &reason)
+{
+    // A run's files are judged together when it ends.
+    if (origin == FixPipeline::Origin::run)
+        return;
+    switch (outcome) {
+    case FixResult::Outcome::failed:
+        m_failures.insert(watcherId, QFileInfo(path).fileName() + u": "_s + reason);
+        // Perhaps the configuration is what the tool refused.
+        if (const CodeWatcherModel *failed = watcher(watcherId))
+            checkConfiguration(failed->configurationId, failed->codeKind, true);
+        break;
+    case FixResult::Outcome::changed:
+    case FixResult::Outcome::unchanged:
+        m_failures.remove(watcherId);
+        break;
+    case FixResult::Outcome::skipped:
+    case FixResult::Outcome::superseded:
+        return;
+    }
+    refreshSoon();
+}
+
+void WatcherHealth::runFinished(const QUuid &watcherId, const RunSummary &summary)
+{
+    m_lastRuns.insert(watcherId, summary);
+    if (summary.failed > 0) {
+        m_failures.insert(watcherId, failureOfRun(summary));
+        if (const CodeWatcherModel *failed = watcher(watcherId))
+            checkConfiguration(failed->configurationId, failed->codeKind, true);
+    } else {
+        m_failures.remove(watcherId);
+    }
+    log(u"Run Fixers on \"%1\": "_s.arg(nameOf(watcherId)) + summary.text());
+    refreshSoon();
+}
