@@ -5,6 +5,8 @@
 #include "core/watching/ReturnWatch.h"
 #include "core/watching/TreeEventSource.h"
 
+#include <QString>
+
 #include <functional>
 
 // What the operating system's layer gives the core. The platform library fills it in (one
@@ -16,6 +18,10 @@ struct PlatformServices
     ReturnWatch::Factory returnWatches;
     // Makes the running executable start at the user's login (the window app, at each launch).
     std::function<Status()> registerLoginItem;
+    // Stops it from starting at login ("Start Sprucer when I log in" turned off).
+    std::function<Status()> unregisterLoginItem;
+    // A desktop notification, when the desktop has a service for them; returns at once.
+    std::function<void(const QString &summary, const QString &body)> notify;
 };
 
 // Registers the login item and tells the terminal how that went, in one line.

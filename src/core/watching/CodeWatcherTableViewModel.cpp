@@ -4,13 +4,16 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/MonitorRegistry.h"
+#include "core/watching/WatcherHealth.h"
 
 CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
                                                      NotificationCenter &notifications,
-                                                     CounterStore &counters, QObject *parent)
+                                                     CounterStore &counters, WatcherHealth &health,
+                                                     QObject *parent)
     : QAbstractTableModel(parent)
     , m_registry(registry)
     , m_counters(counters)
+    , m_health(health)
 {
     reloadConfigNames();
     reloadWatchers();
@@ -30,6 +33,12 @@ CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
     });
     connect(&m_configs, &ConfigManagerFactory::configsChanged, this,
             &CodeWatcherTableViewModel::reloadConfigNames);
+    connect(&health, &WatcherHealth::statusChanged, this, [this](const QUuid &id) {
+        for (int row = 0; row < rowCount(); ++row) {
+            if (watcherAt(row)->id == id)
+                rowChanged(row);
+        }
+    });
 }
 
 bool CodeWatcherTableViewModel::isProcessing(const QUuid &watcherId) const
@@ -176,14 +185,26 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     const CodeWatcherModel &watcher = *watcherAt(index.row());
     if (isUnrestored(index.row())) {
         const QString reason = m_unrestored[index.row() - m_codeWatchers.size()].error.description;
-        if (role == unrestoredReasonRole || role == Qt::ToolTipRole)
+        if (role == unrestoredReasonRole ||
+            (role == Qt::ToolTipRole && index.column() != statusColumn))
             return QString(QStringLiteral("Not watched: ") + reason);
-        if (role == activatedRole || role == processingRole)
+        if (role == activatedRole || role == processingRole || role == canRunFixersRole)
             return false;
         if (role == Qt::CheckStateRole)
             return index.column() == activatedColumn ? QVariant(Qt::Unchecked) : QVariant();
     }
     switch (role) {
+    case stateRole:
+        return int(m_health.status(watcher.id).state);
+    case needsAttentionRole:
+        return m_health.status(watcher.id).needsAttention;
+    case canRunFixersRole:
+        return watcher.isActivated && !m_registry.isPaused() &&
+               m_health.status(watcher.id).state != WatcherStatus::State::folderMissing;
+    case Qt::AccessibleDescriptionRole:
+        if (index.column() == nameColumn || index.column() == statusColumn)
+            return m_health.status(watcher.id).description();
+        return {};
     case watcherIdRole:
         return watcher.id;
     case processingRole:
@@ -215,6 +236,8 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     switch (index.column()) {
     case nameColumn:
         return watcher.name;
+    case statusColumn:
+        return statusText(watcher);
     case urlColumn:
         return watcher.url.path(QUrl::FullyEncoded);
     case fixAllColumn:
@@ -228,9 +251,20 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     }
 }
 
-QVariant CodeWatcherTableViewModel::cellHelp(int column, const CodeWatcherModel &watcher)
+// A running watcher's row tells how its last run went; any other, its state.
+QVariant CodeWatcherTableViewModel::statusText(const CodeWatcherModel &watcher) const
+{
+    const WatcherStatus status = m_health.status(watcher.id);
+    if (status.state == WatcherStatus::State::running && status.lastRun)
+        return status.lastRun->text();
+    return status.shortText();
+}
+
+QVariant CodeWatcherTableViewModel::cellHelp(int column, const CodeWatcherModel &watcher) const
 {
     switch (column) {
+    case statusColumn:
+        return m_health.status(watcher.id).description();
     case urlColumn:
         return watcher.url.toLocalFile(); // the cell elides it
     case fixAllColumn:
@@ -285,11 +319,14 @@ QVariant CodeWatcherTableViewModel::headerData(int section, Qt::Orientation orie
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const QStringList titles{
-        QStringLiteral("Name"),        QStringLiteral("Url"),
-        QStringLiteral("Fix All"),     QStringLiteral("File extension to watch"),
-        QStringLiteral("Config Name"), QStringLiteral("Is Activated"),
-        QStringLiteral("Remove")};
+    static const QStringList titles{QStringLiteral("Name"),
+                                    QStringLiteral("Status"),
+                                    QStringLiteral("Url"),
+                                    QStringLiteral("Fix All"),
+                                    QStringLiteral("File extension to watch"),
+                                    QStringLiteral("Config Name"),
+                                    QStringLiteral("Is Activated"),
+                                    QStringLiteral("Remove")};
     return titles.value(section);
 }
 
@@ -303,5 +340,8 @@ QHash<int, QByteArray> CodeWatcherTableViewModel::roleNames() const
     names.insert(progressDoneRole, "progressDone");
     names.insert(progressTotalRole, "progressTotal");
     names.insert(unrestoredReasonRole, "unrestoredReason");
+    names.insert(stateRole, "state");
+    names.insert(needsAttentionRole, "needsAttention");
+    names.insert(canRunFixersRole, "canRunFixers");
     return names;
 }

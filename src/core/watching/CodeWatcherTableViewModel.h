@@ -13,12 +13,13 @@
 
 class CounterStore;
 class NotificationCenter;
+class WatcherHealth;
 
 // The model behind the watcher table: one row per registered watcher, in the registry's order,
 // with the table's columns. It follows the registry row by row (rows inserted, removed, moved
 // and changed are announced as such), marks the rows whose files are being processed, and
-// redraws a row whose fix count or configuration name changed. Main thread. The table's
-// commands go to the registry itself.
+// redraws a row whose fix count, configuration name or status changed. Main thread. The
+// table's commands go to the registry itself.
 class CodeWatcherTableViewModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     enum Column
     {
         nameColumn,
+        statusColumn, // what WatcherHealth says of it
         urlColumn,
         fixAllColumn,
         extensionColumn,
@@ -46,10 +48,14 @@ public:
         progressTotalRole, // files handed over; 0 when nothing is under way
         // Why a stored watcher could not be restored; empty for a running one.
         unrestoredReasonRole,
+        stateRole,          // WatcherStatus::State, as an int
+        needsAttentionRole, // a problem of a watcher the user switched on
+        canRunFixersRole,   // "Run Fixers" would run: switched on, not paused, folder there
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
-                              CounterStore &counters, QObject *parent = nullptr);
+                              CounterStore &counters, WatcherHealth &health,
+                              QObject *parent = nullptr);
 
     // The registered watchers: the first rows. The stored watchers that could not be restored
     // follow them, greyed, with their reason.
@@ -71,7 +77,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
 private:
-    static QVariant cellHelp(int column, const CodeWatcherModel &watcher);
+    QVariant cellHelp(int column, const CodeWatcherModel &watcher) const;
+    QVariant statusText(const CodeWatcherModel &watcher) const;
     static QString controlName(int column, const CodeWatcherModel &watcher);
     void reloadWatchers();
     void reloadUnrestored();
@@ -84,6 +91,7 @@ private:
 
     MonitorRegistry &m_registry;
     CounterStore &m_counters;
+    WatcherHealth &m_health;
     ConfigManagerFactory m_configs;
     QList<CodeWatcherModel> m_codeWatchers;
     QList<MonitorRegistry::WatcherFailure> m_unrestored;

@@ -60,7 +60,9 @@ WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, O
             return ConfigurationProbe(resolver, kCheckTimeLimit, stop).check(language, text);
         };
     }
-    connect(&registry, &MonitorRegistry::monitorsChanged, this, &WatcherHealth::refreshSoon);
+    // At once, not on the next turn: made before the screens, this hears of a change before
+    // they do, so a row redrawn for it already reads its new status.
+    connect(&registry, &MonitorRegistry::monitorsChanged, this, &WatcherHealth::refresh);
     connect(&pipeline, &FixPipeline::fileFixed, this, &WatcherHealth::fileFixed);
     connect(&pipeline, &FixPipeline::runFinished, this, &WatcherHealth::runFinished);
     // Edited, its text may be taken now, or no longer.

@@ -4,6 +4,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
+#include "gui/support/Palette.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QAction>
@@ -47,9 +48,41 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching(const PlatformServices &platform)
 {
-    registerLoginItemAndReport(platform);
+    m_platform = platform;
+    if (startsAtLogin())
+        registerLoginItemAndReport(platform);
     if (QSystemTrayIcon::isSystemTrayAvailable())
         makeStatusItem();
+}
+
+bool AppDelegate::startsAtLogin()
+{
+    return !UserDefaults::contains(startAtLoginKey) ||
+           UserDefaults::value(startAtLoginKey).toBool();
+}
+
+Status AppDelegate::setStartsAtLogin(bool starts)
+{
+    UserDefaults::setValue(startAtLoginKey, starts);
+    if (!m_platform.registerLoginItem || !m_platform.unregisterLoginItem)
+        return std::nullopt;
+    // Turned on here, it is on, even where the desktop's own settings had turned it off.
+    Status status = m_platform.unregisterLoginItem();
+    if (!status && starts)
+        status = m_platform.registerLoginItem();
+    return status;
+}
+
+void AppDelegate::setNeedsAttention(bool needed)
+{
+    if (std::exchange(m_needsAttention, needed) != needed)
+        updateStatusIcon();
+}
+
+void AppDelegate::notify(const QString &summary, const QString &body) const
+{
+    if (m_platform.notify)
+        m_platform.notify(summary, body);
 }
 
 QMenu *AppDelegate::makeMenu(QWidget *parent) const
@@ -80,8 +113,16 @@ void AppDelegate::makeStatusItem()
 
 void AppDelegate::updateStatusIcon()
 {
-    if (m_statusItem)
-        m_statusItem->setIcon(SymbolIcons::icon(m_isActive ? kActiveSymbol : kInactiveSymbol));
+    if (!m_statusItem)
+        return;
+    const QIcon icon = SymbolIcons::icon(m_isActive ? kActiveSymbol : kInactiveSymbol);
+    m_statusItem->setIcon(m_needsAttention
+                              ? SymbolIcons::badged(icon,
+                                                    QStringLiteral("exclamationmark.triangle.fill"),
+                                                    Palette::orange())
+                              : icon);
+    m_statusItem->setToolTip(m_needsAttention ? QStringLiteral("Sprucer: a watcher needs attention")
+                                              : QStringLiteral("Sprucer"));
 }
 
 void AppDelegate::toggleActive()

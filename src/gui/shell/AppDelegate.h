@@ -20,12 +20,23 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
+    // Whether Sprucer starts at login ("Start Sprucer when I log in"); on unless turned off.
+    static inline const QString startAtLoginKey = QStringLiteral("startAtLogin");
+
     explicit AppDelegate(NotificationCenter &notifications, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    // Registers the login item (printing the outcome), then makes the tray icon when the
-    // desktop has a tray.
+    // Registers the login item unless the user turned it off (printing the outcome), then makes
+    // the tray icon when the desktop has a tray.
     void applicationDidFinishLaunching(const PlatformServices &platform);
+
+    static bool startsAtLogin();
+    // Stores the choice and writes or removes the login item now.
+    Status setStartsAtLogin(bool starts);
+    // While a watcher meant to run has a problem, the tray icon carries a warning.
+    void setNeedsAttention(bool needed);
+    // A desktop notification, where the desktop has a service for them.
+    void notify(const QString &summary, const QString &body) const;
 
     bool isActive() const { return m_isActive; }
     // A new "Sprucer" menu over the shared actions, owned by `parent`.
@@ -64,8 +75,10 @@ private:
     void showAbout();
 
     NotificationCenter &m_notifications;
+    PlatformServices m_platform;
     bool m_isActive = true;
     bool m_quitting = false;
+    bool m_needsAttention = false;
     QAction *m_activation;
     QAction *m_showMainWindow;
     QAction *m_quit;

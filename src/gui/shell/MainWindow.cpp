@@ -68,7 +68,9 @@ void MainWindow::showSettings()
 {
     if (m_settings)
         return;
-    m_settings = new SettingsView(this);
+    m_settings = new SettingsView(
+        AppDelegate::startsAtLogin(),
+        [delegate = &m_delegate](bool starts) { return delegate->setStartsAtLogin(starts); }, this);
     m_settings->setAttribute(Qt::WA_DeleteOnClose);
     m_settings->open();
 }

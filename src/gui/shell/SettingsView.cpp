@@ -2,9 +2,11 @@
 #include "gui/shell/SettingsView.h"
 
 #include "core/support/UserDefaults.h"
+#include "gui/support/Dialogs.h"
 #include "gui/support/FileOpener.h"
 #include "gui/support/TextStyles.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -15,7 +17,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-SettingsView::SettingsView(QWidget *parent)
+SettingsView::SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
@@ -45,6 +47,17 @@ SettingsView::SettingsView(QWidget *parent)
         UserDefaults::setValue(FileOpener::commandKey, command.trimmed());
     });
     form->addRow(QStringLiteral("Open files with"), m_openWith);
+    m_startAtLogin = new QCheckBox(QStringLiteral("Start Sprucer when I log in"));
+    m_startAtLogin->setAccessibleName(m_startAtLogin->text());
+    m_startAtLogin->setChecked(startsAtLogin);
+    connect(m_startAtLogin, &QCheckBox::toggled, this,
+            [this, set = std::move(setStartAtLogin)](bool starts) {
+                if (const Status failure = set(starts))
+                    Dialogs::current().showFailure(
+                        this, QStringLiteral("Could not change the login item"),
+                        failure->description);
+            });
+    form->addRow(QString(), m_startAtLogin);
 
     auto *buttons = new QDialogButtonBox;
     QPushButton *done = buttons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);

@@ -1,23 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/support/Result.h"
+
 #include <QDialog>
 
+#include <functional>
+
+class QCheckBox;
 class QLineEdit;
 
-// The settings sheet: the application's version, the command files open with, and "Done".
+// The settings sheet: the application's version, the command files open with, whether Sprucer
+// starts at login, and "Done".
 class SettingsView : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit SettingsView(QWidget *parent = nullptr);
+    // Writes or removes the login item; its failure is shown.
+    using StartAtLogin = std::function<Status(bool starts)>;
+
+    SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWidget *parent = nullptr);
 
     // The version the build was given; "1.0.0" when it was given none.
     static QString version();
 
     QLineEdit *openWithField() const { return m_openWith; }
+    QCheckBox *startAtLoginSwitch() const { return m_startAtLogin; }
 
 private:
     QLineEdit *m_openWith = nullptr;
+    QCheckBox *m_startAtLogin = nullptr;
 };

@@ -20,7 +20,7 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_platform(std::move(platform))
     , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
     , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
-    , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry()))
+    , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry(), core.health()))
     , m_popover(std::make_unique<StatusBarView>(
           *m_statusModel, [this] { m_windowManager->openWindow(); },
           [this] { m_delegate->quit(); }))
@@ -40,6 +40,7 @@ void SprucerApp::launch()
     m_delegate->applicationDidFinishLaunching(m_platform);
     // With a tray icon, Sprucer keeps running when its last window closes.
     QApplication::setQuitOnLastWindowClosed(m_delegate->statusItem() == nullptr);
+    watchHealth();
     m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core);
     m_delegate->setMainWindow(m_mainWindow.get());
     connect(m_delegate.get(), &AppDelegate::statusItemClicked, this, [this] {
@@ -48,6 +49,21 @@ void SprucerApp::launch()
     });
     m_mainWindow->show();
     showOnBoardingIfNeeded();
+}
+
+// Problems reach the user where they look: the tray's icon while any lasts, and one desktop
+// notification the first time a watcher meets one.
+void SprucerApp::watchHealth()
+{
+    WatcherHealth &health = m_core.health();
+    m_delegate->setNeedsAttention(health.needsAttention());
+    connect(&health, &WatcherHealth::attentionChanged, m_delegate.get(),
+            &AppDelegate::setNeedsAttention);
+    connect(&health, &WatcherHealth::problemAppeared, m_delegate.get(),
+            [this](const QString &name, const WatcherStatus &status) {
+                m_delegate->notify(QStringLiteral("“%1”: ").arg(name) + status.shortText(),
+                                   status.description());
+            });
 }
 
 void SprucerApp::hideForQuit()

@@ -42,6 +42,7 @@ public:
     bool isActive() const { return m_isActive; }
 
 private:
+    void watchHealth();
     void showOnBoardingIfNeeded();
 
     CoreServices &m_core;

@@ -2,15 +2,23 @@
 #include "gui/shell/StatusBarViewModel.h"
 
 #include "core/watching/MonitorRegistry.h"
-#include "gui/support/Palette.h"
-#include "gui/support/SymbolIcons.h"
+#include "core/watching/WatcherHealth.h"
+#include "gui/support/WatcherStatusIcon.h"
 
-StatusBarViewModel::StatusBarViewModel(MonitorRegistry &registry, QObject *parent)
+StatusBarViewModel::StatusBarViewModel(MonitorRegistry &registry, WatcherHealth &health,
+                                       QObject *parent)
     : QAbstractListModel(parent)
     , m_registry(registry)
+    , m_health(health)
 {
     connect(&registry, &MonitorRegistry::monitorsChanged, this, [this] {
         QMetaObject::invokeMethod(this, &StatusBarViewModel::refresh, Qt::QueuedConnection);
+    });
+    connect(&health, &WatcherHealth::statusChanged, this, [this](const QUuid &id) {
+        for (int row = 0; row < m_codeWatchers.size(); ++row) {
+            if (m_codeWatchers[row].id == id)
+                Q_EMIT dataChanged(index(row), index(row));
+        }
     });
     refresh();
 }
@@ -25,16 +33,21 @@ QVariant StatusBarViewModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_codeWatchers.size())
         return {};
     const CodeWatcherModel &watcher = m_codeWatchers.at(index.row());
+    const WatcherStatus status = m_health.status(watcher.id);
     switch (role) {
     case Qt::DisplayRole:
-        return watcher.name;
+        // A running watcher needs no word; any other says what keeps it from running.
+        if (status.state == WatcherStatus::State::running)
+            return watcher.name;
+        return QString(watcher.name + QStringLiteral(" — ") + status.shortText());
     case Qt::DecorationRole:
-        return watcher.isActivated
-                   ? SymbolIcons::icon(QStringLiteral("checkmark.circle.fill"), Palette::green())
-                   : SymbolIcons::icon(QStringLiteral("circle"));
+        return WatcherStatusIcon::icon(status.state, status.needsAttention);
+    case Qt::ToolTipRole:
+        return status.description();
     case Qt::AccessibleTextRole:
-        return QString(watcher.name + (watcher.isActivated ? QStringLiteral(", running")
-                                                           : QStringLiteral(", stopped")));
+        return QString(watcher.name + QStringLiteral(", ") + status.shortText());
+    case Qt::AccessibleDescriptionRole:
+        return status.description();
     default:
         return {};
     }

@@ -6,15 +6,17 @@
 #include <QAbstractListModel>
 
 class MonitorRegistry;
+class WatcherHealth;
 
-// The tray popover's list: every registered watcher, its name and whether it runs. Follows the
-// registry: each change is read again on the next turn of the event loop.
+// The tray popover's list: every registered watcher, its name and its status, as its row in
+// the window says it. Follows the registry: each change is read again on the next turn of the
+// event loop; a status redraws its row.
 class StatusBarViewModel : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
-    explicit StatusBarViewModel(MonitorRegistry &registry, QObject *parent = nullptr);
+    StatusBarViewModel(MonitorRegistry &registry, WatcherHealth &health, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -25,5 +27,6 @@ private:
     void refresh();
 
     MonitorRegistry &m_registry;
+    WatcherHealth &m_health;
     QList<CodeWatcherModel> m_codeWatchers;
 };

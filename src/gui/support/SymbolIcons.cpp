@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QHash>
+#include <QPainter>
+#include <QPixmap>
 
 // The icons live in the library's resources; a static library must register them itself.
 static void registerIconResources()
@@ -60,6 +62,7 @@ const QHash<QString, QString> &files()
         {QStringLiteral("swift"), QStringLiteral("brand-swift-outline")},
         {QStringLiteral("terminal"), QStringLiteral("terminal-2-outline")},
         {QStringLiteral("circle"), QStringLiteral("circle-outline")},
+        {QStringLiteral("pause.circle"), QStringLiteral("circle-pause-outline")},
         {QStringLiteral("slider.horizontal.3"), QStringLiteral("adjustments-horizontal-outline")},
         {QStringLiteral("textformat.abc.dottedunderline"),
          QStringLiteral("text-spellcheck-outline")},
@@ -123,6 +126,21 @@ QIcon icon(const QString &symbol, const QColor &color)
 bool has(const QString &symbol)
 {
     return files().contains(symbol);
+}
+
+QIcon badged(const QIcon &base, const QString &badge, const QColor &color)
+{
+    const QIcon mark = icon(badge, color);
+    QIcon made;
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = base.pixmap(QSize(side, side));
+        const int markSide = side * 5 / 8;
+        QPainter painter(&pixmap);
+        mark.paint(&painter, QRect(side - markSide, side - markSide, markSide, markSide));
+        painter.end();
+        made.addPixmap(pixmap);
+    }
+    return made;
 }
 
 QIcon applicationIcon()

@@ -14,6 +14,9 @@ QIcon icon(const QString &symbol, const QPalette &palette = QPalette());
 // Tinted with a colour of its own (a status colour) rather than the text's.
 QIcon icon(const QString &symbol, const QColor &color);
 bool has(const QString &symbol);
+// `base` with a small symbol over its lower right corner (the tray's warning), at the sizes a
+// tray or a panel asks for.
+QIcon badged(const QIcon &base, const QString &badge, const QColor &color);
 // The application's own icon: the installed theme's, else the bundled one.
 QIcon applicationIcon();
 

@@ -6,6 +6,7 @@
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Dialogs.h"
 #include "gui/watchers/RunFixersDelegate.h"
+#include "gui/watchers/StatusCellDelegate.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -70,6 +71,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(34);
     setItemDelegate(new GreyedWhenUnrestored(this));
+    setItemDelegateForColumn(Model::statusColumn, new StatusCellDelegate(this));
     setItemDelegateForColumn(Model::fixAllColumn, m_runFixers);
     setItemDelegateForColumn(Model::extensionColumn, m_language);
     setItemDelegateForColumn(Model::activatedColumn, m_switches);
@@ -78,7 +80,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
     setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
-    const int widths[] = {110, kMinimumUrlWidth, 190, 150, 100, 85, 62};
+    const int widths[] = {110, 180, kMinimumUrlWidth, 190, 150, 100, 85, 62};
     for (int column = 0; column < model.columnCount(); ++column)
         header->resizeSection(column, widths[column]);
 

@@ -13,7 +13,7 @@ using Model = CodeWatcherTableViewModel;
 RunFixersDelegate::RunFixersDelegate(QObject *parent)
     : CellButtonDelegate(
           Kind::button, QStringLiteral("play.circle"),
-          [](const QModelIndex &index) { return index.data(Model::activatedRole).toBool(); },
+          [](const QModelIndex &index) { return index.data(Model::canRunFixersRole).toBool(); },
           parent)
 {}
 

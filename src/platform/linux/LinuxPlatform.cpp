@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Platform.h"
+#include "platform/linux/DesktopNotifications.h"
 #include "platform/linux/InotifyReturnWatch.h"
 #include "platform/linux/InotifyTree.h"
 #include "platform/linux/XdgAutostart.h"
@@ -17,6 +18,12 @@ PlatformServices Platform::services()
     };
     services.registerLoginItem = [] {
         return XdgAutostart::registerLoginItem(QCoreApplication::applicationFilePath());
+    };
+    services.unregisterLoginItem = [] {
+        return XdgAutostart::unregisterLoginItem();
+    };
+    services.notify = [](const QString &summary, const QString &body) {
+        DesktopNotifications::notify(summary, body);
     };
     return services;
 }

@@ -131,3 +131,12 @@ Status XdgAutostart::registerLoginItem(const QString &program)
         return failure(3, u"could not write "_s + path + u": "_s + file.errorString());
     return std::nullopt;
 }
+
+Status XdgAutostart::unregisterLoginItem()
+{
+    QFile entry(entryPath());
+    if (entry.exists() && !entry.remove())
+        return failure(4,
+                       u"could not remove "_s + entry.fileName() + u": "_s + entry.errorString());
+    return std::nullopt;
+}

@@ -19,4 +19,8 @@ QString execValue(const QString &program);
 // already current is not written again.
 Status registerLoginItem(const QString &program);
 
+// Removes the entry, turned off or not: Sprucer no longer starts at login. Nothing to remove is
+// no failure.
+Status unregisterLoginItem();
+
 } // namespace XdgAutostart

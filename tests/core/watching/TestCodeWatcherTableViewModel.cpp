@@ -39,13 +39,21 @@ private Q_SLOTS:
         const CodeWatcherModel first =
             fixture.makeWatcher(fixture.makeProject(u"a"_s), SupportedFileExtension::cpp);
         QVERIFY(!core.registry().addWatcher(first));
-        Model model(core.registry(), core.notifications(), core.counters());
+        core.health().refresh();
+        Model model(core.registry(), core.notifications(), core.counters(), core.health());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.index(0, Model::extensionColumn).data(), u"cpp"_s);
         QCOMPARE(model.index(0, Model::configNameColumn).data(), u"Test style"_s);
         QCOMPARE(model.index(0, Model::activatedColumn).data(Qt::CheckStateRole), Qt::Unchecked);
+        // Its status, as the row shows it and as a screen reader reads it.
+        QTRY_COMPARE(model.index(0, Model::statusColumn).data(), u"Switched off"_s);
+        QCOMPARE(model.headerData(Model::statusColumn, Qt::Horizontal), u"Status"_s);
+        const QString off = u"Switched off: files saved in its folder are left as they are."_s;
+        QCOMPARE(model.index(0, Model::statusColumn).data(Qt::AccessibleDescriptionRole), off);
+        QCOMPARE(model.index(0, Model::nameColumn).data(Qt::AccessibleDescriptionRole), off);
+        QCOMPARE(model.index(0, Model::fixAllColumn).data(Model::canRunFixersRole), false);
 
         QSignalSpy inserted(&model, &Model::rowsInserted);
         QSignalSpy removed(&model, &Model::rowsRemoved);
@@ -82,7 +90,8 @@ private Q_SLOTS:
                 fixture.makeWatcher(fixture.makeProject(name), SupportedFileExtension::kotlin));
             QVERIFY(!core.registry().addWatcher(watchers.last()));
         }
-        Model model(core.registry(), core.notifications(), core.counters());
+        core.health().refresh(); // so that no status changes under the test
+        Model model(core.registry(), core.notifications(), core.counters(), core.health());
         QSignalSpy changed(&model, &Model::dataChanged);
         NotificationCenter &center = core.notifications();
         const QString id = NotificationCenter::watcherIdKey;

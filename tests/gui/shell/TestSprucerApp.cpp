@@ -13,6 +13,7 @@
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
+#include "support/StandInTool.h"
 #include "support/UnnamedControls.h"
 
 #include <QAbstractItemModel>
@@ -150,6 +151,14 @@ private Q_SLOTS:
     void thePopoverFollowsTheRegistryAndOpensOneWindow()
     {
         CoreFixture fixture;
+        QTemporaryDir tools;
+        WatcherHealth::Options installed;
+        installed.resolver = ToolResolver({tools.path()}, false);
+        installed.judge = [](SupportedFileExtension, const QString &) {
+            return ConfigurationCheckResult{};
+        };
+        StandInTool::write(tools.path(), u"swiftlint"_s, QString());
+        fixture.useHealth(installed);
         UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
@@ -160,9 +169,12 @@ private Q_SLOTS:
                                                              SupportedFileExtension::swift, true);
         QVERIFY(!fixture.registry().addWatcher(watcher));
         QTRY_COMPARE(list.rowCount(), 1);
-        QCOMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, running"_s);
+        QCOMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, Running"_s);
+        QCOMPARE(list.index(0, 0).data().toString(), u"shop"_s);
         QVERIFY(!fixture.registry().stopWatcher(watcher));
-        QTRY_COMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, stopped"_s);
+        QTRY_COMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(),
+                     u"shop, Switched off"_s);
+        QCOMPARE(list.index(0, 0).data().toString(), u"shop — Switched off"_s);
 
         app.popover().openAppButton()->click();
         MainWindow *opened = app.windowManager().window();

@@ -153,6 +153,11 @@ private Q_SLOTS:
             QCOMPARE(readAll(path), entry);
         }
 
+        // Turned off from Sprucer's settings, the entry goes, whatever it held.
+        QCOMPARE(Platform::services().unregisterLoginItem(), std::nullopt);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(Platform::services().unregisterLoginItem(), std::nullopt);
+
         // The keys count only in the entry's own group.
         writeAll(path, "[Desktop Entry]\nExec=/old/sprucer\n[Desktop Action quit]\nHidden=true\n");
         QCOMPARE(XdgAutostart::registerLoginItem(u"/new/sprucer"_s), std::nullopt);
