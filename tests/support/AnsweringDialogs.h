@@ -13,6 +13,7 @@ public:
     QString directory;
     QString savePath;
     QString openPath;
+    bool confirms = false; // the answer to every question
     QStringList asked;
 
     AnsweringDialogs() { Dialogs::install(this); }
@@ -22,6 +23,16 @@ public:
     void showFailure(QWidget *, const QString &title, const QString &text) override
     {
         asked << title + u':' + text;
+    }
+    void showDone(QWidget *, const QString &title, const QString &text) override
+    {
+        asked << title + u':' + text;
+    }
+    void confirm(QWidget *, const QString &title, const QString &text, const QString &confirm,
+                 std::function<void(bool)> done) override
+    {
+        asked << title + u':' + text + u'[' + confirm + u']';
+        done(confirms);
     }
     void chooseDirectory(QWidget *, const QString &prompt,
                          std::function<void(const QString &)> done) override

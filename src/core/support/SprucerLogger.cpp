@@ -101,7 +101,7 @@ bool SprucerLogger::prepareExport()
     return false;
 }
 
-bool SprucerLogger::exportTo(const QString &destinationPath)
+bool SprucerLogger::exportTo(const QString &destinationPath, QString *failure)
 {
     flush();
     QFile source(logFilePath());
@@ -115,5 +115,7 @@ bool SprucerLogger::exportTo(const QString &destinationPath)
                                      .arg(QFileInfo(destinationPath).fileName())
                                : source.errorString();
     log(QStringLiteral("❌ Failed to export logs: ") + reason);
+    if (failure)
+        *failure = reason;
     return false;
 }

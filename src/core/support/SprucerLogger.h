@@ -29,8 +29,9 @@ public:
 
     // First step of an export: false (after logging why) when there is no log file to export.
     bool prepareExport();
-    // Copies the log to `destinationPath`, which must not exist yet, and logs the outcome.
-    bool exportTo(const QString &destinationPath);
+    // Copies the log to `destinationPath`, which must not exist yet, and logs the outcome;
+    // `failure`, when given, gets why it failed.
+    bool exportTo(const QString &destinationPath, QString *failure = nullptr);
 
     // "[<short date>, <medium time>] " in the given locale.
     static QString timestampPrefix(const QDateTime &when, const QLocale &locale);

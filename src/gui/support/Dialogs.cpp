@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -16,12 +17,49 @@ public:
 
     void showFailure(QWidget *parent, const QString &title, const QString &text) override
     {
-        auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+        show(QMessageBox::Warning, parent, title, text);
+    }
+
+    void showDone(QWidget *parent, const QString &title, const QString &text) override
+    {
+        show(QMessageBox::Information, parent, title, text);
+    }
+
+    void confirm(QWidget *parent, const QString &title, const QString &text, const QString &confirm,
+                 std::function<void(bool)> done) override
+    {
+        QMessageBox *box = make(QMessageBox::Warning, parent, title, text);
+        QPushButton *yes = box->addButton(confirm, QMessageBox::AcceptRole);
+        QPushButton *cancel = box->addButton(QMessageBox::Cancel);
+        yes->setAccessibleName(confirm);
+        cancel->setAccessibleName(cancel->text());
+        box->setDefaultButton(cancel);
+        box->setEscapeButton(cancel);
+        QObject::connect(box, &QMessageBox::finished, box,
+                         [box, yes, done = std::move(done)] { done(box->clickedButton() == yes); });
         box->open();
     }
 
+private:
+    static QMessageBox *make(QMessageBox::Icon icon, QWidget *parent, const QString &title,
+                             const QString &text)
+    {
+        auto *box = new QMessageBox(icon, title, text, QMessageBox::NoButton, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+        box->setAccessibleName(title);
+        return box;
+    }
+
+    static void show(QMessageBox::Icon icon, QWidget *parent, const QString &title,
+                     const QString &text)
+    {
+        QMessageBox *box = make(icon, parent, title, text);
+        box->addButton(QMessageBox::Ok)->setAccessibleName(QStringLiteral("OK"));
+        box->open();
+    }
+
+public:
     void chooseDirectory(QWidget *parent, const QString &prompt,
                          std::function<void(const QString &path)> done) override
     {

@@ -18,6 +18,12 @@ public:
     virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
     // Tells the user that something they asked for did not happen, and why; does not block.
     virtual void showFailure(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Tells the user that something they asked for was done, and where; does not block.
+    virtual void showDone(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Asks before something that cannot be taken back or that the user may not mean, without
+    // blocking: `done` gets true only for `confirm`; Cancel is the default button and Esc.
+    virtual void confirm(QWidget *parent, const QString &title, const QString &text,
+                         const QString &confirm, std::function<void(bool confirmed)> done) = 0;
     // A panel that picks one existing directory, with the given confirm button; `done` gets
     // its path, or an empty one when the user cancelled.
     virtual void chooseDirectory(QWidget *parent, const QString &prompt,

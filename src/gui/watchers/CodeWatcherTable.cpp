@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/watchers/CodeWatcherTable.h"
 
+#include "core/support/LocalPath.h"
 #include "core/support/SprucerLogger.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
@@ -154,9 +155,19 @@ void CodeWatcherTable::remove(const QModelIndex &index)
     const CodeWatcherModel *watcher = watcherAt(m_model, index);
     if (!watcher)
         return;
+    // There is no way back: it asks first, naming what goes, and keeps it unless told.
     const QUuid id = watcher->id;
-    if (m_model.isUnrestored(index.row()))
-        m_registry.forgetWatcher(id);
-    else
-        m_registry.removeWatcher(id);
+    const bool unrestored = m_model.isUnrestored(index.row());
+    Dialogs::current().confirm(
+        window(), QStringLiteral("Remove “%1”?").arg(watcher->name),
+        QStringLiteral("Sprucer stops watching %1. The folder and its files stay as they are.")
+            .arg(LocalPath::fromUrl(watcher->url)),
+        QStringLiteral("Remove"), [registry = &m_registry, id, unrestored](bool confirmed) {
+            if (!confirmed)
+                return;
+            if (unrestored)
+                registry->forgetWatcher(id);
+            else
+                registry->removeWatcher(id);
+        });
 }

@@ -45,6 +45,7 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     , m_configurations(configurations)
     , m_name(new QLineEdit)
     , m_configuration(new QComboBox)
+    , m_missing(TextStyles::label(QString(), TextStyles::Style::caption))
     , m_error(Controls::errorLine())
     , m_add(new QPushButton(QStringLiteral("Add")))
 {
@@ -87,22 +88,47 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     layout->setSpacing(20);
     layout->addWidget(title);
     layout->addWidget(formBox);
+    layout->addWidget(m_missing);
     layout->addWidget(m_error);
     layout->addLayout(buttons);
+
+    m_missing->setForegroundRole(QPalette::PlaceholderText);
+    connect(m_name, &QLineEdit::textChanged, this, &SetupNewWatcherView::updateAddButton);
+    connect(m_configuration, &QComboBox::currentIndexChanged, this,
+            &SetupNewWatcherView::updateAddButton);
+    updateAddButton();
+}
+
+void SetupNewWatcherView::updateAddButton()
+{
+    const bool named = !m_name->text().trimmed().isEmpty();
+    const bool configured = !m_configuration->currentData().value<QUuid>().isNull();
+    m_add->setEnabled(named && configured);
+    const QString missing = !named && !configured ? QStringLiteral("Type a name and choose a "
+                                                                   "configuration to add the "
+                                                                   "watcher.")
+                            : !named ? QStringLiteral("Type a name to add the watcher.")
+                            : !configured
+                                ? QStringLiteral("Choose a configuration to add the watcher.")
+                                : QString();
+    m_missing->setText(missing);
+    m_missing->setAccessibleName(missing);
+    m_missing->setVisible(!missing.isEmpty());
 }
 
 void SetupNewWatcherView::add()
 {
     const QUuid configurationId = m_configuration->currentData().value<QUuid>();
-    if (configurationId.isNull())
+    if (configurationId.isNull() || m_name->text().trimmed().isEmpty())
         return;
     const Result<ConfigurationItem> configuration = m_configurations.getConfig(configurationId);
     AddWatcherStatus failure;
     if (!configuration) {
         failure = AddWatcherError{AddWatcherError::Kind::configurationGone, configuration.error()};
     } else {
-        failure = m_registry.addWatcher(CodeWatcherModel::make(
-            m_name->text(), m_chosenUrl, configuration.value().language, configurationId));
+        failure = m_registry.addWatcher(
+            CodeWatcherModel::make(m_name->text().trimmed(), m_chosenUrl,
+                                   configuration.value().language, configurationId));
     }
     if (failure) {
         m_error->setText(QStringLiteral("This watcher could not be added. ") +

@@ -11,8 +11,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The sheet that makes a watcher of the chosen folder: its name and configuration. A watcher
-// the registry refuses leaves the sheet open with the reason in red.
+// The sheet that makes a watcher of the chosen folder: its name and configuration. "Add" waits
+// for both, and a line says what is still missing; a watcher the registry refuses leaves the
+// sheet open with the reason in red.
 class SetupNewWatcherView : public QDialog
 {
     Q_OBJECT
@@ -25,15 +26,18 @@ public:
     QComboBox *configurationPicker() const { return m_configuration; }
     QPushButton *addButton() const { return m_add; }
     QLabel *errorLine() const { return m_error; }
+    QLabel *missingLine() const { return m_missing; }
 
 private:
     void add();
+    void updateAddButton();
 
     QUrl m_chosenUrl;
     MonitorRegistry &m_registry;
     ConfigManagerFactory &m_configurations;
     QLineEdit *m_name;
     QComboBox *m_configuration;
+    QLabel *m_missing;
     QLabel *m_error;
     QPushButton *m_add;
 };

@@ -199,9 +199,14 @@ private Q_SLOTS:
 
         app.popover().exportLogButton()->click();
         QVERIFY(LogFile::messages().contains(u"✅ Logs exported to: "_s + dialogs.savePath));
-        QCOMPARE(dialogs.asked, QStringList{u"Export Logs:sprucer.log"_s});
+        // The user is told where it went, and when it did not go, why.
+        QCOMPARE(dialogs.asked,
+                 (QStringList{u"Export Logs:sprucer.log"_s,
+                              u"Log exported:The log was saved to "_s + dialogs.savePath + u'.'}));
         app.popover().exportLogButton()->click(); // the same place again: refused, not replaced
         QVERIFY(!LogFile::messages().filter(u"❌ Failed to export logs: "_s).isEmpty());
+        QCOMPARE(dialogs.asked.last(),
+                 u"Log not exported:A file named \"exported.log\" already exists."_s);
         QFile exported(dialogs.savePath);
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(!exported.readAll().contains("Logs exported to"));

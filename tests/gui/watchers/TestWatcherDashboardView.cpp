@@ -54,10 +54,20 @@ private Q_SLOTS:
         QCOMPARE(dialogs.asked, QStringList{u"Select"_s});
         QTRY_VERIFY(view.addWatcher()->sheet() && view.addWatcher()->sheet()->isVisible());
         SetupNewWatcherView &sheet = *view.addWatcher()->sheet();
+        // "Add" waits for a name and a configuration, and says which is missing.
+        QVERIFY(!sheet.addButton()->isEnabled());
+        QCOMPARE(sheet.missingLine()->text(),
+                 u"Type a name and choose a configuration to add the watcher."_s);
         sheet.nameField()->setText(u"Shop"_s);
-        sheet.addButton()->click(); // no configuration chosen yet: nothing happens
+        QCOMPARE(sheet.missingLine()->text(), u"Choose a configuration to add the watcher."_s);
+        sheet.addButton()->click(); // disabled: nothing happens
         QVERIFY(sheet.isVisible() && fixture.registry().monitors().isEmpty());
         sheet.configurationPicker()->setCurrentIndex(1);
+        sheet.nameField()->setText(u"  "_s);
+        QVERIFY(!sheet.addButton()->isEnabled());
+        QCOMPARE(sheet.missingLine()->text(), u"Type a name to add the watcher."_s);
+        sheet.nameField()->setText(u"Shop"_s);
+        QVERIFY(sheet.addButton()->isEnabled() && sheet.missingLine()->isHidden());
         sheet.addButton()->click();
 
         QCOMPARE(fixture.registry().monitors().size(), 1);
@@ -133,9 +143,19 @@ private Q_SLOTS:
         view.table()->setCurrentIndex(shown);
         QTest::keyClick(view.table(), Qt::Key_Return);
         QVERIFY(dialogs.asked.isEmpty()); // not even tried
-        Q_EMIT view.table()->removeButtons()->clicked(
-            view.model().index(1, CodeWatcherTableViewModel::removeColumn));
+        // Removing asks first, naming the watcher and its folder; the default keeps it.
+        const QModelIndex remove = view.model().index(1, CodeWatcherTableViewModel::removeColumn);
+        Q_EMIT view.table()->removeButtons()->clicked(remove);
+        QCOMPARE(dialogs.asked,
+                 QStringList{u"Remove “unplugged”?:Sprucer stops watching %1. The folder and its "
+                             u"files stay as they are.[Remove]"_s.arg(
+                                 unplugged.url.toLocalFile().chopped(1))});
+        QCoreApplication::processEvents();
+        QCOMPARE(view.model().rowCount(), 2);
+        dialogs.confirms = true;
+        Q_EMIT view.table()->removeButtons()->clicked(remove);
         QTRY_COMPARE(view.model().rowCount(), 1);
+        dialogs.asked.clear();
         QCOMPARE(
             WatcherListStore::decode(
                 UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
@@ -147,6 +167,7 @@ private Q_SLOTS:
         QTRY_VERIFY(view.addWatcher()->sheet());
         SetupNewWatcherView &sheet = *view.addWatcher()->sheet();
         QVERIFY(QDir(dialogs.directory).removeRecursively());
+        sheet.nameField()->setText(u"Gone"_s);
         sheet.configurationPicker()->setCurrentIndex(1);
         sheet.addButton()->click();
         QVERIFY(sheet.isVisible());
