@@ -30,6 +30,12 @@ void ConfigurationCheck::request(SupportedFileExtension language, const QString 
     m_pause.start();
 }
 
+void ConfigurationCheck::checkNow()
+{
+    m_pause.stop();
+    checkLatest();
+}
+
 void ConfigurationCheck::checkLatest()
 {
     // A check under way starts the next itself when it ends.

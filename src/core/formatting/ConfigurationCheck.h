@@ -38,6 +38,9 @@ public:
 
     // On every edit; returns at once.
     void request(SupportedFileExtension language, const QString &text);
+    // The text last requested is checked without waiting for typing to pause (the user wants
+    // to save it); returns at once.
+    void checkNow();
 
     // How long a tool may take before the check gives up on it and kills it.
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }

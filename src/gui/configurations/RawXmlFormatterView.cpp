@@ -81,7 +81,7 @@ RawXmlFormatterView::RawXmlFormatterView(ConfigManagerFactory &store,
     connect(m_viewModel, &RawXmlFormatterViewModel::configNameChanged, this,
             &RawXmlFormatterView::updateSaveButton);
     connect(m_viewModel, &RawXmlFormatterViewModel::configChanged, this,
-            &RawXmlFormatterView::requestCheck);
+            &RawXmlFormatterView::textChanged);
     connect(m_check, &ConfigurationCheck::checked, this, &RawXmlFormatterView::showCheck);
     updateSaveButton();
     requestCheck();
@@ -177,7 +177,14 @@ void RawXmlFormatterView::setHovering(bool hovering)
 
 void RawXmlFormatterView::updateSaveButton()
 {
-    m_save->setEnabled(!m_viewModel->configName().isEmpty() && !m_viewModel->config().isEmpty());
+    m_save->setEnabled(!m_saveWhenChecked && !m_viewModel->configName().isEmpty() &&
+                       !m_viewModel->config().isEmpty());
+}
+
+void RawXmlFormatterView::textChanged()
+{
+    m_verdict.reset();
+    requestCheck();
 }
 
 void RawXmlFormatterView::requestCheck()
@@ -192,6 +199,12 @@ void RawXmlFormatterView::requestCheck()
 
 void RawXmlFormatterView::showCheck(const ConfigurationCheckResult &result)
 {
+    // Only the text as it is now is ever answered for.
+    m_verdict = result;
+    if (std::exchange(m_saveWhenChecked, false)) {
+        updateSaveButton();
+        QMetaObject::invokeMethod(this, &RawXmlFormatterView::save, Qt::QueuedConnection);
+    }
     using State = ConfigurationCheckResult::State;
     QColor colour = palette().color(QPalette::PlaceholderText);
     QString text;
@@ -266,6 +279,32 @@ void RawXmlFormatterView::showError(const QString &message)
 }
 
 void RawXmlFormatterView::save()
+{
+    // Not yet checked (typed or imported a moment ago): saved once the tool has answered.
+    if (!m_verdict && !m_viewModel->config().trimmed().isEmpty()) {
+        m_saveWhenChecked = true;
+        updateSaveButton();
+        m_check->checkNow();
+        return;
+    }
+    if (!m_verdict || m_verdict->state != ConfigurationCheckResult::State::refused) {
+        store();
+        return;
+    }
+    const QString tool = m_verdict->toolName;
+    Dialogs::current().confirm(
+        this, tool + QStringLiteral(" refuses this configuration"),
+        tool + QStringLiteral(" says: ") + m_verdict->message +
+            QStringLiteral("\n\nEvery fix of a watcher that uses it will fail until it is "
+                           "mended. Save it all the same?"),
+        m_viewModel->isEditing() ? QStringLiteral("Save Anyway") : QStringLiteral("Create Anyway"),
+        [self = QPointer(this)](bool confirmed) {
+            if (self && confirmed)
+                self->store();
+        });
+}
+
+void RawXmlFormatterView::store()
 {
     const Status failure = m_viewModel->saveConfig(QUuid::createUuid(), m_viewModel->config(),
                                                    m_selectedExtension, m_viewModel->configName());

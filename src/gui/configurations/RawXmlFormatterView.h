@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/ConfigurationCheckResult.h"
 #include "core/model/ConfigurationItem.h"
 
 #include <QDialog>
@@ -9,7 +10,6 @@
 
 class CodeEditor;
 class ConfigurationCheck;
-struct ConfigurationCheckResult;
 class ConfigManagerFactory;
 class QFrame;
 class QLabel;
@@ -20,7 +20,8 @@ class RawXmlFormatterViewModel;
 
 // The sheet in which one configuration is written: its name and its text, typed in the code
 // editor, imported from a file or dropped onto the editor. Creates a new configuration or
-// edits an existing one (which keeps its id, file and language).
+// edits an existing one (which keeps its id, file and language). A text the tool refuses may
+// still be saved (it may be meant for a newer tool), once the user has said so.
 class RawXmlFormatterView : public QDialog
 {
     Q_OBJECT
@@ -56,6 +57,8 @@ private:
     void setHovering(bool hovering);
     void updateSaveButton();
     void save();
+    void store();
+    void textChanged();
     void requestCheck();
     void showCheck(const ConfigurationCheckResult &result);
 
@@ -73,5 +76,7 @@ private:
     QPushButton *m_cancel;
     QPushButton *m_save;
     std::optional<QString> m_selectedFilePath;
+    std::optional<ConfigurationCheckResult> m_verdict; // of the text as it is now
+    bool m_saveWhenChecked = false;
     bool m_hovering = false;
 };

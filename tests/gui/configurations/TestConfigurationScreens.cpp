@@ -142,8 +142,8 @@ private Q_SLOTS:
             QVERIFY(sheet.saveButton()->isEnabled());
             QCOMPARE(sheet.editor()->text(), u" "_s);
             sheet.viewModel().setConfig(u"BasedOnStyle: LLVM\n"_s);
-            sheet.saveButton()->click();
-            QCOMPARE(sheet.result(), int(QDialog::Accepted));
+            sheet.saveButton()->click(); // once the tool has looked at it
+            QTRY_COMPARE(sheet.result(), int(QDialog::Accepted));
         }
         const QList<ConfigurationItem> saved = store.configs();
         QCOMPARE(saved.size(), 1);
@@ -157,6 +157,7 @@ private Q_SLOTS:
         edit.nameField()->setText(u"LLVM 4"_s);
         edit.viewModel().setConfig(u"BasedOnStyle: LLVM\nIndentWidth: 4\n"_s);
         edit.saveButton()->click();
+        QTRY_COMPARE(edit.result(), int(QDialog::Accepted));
         const ConfigurationItem after = store.configs().value(0);
         QCOMPARE(store.configs().size(), 1);
         QCOMPARE(after.id, saved[0].id);
@@ -182,6 +183,34 @@ private Q_SLOTS:
         QCOMPARE(sheet.editor()->markedLine(), 0);
     }
 
+    // A text the tool refuses may still be saved (it may be meant for a newer tool), but only
+    // once the user has read what the tool says and said so; Cancel keeps the sheet as it was.
+    void aRefusedConfigurationIsSavedOnlyWhenTheUserSaysSo()
+    {
+        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
+            QSKIP("clang-format is not installed");
+        ConfigManagerFactory store;
+        AnsweringDialogs dialogs;
+        RawXmlFormatterView sheet(store, std::nullopt, SupportedFileExtension::cpp);
+        sheet.nameField()->setText(u"Future"_s);
+        sheet.viewModel().setConfig(u"BasedOnStyle: LLVM\nFoo: 1\n"_s);
+        sheet.saveButton()->click(); // before the check: it waits for it, then asks
+        QTRY_COMPARE(dialogs.asked.size(), 1);
+        QCOMPARE(dialogs.asked[0],
+                 u"clang-format refuses this configuration:clang-format says: Line 2: unknown "
+                 u"key 'Foo'\n\nEvery fix of a watcher that uses it will fail until it is "
+                 u"mended. Save it all the same?[Create Anyway]"_s);
+        QCoreApplication::processEvents();
+        QVERIFY(store.configs().isEmpty());
+        QVERIFY(sheet.result() != int(QDialog::Accepted) && sheet.saveButton()->isEnabled());
+
+        dialogs.confirms = true;
+        sheet.saveButton()->click(); // checked already: asks at once
+        QCOMPARE(dialogs.asked.size(), 2);
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QCOMPARE(store.configs().value(0).name, u"Future"_s);
+    }
+
     // A configuration whose file went away opens with its name and no text, and saving writes
     // the file again; a save that fails keeps what the user typed.
     void deletedFilesAndFailedSaves()
@@ -195,7 +224,7 @@ private Q_SLOTS:
         QVERIFY(LogFile::text().contains(u"Error loading config rules: "_s));
         sheet.viewModel().setConfig(u"line_length: 120\n"_s);
         sheet.saveButton()->click();
-        QCOMPARE(readAll(item.path.toLocalFile()), "line_length: 120\n");
+        QTRY_COMPARE(readAll(item.path.toLocalFile()), "line_length: 120\n");
 
         // The configurations folder cannot be made: a file stands where it would go.
         const QString folder = QFileInfo(item.path.toLocalFile()).absolutePath();
@@ -204,8 +233,8 @@ private Q_SLOTS:
         failing.nameField()->setText(u"Kept"_s);
         failing.viewModel().setConfig(u"[*]\nindent_size = 2\n"_s);
         failing.saveButton()->click();
+        QTRY_VERIFY(failing.errorLine()->isVisibleTo(&failing));
         QVERIFY(failing.result() != int(QDialog::Accepted));
-        QVERIFY(failing.errorLine()->isVisibleTo(&failing));
         QVERIFY(!failing.errorLine()->text().isEmpty());
         QCOMPARE(failing.nameField()->text(), u"Kept"_s);
         QCOMPARE(failing.editor()->text(), u"[*]\nindent_size = 2\n"_s);
