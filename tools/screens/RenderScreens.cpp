@@ -134,7 +134,11 @@ bool saveTodoScreen(MainWindow &window, const QString &out)
     return save(&window, out + QStringLiteral("/todo.png"));
 }
 
-// Two projects with a few sources, a style for each language, and their watchers.
+// A style written for a newer clang-format, which today's refuses.
+const char kNewerStyle[] = "BasedOnStyle: LLVM\nBreakBeforeBraces: Sideways\n";
+
+// Projects with a few sources, a style for each, and their watchers: one that runs, one
+// switched off, one whose configuration the formatter refuses, one whose tool is missing.
 void makeDemoHome(const QString &home, MonitorRegistry &registry)
 {
     ConfigManagerFactory configurations;
@@ -144,21 +148,25 @@ void makeDemoHome(const QString &home, MonitorRegistry &registry)
         SupportedFileExtension language;
         const char *file;
         bool active;
+        const char *style;
     } projects[] = {
-        {"engine", SupportedFileExtension::cpp, "src/engine.cpp", true},
-        {"android-app", SupportedFileExtension::kotlin, "app/Main.kt", false},
+        {"engine", SupportedFileExtension::cpp, "src/engine.cpp", true, kHouseStyle},
+        {"android-app", SupportedFileExtension::kotlin, "app/Main.kt", false, kHouseStyle},
+        {"legacy-lib", SupportedFileExtension::cpp, "lib/old.cc", true, kNewerStyle},
+        {"ios-app", SupportedFileExtension::swift, "App/Main.swift", true, "line_length: 120\n"},
     };
     for (const auto &project : projects) {
         const QString root = home + QStringLiteral("/projects/") + QLatin1String(project.name);
         QDir().mkpath(root + u'/' + QFileInfo(QLatin1String(project.file)).path());
         QFile source(root + u'/' + QLatin1String(project.file));
         if (source.open(QIODevice::WriteOnly))
-            source.write("// TODO: split this file\n");
+            source.write("// TODO: split this file\nint   start( ){return    0;}\n");
         if (project.active)
             writeNotes(root);
         const QUuid style = QUuid::createUuid();
-        configurations.createConfig(style, QString::fromLatin1(kHouseStyle), project.language,
-                                    QStringLiteral("House style"));
+        configurations.createConfig(style, QString::fromLatin1(project.style), project.language,
+                                    project.style == kHouseStyle ? QStringLiteral("House style")
+                                                                 : QStringLiteral("Next style"));
         CodeWatcherModel watcher = CodeWatcherModel::make(
             QLatin1String(project.name), QUrl::fromLocalFile(root + u'/'), project.language, style);
         watcher.isActivated = project.active;
@@ -189,6 +197,27 @@ void recordDemoFixes(CodeFixStatistics &statistics)
     statistics.setDailyFixes(fixes);
 }
 
+// "Run Fixers" on the engine, so its row shows a run's summary; the other rows' formatters
+// have had their say by then.
+void runFixersOnTheEngine(CoreServices &core)
+{
+    bool finished = false;
+    const QMetaObject::Connection connection = QObject::connect(
+        &core.pipeline(), &FixPipeline::runFinished, [&finished] { finished = true; });
+    for (const MonitorEntry &entry : core.registry().monitors()) {
+        if (entry.watcher.name == QStringLiteral("engine"))
+            core.registry().runFixers(entry.watcher.id);
+    }
+    settleUntil([&] {
+        bool refused = false;
+        for (const MonitorEntry &entry : core.registry().monitors())
+            refused |= core.health().status(entry.watcher.id).state ==
+                       WatcherStatus::State::configurationRefused;
+        return finished && refused;
+    });
+    QObject::disconnect(connection);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -216,6 +245,7 @@ int main(int argc, char *argv[])
 
     bool saved = save(sprucer.onBoardingSheet(), out + QStringLiteral("/onboarding.png"));
     sprucer.onBoardingSheet()->reject();
+    runFixersOnTheEngine(core);
     saved &= save(&window, out + QStringLiteral("/watchers.png"));
     window.showSettings();
     saved &= save(window.settingsSheet(), out + QStringLiteral("/settings.png"));

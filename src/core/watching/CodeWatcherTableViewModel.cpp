@@ -198,6 +198,8 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
         return int(m_health.status(watcher.id).state);
     case needsAttentionRole:
         return m_health.status(watcher.id).needsAttention;
+    case statusDetailRole:
+        return statusDetail(watcher);
     case canRunFixersRole:
         return watcher.isActivated && !m_registry.isPaused() &&
                m_health.status(watcher.id).state != WatcherStatus::State::folderMissing;
@@ -237,7 +239,7 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     case nameColumn:
         return watcher.name;
     case statusColumn:
-        return statusText(watcher);
+        return m_health.status(watcher.id).shortText();
     case urlColumn:
         return watcher.url.path(QUrl::FullyEncoded);
     case fixAllColumn:
@@ -251,13 +253,13 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     }
 }
 
-// A running watcher's row tells how its last run went; any other, its state.
-QVariant CodeWatcherTableViewModel::statusText(const CodeWatcherModel &watcher) const
+QString CodeWatcherTableViewModel::statusDetail(const CodeWatcherModel &watcher) const
 {
     const WatcherStatus status = m_health.status(watcher.id);
-    if (status.state == WatcherStatus::State::running && status.lastRun)
-        return status.lastRun->text();
-    return status.shortText();
+    if (status.isProblem())
+        return status.detail;
+    return status.state == WatcherStatus::State::running && status.lastRun ? status.lastRun->text()
+                                                                           : QString();
 }
 
 QVariant CodeWatcherTableViewModel::cellHelp(int column, const CodeWatcherModel &watcher) const
@@ -343,5 +345,6 @@ QHash<int, QByteArray> CodeWatcherTableViewModel::roleNames() const
     names.insert(stateRole, "state");
     names.insert(needsAttentionRole, "needsAttention");
     names.insert(canRunFixersRole, "canRunFixers");
+    names.insert(statusDetailRole, "statusDetail");
     return names;
 }

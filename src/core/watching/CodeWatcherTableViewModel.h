@@ -51,6 +51,8 @@ public:
         stateRole,          // WatcherStatus::State, as an int
         needsAttentionRole, // a problem of a watcher the user switched on
         canRunFixersRole,   // "Run Fixers" would run: switched on, not paused, folder there
+        // Under the status: the last run's summary while it runs, what is wrong otherwise.
+        statusDetailRole,
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
@@ -78,7 +80,7 @@ public:
 
 private:
     QVariant cellHelp(int column, const CodeWatcherModel &watcher) const;
-    QVariant statusText(const CodeWatcherModel &watcher) const;
+    QString statusDetail(const CodeWatcherModel &watcher) const;
     static QString controlName(int column, const CodeWatcherModel &watcher);
     void reloadWatchers();
     void reloadUnrestored();

@@ -31,7 +31,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
                                  [&core] { return new StatisticsView(core.statistics()); });
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
-    resize(1120, 720); // room for every column of the watcher table
+    resize(1200, 760); // room for every column of the watcher table
 
     setCentralWidget(m_mainView);
     menuBar()->addMenu(delegate.makeMenu(this));

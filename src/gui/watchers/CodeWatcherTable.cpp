@@ -17,7 +17,7 @@ namespace {
 
 using Model = CodeWatcherTableViewModel;
 
-constexpr int kMinimumUrlWidth = 160;
+constexpr int kMinimumUrlWidth = 120;
 
 const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
 {
@@ -81,7 +81,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
     setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
-    const int widths[] = {110, 180, kMinimumUrlWidth, 190, 150, 100, 85, 62};
+    const int widths[] = {100, 200, kMinimumUrlWidth, 160, 150, 100, 80, 60};
     for (int column = 0; column < model.columnCount(); ++column)
         header->resizeSection(column, widths[column]);
 

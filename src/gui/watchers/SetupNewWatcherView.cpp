@@ -45,7 +45,7 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     , m_configurations(configurations)
     , m_name(new QLineEdit)
     , m_configuration(new QComboBox)
-    , m_missing(TextStyles::label(QString(), TextStyles::Style::caption))
+    , m_missing(TextStyles::label(QString(), TextStyles::Style::subheadline))
     , m_error(Controls::errorLine())
     , m_add(new QPushButton(QStringLiteral("Add")))
 {
@@ -92,7 +92,6 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     layout->addWidget(m_error);
     layout->addLayout(buttons);
 
-    m_missing->setForegroundRole(QPalette::PlaceholderText);
     connect(m_name, &QLineEdit::textChanged, this, &SetupNewWatcherView::updateAddButton);
     connect(m_configuration, &QComboBox::currentIndexChanged, this,
             &SetupNewWatcherView::updateAddButton);
