@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QUrl>
 
@@ -32,10 +33,9 @@ QString settingsFile(const SeededHome &home)
 
 SeededHome::SeededHome()
 {
-    const QString support = path(u"Application Support/Sprucer/"_s);
-    const QString style = support + kConfigurationId + u".yml"_s;
+    const QString style = configurationFile();
     QDir().mkpath(project() + u"/src"_s);
-    QDir().mkpath(support);
+    QDir().mkpath(QFileInfo(style).path());
     QDir().mkpath(path(u"runtime"_s));
     QFile::setPermissions(path(u"runtime"_s),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -51,8 +51,17 @@ SeededHome::SeededHome()
                           .toUtf8());
 }
 
-void SeededHome::start(QProcess &process, const QStringList &arguments,
-                       const QString &toolsFirst) const
+QString SeededHome::configurationFile() const
+{
+    return path(u"Application Support/Sprucer/"_s + kConfigurationId + u".yml"_s);
+}
+
+void SeededHome::setStoredValue(const QString &key, const QVariant &value) const
+{
+    QSettings(settingsFile(*this), QSettings::IniFormat).setValue(key, value);
+}
+
+QProcessEnvironment SeededHome::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"HOME"_s, m_home);
@@ -61,6 +70,13 @@ void SeededHome::start(QProcess &process, const QStringList &arguments,
     environment.insert(u"XDG_DATA_HOME"_s, path(u"Application Support"_s));
     environment.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    return environment;
+}
+
+void SeededHome::start(QProcess &process, const QStringList &arguments,
+                       const QString &toolsFirst) const
+{
+    QProcessEnvironment environment = this->environment();
     if (!toolsFirst.isEmpty())
         environment.insert(u"PATH"_s, toolsFirst + u':' + environment.value(u"PATH"_s));
     process.setProcessEnvironment(environment);

@@ -6,8 +6,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 // A home of its own with one active C++ watcher on "My Project" (clang-format, LLVM indented
 // by 4), stored as an earlier release wrote it, in which the real program is started.
@@ -24,6 +26,8 @@ public:
     // Another run of the program in this home; `toolsFirst` goes before the PATH.
     void start(QProcess &process, const QStringList &arguments,
                const QString &toolsFirst = QString()) const;
+    // What a run of the program in this home gets: the folders of this home, no display.
+    QProcessEnvironment environment() const;
     // Ends the program as a service manager does; how long it took in ms, -1 on a bad exit.
     static qint64 terminate(QProcess &process);
 
@@ -31,6 +35,10 @@ public:
 
     QString path(const QString &relative) const { return m_home + u'/' + relative; }
     QString project() const { return path(QStringLiteral("My Project")); }
+    // The style file of the watcher's configuration "LLVM 4".
+    QString configurationFile() const;
+    // A user default as the program keeps it, set before the program starts.
+    void setStoredValue(const QString &key, const QVariant &value) const;
 
     static QByteArray readAll(const QString &path);
     static bool writeFile(const QString &path, const QByteArray &content);
