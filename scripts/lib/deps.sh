@@ -16,6 +16,14 @@ sprucer_package_packages=(dpkg-dev file)
 # The validators of the installed files and of the package.
 sprucer_check_packages=(desktop-file-utils appstream man-db systemd lintian)
 
+# The desktop smoke test's session (tests/desktop/harness): a virtual display, a window manager,
+# a tray, the accessibility bus, input and screenshots, and Debian's python3 bindings for them.
+sprucer_desktop_packages=(
+    xvfb xauth x11-utils xdotool openbox trayer imagemagick
+    dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    python3-gi python3-dbus python3-xlib python3-pil
+)
+
 sprucer_install_missing() {
     local missing=()
     local pkg
