@@ -22,6 +22,7 @@ using namespace Qt::StringLiterals;
 enum class QuitRoute
 {
     shortcut,
+    shortcutOverWelcome, // a first launch: the welcome sheet holds the window's keyboard
     trayMenu,
     terminationSignal,
 };
@@ -53,12 +54,13 @@ QString lastLines(const QString &path, qsizetype count = 20)
 class DesktopApp
 {
 public:
-    DesktopApp(const DesktopSession &session, const QString &name)
+    DesktopApp(const DesktopSession &session, const QString &name, bool welcomed = true)
         : m_session(session)
         , m_output(kOutput + u'/' + name + u".log"_s)
     {
-        // A user of an earlier release has seen the welcome sheet; it would hold the keyboard.
-        home.setStoredValue(u"shouldBeOnBoard"_s, false);
+        // A user of an earlier release has seen the welcome sheet, which holds the keyboard.
+        if (welcomed)
+            home.setStoredValue(u"shouldBeOnBoard"_s, false);
     }
 
     ~DesktopApp()
@@ -228,6 +230,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QuitRoute>("route");
         QTest::newRow("Ctrl+Q in the main window") << QuitRoute::shortcut;
+        QTest::newRow("Ctrl+Q over the welcome sheet") << QuitRoute::shortcutOverWelcome;
         QTest::newRow("Quit in the tray icon's menu") << QuitRoute::trayMenu;
         QTest::newRow("SIGTERM, as a session's end sends") << QuitRoute::terminationSignal;
     }
@@ -235,17 +238,21 @@ private Q_SLOTS:
     void quitEndsTheProgramWhileTheTrayIconIsShown()
     {
         QFETCH(QuitRoute, route);
-        static const char *const logNames[] = {"quit-shortcut", "quit-tray", "quit-sigterm"};
-        DesktopApp app(*m_session, QString::fromLatin1(logNames[int(route)]));
+        static const char *const logNames[] = {"quit-shortcut", "quit-welcome", "quit-tray",
+                                               "quit-sigterm"};
+        DesktopApp app(*m_session, QString::fromLatin1(logNames[int(route)]),
+                       route != QuitRoute::shortcutOverWelcome);
         startAndWaitForWindowAndTrayIcon(app);
         if (QTest::currentTestFailed())
             return;
 
         switch (route) {
-        case QuitRoute::shortcut: {
+        case QuitRoute::shortcut:
+        case QuitRoute::shortcutOverWelcome: {
             const QString window = mainWindowId(app);
             VERIFY_WITH_LOG(!window.isEmpty(), u"no visible main window"_s, app);
-            activate(window);
+            // Over the welcome sheet, the window manager hands the keyboard to the sheet.
+            activate(window, route == QuitRoute::shortcutOverWelcome ? app.pid() : QString());
             if (QTest::currentTestFailed())
                 return;
             const DesktopSession::Run keys = m_session->xdotool({u"key"_s, u"ctrl+q"_s});
@@ -408,7 +415,8 @@ private:
     }
 
     // No `windowactivate --sync`: it waits forever for a window that never becomes active.
-    void activate(const QString &window)
+    // With `ownerPid`, any window of that process may take the keyboard (a sheet over it).
+    void activate(const QString &window, const QString &ownerPid = QString())
     {
         DesktopSession::Run active;
         const QDeadlineTimer deadline(5000);
@@ -416,6 +424,10 @@ private:
             m_session->xdotool({u"windowactivate"_s, window});
             active = m_session->xdotool({u"getactivewindow"_s});
             if (active.out.trimmed() == window.toLatin1())
+                return;
+            if (!ownerPid.isEmpty() &&
+                m_session->xdotool({u"getactivewindow"_s, u"getwindowpid"_s}).out.trimmed() ==
+                    ownerPid.toLatin1())
                 return;
             QTest::qWait(100);
         } while (!deadline.hasExpired());
