@@ -271,7 +271,7 @@ void FixPipeline::tally(const QString &path, const FixResult &fixed, Delivery &d
     if (fixed.outcome != FixResult::Outcome::failed)
         return;
     if (++summary.failed == 1)
-        summary.firstFailure = QFileInfo(path).fileName() + QStringLiteral(": ") + fixed.reason;
+        summary.firstFailure = RunSummary::failureOf(path, fixed.reason);
 }
 
 void FixPipeline::reportProgress(const QUuid &watcherId)

@@ -21,6 +21,16 @@ struct RunSummary
             .arg(locale.toString(checked), locale.toString(changed), locale.toString(failed));
     }
 
+    // How one file's failure is told: by the file's name, which the tool's own words usually
+    // hold already, with its whole path.
+    static QString failureOf(const QString &path, const QString &reason)
+    {
+        const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+        if (reason.contains(path))
+            return QString(reason).replace(path, name);
+        return name + QStringLiteral(": ") + reason;
+    }
+
     friend bool operator==(const RunSummary &, const RunSummary &) = default;
 };
 

@@ -291,7 +291,7 @@ void WatcherHealth::fileFixed(const QUuid &watcherId, const QString &path,
         return;
     switch (outcome) {
     case FixResult::Outcome::failed:
-        m_failures.insert(watcherId, QFileInfo(path).fileName() + u": "_s + reason);
+        m_failures.insert(watcherId, RunSummary::failureOf(path, reason));
         // Perhaps the configuration is what the tool refused.
         if (const CodeWatcherModel *failed = watcher(watcherId))
             checkConfiguration(failed->configurationId, failed->codeKind, true);

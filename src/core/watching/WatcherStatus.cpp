@@ -45,6 +45,11 @@ QString WatcherStatus::shortText() const
 
 namespace {
 
+QString sentence(const QString &text)
+{
+    return text.endsWith(u'.') || text.endsWith(u'!') || text.endsWith(u'?') ? text : text + u'.';
+}
+
 QString explanation(WatcherStatus::State state, const QString &detail)
 {
     using State = WatcherStatus::State;
@@ -60,7 +65,7 @@ QString explanation(WatcherStatus::State state, const QString &detail)
     case State::toolMissing:
         return detail + u" Install it: the Configurations screen says how."_s;
     case State::configurationRefused:
-        return detail + u" Every fix fails until the configuration is mended."_s;
+        return sentence(detail) + u" Every fix fails until the configuration is mended."_s;
     case State::lastRunFailed:
     case State::notWatched:
         break;
@@ -72,9 +77,7 @@ QString explanation(WatcherStatus::State state, const QString &detail)
 
 QString WatcherStatus::description() const
 {
-    QString text = shortText() + u": "_s + explanation(state, detail);
-    if (!text.endsWith(u'.'))
-        text += u'.';
+    QString text = sentence(shortText() + u": "_s + explanation(state, detail));
     if (lastRun)
         text += u" Last run: "_s + lastRun->text() + u'.';
     return text;

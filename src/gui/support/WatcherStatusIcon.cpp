@@ -4,17 +4,15 @@
 #include "gui/support/Palette.h"
 #include "gui/support/SymbolIcons.h"
 
-#include <QGuiApplication>
-
 using namespace Qt::StringLiterals;
 
 namespace WatcherStatusIcon {
 
-QIcon icon(WatcherStatus::State state, bool needsAttention, const QPalette &palette)
+QIcon icon(WatcherStatus::State state, bool needsAttention)
 {
     using State = WatcherStatus::State;
-    const QPalette colours = palette.resolveMask() ? palette : QGuiApplication::palette();
-    const QColor quiet = colours.color(QPalette::PlaceholderText);
+    // A fixed grey: the palette's secondary text is translucent, and a tinted icon is opaque.
+    const QColor quiet = Palette::gray();
     switch (state) {
     case State::running:
         return SymbolIcons::icon(u"checkmark.circle.fill"_s, Palette::green());

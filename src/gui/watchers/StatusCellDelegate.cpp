@@ -22,7 +22,7 @@ void StatusCellDelegate::initStyleOption(QStyleOptionViewItem *option,
     QStyledItemDelegate::initStyleOption(option, index);
     const auto state = WatcherStatus::State(index.data(Model::stateRole).toInt());
     const bool attention = index.data(Model::needsAttentionRole).toBool();
-    option->icon = WatcherStatusIcon::icon(state, attention, option->palette);
+    option->icon = WatcherStatusIcon::icon(state, attention);
     option->features |= QStyleOptionViewItem::HasDecoration;
     option->decorationSize = QSize(kIconSide, kIconSide);
     option->textElideMode = Qt::ElideRight;

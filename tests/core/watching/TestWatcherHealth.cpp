@@ -144,10 +144,12 @@ private Q_SLOTS:
         QTRY_VERIFY(fixture.fixerFor(watcher.id));
         const auto fixer = fixture.fixerFor(watcher.id);
 
-        fixer->setOutcome(FixResult::Outcome::failed, u"clang-format: boom"_s);
+        // The tool's words name the file by its whole path; the row, by its name.
+        fixer->setOutcome(FixResult::Outcome::failed,
+                          u"clang-format: "_s + project + u"/a.cpp:1:1: boom"_s);
         QVERIFY(writeFile(project + u"/a.cpp"_s, "int a;\n"));
         QTRY_COMPARE(health.status(watcher.id).state, State::lastRunFailed);
-        QCOMPARE(health.status(watcher.id).detail, u"a.cpp: clang-format: boom"_s);
+        QCOMPARE(health.status(watcher.id).detail, u"clang-format: a.cpp:1:1: boom"_s);
         QCOMPARE(appeared.size(), 1);
         fixer->setOutcome(FixResult::Outcome::unchanged);
         QVERIFY(writeFile(project + u"/b.cpp"_s, "int b;\n"));
@@ -176,6 +178,7 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QTRY_COMPARE(health.status(watcher.id).state, State::lastRunFailed);
         QVERIFY(health.status(watcher.id).detail.contains(u" files failed; the first, "_s));
+        QVERIFY(health.status(watcher.id).detail.endsWith(u".cpp: clang-format: boom"_s));
         QCOMPARE(appeared.size(), 1); // the same problem as before
     }
 };
