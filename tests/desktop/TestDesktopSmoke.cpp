@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -231,7 +232,7 @@ private Q_SLOTS:
         QTest::addColumn<QuitRoute>("route");
         QTest::newRow("Ctrl+Q in the main window") << QuitRoute::shortcut;
         QTest::newRow("Ctrl+Q over the welcome sheet") << QuitRoute::shortcutOverWelcome;
-        QTest::newRow("Quit in the tray icon's menu") << QuitRoute::trayMenu;
+        QTest::newRow("closed to the tray, then Quit in its menu") << QuitRoute::trayMenu;
         QTest::newRow("SIGTERM, as a session's end sends") << QuitRoute::terminationSignal;
     }
 
@@ -260,6 +261,9 @@ private Q_SLOTS:
             break;
         }
         case QuitRoute::trayMenu: {
+            closeToTheTray(app);
+            if (QTest::currentTestFailed())
+                return;
             // Qt leaves popups out of the app's tree: a11y.py catches the menu as it shows.
             // Its items report the place of the menu bar's copy of their actions, so a pointer
             // would miss; Down confirmed item by item, then Return, chooses Quit.
@@ -358,6 +362,26 @@ private Q_SLOTS:
     }
 
 private:
+    // The window's close button (Alt+F4, as the window manager sends it) only hides the window:
+    // Sprucer goes on in the tray, and says so the first time.
+    void closeToTheTray(DesktopApp &app)
+    {
+        const QString window = mainWindowId(app);
+        VERIFY_WITH_LOG(!window.isEmpty(), u"no visible main window"_s, app);
+        activate(window);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(m_session->xdotool({u"key"_s, u"alt+F4"_s}).ok());
+        QTRY_VERIFY_WITH_TIMEOUT(mainWindowId(app).isEmpty(), 5000);
+        VERIFY_WITH_LOG(!app.ended(0) && trayIconOf(app, m_session->xtray({u"icons"_s})),
+                        u"closing the window did not leave Sprucer in the tray: "_s +
+                            describeWindowAndTray(app),
+                        app);
+        const QString settings = app.home.path(u"config/Velmora/Sprucer.conf"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QSettings(settings, QSettings::IniFormat).value(u"trayHintShown"_s).toBool(), 5000);
+    }
+
     // Its window reachable over the accessibility bus, its icon embedded in the tray.
     void startAndWaitForWindowAndTrayIcon(DesktopApp &app)
     {

@@ -172,7 +172,8 @@ void AppDelegate::explainTrayOnce()
     UserDefaults::setValue(kTrayExplainedKey, true);
     m_statusItem->showMessage(QStringLiteral("Sprucer is still running"),
                               QStringLiteral("It goes on formatting your saves from the tray. To "
-                                             "quit, choose Quit in its menu or press Ctrl+Q."),
+                                             "quit, choose Quit in the tray icon's menu, or press "
+                                             "Ctrl+Q in Sprucer's window."),
                               QSystemTrayIcon::Information, 10000);
 }
 
