@@ -18,6 +18,8 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
@@ -183,6 +185,78 @@ private Q_SLOTS:
         app.popover().openAppButton()->click();
         QCOMPARE(app.windowManager().window(), opened);
         QVERIFY(opened->isVisible());
+    }
+
+    // Turned off in the settings, the login item goes and later launches leave it alone;
+    // turned on again, it is written again.
+    void startingAtLoginFollowsTheSettings()
+    {
+        CoreFixture fixture;
+        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        QStringList calls;
+        PlatformServices platform;
+        platform.registerLoginItem = [&calls] {
+            calls << u"register"_s;
+            return Status();
+        };
+        platform.unregisterLoginItem = [&calls] {
+            calls << u"unregister"_s;
+            return Status();
+        };
+        {
+            SprucerApp app(fixture.core(), platform);
+            app.launch();
+            QCOMPARE(calls, QStringList{u"register"_s});
+            app.mainWindow()->showSettings();
+            QCheckBox *startAtLogin = app.mainWindow()->settingsSheet()->startAtLoginSwitch();
+            QVERIFY(startAtLogin->isChecked());
+            startAtLogin->click();
+            QCOMPARE(calls, (QStringList{u"register"_s, u"unregister"_s}));
+        }
+        calls.clear();
+        SprucerApp again(fixture.core(), platform);
+        again.launch();
+        QVERIFY(calls.isEmpty());
+        again.mainWindow()->showSettings();
+        QCheckBox *startAtLogin = again.mainWindow()->settingsSheet()->startAtLoginSwitch();
+        QVERIFY(!startAtLogin->isChecked());
+        startAtLogin->click();
+        // Whatever the desktop's settings made of the entry, it is written anew.
+        QCOMPARE(calls, (QStringList{u"unregister"_s, u"register"_s}));
+    }
+
+    // A watcher meant to run that meets a problem is told on the desktop once, whatever follows.
+    void aNewProblemIsNotifiedOnce()
+    {
+        CoreFixture fixture;
+        WatcherHealth::Options health;
+        health.judge = [](SupportedFileExtension, const QString &) {
+            return ConfigurationCheckResult{};
+        };
+        health.recheckInterval = std::chrono::milliseconds(50);
+        fixture.useHealth(health);
+        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        const QString project = fixture.makeProject(u"shop"_s);
+        QVERIFY(!fixture.registry().addWatcher(
+            fixture.makeWatcher(project, SupportedFileExtension::cpp, true)));
+        QStringList notified;
+        PlatformServices platform;
+        platform.notify = [&notified](const QString &summary, const QString &body) {
+            notified << summary + u'|' + body;
+        };
+        SprucerApp app(fixture.core(), platform);
+        app.launch();
+
+        QVERIFY(QDir(project).removeRecursively());
+        QTRY_COMPARE(notified.size(), 1);
+        QVERIFY(notified[0].startsWith(u"“shop”: Folder missing|Folder missing: "_s));
+        QVERIFY(QDir().mkpath(project));
+        QTRY_COMPARE(
+            fixture.core().health().status(fixture.registry().monitors().value(0).watcher.id).state,
+            WatcherStatus::State::running);
+        QVERIFY(QDir(project).removeRecursively());
+        QTRY_VERIFY(fixture.core().health().needsAttention());
+        QCOMPARE(notified.size(), 1);
     }
 
     // The export writes every outcome to the log and never replaces a file.
