@@ -69,9 +69,8 @@ WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, O
     connect(&m_configurations, &ConfigManagerFactory::configsChanged, this, [this] {
         for (const CodeWatcherModel &each : std::as_const(m_watchers))
             checkConfiguration(each.configurationId, each.codeKind, false);
+        forgetUnusedChecks();
     });
-    m_recheck.setInterval(m_options.recheckInterval);
-    connect(&m_recheck, &QTimer::timeout, this, &WatcherHealth::recheckTools);
     refresh();
 }
 
@@ -113,10 +112,12 @@ void WatcherHealth::refresh()
     QHash<QUuid, WatcherStatus> next;
     QHash<QUuid, QString> names;
     m_watchers.clear();
-    for (const MonitorEntry &entry : m_registry.monitors()) {
+    for (const MonitorEntry &entry : m_registry.monitors())
         m_watchers.insert(entry.watcher.id, entry.watcher);
+    lookForTools();
+    for (const MonitorEntry &entry : m_registry.monitors()) {
         names.insert(entry.watcher.id, entry.watcher.name);
-        if (!m_checks.contains(entry.watcher.configurationId))
+        if (!m_digests.contains(entry.watcher.configurationId))
             checkConfiguration(entry.watcher.configurationId, entry.watcher.codeKind, false);
         next.insert(entry.watcher.id,
                     evaluate(entry.watcher, entry.monitor->rootPath(), std::nullopt));
@@ -128,10 +129,6 @@ void WatcherHealth::refresh()
                              unrestored.error.description));
     }
     publish(next, names);
-    if (next.isEmpty())
-        m_recheck.stop();
-    else if (!m_recheck.isActive())
-        m_recheck.start();
 }
 
 WatcherStatus WatcherHealth::evaluate(const CodeWatcherModel &watcher, const QString &root,
@@ -140,7 +137,7 @@ WatcherStatus WatcherHealth::evaluate(const CodeWatcherModel &watcher, const QSt
     WatcherStatus status;
     if (m_lastRuns.contains(watcher.id))
         status.lastRun = m_lastRuns.value(watcher.id);
-    const Check check = m_checks.value(watcher.configurationId);
+    const Check check = m_checks.value(m_digests.value(watcher.configurationId));
     const auto said = [&check](ConfigurationCheckResult::State state) {
         return check.result && check.result->state == state;
     };
@@ -154,7 +151,7 @@ WatcherStatus WatcherHealth::evaluate(const CodeWatcherModel &watcher, const QSt
         status.state = State::switchedOff;
     } else if (m_registry.isPaused()) {
         status.state = State::paused;
-    } else if (!toolIsThere(watcher.codeKind) ||
+    } else if (!m_tools.value(ToolProfile::of(watcher.codeKind).executable) ||
                said(ConfigurationCheckResult::State::toolMissing)) {
         status.state = State::toolMissing;
         status.detail = ToolProfile::of(watcher.codeKind).displayName + u" is not installed."_s;
@@ -212,30 +209,29 @@ void WatcherHealth::tell(const QUuid &watcherId, const QString &name, const Watc
     }
 }
 
-bool WatcherHealth::toolIsThere(SupportedFileExtension language)
+// A few looks at file metadata, whenever anything happens: no timer wakes an agent at rest.
+void WatcherHealth::lookForTools()
 {
-    const QString executable = ToolProfile::of(language).executable;
-    const auto known = m_tools.constFind(executable);
-    if (known != m_tools.cend())
-        return *known;
-    const bool there = m_options.resolver.resolve(executable).has_value();
-    m_tools.insert(executable, there);
-    return there;
-}
-
-void WatcherHealth::recheckTools()
-{
-    for (auto it = m_tools.begin(); it != m_tools.end(); ++it) {
-        const bool there = m_options.resolver.resolve(it.key()).has_value();
-        if (std::exchange(it.value(), there) == there)
+    QSet<QString> lookedFor;
+    for (const CodeWatcherModel &watcher : std::as_const(m_watchers)) {
+        const QString executable = ToolProfile::of(watcher.codeKind).executable;
+        if (lookedFor.contains(executable))
             continue;
-        // Installed or removed: what it says of each configuration may differ now.
+        lookedFor.insert(executable);
+        const bool there = m_options.resolver.resolve(executable).has_value();
+        const auto known = m_tools.find(executable);
+        if (known == m_tools.end()) {
+            m_tools.insert(executable, there);
+            continue;
+        }
+        if (std::exchange(*known, there) == there)
+            continue;
+        // Installed or removed meanwhile: what it says of each configuration may differ now.
         for (const CodeWatcherModel &each : std::as_const(m_watchers)) {
-            if (ToolProfile::of(each.codeKind).executable == it.key())
+            if (ToolProfile::of(each.codeKind).executable == executable)
                 checkConfiguration(each.configurationId, each.codeKind, true);
         }
     }
-    refresh(); // folders may have come or gone meanwhile
 }
 
 void WatcherHealth::checkConfiguration(const QUuid &configurationId,
@@ -244,42 +240,41 @@ void WatcherHealth::checkConfiguration(const QUuid &configurationId,
     const Result<ConfigurationItem> item = m_configurations.getConfig(configurationId);
     const std::optional<QString> text = item ? readConfiguration(item.value().path) : std::nullopt;
     if (!text) {
-        m_checks.remove(configurationId);
+        m_digests.remove(configurationId);
         return;
     }
+    // Watchers often share a style, or keep copies of one: a text is checked once.
     const QByteArray digest =
         QCryptographicHash::hash((SupportedFileExtensions::code(language) + u'\n' + *text).toUtf8(),
                                  QCryptographicHash::Sha256);
-    Check &check = m_checks[configurationId];
-    const bool known = check.digest == digest;
-    if (known && (check.running > 0 || (check.result && !again)))
+    m_digests.insert(configurationId, digest);
+    Check &check = m_checks[digest];
+    if (check.running > 0 || (check.result && !again))
         return;
-    if (!known) { // a check of an older text under way no longer counts
-        check.result.reset();
-        check.running = 0;
-    }
-    check.digest = digest;
     ++check.running;
-    m_queue.post([this, judge = m_options.judge, configurationId, digest, language, text = *text] {
+    m_queue.post([this, judge = m_options.judge, digest, language, text = *text] {
         const ConfigurationCheckResult result = judge(language, text);
         QMetaObject::invokeMethod(
-            this,
-            [this, configurationId, digest, result] { checked(configurationId, digest, result); },
-            Qt::QueuedConnection);
+            this, [this, digest, result] { checked(digest, result); }, Qt::QueuedConnection);
     });
 }
 
-void WatcherHealth::checked(const QUuid &configurationId, const QByteArray &digest,
-                            const ConfigurationCheckResult &result)
+void WatcherHealth::checked(const QByteArray &digest, const ConfigurationCheckResult &result)
 {
-    const auto check = m_checks.find(configurationId);
-    if (check == m_checks.end() || check->digest != digest)
-        return; // edited since: the newer text's check answers
-    --check->running;
+    Check &check = m_checks[digest];
+    --check.running;
     // A tool that did not answer says nothing either way.
     if (result.state != ConfigurationCheckResult::State::notChecked)
-        check->result = result;
+        check.result = result;
     refreshSoon();
+}
+
+void WatcherHealth::forgetUnusedChecks()
+{
+    const QList<QByteArray> used = m_digests.values();
+    m_checks.removeIf([&used](const auto &check) {
+        return check.value().running == 0 && !used.contains(check.key());
+    });
 }
 
 void WatcherHealth::fileFixed(const QUuid &watcherId, const QString &path,

@@ -13,10 +13,8 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
-#include <QTimer>
 #include <QUuid>
 
-#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -30,9 +28,6 @@ struct WatcherHealthOptions
 
     ToolResolver resolver; // where the formatters are looked for, as the fixers look
     Judge judge;           // empty: the formatter itself is asked, as the editor asks it
-    // How often folders and tools are looked at again: a tool installed meanwhile, a folder
-    // that came back while its watcher was off.
-    std::chrono::milliseconds recheckInterval{5000};
 };
 
 // What each watcher's row says: running, switched off, paused, or the problem that keeps it
@@ -40,6 +35,9 @@ struct WatcherHealthOptions
 // the summary of its last "Run Fixers". It follows the registry, the pipeline's outcomes and
 // the configuration store; each watcher's configuration is checked by its formatter on a queue
 // of its own. Each new problem and each run's summary is written to the log. Main thread.
+//
+// Nothing is polled, so an agent at rest stays asleep: folders and tools are looked at again
+// whenever anything happens to a watcher, and when a screen asks (`refresh`).
 class WatcherHealth : public QObject
 {
     Q_OBJECT
@@ -55,7 +53,8 @@ public:
     WatcherStatus status(const QUuid &watcherId) const;
     // Whether a watcher the user switched on has a problem.
     bool needsAttention() const { return m_attention; }
-    // Looks at everything again now rather than on the next turn (tests, a screen shown).
+    // Looks at everything again now: folders, tools (a tool installed meanwhile is checked with
+    // each configuration that uses it). The window calls it when the user comes back to it.
     void refresh();
 
 Q_SIGNALS:
@@ -67,7 +66,6 @@ Q_SIGNALS:
 private:
     struct Check
     {
-        QByteArray digest; // of the language and text checked
         std::optional<ConfigurationCheckResult> result;
         int running = 0;
     };
@@ -78,12 +76,11 @@ private:
     void publish(const QHash<QUuid, WatcherStatus> &next, const QHash<QUuid, QString> &names);
     void tell(const QUuid &watcherId, const QString &name, const WatcherStatus &before,
               const WatcherStatus &now);
-    bool toolIsThere(SupportedFileExtension language);
-    void recheckTools();
+    void lookForTools();
     void checkConfiguration(const QUuid &configurationId, SupportedFileExtension language,
                             bool again);
-    void checked(const QUuid &configurationId, const QByteArray &digest,
-                 const ConfigurationCheckResult &result);
+    void checked(const QByteArray &digest, const ConfigurationCheckResult &result);
+    void forgetUnusedChecks();
     void fileFixed(const QUuid &watcherId, const QString &path, FixPipeline::Origin origin,
                    FixResult::Outcome outcome, const QString &reason);
     void runFinished(const QUuid &watcherId, const RunSummary &summary);
@@ -93,16 +90,16 @@ private:
     MonitorRegistry &m_registry;
     Options m_options;
     ConfigManagerFactory m_configurations;
-    QTimer m_recheck;
     bool m_refreshQueued = false;
     bool m_attention = false;
     QHash<QUuid, WatcherStatus> m_statuses;
     QHash<QUuid, CodeWatcherModel> m_watchers;
     QHash<QUuid, QString> m_failures; // the last failure of a watcher, until a fix succeeds
     QHash<QUuid, RunSummary> m_lastRuns;
-    QHash<QUuid, Check> m_checks; // by configuration
-    QHash<QString, bool> m_tools; // by executable: found when last looked for
-    QSet<QString> m_told;         // watcher id and state already met, for problemAppeared
+    QHash<QUuid, QByteArray> m_digests; // by configuration: of its language and text
+    QHash<QByteArray, Check> m_checks;  // by digest
+    QHash<QString, bool> m_tools;       // by executable: found when last looked for
+    QSet<QString> m_told;               // watcher id and state already met, for problemAppeared
     ToolStop m_stop;
     SerialQueue m_queue; // last, so it is joined before anything its task uses goes
 };

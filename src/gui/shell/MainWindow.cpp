@@ -19,6 +19,7 @@
 MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *parent)
     : QMainWindow(parent)
     , m_delegate(delegate)
+    , m_health(core.health())
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
@@ -86,4 +87,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    // Back in the window, the user sees each watcher as it is now: a tool installed, a folder
+    // unplugged meanwhile. Nothing polls while nobody looks.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_health.refresh();
+    QMainWindow::changeEvent(event);
 }

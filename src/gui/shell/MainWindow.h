@@ -9,6 +9,7 @@
 class AppDelegate;
 class MainView;
 class CoreServices;
+class WatcherHealth;
 
 // A main window: the menu bar with the "Sprucer" menu, the toolbar (sidebar toggle, settings)
 // and a MainView. With a tray icon, closing it only hides it: Sprucer goes on in the tray.
@@ -28,11 +29,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void makeToolBar();
 
     AppDelegate &m_delegate;
+    WatcherHealth &m_health;
     MainView *m_mainView;
     QAction *m_toggleSidebar = nullptr;
     QAction *m_settingsAction = nullptr;

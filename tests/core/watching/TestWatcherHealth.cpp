@@ -28,7 +28,6 @@ struct Tools
     {
         WatcherHealth::Options options;
         options.resolver = ToolResolver({directory.path()}, false);
-        options.recheckInterval = 50ms;
         options.judge = [](SupportedFileExtension, const QString &text) {
             ConfigurationCheckResult result;
             result.toolName = u"clang-format"_s;
@@ -117,10 +116,11 @@ private Q_SLOTS:
         QCOMPARE(attention.size(), 2);
         QCOMPARE(appeared.size(), 3); // met before: not told again
 
-        // Installed meanwhile, the tool is found without a restart; a folder that comes back
-        // is watched again.
-        StandInTool::write(tools.directory.path(), u"ktlint"_s, QString());
+        // A folder that comes back is watched again; a tool installed meanwhile is found, and
+        // the configuration checked with it, when the user looks again (nothing polls).
         fixture.makeProject(u"gone"_s);
+        StandInTool::write(tools.directory.path(), u"ktlint"_s, QString());
+        health.refresh();
         QTRY_COMPARE(health.status(kotlin.id).state, State::running);
         QTRY_COMPARE(health.status(gone.id).state, State::running);
         QVERIFY(health.needsAttention()); // the refused one still

@@ -233,7 +233,6 @@ private Q_SLOTS:
         health.judge = [](SupportedFileExtension, const QString &) {
             return ConfigurationCheckResult{};
         };
-        health.recheckInterval = std::chrono::milliseconds(50);
         fixture.useHealth(health);
         UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
         const QString project = fixture.makeProject(u"shop"_s);
