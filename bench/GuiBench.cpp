@@ -99,7 +99,7 @@ void afterFirstPaint(ChildMode mode, QWidget *window)
 int runPeer(QApplication &app, ChildMode mode)
 {
     QWidget window;
-    window.resize(1120, 720); // the main window's size
+    window.resize(1200, 760); // the main window's size
     const FirstPaint painted([&window](QObject *watched) { return watched == &window; },
                              [&window, mode] { afterFirstPaint(mode, &window); });
     window.show();
@@ -122,9 +122,11 @@ int runApp(QApplication &app, ChildMode mode)
     TelemetryManager::initialize();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [&app] { app.quit(); });
+                     [] { QCoreApplication::exit(0); });
     const PlatformServices platform = Platform::services();
-    CoreServices services(platform);
+    CoreServices::Options options;
+    options.health.checksWait = true; // until the window has painted
+    CoreServices services(platform, std::move(options));
     SprucerApp sprucer(services, platform);
     QObject::connect(&guard, &InstanceGuard::showWindowRequested, &sprucer.delegate(),
                      &AppDelegate::showMainWindow);

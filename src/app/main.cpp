@@ -121,7 +121,9 @@ int runWindow(QApplication &app)
     const DisplayParameters display(displayBoard);
     const RunStart start(app, displayBoard->provider()); // before any window, tray or registry
     const PlatformServices platform = Platform::services();
-    CoreServices services(platform);
+    CoreServices::Options options;
+    options.health.checksWait = true; // until the window has painted
+    CoreServices services(platform, std::move(options));
     SprucerApp sprucer(services, platform);
     QObject::connect(&guard, &InstanceGuard::showWindowRequested, &sprucer.delegate(),
                      &AppDelegate::showMainWindow);

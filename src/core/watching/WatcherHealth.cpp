@@ -52,6 +52,7 @@ WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, O
     : QObject(parent)
     , m_registry(registry)
     , m_options(std::move(options))
+    , m_mayCheck(!m_options.checksWait)
     , m_queue(u"Watcher health"_s)
 {
     if (!m_options.judge) {
@@ -96,6 +97,13 @@ QString WatcherHealth::nameOf(const QUuid &watcherId) const
 {
     const CodeWatcherModel *found = watcher(watcherId);
     return found ? found->name : QString();
+}
+
+void WatcherHealth::startChecks()
+{
+    if (std::exchange(m_mayCheck, true))
+        return;
+    refresh();
 }
 
 void WatcherHealth::refreshSoon()
@@ -237,6 +245,8 @@ void WatcherHealth::lookForTools()
 void WatcherHealth::checkConfiguration(const QUuid &configurationId,
                                        SupportedFileExtension language, bool again)
 {
+    if (!m_mayCheck)
+        return; // the refresh of startChecks asks again
     const Result<ConfigurationItem> item = m_configurations.getConfig(configurationId);
     const std::optional<QString> text = item ? readConfiguration(item.value().path) : std::nullopt;
     if (!text) {

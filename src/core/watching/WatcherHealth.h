@@ -28,6 +28,9 @@ struct WatcherHealthOptions
 
     ToolResolver resolver; // where the formatters are looked for, as the fixers look
     Judge judge;           // empty: the formatter itself is asked, as the editor asks it
+    // The configurations are checked once `startChecks` is called: a window starting would
+    // share the processor with the formatters' checks before its first paint.
+    bool checksWait = false;
 };
 
 // What each watcher's row says: running, switched off, paused, or the problem that keeps it
@@ -56,6 +59,8 @@ public:
     // Looks at everything again now: folders, tools (a tool installed meanwhile is checked with
     // each configuration that uses it). The window calls it when the user comes back to it.
     void refresh();
+    // Lets the configurations be checked (when the options made them wait).
+    void startChecks();
 
 Q_SIGNALS:
     void statusChanged(const QUuid &watcherId);
@@ -91,6 +96,7 @@ private:
     Options m_options;
     ConfigManagerFactory m_configurations;
     bool m_refreshQueued = false;
+    bool m_mayCheck = true;
     bool m_attention = false;
     QHash<QUuid, WatcherStatus> m_statuses;
     QHash<QUuid, CodeWatcherModel> m_watchers;

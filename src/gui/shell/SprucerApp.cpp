@@ -13,6 +13,39 @@
 
 #include <QApplication>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs `then` once, on the turn after the window's first paint.
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> then)
+        : QObject(window)
+        , m_then(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), m_then);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_then;
+};
+
+} // namespace
 
 SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *parent)
     : QObject(parent)
@@ -48,6 +81,8 @@ void SprucerApp::launch()
                                                        : QRect());
     });
     m_mainWindow->show();
+    // The formatters' checks of the configurations wait for the window to be on the screen.
+    new AfterFirstPaint(m_mainWindow.get(), [health = &m_core.health()] { health->startChecks(); });
     showOnBoardingIfNeeded();
 }
 
