@@ -119,11 +119,12 @@ void WatcherHealth::refresh()
     m_refreshQueued = false;
     QHash<QUuid, WatcherStatus> next;
     QHash<QUuid, QString> names;
+    const QList<MonitorEntry> entries = m_registry.monitors();
     m_watchers.clear();
-    for (const MonitorEntry &entry : m_registry.monitors())
+    for (const MonitorEntry &entry : entries)
         m_watchers.insert(entry.watcher.id, entry.watcher);
     lookForTools();
-    for (const MonitorEntry &entry : m_registry.monitors()) {
+    for (const MonitorEntry &entry : entries) {
         names.insert(entry.watcher.id, entry.watcher.name);
         if (!m_digests.contains(entry.watcher.configurationId))
             checkConfiguration(entry.watcher.configurationId, entry.watcher.codeKind, false);
