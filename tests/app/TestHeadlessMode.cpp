@@ -10,6 +10,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -30,6 +35,19 @@ struct HeadlessHome : SeededHome
 };
 
 const QString &kWatcherId = SeededHome::watcherId;
+// What the process holds in memory now, from /proc.
+qint64 residentMegabytes(qint64 pid)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
+    }
+    return -1;
+}
+
 const QByteArray &kUnformatted = SeededHome::unformatted;
 const QByteArray &kFormatted = SeededHome::formatted;
 constexpr auto readAll = &SeededHome::readAll;
@@ -69,6 +87,39 @@ private Q_SLOTS:
         QVERIFY(daily.whole() && daily.items.size() == 1);
         QCOMPARE(daily.items.first().language, u"C++"_s);
         QCOMPARE(daily.items.first().count, 2);
+    }
+
+    // Pipes, sockets and devices named like source, saved beside a real file, neither block
+    // a worker nor make the program read without end: the real file is formatted as usual and
+    // SIGTERM still ends the program at once.
+    void specialFilesNeitherBlockNorGrow()
+    {
+        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
+            QSKIP("clang-format is not installed");
+        HeadlessHome h;
+        h.start();
+        if (QTest::currentTestFailed())
+            return;
+        const QString src = h.project() + u"/src/"_s;
+        for (int i = 0; i < 4; ++i) { // one for each worker
+            const QByteArray fifo = QFile::encodeName(src + u"pipe%1.cpp"_s.arg(i));
+            QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+            // Made, used once and left, as build scripts do.
+            const int end = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+            QVERIFY(end >= 0 && ::write(end, "x", 1) == 1 && ::close(end) == 0);
+        }
+        QVERIFY(QFile::link(u"/dev/zero"_s, src + u"zero.cpp"_s));
+        ::mknod(QFile::encodeName(src + u"node.cpp"_s).constData(), S_IFCHR | 0600,
+                makedev(1, 5)); // where devices may be made
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(src + u"zero.cpp"_s).constData(), nullptr,
+                            AT_SYMLINK_NOFOLLOW) == 0);
+        const QString main = src + u"main.cpp"_s;
+        QVERIFY(writeFile(main, kUnformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(main), kFormatted, 15000);
+        QVERIFY(residentMegabytes(h.sprucer.processId()) < 1024);
+
+        const qint64 exitMs = h.terminate();
+        QVERIFY2(exitMs >= 0 && exitMs < 5000, qPrintable(QString::number(exitMs)));
     }
 
     // Quitting during bulk work stops the tools after a short grace instead of formatting

@@ -30,8 +30,10 @@ SavedFile::Identity identityOf(const struct stat &info)
 
 Error fileError(const QString &path, int error)
 {
-    return Error{QStringLiteral("SavedFile"), error,
-                 path + QStringLiteral(": ") + qt_error_string(error)};
+    // What the user can act on: a pipe, device or link named like source is never read.
+    const QString reason =
+        error == EINVAL ? QStringLiteral("not a regular file") : qt_error_string(error);
+    return Error{QStringLiteral("SavedFile"), error, path + QStringLiteral(": ") + reason};
 }
 
 } // namespace
@@ -44,33 +46,24 @@ bool SavedFile::Identity::sameVersion(const Identity &other) const
 
 Result<SavedFile> SavedFile::read(const QString &path, qint64 sizeLimit)
 {
-    const QByteArray encoded = QFile::encodeName(path);
     // Not through a link: replacing the path would replace the link, not its target.
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat info = {};
+    const int fd = PosixFiles::openRegular(QFile::encodeName(path).constData(), info);
     if (fd < 0)
         return fileError(path, errno);
     SavedFile file;
     file.m_path = path;
-    struct stat info = {};
-    bool ok = ::fstat(fd, &info) == 0;
-    int error = ok ? 0 : errno;
-    if (ok && !S_ISREG(info.st_mode)) {
-        ok = false;
-        error = EINVAL;
-    }
-    if (ok) {
-        file.m_identity = identityOf(info);
-        // One byte more than the size tells a file still being written from a whole one.
-        if (info.st_size <= sizeLimit && !PosixFiles::readAll(fd, info.st_size + 1, file.m_bytes)) {
-            ok = false;
+    file.m_identity = identityOf(info);
+    int error = 0;
+    // One byte more than the size tells a file still being written from a whole one.
+    if (info.st_size <= sizeLimit) {
+        if (!PosixFiles::readAll(fd, info.st_size + 1, file.m_bytes))
             error = errno;
-        } else if (info.st_size <= sizeLimit && file.m_bytes.size() != info.st_size) {
-            ok = false;
+        else if (file.m_bytes.size() != info.st_size)
             error = EAGAIN;
-        }
     }
     ::close(fd);
-    if (!ok)
+    if (error != 0)
         return fileError(path, error);
     return file;
 }

@@ -3,6 +3,7 @@
 
 #include "core/markups/DirectoryWalk.h"
 #include "core/markups/Utf8MarkupScanner.h"
+#include "core/support/PosixFiles.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
@@ -66,51 +68,60 @@ private:
     std::vector<std::string> m_utf8;
 };
 
-// Reads one file through the scanner. False when the file cannot be read whole or is not
-// valid UTF-8.
-bool scanFile(const std::string &path, Utf8MarkupScanner &scanner)
+// Larger files are not scanned, as they are not formatted: a source file is never this large.
+constexpr qint64 kLargestScanned = 16 * 1024 * 1024;
+
+enum class ScanOutcome : std::uint8_t
 {
-    // O_NONBLOCK: should a pipe have taken the file's place since the walk, opening it must
-    // not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+    complete,
+    unreadable, // or not valid UTF-8
+    tooLarge,
+};
+
+// Reads one regular file through the scanner.
+ScanOutcome scanFile(const std::string &path, Utf8MarkupScanner &scanner)
+{
+    // Should a pipe or device have taken the file's place since the walk, it is not read.
+    struct stat status = {};
+    const int fd = PosixFiles::openRegular(path.c_str(), status);
     if (fd < 0)
-        return false;
+        return ScanOutcome::unreadable;
+    if (status.st_size > kLargestScanned) {
+        ::close(fd);
+        return ScanOutcome::tooLarge;
+    }
     bool complete = false;
-    struct stat status;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        scanner.start();
-        qint64 total = 0;
-        for (;;) {
-            const std::span<char> space = scanner.freeSpace();
-            const ssize_t count = ::read(fd, space.data(), space.size());
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0)
-                break;
-            if (count == 0) {
-                complete = scanner.finish();
-                break;
-            }
-            total += count;
-            if (!scanner.commit(count))
-                break;
-            // A short read that reaches the size seen at open is the end of a regular file;
-            // this spares most files the read that would return 0.
-            if (std::size_t(count) < space.size() && total >= status.st_size) {
-                complete = scanner.finish();
-                break;
-            }
+    scanner.start();
+    qint64 total = 0;
+    for (;;) {
+        const std::span<char> space = scanner.freeSpace();
+        const ssize_t count = ::read(fd, space.data(), space.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            complete = count == 0 && scanner.finish();
+            break;
+        }
+        total += count;
+        // A file that grows while read is read no further than the limit.
+        if (!scanner.commit(count) || total > kLargestScanned)
+            break;
+        // A short read that reaches the size seen at open is the end of a regular file;
+        // this spares most files the read that would return 0.
+        if (std::size_t(count) < space.size() && total >= status.st_size) {
+            complete = scanner.finish();
+            break;
         }
     }
     ::close(fd);
-    return complete;
+    return complete ? ScanOutcome::complete : ScanOutcome::unreadable;
 }
 
 struct FileJob
 {
     std::string path;
     MarkupList markups;
-    bool readable = false;
+    ScanOutcome outcome = ScanOutcome::unreadable;
 };
 
 // The walk's eligible files in walk order. The walking thread appends; readers take the
@@ -121,7 +132,7 @@ public:
     void push(std::string path)
     {
         const std::lock_guard lock(m_mutex);
-        m_files.push_back(FileJob{std::move(path), {}, false});
+        m_files.push_back(FileJob{std::move(path), {}, ScanOutcome::unreadable});
         if (m_waiting > 0)
             m_ready.notify_one();
     }
@@ -145,8 +156,8 @@ public:
     {
         Utf8MarkupScanner scanner;
         while (FileJob *job = claim()) {
-            job->readable = scanFile(job->path, scanner);
-            if (job->readable && scanner.hasMarkups())
+            job->outcome = scanFile(job->path, scanner);
+            if (job->outcome == ScanOutcome::complete && scanner.hasMarkups())
                 job->markups = scanner.takeMarkups(decodedPath(job->path));
         }
     }
@@ -163,8 +174,12 @@ public:
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             logNotesBefore(i);
             FileJob &job = m_files[i];
-            if (job.readable)
+            if (job.outcome == ScanOutcome::complete)
                 all.append(std::move(job.markups));
+            else if (job.outcome == ScanOutcome::tooLarge)
+                SprucerLogger::shared().log(
+                    QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") +
+                    decodedPath(job.path));
             else
                 SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") +
                                             decodedPath(job.path));

@@ -8,6 +8,7 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/FreedMemory.h"
 #include "core/support/NotificationCenter.h"
+#include "core/support/PosixFiles.h"
 #include "core/support/PrivateCopyNames.h"
 #include "core/support/SprucerLogger.h"
 
@@ -19,17 +20,24 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+
 namespace {
 
-std::optional<QByteArray> readBytes(const QString &path)
+// The file's bytes, or why there are none: only a regular file within the size limit is read,
+// so a pipe, a device or a link to one named like source never blocks or floods a worker.
+struct FileRead
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    std::optional<QByteArray> bytes;
+    int error = 0;
+};
+
+FileRead readBytes(const QString &path)
+{
+    QByteArray bytes;
+    if (!PosixFiles::readRegular(QFile::encodeName(path).constData(), ToolFixer::sizeLimit, bytes))
+        return {std::nullopt, errno};
+    return {std::move(bytes), 0};
 }
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
@@ -185,11 +193,13 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
     for (qsizetype i = 0; i < batch.size(); ++i) {
         const QString &path = batch[i];
         FixResult &fixed = results[i];
+        FileRead read{fixed.content, 0};
         if (!fixed.content)
-            fixed.content = readBytes(path);
+            read = readBytes(path);
+        fixed.content = read.bytes;
         // A run that lost to a newer save leaves the scan and the count to that save's own run.
         const std::optional<MarkupList> markups =
-            fixed.superseded() ? std::nullopt : scan(path, fixed.content, *delivery);
+            fixed.superseded() ? std::nullopt : scan(path, read.bytes, read.error, *delivery);
         FixResult outcome = FixResult::of(fixed.outcome, std::nullopt, fixed.reason);
         QMetaObject::invokeMethod(
             this,
@@ -202,16 +212,11 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
 }
 
 std::optional<MarkupList> FixPipeline::scan(const QString &path,
-                                            const std::optional<QByteArray> &content,
+                                            const std::optional<QByteArray> &content, int readError,
                                             const Delivery &delivery)
 {
-    if (!content) {
-        SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") + path);
-        // A deleted or renamed file is reported like a save; its notes went with it.
-        if (!QFileInfo::exists(path))
-            return MarkupList();
-        return std::nullopt;
-    }
+    if (!content)
+        return unreadFindings(path, readError);
     if (std::optional<QString> text = decodeUtf8(*content))
         return MarkupWatcher::findMarkups(*text, path);
     // The fixer has already said that a file with NUL bytes is not text.
@@ -219,6 +224,26 @@ std::optional<MarkupList> FixPipeline::scan(const QString &path,
         SprucerLogger::shared().log(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") +
                                     path);
     return MarkupList();
+}
+
+std::optional<MarkupList> FixPipeline::unreadFindings(const QString &path, int readError)
+{
+    SprucerLogger &logger = SprucerLogger::shared();
+    switch (readError) {
+    case EINVAL:
+        logger.log(QStringLiteral("Left alone (not a regular file): ") + path);
+        return MarkupList();
+    case EFBIG:
+        logger.log(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") + path);
+        return std::nullopt;
+    default:
+        break;
+    }
+    logger.log(QStringLiteral("Failed to read file: ") + path);
+    // A deleted or renamed file is reported like a save; its notes went with it.
+    if (!QFileInfo::exists(path))
+        return MarkupList();
+    return std::nullopt;
 }
 
 void FixPipeline::settle(const QString &path, const Delivery &delivery,

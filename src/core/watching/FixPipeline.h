@@ -127,9 +127,12 @@ private:
     bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
     // The file's markups: none when it is gone or is not UTF-8 text, absent when it is there
-    // but cannot be read. Failures are logged.
-    static std::optional<MarkupList>
-    scan(const QString &path, const std::optional<QByteArray> &content, const Delivery &delivery);
+    // but cannot be read. Failures are logged. `readError` says why `content` is absent.
+    static std::optional<MarkupList> scan(const QString &path,
+                                          const std::optional<QByteArray> &content, int readError,
+                                          const Delivery &delivery);
+    // When the file was not read: none for a file gone or not a regular file, else unknown.
+    static std::optional<MarkupList> unreadFindings(const QString &path, int readError);
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
     void completeFile(const QString &path, const std::optional<MarkupList> &markups,
                       const FixResult &fixed, const std::shared_ptr<Delivery> &delivery);

@@ -12,6 +12,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 using namespace std::chrono_literals;
@@ -213,18 +220,18 @@ private Q_SLOTS:
         QCOMPARE(fixed.size(), 42);
     }
 
-    // Only a run judged a success is counted. A file that is not UTF-8 text, or cannot be
+    // Only a run judged a success is counted. A file that is not UTF-8 text, or too large to
     // read, is still processed, and the log says which of the two it was. Each file's findings
     // are told as they now are: none for a file gone or not text, unknown for one that is there
-    // but could not be read.
+    // but was not read.
     void onlySuccessesCountAndUnscannedFilesSayWhy()
     {
         Harness h;
         const QString todo = h.write(u"todo.h"_s, "int a;\n// TODO: first\n");
         const QString latin1 = h.write(u"latin1.c"_s, "int \xe9t\xe9;\n");
         const QString gone = h.project.filePath(u"deleted.c"_s);
-        const QString unreadable = h.project.filePath(u"folder.c"_s);
-        QVERIFY(QDir().mkpath(unreadable));
+        const QString unreadable = h.write(u"huge.c"_s);
+        QVERIFY(QFile::resize(unreadable, 17 * 1024 * 1024)); // sparse: larger than any source
         h.process({todo, latin1, gone, unreadable});
         QVERIFY(h.waitForDeliveries(1));
         QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
@@ -237,9 +244,10 @@ private Q_SLOTS:
         QVERIFY(h.scanned.contains(unreadable) && !h.scanned.value(unreadable));
         QStringList messages = LogFile::messages();
         messages.sort();
-        QCOMPARE(messages, (QStringList{u"Failed to read file: "_s + gone,
-                                        u"Failed to read file: "_s + unreadable,
-                                        u"Not scanned for TODOs (not UTF-8 text): "_s + latin1}));
+        QCOMPARE(messages,
+                 (QStringList{u"Failed to read file: "_s + gone,
+                              u"Not scanned for TODOs (larger than 16 MiB): "_s + unreadable,
+                              u"Not scanned for TODOs (not UTF-8 text): "_s + latin1}));
 
         h.fixer->setOutcome(FixResult::Outcome::failed, u"clang-format: bad"_s);
         h.process({h.write(u"failed.h"_s)});
@@ -252,6 +260,49 @@ private Q_SLOTS:
         QVERIFY(h.waitForDeliveries(4));
         QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
         QVERIFY(h.scanned.contains(overtaken) && !h.scanned.value(overtaken));
+    }
+
+    // Only regular files are read: a pipe made and used once, a socket, and a device as a node
+    // or through a link each get one line and no findings, while the file beside them is read
+    // as usual. Reading any of them would block a worker for good or grow without end.
+    void specialFilesAreLeftAloneWithoutBlocking()
+    {
+        Harness h;
+        h.route.fixer.reset(); // read by the pipeline itself
+        const QString fifo = h.project.filePath(u"a.cpp"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const int end = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(end >= 0 && ::write(end, "x", 1) == 1 && ::close(end) == 0);
+        const QString socketPath = h.project.filePath(u"s.cpp"_s);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(),
+                 sizeof address.sun_path);
+        QVERIFY(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        const QString zeroLink = h.project.filePath(u"y.cpp"_s);
+        QVERIFY(QFile::link(u"/dev/zero"_s, zeroLink));
+        QStringList special{fifo, socketPath, zeroLink};
+        const QString zeroNode = h.project.filePath(u"z.cpp"_s);
+        if (::mknod(QFile::encodeName(zeroNode).constData(), S_IFCHR | 0600, makedev(1, 5)) == 0)
+            special.append(zeroNode); // only where devices may be made
+        const QString todo = h.write(u"todo.cpp"_s, "// TODO: kept\n");
+
+        h.process(special + QStringList{todo});
+        QVERIFY(h.waitForDeliveries(1));
+        ::close(socket);
+        QCOMPARE(h.markups.size(), 1);
+        QCOMPARE(h.markups[0].filePath, todo);
+        QStringList leftAlone;
+        for (const QString &path : std::as_const(special)) {
+            QVERIFY2(h.scanned.value(path) == MarkupList(), qPrintable(path));
+            leftAlone.append(u"Left alone (not a regular file): "_s + path);
+        }
+        QStringList logged = LogFile::messages();
+        logged.removeIf([](const QString &line) { return !line.startsWith(u"Left alone"_s); });
+        leftAlone.sort();
+        logged.sort();
+        QCOMPARE(logged, leftAlone);
     }
 
     // A "Run Fixers" ends with its summary, once, after its last file; only a file the tool
