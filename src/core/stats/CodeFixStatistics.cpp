@@ -105,7 +105,7 @@ SalvagedList<DailyFix> CodeFixStatistics::decode(const QByteArray &json)
     return StoredForms::salvageObjectArray<DailyFix>(
         json, [](const QJsonObject &object) -> std::optional<DailyFix> {
             const auto date = StoredForms::dateField(object, kDate);
-            const auto count = StoredForms::integerField(object, kCount);
+            const auto count = StoredForms::countField(object, kCount);
             const auto language = StoredForms::stringField(object, kLanguage);
             if (!date || !count || !language)
                 return std::nullopt;

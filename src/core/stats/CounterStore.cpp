@@ -74,7 +74,7 @@ SalvagedList<CodeCounterModel> CounterStore::decode(const QByteArray &json)
     return StoredForms::salvageObjectArray<CodeCounterModel>(
         json, [](const QJsonObject &object) -> std::optional<CodeCounterModel> {
             const auto id = StoredForms::uuidField(object, kId);
-            const auto fixedCount = StoredForms::integerField(object, kFixedCount);
+            const auto fixedCount = StoredForms::countField(object, kFixedCount);
             if (!id || !fixedCount)
                 return std::nullopt;
             return CodeCounterModel{*id, *fixedCount};

@@ -112,6 +112,14 @@ std::optional<qint64> integerField(const QJsonObject &object, const QString &key
     return static_cast<qint64>(number);
 }
 
+std::optional<qint64> countField(const QJsonObject &object, const QString &key)
+{
+    const std::optional<qint64> count = integerField(object, key);
+    if (count && *count < 0)
+        return std::nullopt;
+    return count;
+}
+
 std::optional<double> numberField(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);

@@ -41,6 +41,8 @@ QByteArray compactJsonEscapingSlashes(const QJsonDocument &document);
 std::optional<QString> stringField(const QJsonObject &object, const QString &key);
 std::optional<bool> boolField(const QJsonObject &object, const QString &key);
 std::optional<qint64> integerField(const QJsonObject &object, const QString &key);
+// A count of things done: an integer field that is not negative.
+std::optional<qint64> countField(const QJsonObject &object, const QString &key);
 std::optional<double> numberField(const QJsonObject &object, const QString &key);
 std::optional<QUuid> uuidField(const QJsonObject &object, const QString &key);
 // A date stored as its number; nothing also when the number lies beyond any date a clock could

@@ -2,6 +2,7 @@
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/UserDefaults.h"
+#include "support/LogFile.h"
 #include "support/TestMain.h"
 
 #include <QSignalSpy>
@@ -38,6 +39,12 @@ private Q_SLOTS:
         QCOMPARE(store.countFor(QUuid()), 0);
         QCOMPARE(CounterStore().fixedCount(), store.fixedCount());
         QVERIFY(written().startsWith(stored(42).chopped(1)));
+
+        // A negative count is damage, not a count: set aside like any undecodable value.
+        UserDefaults::setValue(CounterStore::counterKey, stored(-3));
+        QCOMPARE(CounterStore().fixedCount(), QList<CodeCounterModel>());
+        QVERIFY(LogFile::messages().last().startsWith(
+            u"⚠️ The stored \"%1\" could not be read whole"_s.arg(CounterStore::counterKey)));
     }
 
     void fixesOfOneDayAndLanguageShareARecord()
