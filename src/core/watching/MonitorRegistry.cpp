@@ -60,7 +60,7 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     : QObject(parent)
     , m_parts(std::move(parts))
     , m_delegate(std::make_shared<Delegate>(this))
-    , m_routes(std::make_shared<const QHash<const DirectoryMonitor *, FixPipeline::Route>>())
+    , m_routes(std::make_shared<const QHash<const DirectoryMonitor *, Routing>>())
 {
     Q_ASSERT(m_parts.store && m_parts.monitors && m_parts.pipeline && m_parts.markupWatcher);
     Q_ASSERT(m_parts.makeFixer && m_parts.sendSignal);
@@ -122,10 +122,13 @@ void MonitorRegistry::announce()
 
 void MonitorRegistry::routesChanged()
 {
-    auto routes = std::make_shared<QHash<const DirectoryMonitor *, FixPipeline::Route>>();
-    for (const MonitorEntry &entry : std::as_const(m_entries))
+    auto routes = std::make_shared<QHash<const DirectoryMonitor *, Routing>>();
+    const QList<CodeWatcherModel> all = watchers();
+    for (const MonitorEntry &entry : std::as_const(m_entries)) {
         routes->insert(entry.monitor.get(),
-                       {entry.watcher.id, entry.watcher.codeKind, entry.fixer});
+                       {{entry.watcher.id, entry.watcher.codeKind, entry.fixer},
+                        WatcherNesting::innerOf(entry.watcher, all)});
+    }
     QMutexLocker lock(&m_routesMutex);
     m_routes = std::move(routes);
 }
@@ -158,6 +161,13 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
     // Stopped while its tree was walked: a stopped watcher lists nothing.
     if (!found || !found->watcher.isActivated)
         return;
+    // A file of a watcher deeper in the tree is listed there, where its saves are processed.
+    const QList<WatcherNesting::Inner> inner = WatcherNesting::innerOf(found->watcher, watchers());
+    if (!inner.isEmpty()) {
+        markups.removeIf([&](const Markup &markup) {
+            return WatcherNesting::ownedByInner(inner, markup.filePath);
+        });
+    }
     // Files listed already keep their findings: a save during the walk scanned its file later
     // than the walk may have, and a scan overtaken by a stop and a start listed them all.
     if (!found->markups.isEmpty())
@@ -377,12 +387,29 @@ void MonitorRegistry::didObserveChanges(DirectoryMonitor *monitor, const QString
 void MonitorRegistry::processChanges(DirectoryMonitor *monitor, const QStringList &paths,
                                      FixPipeline::Origin origin)
 {
-    std::shared_ptr<const QHash<const DirectoryMonitor *, FixPipeline::Route>> routes;
+    std::shared_ptr<const QHash<const DirectoryMonitor *, Routing>> routes;
     {
         QMutexLocker lock(&m_routesMutex);
         routes = m_routes;
     }
-    const auto route = routes->constFind(monitor);
-    if (route != routes->cend())
-        m_parts.pipeline->process(*route, paths, origin);
+    const auto routing = routes->constFind(monitor);
+    if (routing == routes->cend())
+        return;
+    if (routing->inner.isEmpty()) {
+        m_parts.pipeline->process(routing->route, paths, origin);
+        return;
+    }
+    QStringList owned = paths;
+    owned.removeIf(
+        [&](const QString &path) { return WatcherNesting::ownedByInner(routing->inner, path); });
+    m_parts.pipeline->process(routing->route, owned, origin);
+}
+
+QList<CodeWatcherModel> MonitorRegistry::watchers() const
+{
+    QList<CodeWatcherModel> all;
+    all.reserve(m_entries.size());
+    for (const MonitorEntry &entry : m_entries)
+        all.append(entry.watcher);
+    return all;
 }

@@ -8,6 +8,7 @@
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/MonitorEntry.h"
+#include "core/watching/WatcherNesting.h"
 
 #include <QList>
 #include <QMap>
@@ -67,6 +68,7 @@ public:
 
     // Every registered watcher, in the order they were registered.
     QList<MonitorEntry> monitors() const { return m_entries; }
+    QList<CodeWatcherModel> watchers() const;
     // How far the watcher's files under way are; 0 of 0 when none is.
     FixPipeline::Progress progress(const QUuid &watcherId) const;
     const MonitorEntry *entry(const QUuid &watcherId) const;
@@ -128,6 +130,13 @@ private:
     void processChanges(DirectoryMonitor *monitor, const QStringList &paths,
                         FixPipeline::Origin origin);
 
+    // Where a monitor's reports go, less the files that watchers deeper in its tree own.
+    struct Routing
+    {
+        FixPipeline::Route route;
+        QList<WatcherNesting::Inner> inner;
+    };
+
     Parts m_parts;
     std::shared_ptr<Delegate> m_delegate;
     QList<MonitorEntry> m_entries;
@@ -136,7 +145,7 @@ private:
     bool m_paused = false;
     bool m_announcing = false;
 
-    // What the watch queue reads: each monitor's route, replaced whole on every change.
+    // What the watch queue reads: each monitor's routing, replaced whole on every change.
     mutable QMutex m_routesMutex;
-    std::shared_ptr<const QHash<const DirectoryMonitor *, FixPipeline::Route>> m_routes;
+    std::shared_ptr<const QHash<const DirectoryMonitor *, Routing>> m_routes;
 };

@@ -2,6 +2,7 @@
 #include "gui/watchers/SetupNewWatcherView.h"
 
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/support/LocalPath.h"
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Controls.h"
 #include "gui/support/TextStyles.h"
@@ -46,6 +47,7 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     , m_name(new QLineEdit)
     , m_configuration(new QComboBox)
     , m_missing(TextStyles::label(QString(), TextStyles::Style::subheadline))
+    , m_nesting(TextStyles::label(QString(), TextStyles::Style::subheadline))
     , m_error(Controls::errorLine())
     , m_add(new QPushButton(QStringLiteral("Add")))
 {
@@ -88,9 +90,18 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     layout->setSpacing(20);
     layout->addWidget(title);
     layout->addWidget(formBox);
+    layout->addWidget(m_nesting);
     layout->addWidget(m_missing);
     layout->addWidget(m_error);
     layout->addLayout(buttons);
+
+    // Not a refusal: a subproject may well want a style of its own.
+    const QString nesting =
+        WatcherNesting::warning(LocalPath::fromUrl(chosenUrl), registry.watchers());
+    m_nesting->setText(nesting);
+    m_nesting->setAccessibleName(nesting);
+    m_nesting->setWordWrap(true);
+    m_nesting->setVisible(!nesting.isEmpty());
 
     connect(m_name, &QLineEdit::textChanged, this, &SetupNewWatcherView::updateAddButton);
     connect(m_configuration, &QComboBox::currentIndexChanged, this,

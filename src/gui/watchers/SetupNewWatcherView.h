@@ -27,6 +27,8 @@ public:
     QPushButton *addButton() const { return m_add; }
     QLabel *errorLine() const { return m_error; }
     QLabel *missingLine() const { return m_missing; }
+    // Names the watchers whose folders lie in or around the chosen one; hidden when none do.
+    QLabel *nestingLine() const { return m_nesting; }
 
 private:
     void add();
@@ -38,6 +40,7 @@ private:
     QLineEdit *m_name;
     QComboBox *m_configuration;
     QLabel *m_missing;
+    QLabel *m_nesting;
     QLabel *m_error;
     QPushButton *m_add;
 };

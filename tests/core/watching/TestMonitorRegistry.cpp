@@ -277,6 +277,50 @@ private Q_SLOTS:
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
     }
 
+    // Over nested folders, a file both watchers take is the inner watcher's, whichever was
+    // registered first and whether it runs or not: its saves, its "Run Fixers" and its notes.
+    // A file the inner watcher's language does not take stays with the outer one.
+    void theDeepestWatcherOwnsTheFilesItShares()
+    {
+        CoreFixture fixture(std::chrono::milliseconds(100));
+        const QString outerRoot =
+            fixture.makeProject(u"outer"_s, {{u"inner/old.cpp"_s, u"// TODO: inner\n"_s},
+                                             {u"kotlin/a.cpp"_s, QString()},
+                                             {u"top.cpp"_s, u"// TODO: outer\n"_s}});
+        const CodeWatcherModel inner =
+            fixture.makeWatcher(outerRoot + u"/inner"_s, SupportedFileExtension::cpp, true);
+        const CodeWatcherModel kotlin =
+            fixture.makeWatcher(outerRoot + u"/kotlin"_s, SupportedFileExtension::kotlin, true);
+        const CodeWatcherModel outer =
+            fixture.makeWatcher(outerRoot, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        for (const CodeWatcherModel &watcher : {outer, kotlin, inner})
+            QVERIFY(!registry.addWatcher(watcher));
+        QTRY_COMPARE(listedMarkups(registry, outer.id), QStringList{u"top.cpp:1:TODO:outer"_s});
+        QTRY_COMPARE(listedMarkups(registry, inner.id), QStringList{u"old.cpp:1:TODO:inner"_s});
+
+        QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
+        QVERIFY(writeFile(outerRoot + u"/inner/saved.cpp"_s, "int a;\n"));
+        QVERIFY(writeFile(outerRoot + u"/kotlin/b.cpp"_s, "int b;\n"));
+        const auto innerFixer = fixture.fixerFor(inner.id);
+        const auto outerFixer = fixture.fixerFor(outer.id);
+        QTRY_COMPARE(innerFixer->fixedFiles(), QStringList{outerRoot + u"/inner/saved.cpp"_s});
+        QTRY_COMPARE(outerFixer->fixedFiles(), QStringList{outerRoot + u"/kotlin/b.cpp"_s});
+
+        QVERIFY(!registry.stopWatcher(inner));
+        QTRY_COMPARE(released.size(), 2); // the saves are out of the echo check
+        QSignalSpy finished(&fixture.core().pipeline(), &FixPipeline::runFinished);
+        QVERIFY(!registry.runFixers(outer.id));
+        QVERIFY(finished.wait());
+        QStringList runOver = outerFixer->fixedFiles().mid(1);
+        runOver.sort();
+        QCOMPARE(runOver, (QStringList{outerRoot + u"/kotlin/a.cpp"_s,
+                                       outerRoot + u"/kotlin/b.cpp"_s, outerRoot + u"/top.cpp"_s}));
+        QCOMPARE(WatcherNesting::warning(outerRoot + u"/inner/deeper"_s, registry.watchers()),
+                 u"This folder is inside the watcher “%1”, “%2”: the files both take will be "
+                 "formatted by the new watcher."_s.arg(outer.name, inner.name));
+    }
+
     // Each save of a file replaces its findings, wherever they stand in the list; a file
     // deleted or renamed away takes its findings with it. The other files' stay as they were.
     void aSavedFileIsListedOnceAndAGoneFileNotAtAll()
