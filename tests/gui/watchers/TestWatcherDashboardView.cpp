@@ -55,7 +55,7 @@ private Q_SLOTS:
         QTRY_VERIFY(view.addWatcher()->sheet() && view.addWatcher()->sheet()->isVisible());
         SetupNewWatcherView &sheet = *view.addWatcher()->sheet();
         // "Add" waits for a name and a configuration, and says which is missing.
-        QVERIFY(!sheet.addButton()->isEnabled());
+        QVERIFY(!sheet.addButton()->isEnabled() && sheet.nestingLine()->isHidden());
         QCOMPARE(sheet.missingLine()->text(),
                  u"Type a name and choose a configuration to add the watcher."_s);
         sheet.nameField()->setText(u"Shop"_s);
@@ -76,6 +76,16 @@ private Q_SLOTS:
         QVERIFY(added.isActivated && added.codeKind == SupportedFileExtension::cpp);
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
         QTRY_VERIFY(!view.addWatcher()->sheet());
+
+        // A folder inside a watched one may have a style of its own; the sheet says who keeps
+        // the files both take.
+        QVERIFY(QDir().mkpath(project + u"/lib"_s));
+        dialogs.directory = project + u"/lib"_s;
+        view.addWatcher()->chooseFolder();
+        QTRY_VERIFY(view.addWatcher()->sheet() && view.addWatcher()->sheet()->isVisible());
+        const QLabel *nesting = view.addWatcher()->sheet()->nestingLine();
+        QVERIFY(nesting->isVisible());
+        QVERIFY(nesting->text().startsWith(u"This folder is inside the watcher “Shop”"_s));
     }
 
     // "Run Fixers" over a tree says how far it has come, and nothing once it is done.
