@@ -105,13 +105,19 @@ private Q_SLOTS:
             QFile::setPermissions(pathOf(u"secret.cpp"_s), {});
             unreadable << u"secret.cpp"_s;
         }
+        // Sparse: larger than any source, and never read.
+        write(u"huge.cpp"_s, "TODO: too far\n");
+        QVERIFY(QFile::resize(pathOf(u"huge.cpp"_s), 17 * 1024 * 1024));
         QCOMPARE(collect(m_root), QStringList{u"good.cpp:1:TODO:good"_s});
         QFile::setPermissions(pathOf(u"locked"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QStringList logged = LogFile::messages().replaceInStrings(
-            u"Failed to read file: "_s + m_root + u'/', QString());
+        QStringList logged =
+            LogFile::messages()
+                .replaceInStrings(u"Failed to read file: "_s + m_root + u'/', QString())
+                .replaceInStrings(u"Not scanned for TODOs (larger than 16 MiB): "_s + m_root + u'/',
+                                  u"(larger than 16 MiB) "_s);
         logged.sort();
-        QCOMPARE(logged, unreadable);
+        QCOMPARE(logged, QStringList{u"(larger than 16 MiB) huge.cpp"_s} + unreadable);
         // A root that cannot be listed gives nothing.
         for (const QString &root : {pathOf(u"missing"_s), pathOf(unreadable[0])}) {
             QCOMPARE(collect(root), QStringList());
