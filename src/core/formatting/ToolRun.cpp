@@ -111,7 +111,7 @@ bool reportsNoMemory(const QByteArray &standardError)
 {
     static const QByteArrayList phrases{
         "out of memory", "bad_alloc",        "cannot allocate memory", "memoryerror",
-        "outofmemory",   "memory exhausted", "failed to allocate"};
+        "outofmemory",   "memory exhausted", "failed to allocate",     "insufficient memory"};
     const QByteArray text = standardError.toLower();
     return std::any_of(phrases.cbegin(), phrases.cend(),
                        [&text](const QByteArray &phrase) { return text.contains(phrase); });

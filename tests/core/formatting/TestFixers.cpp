@@ -324,6 +324,19 @@ private Q_SLOTS:
         QCOMPARE(fixCount(u"C++"_s), 1);
     }
 
+    // ktlint's JVM reserves far more address space than its memory limit, yet must start: only
+    // its writable memory is bounded.
+    void aJvmToolMayReserveMoreThanItsLimit()
+    {
+        m_limits = ToolLimits{64 * 1024 * 1024, ToolLimits::Memory::addressSpace, 10s};
+        const auto kotlin = standIn(Kind::kotlin, u"python3 -c 'import mmap\n"
+                                                  "mmap.mmap(-1, 1 << 30, prot=mmap.PROT_READ)' && "
+                                                  "echo 'class Main' > \"$file\""_s);
+        writeFile(m_source, "class  Main\n");
+        QCOMPARE(kotlin->fix(m_source).outcome, FixResult::Outcome::changed);
+        QCOMPARE(readFile(m_source), "class Main\n");
+    }
+
     void limitsReadAsSizesAUserKnows()
     {
         QCOMPARE(ToolLimits::sizeText(qint64(2) << 30), u"2 GiB"_s);
