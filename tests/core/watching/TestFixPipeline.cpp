@@ -259,54 +259,6 @@ private Q_SLOTS:
         QCOMPARE(fixed.size(), 42);
     }
 
-    // Saves while hung runs hold every worker: each is formatted within its own run's time, on
-    // a spare worker, long before the hung runs reach their 5 s limit.
-    void aSaveNeverWaitsForHungRuns()
-    {
-        Harness h({300ms, 200ms, 300ms});
-        HangingTool tool(h);
-        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
-        h.process({h.write(u"hang1.cpp"_s)});
-        h.process({h.write(u"hang2.cpp"_s)});
-        QTRY_COMPARE(tool.hungRuns().size(), 2);
-        for (int i = 0; i < 4; ++i) {
-            const QString saved = h.write(u"saved%1.cpp"_s.arg(i));
-            h.process({saved});
-            QTRY_COMPARE_WITH_TIMEOUT(readFile(saved), "INT X;\n", 8000);
-        }
-        QTRY_COMPARE(fixed.size(), 4);
-        for (const QList<QVariant> &file : std::as_const(fixed))
-            QVERIFY(file.at(1).toString().contains(u"/saved"_s));
-        h.pipeline.stop();
-    }
-
-    // Quitting while hung runs hold the pool's workers and a spare: every run under way is
-    // ended and counted before `stop` returns, and the work still queued never starts.
-    void stopEndsHungRunsOnEveryWorker()
-    {
-        Harness h({300ms, 200ms, 300ms});
-        HangingTool tool(h);
-        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
-        for (const QString &name : {u"hang1.cpp"_s, u"hang2.cpp"_s, u"hang3.cpp"_s})
-            h.process({h.write(name)});
-        QTRY_COMPARE(tool.hungRuns().size(), 3); // the third on a spare
-        QStringList tree;
-        for (int i = 0; i < 25; ++i)
-            tree << h.write(u"bulk%1.cpp"_s.arg(i));
-        h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
-
-        h.pipeline.stop();
-        for (const QString &pid : tool.hungRuns())
-            QVERIFY2(!QFile::exists(u"/proc/"_s + pid), qPrintable(pid));
-        QCOMPARE(fixed.size(), 3);
-        for (const QList<QVariant> &file : std::as_const(fixed))
-            QCOMPARE(file.at(3).value<FixResult::Outcome>(), FixResult::Outcome::skipped);
-        QCOMPARE(readFile(tree[0]), "int x;\n");
-        h.process({h.write(u"late.cpp"_s)});
-        QCoreApplication::processEvents();
-        QCOMPARE(fixed.size(), 3);
-    }
-
     // Only a run judged a success is counted. A file that is not UTF-8 text, or cannot be
     // read, is still processed, and the log says which of the two it was. Each file's findings
     // are told as they now are: none for a file gone or not text, unknown for one that is there
@@ -382,6 +334,54 @@ private Q_SLOTS:
         QVERIFY(h.waitForDeliveries(2));
         QCOMPARE(finished.size(), 3);
         QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
+    }
+
+    // Saves while hung runs hold every worker: each is formatted within its own run's time, on
+    // a spare worker, long before the hung runs reach their 5 s limit.
+    void aSaveNeverWaitsForHungRuns()
+    {
+        Harness h({300ms, 200ms, 300ms});
+        HangingTool tool(h);
+        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
+        h.process({h.write(u"hang1.cpp"_s)});
+        h.process({h.write(u"hang2.cpp"_s)});
+        QTRY_COMPARE(tool.hungRuns().size(), 2);
+        for (int i = 0; i < 4; ++i) {
+            const QString saved = h.write(u"saved%1.cpp"_s.arg(i));
+            h.process({saved});
+            QTRY_COMPARE_WITH_TIMEOUT(readFile(saved), "INT X;\n", 8000);
+        }
+        QTRY_COMPARE(fixed.size(), 4);
+        for (const QList<QVariant> &file : std::as_const(fixed))
+            QVERIFY(file.at(1).toString().contains(u"/saved"_s));
+        h.pipeline.stop();
+    }
+
+    // Quitting while hung runs hold the pool's workers and a spare: every run under way is
+    // ended and counted before `stop` returns, and the work still queued never starts.
+    void stopEndsHungRunsOnEveryWorker()
+    {
+        Harness h({300ms, 200ms, 300ms});
+        HangingTool tool(h);
+        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
+        for (const QString &name : {u"hang1.cpp"_s, u"hang2.cpp"_s, u"hang3.cpp"_s})
+            h.process({h.write(name)});
+        QTRY_COMPARE(tool.hungRuns().size(), 3); // the third on a spare
+        QStringList tree;
+        for (int i = 0; i < 25; ++i)
+            tree << h.write(u"bulk%1.cpp"_s.arg(i));
+        h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
+
+        h.pipeline.stop();
+        for (const QString &pid : tool.hungRuns())
+            QVERIFY2(!QFile::exists(u"/proc/"_s + pid), qPrintable(pid));
+        QCOMPARE(fixed.size(), 3);
+        for (const QList<QVariant> &file : std::as_const(fixed))
+            QCOMPARE(file.at(3).value<FixResult::Outcome>(), FixResult::Outcome::skipped);
+        QCOMPARE(readFile(tree[0]), "int x;\n");
+        h.process({h.write(u"late.cpp"_s)});
+        QCoreApplication::processEvents();
+        QCOMPARE(fixed.size(), 3);
     }
 };
 
