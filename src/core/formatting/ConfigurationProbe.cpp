@@ -183,6 +183,8 @@ ConfigurationCheckResult readRun(const ConfigurationCheckResult &result, const T
         return notChecked(result,
                           result.toolName + u" could not be started: "_s + run.errorDescription);
     case ToolRun::Outcome::stopped:
+    case ToolRun::Outcome::outOfMemory: // the check sets no limits
+    case ToolRun::Outcome::outOfProcessorTime:
         break;
     }
     return notChecked(result, run.errorDescription);

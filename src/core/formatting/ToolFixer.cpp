@@ -42,6 +42,19 @@ QString firstComplaint(const QString &toolName, const ToolRun &run)
     return toolName + QStringLiteral(" reported a failure");
 }
 
+// The one-file amount plus a tenth of it per further file, up to twice the one-file amount.
+template <typename Duration>
+Duration forGroup(Duration one, qsizetype files)
+{
+    return one + one * std::clamp<qsizetype>(files - 1, 0, 10) / 10;
+}
+
+bool reachedLimit(const ToolRun &run)
+{
+    return run.outcome == ToolRun::Outcome::outOfMemory ||
+           run.outcome == ToolRun::Outcome::outOfProcessorTime;
+}
+
 } // namespace
 
 ToolFixer::ToolFixer(SupportedFileExtension language, QUrl configURL, Environment environment)
@@ -97,8 +110,15 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
 
 std::chrono::milliseconds ToolFixer::groupTimeout(qsizetype files) const
 {
-    const std::chrono::milliseconds one = m_environment.timeout;
-    return one + one * std::clamp<qsizetype>(files - 1, 0, 10) / 10;
+    return forGroup(m_environment.timeout, files);
+}
+
+ToolLimits ToolFixer::runLimits(qsizetype files) const
+{
+    ToolLimits limits = m_environment.limits;
+    limits.memoryKind = m_profile.memoryLimit;
+    limits.processorTime = forGroup(limits.processorTime, files);
+    return limits;
 }
 
 ToolFixer::Admission ToolFixer::admit(const QString &filePath,
@@ -182,8 +202,10 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
         copies.push_back(std::move(copy.value()));
     }
     reach(FixStage::copied);
-    const ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, copyPaths),
-                                         groupTimeout(qsizetype(group.size())), m_environment.stop);
+    const auto files = qsizetype(group.size());
+    const ToolRun run =
+        ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, copyPaths),
+                         groupTimeout(files), m_environment.stop, {}, runLimits(files));
     if (run.outcome != ToolRun::Outcome::finished || !m_profile.groupIsClean(run))
         return false;
     reach(FixStage::toolFinished);
@@ -207,6 +229,11 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
     const ToolRun run = runOnCopy(saved.path(), copy.value()->path());
     if (run.outcome == ToolRun::Outcome::stopped) // left as it is, for its next save
         return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+    if (reachedLimit(run)) { // the copy is dropped: the file stays as the user saved it
+        const QString failure = limitFailure(run, saved.path());
+        log(failure);
+        return FixResult::of(Outcome::failed, saved.bytes(), failure);
+    }
     if (run.outcome != ToolRun::Outcome::finished) {
         const QString failure = m_profile.displayName + QStringLiteral(": ") + run.errorDescription;
         log(QStringLiteral("Failed to run ") + failure);
@@ -222,7 +249,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
 {
     ToolRun run = ToolRun::execute(toolPath(), m_profile.arguments(m_configPath, {copyPath}),
-                                   m_environment.timeout, m_environment.stop);
+                                   m_environment.timeout, m_environment.stop, {}, runLimits(1));
     if (run.outcome != ToolRun::Outcome::finished)
         return run;
     // The tool's messages name the copy; the user knows the file.
@@ -231,6 +258,17 @@ ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) c
     run.standardError.replace(copyName, fileName);
     run.standardOutput.replace(copyName, fileName);
     return run;
+}
+
+QString ToolFixer::limitFailure(const ToolRun &run, const QString &filePath) const
+{
+    const ToolLimits limits = runLimits(1);
+    const QString what =
+        run.outcome == ToolRun::Outcome::outOfMemory
+            ? QStringLiteral("needed more than ") + ToolLimits::sizeText(limits.memoryBytes)
+            : QStringLiteral("used more than %1 s of processor time")
+                  .arg(limits.processorTime.count());
+    return m_profile.displayName + u' ' + what + QStringLiteral(" for ") + filePath;
 }
 
 FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) const

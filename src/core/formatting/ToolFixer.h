@@ -3,6 +3,7 @@
 
 #include "core/formatting/IFixer.h"
 #include "core/formatting/SavedFile.h"
+#include "core/formatting/ToolLimits.h"
 #include "core/formatting/ToolProfile.h"
 #include "core/formatting/ToolResolver.h"
 #include "core/model/SupportedFileExtension.h"
@@ -40,6 +41,8 @@ struct ToolFixerEnvironment
     CopyJournal *journal = nullptr;          // notes where private copies are; may be null
     ToolStop *stop = nullptr; // quitting: no new run, and runs under way cut short; may be null
     std::chrono::milliseconds timeout{60000};
+    // Of one run of one file; the tool's profile says which memory is bounded.
+    ToolLimits limits = ToolLimits::standard(timeout);
     std::function<void(FixStage)> probe; // tests only
 };
 
@@ -75,6 +78,8 @@ public:
     // to twice the one-file limit: scaled to the group's work, yet a hang holds the group's files
     // at most that long before each is tried alone.
     std::chrono::milliseconds groupTimeout(qsizetype files) const;
+    // The limits of a run of `files` files: its processor time grows as its time does.
+    ToolLimits runLimits(qsizetype files) const;
 
     // The executable a fix started now would launch.
     QString toolPath() const { return m_environment.resolver.launchPath(m_profile.executable); }
@@ -93,6 +98,7 @@ private:
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
     ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
+    QString limitFailure(const ToolRun &run, const QString &filePath) const;
     FixResult publish(const SavedFile &saved, const QString &copyPath) const;
     void reach(FixStage stage) const;
 

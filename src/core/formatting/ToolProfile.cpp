@@ -86,12 +86,14 @@ const ToolProfile &ToolProfile::of(SupportedFileExtension language)
                                          judgeClangFormat,
                                          saysNothing,
                                          false};
+    // A JVM reserves far more address space than it uses and would not start under the limit.
     static const ToolProfile ktlint{QStringLiteral("ktlint"),
                                     QStringLiteral("ktlint"),
                                     ktlintArguments,
                                     judgeKtlint,
                                     saysNothing,
-                                    true};
+                                    true,
+                                    ToolLimits::Memory::data};
     static const ToolProfile swiftLint{QStringLiteral("swiftlint"), QStringLiteral("SwiftLint"),
                                        swiftLintArguments,          judgeSwiftLint,
                                        swiftLintGroupIsClean,       false};

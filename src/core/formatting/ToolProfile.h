@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/ToolLimits.h"
 #include "core/model/SupportedFileExtension.h"
 
 #include <QString>
@@ -23,6 +24,8 @@ struct ToolProfile
     bool (*groupIsClean)(const ToolRun &run) = nullptr;
     // Whether the tool still runs when the file's lock was refused.
     bool runsWithoutCoordination = false;
+    // What the memory limit of a run bounds.
+    ToolLimits::Memory memoryLimit = ToolLimits::Memory::addressSpace;
 
     static const ToolProfile &of(SupportedFileExtension language);
 };

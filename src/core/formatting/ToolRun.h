@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/ToolLimits.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,13 +21,16 @@ struct ToolRun
         finished,
         failedToStart,
         timedOut,
-        stopped, // the program is quitting
+        stopped,            // the program is quitting
+        outOfMemory,        // it failed for want of memory under its limit
+        outOfProcessorTime, // it was killed when its processor time ran out
     };
 
     Outcome outcome = Outcome::finished;
     QByteArray standardOutput;
     QByteArray standardError;
-    // How a finished run ended, for judges that cannot go by the text alone.
+    // How a finished run ended, for judges that cannot go by the text alone. For a crash, the
+    // signal that ended it (Qt reports that as the exit code on Unix).
     int exitCode = 0;
     bool crashed = false;
     // Why the tool did not finish, for the log; empty when it did.
@@ -35,5 +40,5 @@ struct ToolRun
     // tool inherits ours.
     static ToolRun execute(const QString &program, const QStringList &arguments,
                            std::chrono::milliseconds timeout, ToolStop *stop = nullptr,
-                           const QString &workingDirectory = {});
+                           const QString &workingDirectory = {}, const ToolLimits &limits = {});
 };

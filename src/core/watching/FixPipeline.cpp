@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QThread>
 #include <QTimer>
 
 #include <cerrno>
@@ -82,26 +81,22 @@ FixPipeline::FixPipeline(Timings timings, CounterStore &counters, NotificationCe
     , m_timings(timings)
     , m_counters(counters)
     , m_notifications(notifications)
-{
-    m_pool.setObjectName(QStringLiteral("com.sprucer.processing"));
-    // Each batch mostly waits for a formatter process; two per core kept Run Fixers over 1,000
-    // files level with xargs -P running clang-format alone (see bench/PipelineBench).
-    m_pool.setMaxThreadCount(2 * std::max(1, QThread::idealThreadCount()));
-}
+    , m_workers(timings.spareAfter)
+{}
 
 FixPipeline::~FixPipeline()
 {
-    m_pool.waitForDone();
+    m_workers.waitForDone();
 }
 
 void FixPipeline::stop()
 {
     m_stopped = true;
     m_toolStop.refuseNewRuns();
-    m_pool.clear();
-    if (!m_pool.waitForDone(int(m_timings.quitGrace.count())))
+    m_workers.close();
+    if (!m_workers.waitForDone(m_timings.quitGrace))
         m_toolStop.stopRunning();
-    m_pool.waitForDone();
+    m_workers.waitForDone();
     // The finished files' counts and fixes are queued for this thread, whose loop may be over.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
 }
@@ -176,12 +171,16 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
         },
         Qt::QueuedConnection);
     // A few files are a user's saves: each runs alone, ahead of the batches of bulk work, so
-    // neither a storm of changes nor a file that hangs its tool holds them up.
+    // neither a storm of changes nor a file that hangs its tool holds them up. Only saves may
+    // take a spare worker; a run over the tree waits for the pool's.
     const bool fewFiles = delivery->paths.size() <= m_batchSize;
     const qsizetype step = fewFiles ? 1 : m_batchSize;
+    const FixWorkers::Lane lane = !fewFiles                ? FixWorkers::Lane::bulk
+                                  : origin == Origin::save ? FixWorkers::Lane::save
+                                                           : FixWorkers::Lane::ahead;
     for (qsizetype start = 0; start < delivery->paths.size(); start += step) {
         const QStringList batch = delivery->paths.mid(start, step);
-        m_pool.start([this, batch, delivery] { processBatch(batch, delivery); }, fewFiles ? 1 : 0);
+        m_workers.start([this, batch, delivery] { processBatch(batch, delivery); }, lane);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "core/formatting/ToolStop.h"
 #include "core/model/Markup.h"
 #include "core/model/SupportedFileExtension.h"
+#include "core/watching/FixWorkers.h"
 #include "core/watching/RunSummary.h"
 
 #include <QHash>
@@ -12,7 +13,6 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <atomic>
@@ -30,6 +30,8 @@ struct FixPipelineTimings
     std::chrono::milliseconds processedFilesWindow{5000};
     // How long tools under way may go on when the program quits, before they are stopped.
     std::chrono::milliseconds quitGrace{3000};
+    // How long work must have held every worker before a save gets a spare one of its own.
+    std::chrono::milliseconds spareAfter{3000};
 };
 
 // Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
@@ -86,8 +88,8 @@ public:
         qsizetype total = 0;
     };
     Progress progress(const QUuid &watcherId) const { return m_progress.value(watcherId); }
-    int threadCount() const { return m_pool.maxThreadCount(); }
-    void setThreadCount(int count) { m_pool.setMaxThreadCount(count); }
+    int threadCount() const { return m_workers.threadCount(); }
+    void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
     static constexpr int defaultBatchSize = 20;
     int batchSize() const { return m_batchSize; }
@@ -143,7 +145,7 @@ private:
     Timings m_timings;
     CounterStore &m_counters;
     NotificationCenter &m_notifications;
-    QThreadPool m_pool;
+    FixWorkers m_workers;
     ToolStop m_toolStop;
     std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;

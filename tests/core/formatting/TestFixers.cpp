@@ -4,10 +4,12 @@
 #include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/formatting/ToolLimits.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/UserDefaults.h"
+#include "core/watching/RunSummary.h"
 #include "support/LogFile.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
@@ -92,6 +94,7 @@ class TestFixers : public QObject
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
     std::function<void(FixStage)> m_probe;
+    std::optional<ToolLimits> m_limits; // the environment's own when absent
 
     ToolFixer::Environment environment(const ToolResolver &resolver,
                                        std::chrono::milliseconds timeout = 30s)
@@ -102,6 +105,8 @@ class TestFixers : public QObject
         made.coordinator = &m_coordinator;
         made.timeout = timeout;
         made.probe = m_probe;
+        if (m_limits)
+            made.limits = *m_limits;
         return made;
     }
 
@@ -156,6 +161,7 @@ private Q_SLOTS:
         Console::setSink([this](const QString &line) { m_console.append(line); });
         QDir(m_tools).removeRecursively();
         m_probe = nullptr;
+        m_limits.reset();
     }
 
     // Every store sees each write, in order, and hears of it; the file is written first.
@@ -276,6 +282,67 @@ private Q_SLOTS:
         // The tool's child went with it (or is dead, waiting for its new parent to reap it).
         const QString stat = u"/proc/" + fileText(pidFile).trimmed() + u"/stat";
         QTRY_VERIFY(!QFile::exists(stat) || fileText(stat).section(u' ', 2, 2) == u"Z");
+    }
+
+    // A tool that runs away is stopped at its limit and the file stays as saved. A group run
+    // that hits one is redone file by file, so the failure names the one file that needs more.
+    void aToolOverItsLimitIsStoppedAndNamed_data()
+    {
+        QTest::addColumn<QString>("hog");    // what the stand-in does with long.cpp
+        QTest::addColumn<QString>("reason"); // "%1": long.cpp's path
+        // Python reports its failed allocation as the runtimes of real tools do.
+        QTest::newRow("memory")
+            << u"python3 -c 'a = []\nwhile True: a.append(bytearray(1 << 24))'"_s
+            << u"clang-format needed more than 192 MiB for %1"_s;
+        QTest::newRow("processor time")
+            << u"while :; do :; done"_s
+            << u"clang-format used more than 1 s of processor time for %1"_s;
+    }
+
+    void aToolOverItsLimitIsStoppedAndNamed()
+    {
+        QFETCH(QString, hog);
+        QFETCH(QString, reason);
+        m_limits = ToolLimits{192 * 1024 * 1024, ToolLimits::Memory::addressSpace, 1s};
+        const QString small = m_root.filePath(u"my sources/small.cpp"_s);
+        const QString large = m_root.filePath(u"my sources/long.cpp"_s);
+        writeFile(small, "int a;\n");
+        writeFile(large, "int b;\n");
+        const auto cpp =
+            standIn(Kind::cpp, u"for f; do case \"$f\" in\n"
+                               "  *long.cpp) %1;;\n"
+                               "  /*) tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\";;\n"
+                               "esac; done"_s.arg(hog));
+
+        const QList<FixResult> results = cpp->fixAll({small, large});
+        QCOMPARE(readFile(small), "INT A;\n");
+        QCOMPARE(readFile(large), "int b;\n");
+        QCOMPARE(results.value(1).outcome, FixResult::Outcome::failed);
+        QCOMPARE(results.value(1).reason, reason.arg(large));
+        QCOMPARE(RunSummary::failureOf(large, results.value(1).reason), reason.arg(u"long.cpp"_s));
+        QCOMPARE(LogFile::messages(), QStringList(reason.arg(large)));
+        QCOMPARE(fixCount(u"C++"_s), 1);
+    }
+
+    // ktlint's JVM reserves far more address space than its memory limit, yet must start: only
+    // its writable memory is bounded.
+    void aJvmToolMayReserveMoreThanItsLimit()
+    {
+        m_limits = ToolLimits{64 * 1024 * 1024, ToolLimits::Memory::addressSpace, 10s};
+        const auto kotlin = standIn(Kind::kotlin, u"python3 -c 'import mmap\n"
+                                                  "mmap.mmap(-1, 1 << 30, prot=mmap.PROT_READ)' && "
+                                                  "echo 'class Main' > \"$file\""_s);
+        writeFile(m_source, "class  Main\n");
+        QCOMPARE(kotlin->fix(m_source).outcome, FixResult::Outcome::changed);
+        QCOMPARE(readFile(m_source), "class Main\n");
+    }
+
+    void limitsReadAsSizesAUserKnows()
+    {
+        QCOMPARE(ToolLimits::sizeText(qint64(2) << 30), u"2 GiB"_s);
+        QCOMPARE(ToolLimits::sizeText((qint64(2) << 30) - 4096), u"2 GiB"_s);
+        QCOMPARE(ToolLimits::sizeText(qint64(3) << 29), u"1.5 GiB"_s);
+        QCOMPARE(ToolLimits::sizeText(qint64(1) << 29), u"512 MiB"_s);
     }
 
     // Two links to one file share its lock; the fixes run on threads as in the pipeline.

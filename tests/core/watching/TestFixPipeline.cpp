@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/FileCoordinator.h"
+#include "core/formatting/ToolFixer.h"
+#include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/FixPipeline.h"
 #include "support/LogFile.h"
 #include "support/RecordingFixer.h"
+#include "support/StandInTool.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -29,7 +33,11 @@ namespace {
 struct Harness
 {
     explicit Harness(std::chrono::milliseconds window = 300ms)
-        : pipeline({window}, counters, center)
+        : Harness(FixPipeline::Timings{window})
+    {}
+
+    explicit Harness(FixPipeline::Timings timings)
+        : pipeline(timings, counters, center)
     {
         pipeline.setBatchSize(10);
         QObject::connect(&center, &NotificationCenter::fileProcessingStarted, &pipeline,
@@ -96,6 +104,44 @@ public:
                              std::nullopt);
     }
 };
+
+// A real fixer whose tool hangs on files named "hang…" and formats the others; each hung run
+// notes its process id.
+struct HangingTool
+{
+    explicit HangingTool(Harness &h)
+        : hung(h.project.filePath(u"hung"_s))
+    {
+        const QString tools = h.project.filePath(u"tools"_s);
+        StandInTool::write(
+            tools, u"clang-format"_s,
+            u"case \"${file##*/}\" in\n"
+            "  hang*) echo $$ >> '%1'; exec sleep 600;;\n"
+            "  *) tr a-z A-Z < \"$file\" > \"$file.new\" && mv \"$file.new\" \"$file\";;\n"
+            "esac"_s.arg(hung));
+        ToolFixer::Environment environment;
+        environment.resolver = ToolResolver({tools}, false);
+        environment.statistics = &statistics;
+        environment.coordinator = &coordinator;
+        environment.stop = &h.pipeline.toolStop();
+        environment.timeout = 5s;
+        h.route.fixer = std::make_shared<ToolFixer>(SupportedFileExtension::cpp,
+                                                    QUrl::fromLocalFile(tools), environment);
+        h.pipeline.setThreadCount(2);
+    }
+
+    QStringList hungRuns() const { return StandInTool::readLines(hung); }
+
+    QString hung;
+    CodeFixStatistics statistics;
+    FileCoordinator coordinator;
+};
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -339,6 +385,54 @@ private Q_SLOTS:
         QVERIFY(h.waitForDeliveries(2));
         QCOMPARE(finished.size(), 3);
         QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
+    }
+
+    // Saves while hung runs hold every worker: each is formatted within its own run's time, on
+    // a spare worker, long before the hung runs reach their 5 s limit.
+    void aSaveNeverWaitsForHungRuns()
+    {
+        Harness h({300ms, 200ms, 300ms});
+        HangingTool tool(h);
+        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
+        h.process({h.write(u"hang1.cpp"_s)});
+        h.process({h.write(u"hang2.cpp"_s)});
+        QTRY_COMPARE(tool.hungRuns().size(), 2);
+        for (int i = 0; i < 4; ++i) {
+            const QString saved = h.write(u"saved%1.cpp"_s.arg(i));
+            h.process({saved});
+            QTRY_COMPARE_WITH_TIMEOUT(readFile(saved), "INT X;\n", 8000);
+        }
+        QTRY_COMPARE(fixed.size(), 4);
+        for (const QList<QVariant> &file : std::as_const(fixed))
+            QVERIFY(file.at(1).toString().contains(u"/saved"_s));
+        h.pipeline.stop();
+    }
+
+    // Quitting while hung runs hold the pool's workers and a spare: every run under way is
+    // ended and counted before `stop` returns, and the work still queued never starts.
+    void stopEndsHungRunsOnEveryWorker()
+    {
+        Harness h({300ms, 200ms, 300ms});
+        HangingTool tool(h);
+        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
+        for (const QString &name : {u"hang1.cpp"_s, u"hang2.cpp"_s, u"hang3.cpp"_s})
+            h.process({h.write(name)});
+        QTRY_COMPARE(tool.hungRuns().size(), 3); // the third on a spare
+        QStringList tree;
+        for (int i = 0; i < 25; ++i)
+            tree << h.write(u"bulk%1.cpp"_s.arg(i));
+        h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
+
+        h.pipeline.stop();
+        for (const QString &pid : tool.hungRuns())
+            QVERIFY2(!QFile::exists(u"/proc/"_s + pid), qPrintable(pid));
+        QCOMPARE(fixed.size(), 3);
+        for (const QList<QVariant> &file : std::as_const(fixed))
+            QCOMPARE(file.at(3).value<FixResult::Outcome>(), FixResult::Outcome::skipped);
+        QCOMPARE(readFile(tree[0]), "int x;\n");
+        h.process({h.write(u"late.cpp"_s)});
+        QCoreApplication::processEvents();
+        QCOMPARE(fixed.size(), 3);
     }
 };
 
