@@ -9,9 +9,17 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace {
 
 const QString kLockName = QStringLiteral("lock");
+
+void logRemoved(const QString &copy)
+{
+    SprucerLogger::shared().log(QStringLiteral("Removed a leftover private copy: ") + copy);
+}
 
 // Only a folder named like a copy folder is ever removed, whatever a note says.
 bool removeCopyDirectory(const QString &path)
@@ -22,11 +30,24 @@ bool removeCopyDirectory(const QString &path)
     return QDir(path).removeRecursively();
 }
 
+// Like mkpath, but what it makes only the user may enter: the copies hold the user's sources.
+bool makePrivatePath(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString parent = QFileInfo(path).path();
+    if (parent == path || !makePrivatePath(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || errno == EEXIST;
+}
+
 } // namespace
 
-CopyJournal::CopyJournal(QString root)
+CopyJournal::CopyJournal(QString root, QString copiesRoot)
     : m_root(std::move(root))
-    , m_folder(m_root + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_name(QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_folder(m_root + u'/' + m_name)
+    , m_copiesRoot(std::move(copiesRoot))
 {
     QDir().mkpath(m_folder);
     m_lock = std::make_unique<QLockFile>(m_folder + u'/' + kLockName);
@@ -43,6 +64,8 @@ CopyJournal::CopyJournal(QString root)
 
 CopyJournal::~CopyJournal()
 {
+    if (m_locked && !m_copiesRoot.isEmpty())
+        QDir(m_copiesRoot + u'/' + m_name).removeRecursively();
     m_lock->unlock();
     QDir(m_folder).removeRecursively();
 }
@@ -67,31 +90,72 @@ void CopyJournal::forget(const QString &note)
         QFile::remove(note);
 }
 
+QString CopyJournal::outOfTreeFolder() const
+{
+    if (!m_locked || m_copiesRoot.isEmpty())
+        return QString();
+    const QString folder = m_copiesRoot + u'/' + m_name;
+    return makePrivatePath(folder) ? folder : QString();
+}
+
 int CopyJournal::sweepLeftovers()
 {
     int removed = 0;
     const QFileInfoList folders = QDir(m_root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QFileInfo &folder : folders) {
-        if (folder.absoluteFilePath() == QFileInfo(m_folder).absoluteFilePath())
-            continue;
-        QLockFile lock(folder.absoluteFilePath() + u'/' + kLockName);
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(0))
-            continue; // its process still runs
-        const QFileInfoList notes = QDir(folder.absoluteFilePath()).entryInfoList(QDir::Files);
-        for (const QFileInfo &note : notes) {
-            QFile file(note.absoluteFilePath());
-            if (note.fileName() == kLockName || !file.open(QIODevice::ReadOnly))
-                continue;
-            const QString copy = QFile::decodeName(file.readAll());
-            if (removeCopyDirectory(copy)) {
-                ++removed;
-                SprucerLogger::shared().log(QStringLiteral("Removed a leftover private copy: ") +
-                                            copy);
-            }
-        }
-        lock.unlock();
-        QDir(folder.absoluteFilePath()).removeRecursively();
+        if (folder.fileName() != m_name)
+            removed += sweepIfGone(folder.fileName());
     }
+    return removed;
+}
+
+int CopyJournal::sweepIfGone(const QString &name) const
+{
+    const QString notesFolder = m_root + u'/' + name;
+    QLockFile lock(notesFolder + u'/' + kLockName);
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0))
+        return 0; // its process still runs
+    const int removed = removeNotedCopies(notesFolder) + removeOutOfTreeCopies(name);
+    lock.unlock();
+    QDir(notesFolder).removeRecursively();
+    return removed;
+}
+
+int CopyJournal::removeNotedCopies(const QString &notesFolder) const
+{
+    int removed = 0;
+    const QFileInfoList notes = QDir(notesFolder).entryInfoList(QDir::Files);
+    for (const QFileInfo &note : notes) {
+        QFile file(note.absoluteFilePath());
+        if (note.fileName() == kLockName || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QString copy = QFile::decodeName(file.readAll());
+        if (removeCopyDirectory(copy)) {
+            ++removed;
+            logRemoved(copy);
+        }
+    }
+    return removed;
+}
+
+int CopyJournal::removeOutOfTreeCopies(const QString &name) const
+{
+    if (m_copiesRoot.isEmpty() || name.isEmpty() || name == m_name)
+        return 0;
+    const QString folder = m_copiesRoot + u'/' + name;
+    const QFileInfo info(folder);
+    if (info.isSymLink() || !info.isDir())
+        return 0;
+    int removed = 0;
+    const QFileInfoList copies =
+        QDir(folder).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo &copy : copies) {
+        if (removeCopyDirectory(copy.absoluteFilePath())) {
+            ++removed;
+            logRemoved(copy.absoluteFilePath());
+        }
+    }
+    QDir(folder).removeRecursively();
     return removed;
 }

@@ -174,8 +174,7 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
     std::vector<std::unique_ptr<PrivateCopy>> copies;
     QStringList copyPaths;
     for (const Member &member : group) {
-        Result<std::unique_ptr<PrivateCopy>> copy =
-            PrivateCopy::make(member.saved, m_environment.journal);
+        Result<std::unique_ptr<PrivateCopy>> copy = copyFor(member.saved);
         if (!copy)
             return false;
         copyPaths.append(copy.value()->path());
@@ -188,7 +187,7 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
         return false;
     reach(FixStage::toolFinished);
     for (std::size_t i = 0; i < group.size(); ++i)
-        results[group[i].index] = publish(group[i].saved, copyPaths[qsizetype(i)]);
+        results[group[i].index] = publish(group[i].saved, *copies[i]);
     return true;
 }
 
@@ -197,8 +196,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
     // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
     if (m_environment.stop && m_environment.stop->refusesNewRuns())
         return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
-    const Result<std::unique_ptr<PrivateCopy>> copy =
-        PrivateCopy::make(saved, m_environment.journal);
+    const Result<std::unique_ptr<PrivateCopy>> copy = copyFor(saved);
     if (!copy) {
         log(copy.error().description);
         return FixResult::of(Outcome::failed, saved.bytes(), copy.error().description);
@@ -216,7 +214,14 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
         return FixResult::of(Outcome::failed, saved.bytes(),
                              firstComplaint(m_profile.displayName, run));
     reach(FixStage::toolFinished);
-    return publish(saved, copy.value()->path());
+    return publish(saved, *copy.value());
+}
+
+Result<std::unique_ptr<PrivateCopy>> ToolFixer::copyFor(const SavedFile &saved) const
+{
+    return PrivateCopy::make(saved, m_environment.journal,
+                             m_profile.discoversProjectFiles ? PrivateCopy::Place::besideFile
+                                                             : PrivateCopy::Place::outsideTree);
 }
 
 ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
@@ -233,16 +238,16 @@ ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) c
     return run;
 }
 
-FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) const
+FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) const
 {
-    QFile copy(copyPath);
-    if (!copy.open(QIODevice::ReadOnly)) {
+    QFile copied(copy.path());
+    if (!copied.open(QIODevice::ReadOnly)) {
         const QString failure = m_profile.displayName + QStringLiteral(" left no result");
         log(failure + QStringLiteral(" for ") + saved.path());
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
-    const QByteArray result = copy.readAll();
-    copy.close();
+    const QByteArray result = copied.readAll();
+    copied.close();
     const bool unchanged = result == saved.bytes();
     // A formatter never empties a file that holds code; a full disk does.
     if (result.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
@@ -256,8 +261,27 @@ FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) co
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
     }
+    return replace(saved, copy, result);
+}
+
+FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
+                             const QByteArray &result) const
+{
+    // Only a result on the file's own file system takes its place in one step, with a check
+    // for a save made meanwhile; from elsewhere it would be written into the file.
+    std::unique_ptr<PrivateCopy> staged;
+    if (!copy.isBesideFile()) {
+        Result<std::unique_ptr<PrivateCopy>> made =
+            PrivateCopy::makeBeside(saved, result, m_environment.journal);
+        if (!made) {
+            log(made.error().description);
+            return FixResult::of(Outcome::failed, saved.bytes(), made.error().description);
+        }
+        staged = std::move(made.value());
+    }
+    const QString resultPath = staged ? staged->path() : copy.path();
     const ResultPublisher::Report report =
-        ResultPublisher::publish(saved, copyPath, result, [this] { reach(FixStage::checked); });
+        ResultPublisher::publish(saved, resultPath, result, [this] { reach(FixStage::checked); });
     switch (report.outcome) {
     case ResultPublisher::Outcome::published:
         m_environment.statistics->recordFix(language());

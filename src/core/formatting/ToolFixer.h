@@ -19,6 +19,7 @@
 class CodeFixStatistics;
 class CopyJournal;
 class FileCoordinator;
+class PrivateCopy;
 class ToolStop;
 struct Error;
 struct ToolRun;
@@ -37,7 +38,9 @@ struct ToolFixerEnvironment
     ToolResolver resolver;
     CodeFixStatistics *statistics = nullptr; // counts each successful run
     FileCoordinator *coordinator = nullptr;  // keeps two fixes of one file apart
-    CopyJournal *journal = nullptr;          // notes where private copies are; may be null
+    // Notes where private copies are and keeps those outside the trees; may be null (every copy
+    // beside its file, and none swept).
+    CopyJournal *journal = nullptr;
     ToolStop *stop = nullptr; // quitting: no new run, and runs under way cut short; may be null
     std::chrono::milliseconds timeout{60000};
     std::function<void(FixStage)> probe; // tests only
@@ -92,8 +95,11 @@ private:
     void fixGroup(const Group &group, QList<FixResult> &results) const;
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
+    Result<std::unique_ptr<PrivateCopy>> copyFor(const SavedFile &saved) const;
     ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
-    FixResult publish(const SavedFile &saved, const QString &copyPath) const;
+    FixResult publish(const SavedFile &saved, const PrivateCopy &copy) const;
+    FixResult replace(const SavedFile &saved, const PrivateCopy &copy,
+                      const QByteArray &result) const;
     void reach(FixStage stage) const;
 
     const SupportedFileExtension m_language;

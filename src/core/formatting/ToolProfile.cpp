@@ -85,16 +85,23 @@ const ToolProfile &ToolProfile::of(SupportedFileExtension language)
                                          clangFormatArguments,
                                          judgeClangFormat,
                                          saysNothing,
+                                         false,
                                          false};
     static const ToolProfile ktlint{QStringLiteral("ktlint"),
                                     QStringLiteral("ktlint"),
                                     ktlintArguments,
                                     judgeKtlint,
                                     saysNothing,
+                                    true,
                                     true};
-    static const ToolProfile swiftLint{QStringLiteral("swiftlint"), QStringLiteral("SwiftLint"),
-                                       swiftLintArguments,          judgeSwiftLint,
-                                       swiftLintGroupIsClean,       false};
+    // SwiftLint takes nested configurations from the file's folders, even given --config.
+    static const ToolProfile swiftLint{QStringLiteral("swiftlint"),
+                                       QStringLiteral("SwiftLint"),
+                                       swiftLintArguments,
+                                       judgeSwiftLint,
+                                       swiftLintGroupIsClean,
+                                       false,
+                                       true};
     switch (language) {
     case SupportedFileExtension::swift:
         return swiftLint;

@@ -13,6 +13,7 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -55,6 +56,20 @@ struct stat statOf(const QString &path)
     return info;
 }
 
+// The copy folders anywhere under `root`.
+QStringList copyFoldersUnder(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileName().startsWith(u".sprucer-copy-"_s))
+            found << it.filePath();
+    }
+    return found;
+}
+
 QString fileText(const QString &path)
 {
     QFile file(path);
@@ -88,6 +103,10 @@ class TestFixers : public QObject
     QTemporaryDir m_root;
     QString m_tools = m_root.filePath(u"tools"_s);
     QString m_source = m_root.filePath(u"my sources/Main file.src"_s);
+    // Copies outside the trees go to a file system of their own, as in the runtime folder.
+    QTemporaryDir m_memory{u"/dev/shm/sprucer-test-XXXXXX"_s};
+    QString m_copies = (m_memory.isValid() ? m_memory.path() : m_root.path()) + u"/copies"_s;
+    CopyJournal m_journal{m_root.filePath(u"journals"_s), m_copies};
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
@@ -100,6 +119,7 @@ class TestFixers : public QObject
         made.resolver = resolver;
         made.statistics = &m_statistics;
         made.coordinator = &m_coordinator;
+        made.journal = &m_journal;
         made.timeout = timeout;
         made.probe = m_probe;
         return made;
@@ -230,11 +250,14 @@ private Q_SLOTS:
 
         const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
-        // The tool is given a copy of the file, under its name, in a folder beside it, gone now.
+        // The tool is given a copy of the file, under its name, in a folder of its own, gone
+        // now: beside the file for the tools that look for settings there, else out of the tree.
         const QStringList given = StandInTool::readLines(record);
         const QFileInfo copy(given.value(given.size() - 1));
         QCOMPARE(copy.fileName(), QFileInfo(m_source).fileName());
-        QCOMPARE(QFileInfo(copy.path()).path(), QFileInfo(m_source).path());
+        const bool besideFile = kind == Kind::kotlin || kind == Kind::swift;
+        QCOMPARE(QFileInfo(copy.path()).path(),
+                 besideFile ? QFileInfo(m_source).path() : m_journal.outOfTreeFolder());
         QVERIFY(!QFileInfo::exists(copy.path()));
         QCOMPARE(given, arguments(kind, config, copy.filePath()));
         const QString url = u"file://"_s + QString(m_source).replace(u' ', u"%20"_s);
@@ -504,21 +527,34 @@ private Q_SLOTS:
         QCOMPARE(m_console.size(), 3); // "Run Fix" once a file, even when redone
     }
 
-    // The real formatter over a small tree: one run gives each file what a run of its own
-    // gives it, though names and content make some of them Objective-C and others C++.
+    // The real formatter over a small tree, on copies out of it: one run gives each file what
+    // a run of its own in place gives it, though names and content make some of them
+    // Objective-C and others C++, two share a name and one's name is neither plain nor ASCII.
+    // The tree holds no copy while the tool runs, nor after; the copies are the user's alone.
     void aGroupOfTheRealFormatterMatchesOneRunPerFile()
     {
+        const QString tree = m_root.filePath(u"tree"_s);
+        QStringList names;
+        for (int i = 0; i < 12; ++i)
+            names << u"module%1/"_s.arg(i % 3) + (i % 2 ? u"T%1.h"_s : u"U%1.cc"_s).arg(i);
+        names << u"module0/Same.cc"_s << u"module1/Same.cc"_s << u"módulo ü/Fïle näme.h"_s;
+        QStringList inTree, outside;
+        m_probe = [&](FixStage stage) {
+            if (stage == FixStage::copied) {
+                inTree = copyFoldersUnder(tree);
+                outside = copyFoldersUnder(m_copies);
+            }
+        };
         const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
         const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QStringList files;
         QByteArrayList texts, expected;
-        for (int i = 0; i < 12; ++i) {
-            const QString folder = m_root.filePath(u"tree/module%1"_s.arg(i % 3));
-            QVERIFY(QDir().mkpath(folder));
-            files << folder + (i % 2 ? u"/T%1.h"_s : u"/U%1.cc"_s).arg(i);
-            texts << (i % 4 < 2 ? kObjectiveC
-                                : "namespace n{int f" + QByteArray::number(i) +
-                                      "(int a,int b){return a+b;}}\n");
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            files << tree + u'/' + names[i];
+            QVERIFY(QDir().mkpath(QFileInfo(files.last()).path()));
+            texts << (i < 12 && i % 4 < 2 ? kObjectiveC
+                                          : "namespace n{int f" + QByteArray::number(i) +
+                                                "(int a,int b){return a+b;}}\n");
             writeFile(files.last(), texts.last());
             QCOMPARE(QProcess::execute(u"clang-format"_s,
                                        arguments(Kind::cpp, configPath, files.last())),
@@ -531,6 +567,11 @@ private Q_SLOTS:
             QCOMPARE(readFile(files[i]), expected[i]);
         QCOMPARE(fixCount(u"C++"_s), files.size());
         QCOMPARE(LogFile::text(), QString());
+        QCOMPARE(inTree, QStringList());
+        QCOMPARE(outside.size(), files.size()); // one run, each file in a folder of its own
+        QCOMPARE(copyFoldersUnder(tree) + copyFoldersUnder(m_copies), QStringList());
+        for (const QString &folder : {m_copies, m_journal.outOfTreeFolder()})
+            QCOMPARE(statOf(folder).st_mode & 0777, 0700u);
     }
 
     // The result takes the file's place with its mode and links; an unchanged one is not
@@ -642,7 +683,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(live) && QFileInfo::exists(notACopy));
         QCOMPARE(LogFile::messages(),
                  QStringList(u"Removed a leftover private copy: "_s + leftover));
-        QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+        QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
     }
 
     void resolverTakesTheFirstExecutableFileThenThePath()
