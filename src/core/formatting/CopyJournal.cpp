@@ -43,12 +43,14 @@ bool makePrivatePath(const QString &path)
 
 } // namespace
 
-CopyJournal::CopyJournal(QString root, QString copiesRoot)
+CopyJournal::CopyJournal(QString root, QString copiesRoot, std::chrono::milliseconds sweepInterval)
     : m_root(std::move(root))
     , m_name(QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_folder(m_root + u'/' + m_name)
     , m_copiesRoot(std::move(copiesRoot))
+    , m_sweepInterval(sweepInterval)
 {
+    m_clock.start();
     QDir().mkpath(m_folder);
     m_lock = std::make_unique<QLockFile>(m_folder + u'/' + kLockName);
     m_lock->setStaleLockTime(0); // stale only when its process is gone, however old
@@ -98,6 +100,15 @@ QString CopyJournal::outOfTreeFolder() const
     return makePrivatePath(folder) ? folder : QString();
 }
 
+int CopyJournal::sweepIfDue()
+{
+    const qint64 now = m_clock.elapsed();
+    const qint64 last = m_lastSweep.loadAcquire();
+    if (now - last < m_sweepInterval.count() || !m_lastSweep.testAndSetOrdered(last, now))
+        return 0; // swept lately, or another thread sweeps now
+    return sweepLeftovers();
+}
+
 int CopyJournal::sweepLeftovers()
 {
     int removed = 0;
@@ -106,16 +117,20 @@ int CopyJournal::sweepLeftovers()
         if (folder.fileName() != m_name)
             removed += sweepIfGone(folder.fileName());
     }
-    return removed;
+    return removed + removeOrphanedCopies();
 }
 
 int CopyJournal::sweepIfGone(const QString &name) const
 {
     const QString notesFolder = m_root + u'/' + name;
-    QLockFile lock(notesFolder + u'/' + kLockName);
+    // No lock file yet: a process that is just starting, not one that is gone.
+    const QString lockPath = notesFolder + u'/' + kLockName;
+    if (!QFileInfo::exists(lockPath))
+        return 0;
+    QLockFile lock(lockPath);
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
-        return 0; // its process still runs
+        return 0; // its process still runs, or another one sweeps it
     const int removed = removeNotedCopies(notesFolder) + removeOutOfTreeCopies(name);
     lock.unlock();
     QDir(notesFolder).removeRecursively();
@@ -157,5 +172,20 @@ int CopyJournal::removeOutOfTreeCopies(const QString &name) const
         }
     }
     QDir(folder).removeRecursively();
+    return removed;
+}
+
+// Copies outside the trees whose process has no notes folder: a sweep that stopped half way,
+// or notes the user deleted. A live process makes its notes before its first copy.
+int CopyJournal::removeOrphanedCopies() const
+{
+    if (m_copiesRoot.isEmpty())
+        return 0;
+    int removed = 0;
+    const QStringList names = QDir(m_copiesRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (!QFileInfo::exists(m_root + u'/' + name))
+            removed += removeOutOfTreeCopies(name);
+    }
     return removed;
 }

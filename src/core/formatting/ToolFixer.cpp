@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/ToolFixer.h"
 
+#include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/PrivateCopy.h"
 #include "core/formatting/ResultPublisher.h"
@@ -65,6 +66,7 @@ FixResult ToolFixer::fix(const QString &filePath)
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
+    sweepLeftovers();
     FixResult result;
     m_environment.coordinator->coordinate(filePath, [&](const std::optional<Error> &error) {
         const std::shared_ptr<const ToolFixer> self = weakSelf.lock();
@@ -86,6 +88,7 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     for (const QString &path : filePaths)
         Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(path));
+    sweepLeftovers();
     QList<FixResult> results(filePaths.size());
     m_environment.coordinator->coordinateAll(
         filePaths, [&](const QList<std::optional<Error>> &errors) {
@@ -215,6 +218,13 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
                              firstComplaint(m_profile.displayName, run));
     reach(FixStage::toolFinished);
     return publish(saved, *copy.value());
+}
+
+// Those of a process that died mid-run, found by whichever process runs a tool next.
+void ToolFixer::sweepLeftovers() const
+{
+    if (m_environment.journal)
+        m_environment.journal->sweepIfDue();
 }
 
 Result<std::unique_ptr<PrivateCopy>> ToolFixer::copyFor(const SavedFile &saved) const

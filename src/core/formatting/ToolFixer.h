@@ -95,6 +95,7 @@ private:
     void fixGroup(const Group &group, QList<FixResult> &results) const;
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
+    void sweepLeftovers() const;
     Result<std::unique_ptr<PrivateCopy>> copyFor(const SavedFile &saved) const;
     ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
     FixResult publish(const SavedFile &saved, const PrivateCopy &copy) const;

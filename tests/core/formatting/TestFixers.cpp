@@ -3,6 +3,8 @@
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
+#include "core/formatting/PrivateCopy.h"
+#include "core/formatting/SavedFile.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/stats/CodeFixStatistics.h"
@@ -16,6 +18,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -106,7 +109,7 @@ class TestFixers : public QObject
     // Copies outside the trees go to a file system of their own, as in the runtime folder.
     QTemporaryDir m_memory{u"/dev/shm/sprucer-test-XXXXXX"_s};
     QString m_copies = (m_memory.isValid() ? m_memory.path() : m_root.path()) + u"/copies"_s;
-    CopyJournal m_journal{m_root.filePath(u"journals"_s), m_copies};
+    CopyJournal m_journal{m_root.filePath(u"journals"_s), m_copies, 0ms};
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
@@ -653,37 +656,48 @@ private Q_SLOTS:
         writeFile(m_source, QByteArray());
     }
 
-    // Copies a crashed process left are removed at the next start; a running process's are not,
-    // and nothing but a copy folder is ever removed.
+    // The copies of a process killed mid-run, beside the file and out of the tree, are removed
+    // by the next fix run of any process, which sweeps at most once an interval; a running
+    // process's are not, and nothing but a copy folder is ever removed.
     void copiesLeftByAGoneProcessAreRemoved()
     {
         const QString journals = m_root.filePath(u"journals"_s);
         const QString project = m_root.filePath(u"crashed"_s);
-        const QString leftover = project + u"/.sprucer-copy-dead01"_s;
         const QString live = project + u"/.sprucer-copy-live01"_s;
         const QString notACopy = project + u"/kept"_s;
-        for (const QString &folder : {leftover, live, notACopy})
+        for (const QString &folder : {live, notACopy})
             QVERIFY(QDir().mkpath(folder));
-        writeFile(leftover + u"/Main.cpp"_s, "int x;\n");
+        const QString file = project + u"/Main.kt"_s;
+        writeFile(file, "class Main\n");
         const pid_t crashed = ::fork();
         if (crashed == 0) {
-            CopyJournal journal(journals);
-            journal.remember(leftover);
+            CopyJournal journal(journals, m_copies);
+            const SavedFile saved = SavedFile::read(file, 1024).value();
+            for (auto place : {PrivateCopy::Place::besideFile, PrivateCopy::Place::outsideTree})
+                (void)PrivateCopy::make(saved, &journal, place).value().release();
             journal.remember(notACopy);
-            ::_exit(0); // no clean-up, as in a crash
+            ::kill(::getpid(), SIGKILL);
         }
         int status = 0;
         QCOMPARE(::waitpid(crashed, &status, 0), crashed);
-        CopyJournal running(journals);
+        QVERIFY(WIFSIGNALED(status));
+        CopyJournal running(journals, m_copies);
         running.remember(live);
+        QStringList leftovers = copyFoldersUnder(project) + copyFoldersUnder(m_copies);
+        leftovers.removeOne(live);
+        QCOMPARE(leftovers.size(), 2);
+        CopyJournal lately(journals, m_copies, 1h);
+        QCOMPARE(lately.sweepIfDue(), 0);
 
-        CopyJournal starting(journals);
-        QCOMPARE(starting.sweepLeftovers(), 1);
-        QVERIFY(!QFileInfo::exists(leftover));
-        QVERIFY(QFileInfo::exists(live) && QFileInfo::exists(notACopy));
+        standIn(Kind::cpp, QString())->fix(m_source);
+        QCOMPARE(copyFoldersUnder(project) + copyFoldersUnder(m_copies), QStringList(live));
+        QVERIFY(QFileInfo::exists(notACopy));
         QCOMPARE(LogFile::messages(),
-                 QStringList(u"Removed a leftover private copy: "_s + leftover));
+                 leftovers.replaceInStrings(QRegularExpression(u"^"_s),
+                                            u"Removed a leftover private copy: "_s));
         QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+        QCOMPARE(QDir(m_copies).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList(QFileInfo(m_journal.outOfTreeFolder()).fileName()));
     }
 
     void resolverTakesTheFirstExecutableFileThenThePath()
