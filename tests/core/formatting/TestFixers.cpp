@@ -389,7 +389,7 @@ private Q_SLOTS:
     }
 
     // The tool sees the copy where it would see the file: the same name, the same settings
-    // files above it. Each row's result must equal the tool's own run on the original.
+    // files beside and above it. Each row's result must equal the tool's own run on the original.
     void theCopyGivesTheToolTheSameViewAsTheFile_data()
     {
         QTest::addColumn<Kind>("kind");
@@ -426,6 +426,7 @@ private Q_SLOTS:
         } else {
             writeFile(project + u'/' + settings, "project-wide");
             writeFile(project + u"/src/"_s + settings, "src");
+            writeFile(project + u"/src/deeper/"_s + settings, "beside");
             // Like the tool: every settings file from the file's folder up, and the rule that a
             // file is named after its type.
             made = standIn(kind,
