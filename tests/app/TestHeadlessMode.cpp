@@ -5,11 +5,13 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -24,11 +26,12 @@ struct HeadlessHome : SeededHome
 {
     QProcess sprucer;
 
-    void start(const QString &toolsFirst = QString())
+    void start(const QString &toolsFirst = QString(), int watchers = 1)
     {
         SeededHome::start(sprucer, {u"--headless"_s}, toolsFirst);
         QTRY_VERIFY_WITH_TIMEOUT(sprucer.canReadLine(), 10000);
-        QVERIFY(sprucer.readLine().startsWith("Sprucer is watching 1 of 1 folders"));
+        QVERIFY(sprucer.readLine().startsWith(
+            u"Sprucer is watching %1 of %1 folders"_s.arg(watchers).toUtf8()));
     }
 
     qint64 terminate() { return SeededHome::terminate(sprucer); }
@@ -52,6 +55,20 @@ const QByteArray &kUnformatted = SeededHome::unformatted;
 const QByteArray &kFormatted = SeededHome::formatted;
 constexpr auto readAll = &SeededHome::readAll;
 constexpr auto writeFile = &SeededHome::writeFile;
+
+// The private copy folders anywhere under `root`, by their paths below it.
+QStringList copyFoldersUnder(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileName().startsWith(u".sprucer-copy-"_s))
+            found << QDir(root).relativeFilePath(it.filePath());
+    }
+    return found;
+}
 
 } // namespace
 
@@ -151,6 +168,49 @@ private Q_SLOTS:
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                      .size(),
                  61); // no copy left behind
+    }
+
+    // Killed while its tools run: the C++ file's copy was never in the project, the Kotlin
+    // file's is beside it (ktlint looks for settings there), and both go when Sprucer next runs.
+    void aKilledRunLeavesNoCopyBehind()
+    {
+        HeadlessHome h;
+        const QString tools = h.path(u"tools"_s), pids = h.path(u"tool pids"_s);
+        const QString kotlin = h.path(u"Kotlin Project"_s), copies = h.path(u"runtime/sprucer"_s);
+        for (const QString &tool : {u"clang-format"_s, u"ktlint"_s})
+            StandInTool::write(
+                tools, tool,
+                u"case \"$file\" in *.sprucer-copy-*) echo $$ >> '%1'; exec sleep 600;; esac"_s.arg(
+                    pids));
+        QVERIFY(QDir().mkpath(kotlin) && writeFile(h.path(u"editorconfig"_s), "[*.kt]\n"));
+        h.addWatcher(u"kotlin"_s, kotlin, h.path(u"editorconfig"_s));
+        h.start(tools, 2);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(writeFile(h.project() + u"/src/main.cpp"_s, kUnformatted));
+        QVERIFY(writeFile(kotlin + u"/Main.kt"_s, "class Main\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(StandInTool::readLines(pids).size(), 2, 15000);
+
+        const auto leftovers = [&] {
+            return QList<QStringList>{copyFoldersUnder(h.project()), copyFoldersUnder(kotlin),
+                                      copyFoldersUnder(copies)};
+        };
+        QList<QStringList> during = leftovers();
+        QCOMPARE(during.value(0), QStringList());
+        QCOMPARE(during.value(1).size(), 1);
+        QCOMPARE(during.value(2).size(), 1);
+        QVERIFY(QFileInfo::exists(copies + u'/' + during[2][0] + u"/main.cpp"_s));
+        ::kill(pid_t(h.sprucer.processId()), SIGKILL);
+        QVERIFY(h.sprucer.waitForFinished(10000));
+        for (const QString &pid : StandInTool::readLines(pids))
+            ::kill(pid.toInt(), SIGKILL);
+        QCOMPARE(leftovers(), during);
+
+        for (const QString &tool : {u"clang-format"_s, u"ktlint"_s})
+            StandInTool::write(tools, tool, QString());
+        h.start(tools, 2);
+        QCOMPARE(leftovers(), QList<QStringList>(3));
+        QVERIFY(h.terminate() >= 0);
     }
 };
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QUrl>
+#include <QUuid>
 
 #include <csignal>
 
@@ -54,6 +55,27 @@ SeededHome::SeededHome()
 QString SeededHome::configurationFile() const
 {
     return path(u"Application Support/Sprucer/"_s + kConfigurationId + u".yml"_s);
+}
+
+void SeededHome::addWatcher(const QString &codeKind, const QString &folder,
+                            const QString &configurationFile) const
+{
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString configurationId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    QSettings settings(settingsFile(*this), QSettings::IniFormat);
+    QString configurations = settings.value(u"Configs"_s).toString();
+    configurations.chop(1); // the list's "]"
+    configurations += uR"(,{"id":"%1","name":"%2","path":"%3",)"
+                      R"("language":"%2","createdAt":786297600.25}])"_s.arg(
+                          configurationId, codeKind, storedUrl(configurationFile));
+    settings.setValue(u"Configs"_s, configurations);
+    QByteArray watchers = settings.value(u"monitoredPaths"_s).toByteArray();
+    watchers.chop(1);
+    watchers += uR"(,"%1",{"name":"%2","url":"%3","isActivated":true,)"
+                R"("codeKind":"%2","id":"%1","configurationId":"%4"}])"_s
+                    .arg(id, codeKind, storedUrl(folder + u'/'), configurationId)
+                    .toUtf8();
+    settings.setValue(u"monitoredPaths"_s, watchers);
 }
 
 void SeededHome::setStoredValue(const QString &key, const QVariant &value) const

@@ -37,6 +37,10 @@ public:
     QString project() const { return path(QStringLiteral("My Project")); }
     // The style file of the watcher's configuration "LLVM 4".
     QString configurationFile() const;
+    // Another active watcher, of `codeKind` ("kotlin", "swift") on `folder`, whose configuration
+    // is `configurationFile`; set before the program starts.
+    void addWatcher(const QString &codeKind, const QString &folder,
+                    const QString &configurationFile) const;
     // A user default as the program keeps it, set before the program starts.
     void setStoredValue(const QString &key, const QVariant &value) const;
 

@@ -38,25 +38,44 @@ int writeNewFile(const QString &path, const QByteArray &bytes, mode_t mode)
 
 } // namespace
 
-PrivateCopy::PrivateCopy(const QString &directoryTemplate, CopyJournal *journal)
+PrivateCopy::PrivateCopy(const QString &directoryTemplate, CopyJournal *journal, bool besideFile)
     : m_directory(directoryTemplate)
     , m_journal(journal)
+    , m_besideFile(besideFile)
 {}
 
-Result<std::unique_ptr<PrivateCopy>> PrivateCopy::make(const SavedFile &file, CopyJournal *journal)
+Result<std::unique_ptr<PrivateCopy>> PrivateCopy::make(const SavedFile &file, CopyJournal *journal,
+                                                       Place place)
 {
-    const QFileInfo original(file.path());
-    const QString folderTemplate =
-        original.absolutePath() + u'/' + PrivateCopyNames::directoryTemplate();
-    std::unique_ptr<PrivateCopy> copy(new PrivateCopy(folderTemplate, journal));
+    const QString outside =
+        place == Place::outsideTree && journal ? journal->outOfTreeFolder() : QString();
+    if (outside.isEmpty())
+        return makeBeside(file, file.bytes(), journal);
+    // Not noted: the journal's sweep takes the process's whole folder.
+    return write(file, file.bytes(), outside, nullptr, false);
+}
+
+Result<std::unique_ptr<PrivateCopy>>
+PrivateCopy::makeBeside(const SavedFile &file, const QByteArray &bytes, CopyJournal *journal)
+{
+    return write(file, bytes, QFileInfo(file.path()).absolutePath(), journal, true);
+}
+
+Result<std::unique_ptr<PrivateCopy>> PrivateCopy::write(const SavedFile &file,
+                                                        const QByteArray &bytes,
+                                                        const QString &folder, CopyJournal *journal,
+                                                        bool besideFile)
+{
+    const QString folderTemplate = folder + u'/' + PrivateCopyNames::directoryTemplate();
+    std::unique_ptr<PrivateCopy> copy(new PrivateCopy(folderTemplate, journal, besideFile));
     if (!copy->m_directory.isValid())
         return copyError(file.path(), copy->m_directory.errorString());
     if (journal)
         copy->m_note = journal->remember(copy->m_directory.path());
-    copy->m_path = copy->m_directory.filePath(original.fileName());
+    copy->m_path = copy->m_directory.filePath(QFileInfo(file.path()).fileName());
     // The owner must be able to read and write it, whatever the original's mode.
     const mode_t mode = (file.identity().mode & 0777) | S_IRUSR | S_IWUSR;
-    if (const int error = writeNewFile(copy->m_path, file.bytes(), mode))
+    if (const int error = writeNewFile(copy->m_path, bytes, mode))
         return copyError(file.path(), qt_error_string(error));
     return copy;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/ToolFixer.h"
 
+#include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/PrivateCopy.h"
 #include "core/formatting/ResultPublisher.h"
@@ -78,6 +79,7 @@ FixResult ToolFixer::fix(const QString &filePath)
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
+    sweepLeftovers();
     FixResult result;
     m_environment.coordinator->coordinate(filePath, [&](const std::optional<Error> &error) {
         const std::shared_ptr<const ToolFixer> self = weakSelf.lock();
@@ -99,6 +101,7 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     for (const QString &path : filePaths)
         Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(path));
+    sweepLeftovers();
     QList<FixResult> results(filePaths.size());
     m_environment.coordinator->coordinateAll(
         filePaths, [&](const QList<std::optional<Error>> &errors) {
@@ -194,8 +197,7 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
     std::vector<std::unique_ptr<PrivateCopy>> copies;
     QStringList copyPaths;
     for (const Member &member : group) {
-        Result<std::unique_ptr<PrivateCopy>> copy =
-            PrivateCopy::make(member.saved, m_environment.journal);
+        Result<std::unique_ptr<PrivateCopy>> copy = copyFor(member.saved);
         if (!copy)
             return false;
         copyPaths.append(copy.value()->path());
@@ -210,7 +212,7 @@ bool ToolFixer::fixTogether(const Group &group, QList<FixResult> &results) const
         return false;
     reach(FixStage::toolFinished);
     for (std::size_t i = 0; i < group.size(); ++i)
-        results[group[i].index] = publish(group[i].saved, copyPaths[qsizetype(i)]);
+        results[group[i].index] = publish(group[i].saved, *copies[i]);
     return true;
 }
 
@@ -219,8 +221,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
     // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
     if (m_environment.stop && m_environment.stop->refusesNewRuns())
         return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
-    const Result<std::unique_ptr<PrivateCopy>> copy =
-        PrivateCopy::make(saved, m_environment.journal);
+    const Result<std::unique_ptr<PrivateCopy>> copy = copyFor(saved);
     if (!copy) {
         log(copy.error().description);
         return FixResult::of(Outcome::failed, saved.bytes(), copy.error().description);
@@ -243,7 +244,21 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
         return FixResult::of(Outcome::failed, saved.bytes(),
                              firstComplaint(m_profile.displayName, run));
     reach(FixStage::toolFinished);
-    return publish(saved, copy.value()->path());
+    return publish(saved, *copy.value());
+}
+
+// Those of a process that died mid-run, found by whichever process runs a tool next.
+void ToolFixer::sweepLeftovers() const
+{
+    if (m_environment.journal)
+        m_environment.journal->sweepIfDue();
+}
+
+Result<std::unique_ptr<PrivateCopy>> ToolFixer::copyFor(const SavedFile &saved) const
+{
+    return PrivateCopy::make(saved, m_environment.journal,
+                             m_profile.discoversProjectFiles ? PrivateCopy::Place::besideFile
+                                                             : PrivateCopy::Place::outsideTree);
 }
 
 ToolRun ToolFixer::runOnCopy(const QString &filePath, const QString &copyPath) const
@@ -271,16 +286,16 @@ QString ToolFixer::limitFailure(const ToolRun &run, const QString &filePath) con
     return m_profile.displayName + u' ' + what + QStringLiteral(" for ") + filePath;
 }
 
-FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) const
+FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) const
 {
-    QFile copy(copyPath);
-    if (!copy.open(QIODevice::ReadOnly)) {
+    QFile copied(copy.path());
+    if (!copied.open(QIODevice::ReadOnly)) {
         const QString failure = m_profile.displayName + QStringLiteral(" left no result");
         log(failure + QStringLiteral(" for ") + saved.path());
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
-    const QByteArray result = copy.readAll();
-    copy.close();
+    const QByteArray result = copied.readAll();
+    copied.close();
     const bool unchanged = result == saved.bytes();
     // A formatter never empties a file that holds code; a full disk does.
     if (result.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
@@ -294,8 +309,27 @@ FixResult ToolFixer::publish(const SavedFile &saved, const QString &copyPath) co
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
     }
+    return replace(saved, copy, result);
+}
+
+FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
+                             const QByteArray &result) const
+{
+    // Only a result on the file's own file system takes its place in one step, with a check
+    // for a save made meanwhile; from elsewhere it would be written into the file.
+    std::unique_ptr<PrivateCopy> staged;
+    if (!copy.isBesideFile()) {
+        Result<std::unique_ptr<PrivateCopy>> made =
+            PrivateCopy::makeBeside(saved, result, m_environment.journal);
+        if (!made) {
+            log(made.error().description);
+            return FixResult::of(Outcome::failed, saved.bytes(), made.error().description);
+        }
+        staged = std::move(made.value());
+    }
+    const QString resultPath = staged ? staged->path() : copy.path();
     const ResultPublisher::Report report =
-        ResultPublisher::publish(saved, copyPath, result, [this] { reach(FixStage::checked); });
+        ResultPublisher::publish(saved, resultPath, result, [this] { reach(FixStage::checked); });
     switch (report.outcome) {
     case ResultPublisher::Outcome::published:
         m_environment.statistics->recordFix(language());

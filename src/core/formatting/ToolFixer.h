@@ -20,6 +20,7 @@
 class CodeFixStatistics;
 class CopyJournal;
 class FileCoordinator;
+class PrivateCopy;
 class ToolStop;
 struct Error;
 struct ToolRun;
@@ -38,7 +39,9 @@ struct ToolFixerEnvironment
     ToolResolver resolver;
     CodeFixStatistics *statistics = nullptr; // counts each successful run
     FileCoordinator *coordinator = nullptr;  // keeps two fixes of one file apart
-    CopyJournal *journal = nullptr;          // notes where private copies are; may be null
+    // Notes where private copies are and keeps those outside the trees; may be null (every copy
+    // beside its file, and none swept).
+    CopyJournal *journal = nullptr;
     ToolStop *stop = nullptr; // quitting: no new run, and runs under way cut short; may be null
     std::chrono::milliseconds timeout{60000};
     // Of one run of one file; the tool's profile says which memory is bounded.
@@ -97,9 +100,13 @@ private:
     void fixGroup(const Group &group, QList<FixResult> &results) const;
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
+    void sweepLeftovers() const;
+    Result<std::unique_ptr<PrivateCopy>> copyFor(const SavedFile &saved) const;
     ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
     QString limitFailure(const ToolRun &run, const QString &filePath) const;
-    FixResult publish(const SavedFile &saved, const QString &copyPath) const;
+    FixResult publish(const SavedFile &saved, const PrivateCopy &copy) const;
+    FixResult replace(const SavedFile &saved, const PrivateCopy &copy,
+                      const QByteArray &result) const;
     void reach(FixStage stage) const;
 
     const SupportedFileExtension m_language;

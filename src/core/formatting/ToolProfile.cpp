@@ -85,6 +85,7 @@ const ToolProfile &ToolProfile::of(SupportedFileExtension language)
                                          clangFormatArguments,
                                          judgeClangFormat,
                                          saysNothing,
+                                         false,
                                          false};
     // A JVM reserves far more address space than it uses and would not start under the limit.
     static const ToolProfile ktlint{QStringLiteral("ktlint"),
@@ -93,10 +94,16 @@ const ToolProfile &ToolProfile::of(SupportedFileExtension language)
                                     judgeKtlint,
                                     saysNothing,
                                     true,
+                                    true,
                                     ToolLimits::Memory::data};
-    static const ToolProfile swiftLint{QStringLiteral("swiftlint"), QStringLiteral("SwiftLint"),
-                                       swiftLintArguments,          judgeSwiftLint,
-                                       swiftLintGroupIsClean,       false};
+    // SwiftLint takes nested configurations from the file's folders, even given --config.
+    static const ToolProfile swiftLint{QStringLiteral("swiftlint"),
+                                       QStringLiteral("SwiftLint"),
+                                       swiftLintArguments,
+                                       judgeSwiftLint,
+                                       swiftLintGroupIsClean,
+                                       false,
+                                       true};
     switch (language) {
     case SupportedFileExtension::swift:
         return swiftLint;

@@ -24,6 +24,9 @@ struct ToolProfile
     bool (*groupIsClean)(const ToolRun &run) = nullptr;
     // Whether the tool still runs when the file's lock was refused.
     bool runsWithoutCoordination = false;
+    // Whether the tool looks for settings in the file's folders and above, so that its copy
+    // must lie beside the file; otherwise the copy is kept out of the user's tree.
+    bool discoversProjectFiles = false;
     // What the memory limit of a run bounds.
     ToolLimits::Memory memoryLimit = ToolLimits::Memory::addressSpace;
 

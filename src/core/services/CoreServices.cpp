@@ -46,7 +46,8 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     , m_statistics(std::make_unique<CodeFixStatistics>())
     , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
-    , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies"))
+    , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies",
+                                                  AppPaths::outOfTreeCopiesDirectory()))
     , m_watcherStore(std::make_unique<WatcherListStore>())
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),

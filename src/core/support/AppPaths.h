@@ -16,4 +16,8 @@ QString applicationSupportDirectory();
 // Folder of the configuration files, inside the application support directory.
 QString configurationsDirectory();
 
+// Folder of the private copies formatted outside the user's trees: in the runtime directory
+// (the user's own, in memory) when there is one, else in the caches.
+QString outOfTreeCopiesDirectory();
+
 } // namespace AppPaths

@@ -3,6 +3,8 @@
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
+#include "core/formatting/PrivateCopy.h"
+#include "core/formatting/SavedFile.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/formatting/ToolLimits.h"
 #include "core/model/CodeWatcherModel.h"
@@ -15,8 +17,10 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -57,6 +61,20 @@ struct stat statOf(const QString &path)
     return info;
 }
 
+// The copy folders anywhere under `root`.
+QStringList copyFoldersUnder(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileName().startsWith(u".sprucer-copy-"_s))
+            found << it.filePath();
+    }
+    return found;
+}
+
 QString fileText(const QString &path)
 {
     QFile file(path);
@@ -90,6 +108,10 @@ class TestFixers : public QObject
     QTemporaryDir m_root;
     QString m_tools = m_root.filePath(u"tools"_s);
     QString m_source = m_root.filePath(u"my sources/Main file.src"_s);
+    // Copies outside the trees go to a file system of their own, as in the runtime folder.
+    QTemporaryDir m_memory{u"/dev/shm/sprucer-test-XXXXXX"_s};
+    QString m_copies = (m_memory.isValid() ? m_memory.path() : m_root.path()) + u"/copies"_s;
+    CopyJournal m_journal{m_root.filePath(u"journals"_s), m_copies, 0ms};
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
@@ -103,6 +125,7 @@ class TestFixers : public QObject
         made.resolver = resolver;
         made.statistics = &m_statistics;
         made.coordinator = &m_coordinator;
+        made.journal = &m_journal;
         made.timeout = timeout;
         made.probe = m_probe;
         if (m_limits)
@@ -236,11 +259,14 @@ private Q_SLOTS:
 
         const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
-        // The tool is given a copy of the file, under its name, in a folder beside it, gone now.
+        // The tool is given a copy of the file, under its name, in a folder of its own, gone
+        // now: beside the file for the tools that look for settings there, else out of the tree.
         const QStringList given = StandInTool::readLines(record);
         const QFileInfo copy(given.value(given.size() - 1));
         QCOMPARE(copy.fileName(), QFileInfo(m_source).fileName());
-        QCOMPARE(QFileInfo(copy.path()).path(), QFileInfo(m_source).path());
+        const bool besideFile = kind == Kind::kotlin || kind == Kind::swift;
+        QCOMPARE(QFileInfo(copy.path()).path(),
+                 besideFile ? QFileInfo(m_source).path() : m_journal.outOfTreeFolder());
         QVERIFY(!QFileInfo::exists(copy.path()));
         QCOMPARE(given, arguments(kind, config, copy.filePath()));
         const QString url = u"file://"_s + QString(m_source).replace(u' ', u"%20"_s);
@@ -430,7 +456,7 @@ private Q_SLOTS:
     }
 
     // The tool sees the copy where it would see the file: the same name, the same settings
-    // files above it. Each row's result must equal the tool's own run on the original.
+    // files beside and above it. Each row's result must equal the tool's own run on the original.
     void theCopyGivesTheToolTheSameViewAsTheFile_data()
     {
         QTest::addColumn<Kind>("kind");
@@ -467,6 +493,7 @@ private Q_SLOTS:
         } else {
             writeFile(project + u'/' + settings, "project-wide");
             writeFile(project + u"/src/"_s + settings, "src");
+            writeFile(project + u"/src/deeper/"_s + settings, "beside");
             // Like the tool: every settings file from the file's folder up, and the rule that a
             // file is named after its type.
             made = standIn(kind,
@@ -571,21 +598,34 @@ private Q_SLOTS:
         QCOMPARE(m_console.size(), 3); // "Run Fix" once a file, even when redone
     }
 
-    // The real formatter over a small tree: one run gives each file what a run of its own
-    // gives it, though names and content make some of them Objective-C and others C++.
+    // The real formatter over a small tree, on copies out of it: one run gives each file what
+    // a run of its own in place gives it, though names and content make some of them
+    // Objective-C and others C++, two share a name and one's name is neither plain nor ASCII.
+    // The tree holds no copy while the tool runs, nor after; the copies are the user's alone.
     void aGroupOfTheRealFormatterMatchesOneRunPerFile()
     {
+        const QString tree = m_root.filePath(u"tree"_s);
+        QStringList names;
+        for (int i = 0; i < 12; ++i)
+            names << u"module%1/"_s.arg(i % 3) + (i % 2 ? u"T%1.h"_s : u"U%1.cc"_s).arg(i);
+        names << u"module0/Same.cc"_s << u"module1/Same.cc"_s << u"módulo ü/Fïle näme.h"_s;
+        QStringList inTree, outside;
+        m_probe = [&](FixStage stage) {
+            if (stage == FixStage::copied) {
+                inTree = copyFoldersUnder(tree);
+                outside = copyFoldersUnder(m_copies);
+            }
+        };
         const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
         const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
         QStringList files;
         QByteArrayList texts, expected;
-        for (int i = 0; i < 12; ++i) {
-            const QString folder = m_root.filePath(u"tree/module%1"_s.arg(i % 3));
-            QVERIFY(QDir().mkpath(folder));
-            files << folder + (i % 2 ? u"/T%1.h"_s : u"/U%1.cc"_s).arg(i);
-            texts << (i % 4 < 2 ? kObjectiveC
-                                : "namespace n{int f" + QByteArray::number(i) +
-                                      "(int a,int b){return a+b;}}\n");
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            files << tree + u'/' + names[i];
+            QVERIFY(QDir().mkpath(QFileInfo(files.last()).path()));
+            texts << (i < 12 && i % 4 < 2 ? kObjectiveC
+                                          : "namespace n{int f" + QByteArray::number(i) +
+                                                "(int a,int b){return a+b;}}\n");
             writeFile(files.last(), texts.last());
             QCOMPARE(QProcess::execute(u"clang-format"_s,
                                        arguments(Kind::cpp, configPath, files.last())),
@@ -598,6 +638,11 @@ private Q_SLOTS:
             QCOMPARE(readFile(files[i]), expected[i]);
         QCOMPARE(fixCount(u"C++"_s), files.size());
         QCOMPARE(LogFile::text(), QString());
+        QCOMPARE(inTree, QStringList());
+        QCOMPARE(outside.size(), files.size()); // one run, each file in a folder of its own
+        QCOMPARE(copyFoldersUnder(tree) + copyFoldersUnder(m_copies), QStringList());
+        for (const QString &folder : {m_copies, m_journal.outOfTreeFolder()})
+            QCOMPARE(statOf(folder).st_mode & 0777, 0700u);
     }
 
     // The result takes the file's place with its mode and links; an unchanged one is not
@@ -679,37 +724,48 @@ private Q_SLOTS:
         writeFile(m_source, QByteArray());
     }
 
-    // Copies a crashed process left are removed at the next start; a running process's are not,
-    // and nothing but a copy folder is ever removed.
+    // The copies of a process killed mid-run, beside the file and out of the tree, are removed
+    // by the next fix run of any process, which sweeps at most once an interval; a running
+    // process's are not, and nothing but a copy folder is ever removed.
     void copiesLeftByAGoneProcessAreRemoved()
     {
         const QString journals = m_root.filePath(u"journals"_s);
         const QString project = m_root.filePath(u"crashed"_s);
-        const QString leftover = project + u"/.sprucer-copy-dead01"_s;
         const QString live = project + u"/.sprucer-copy-live01"_s;
         const QString notACopy = project + u"/kept"_s;
-        for (const QString &folder : {leftover, live, notACopy})
+        for (const QString &folder : {live, notACopy})
             QVERIFY(QDir().mkpath(folder));
-        writeFile(leftover + u"/Main.cpp"_s, "int x;\n");
+        const QString file = project + u"/Main.kt"_s;
+        writeFile(file, "class Main\n");
         const pid_t crashed = ::fork();
         if (crashed == 0) {
-            CopyJournal journal(journals);
-            journal.remember(leftover);
+            CopyJournal journal(journals, m_copies);
+            const SavedFile saved = SavedFile::read(file, 1024).value();
+            for (auto place : {PrivateCopy::Place::besideFile, PrivateCopy::Place::outsideTree})
+                (void)PrivateCopy::make(saved, &journal, place).value().release();
             journal.remember(notACopy);
-            ::_exit(0); // no clean-up, as in a crash
+            ::kill(::getpid(), SIGKILL);
         }
         int status = 0;
         QCOMPARE(::waitpid(crashed, &status, 0), crashed);
-        CopyJournal running(journals);
+        QVERIFY(WIFSIGNALED(status));
+        CopyJournal running(journals, m_copies);
         running.remember(live);
+        QStringList leftovers = copyFoldersUnder(project) + copyFoldersUnder(m_copies);
+        leftovers.removeOne(live);
+        QCOMPARE(leftovers.size(), 2);
+        CopyJournal lately(journals, m_copies, 1h);
+        QCOMPARE(lately.sweepIfDue(), 0);
 
-        CopyJournal starting(journals);
-        QCOMPARE(starting.sweepLeftovers(), 1);
-        QVERIFY(!QFileInfo::exists(leftover));
-        QVERIFY(QFileInfo::exists(live) && QFileInfo::exists(notACopy));
+        standIn(Kind::cpp, QString())->fix(m_source);
+        QCOMPARE(copyFoldersUnder(project) + copyFoldersUnder(m_copies), QStringList(live));
+        QVERIFY(QFileInfo::exists(notACopy));
         QCOMPARE(LogFile::messages(),
-                 QStringList(u"Removed a leftover private copy: "_s + leftover));
-        QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+                 leftovers.replaceInStrings(QRegularExpression(u"^"_s),
+                                            u"Removed a leftover private copy: "_s));
+        QCOMPARE(QDir(journals).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+        QCOMPARE(QDir(m_copies).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList(QFileInfo(m_journal.outOfTreeFolder()).fileName()));
     }
 
     void resolverTakesTheFirstExecutableFileThenThePath()

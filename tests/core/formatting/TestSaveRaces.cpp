@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/CopyJournal.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <atomic>
 
@@ -95,6 +97,11 @@ private Q_SLOTS:
     {
         QFETCH(Moment, moment);
         QFETCH(Writer, writer);
+        // The tool's copy on another file system, as in the runtime folder: the result must
+        // still take the file's place in one step, or a save made meanwhile is lost.
+        const QTemporaryDir memory(u"/dev/shm/sprucer-test-XXXXXX"_s), disk;
+        const QString copies = (memory.isValid() ? memory : disk).path();
+        CopyJournal journal(copies + u"/journals"_s, copies + u"/copies"_s);
         CoreFixture fixture(5s);
         const QString project =
             fixture.makeProject(u"app"_s, {{u"notes.cpp"_s, u"// TODO: a\n"_s}});
@@ -117,6 +124,7 @@ private Q_SLOTS:
             environment.resolver = ToolResolver({tools}, false);
             environment.statistics = &fixture.core().statistics();
             environment.coordinator = &fixture.core().fileCoordinator();
+            environment.journal = &journal;
             environment.probe = [&](FixStage stage) {
                 const auto wanted = stages.find(moment);
                 if (wanted != stages.end() && wanted->second == stage &&
