@@ -11,12 +11,14 @@
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/LocalPath.h"
+#include "core/support/PosixFiles.h"
 #include "core/support/SprucerLogger.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -288,14 +290,17 @@ QString ToolFixer::limitFailure(const ToolRun &run, const QString &filePath) con
 
 FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) const
 {
-    QFile copied(copy.path());
-    if (!copied.open(QIODevice::ReadOnly)) {
-        const QString failure = m_profile.displayName + QStringLiteral(" left no result");
+    // Bounded like any read: a tool that runs away may leave a result of any size, or none.
+    QByteArray result;
+    if (!PosixFiles::readRegular(QFile::encodeName(copy.path()).constData(), 2 * sizeLimit,
+                                 result)) {
+        const QString failure =
+            m_profile.displayName + (errno == EFBIG
+                                         ? QStringLiteral(" left a result larger than 32 MiB")
+                                         : QStringLiteral(" left no result"));
         log(failure + QStringLiteral(" for ") + saved.path());
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
-    const QByteArray result = copied.readAll();
-    copied.close();
     const bool unchanged = result == saved.bytes();
     // A formatter never empties a file that holds code; a full disk does.
     if (result.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
