@@ -97,7 +97,6 @@ struct Store
     Backoff backoff;
     QDeadlineTimer retryAt;
     QString recoveryToRemove; // its values are in `unwritten` until written
-    bool mayLog = true;
     bool stopping = false;
     std::thread flusher{[this] {
         flushLoop();
@@ -109,8 +108,10 @@ struct Store
     {
         stopFlusher();
         QMutexLocker lock(&mutex);
-        mayLog = false; // the log may be gone already
-        syncNow();
+        // Qt's globals may be gone by now, and the log with them: no new QSettings and no log
+        // line, only one more try through the object we have.
+        if (settings && !unwritten.isEmpty())
+            settings->sync();
     }
 
     // Writes what is pending and ends the flusher thread; later writes reach the disk through
@@ -202,11 +203,7 @@ struct Store
         retryAt = QDeadlineTimer(backoff.take());
     }
 
-    void log(const QString &line) const
-    {
-        if (mayLog)
-            SprucerLogger::shared().log(line);
-    }
+    static void log(const QString &line) { SprucerLogger::shared().log(line); }
 
     void markChanged(const QString &key, std::optional<QVariant> value)
     {
