@@ -142,52 +142,35 @@ private Q_SLOTS:
         QCOMPARE(linesStartingWith(u"❌"_s).size(), 2);
     }
 
-    // What the last try at quitting cannot write is kept aside and taken in by the next start.
-    void quitThatFailsKeepsValuesForTheNextStart()
+    // What the last try at quitting cannot write is kept aside; the next start takes it in and
+    // removes the file once it is on disk.
+    void quitThatFailsKeepsValuesUntilTheNextStartStoresThem()
     {
         const QString recovery = RecoveryFile::defaultPath();
-        RefusingStore store;
-        {
-            UserDefaults::setValue(u"fixCount.kotlin"_s, 7);
-            UserDefaults::setValue(u"recent"_s, QStringList{u"a"_s, u"b"_s});
-            QVERIFY(UserDefaults::flush());
-            UserDefaults::setValue(u"fixCount.kotlin"_s, 8); // only this one is not on disk
-            store.refuse();
-            QVERIFY(!UserDefaults::flushAtQuit());
-            const QSettings kept(recovery, QSettings::IniFormat);
-            QCOMPARE(kept.allKeys(), QStringList{u"fixCount.kotlin"_s});
-            QCOMPARE(kept.value(u"fixCount.kotlin"_s).toInt(), 8);
-            QVERIFY(linesStartingWith(u"⚠️"_s).value(0).contains(recovery));
-        }
+        RefusingStore last;
+        UserDefaults::setValue(u"fixCount.kotlin"_s, 7);
+        UserDefaults::setValue(u"recent"_s, QStringList{u"a"_s, u"b"_s});
+        QVERIFY(UserDefaults::flush());
+        UserDefaults::setValue(u"fixCount.kotlin"_s, 8); // only this one is not on disk
+        last.refuse();
+        QVERIFY(!UserDefaults::flushAtQuit());
+        QCOMPARE(QSettings(recovery, QSettings::IniFormat).allKeys(),
+                 QStringList{u"fixCount.kotlin"_s});
+        QVERIFY(linesStartingWith(u"⚠️"_s).value(0).contains(recovery));
 
-        RefusingStore next; // the next start; the last one's writes are dropped
+        RefusingStore next; // the next start, whose store refuses at first too
         UserDefaults::setValue(u"fixCount.kotlin"_s, 5);
         QVERIFY(UserDefaults::flush());
+        const QString plain = next.refuse();
         const UserDefaults::Recovered recovered = UserDefaults::mergeRecoveryFile(recovery);
         QCOMPARE(recovered.keys, QStringList{u"fixCount.kotlin"_s});
-        QVERIFY(recovered.onDisk);
-        QVERIFY(!QFile::exists(recovery));
-        QVERIFY(next.onDisk().contains("fixCount.kotlin=8"));
-        QVERIFY(LogFile::messages().contains(
-            u"✅ Recovered 1 value(s) the last run could not store: fixCount.kotlin"_s));
-    }
-
-    void recoveryFileStaysUntilItsValuesAreOnDisk()
-    {
-        const QString recovery = RecoveryFile::defaultPath();
-        QString why;
-        QVERIFY(RecoveryFile::write(recovery, {{u"fixCount.swift"_s, 4}}, &why));
-        RefusingStore store;
-        const QString plain = store.refuse();
-
-        const UserDefaults::Recovered recovered = UserDefaults::mergeRecoveryFile(recovery);
         QVERIFY(!recovered.onDisk);
         QVERIFY(QFile::exists(recovery));
-        QCOMPARE(UserDefaults::value(u"fixCount.swift"_s).toInt(), 4);
+        QCOMPARE(UserDefaults::value(u"fixCount.kotlin"_s).toInt(), 8);
 
-        store.swapFolderWith(plain);
+        next.swapFolderWith(plain);
         QTRY_VERIFY(!QFile::exists(recovery));
-        QVERIFY(store.onDisk().contains("fixCount.swift=4"));
+        QVERIFY(next.onDisk().contains("fixCount.kotlin=8"));
     }
 };
 
