@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
 #include "core/services/InstanceGuard.h"
+#include "core/support/RecoveryFile.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
 #include "core/support/UserDefaults.h"
@@ -32,13 +33,32 @@ void setIdentity()
 }
 
 // Tools under way get a short grace; every file formatted is counted and stored before the
-// process goes.
-void shutDown(MonitorRegistry &registry)
+// process goes. False when something could not be stored: the exit status must say so.
+bool shutDown(MonitorRegistry &registry)
 {
     registry.shutdown();
     TelemetryManager::shutdown();
-    UserDefaults::flush();
+    const bool stored = UserDefaults::flushAtQuit();
     SprucerLogger::shared().flush();
+    if (!stored)
+        QTextStream(stderr) << "sprucer: not everything could be stored; see "
+                            << SprucerLogger::shared().logFilePath() << '\n';
+    return stored;
+}
+
+// Values the last run could not store go into the store before anything reads it.
+void recoverLastRunsValues()
+{
+    const UserDefaults::Recovered recovered =
+        UserDefaults::mergeRecoveryFile(RecoveryFile::defaultPath());
+    if (recovered.keys.isEmpty())
+        return;
+    QTextStream(stderr) << QStringLiteral("sprucer: recovered %1 value(s) the last run could not "
+                                          "store%2: %3\n")
+                               .arg(recovered.keys.size())
+                               .arg(recovered.onDisk ? QString()
+                                                     : QStringLiteral(" (not on disk yet)"),
+                                    recovered.keys.join(QStringLiteral(", ")));
 }
 
 // What both modes start first. The analytics client, before anything can send a usage signal;
@@ -85,6 +105,7 @@ int runHeadless(QCoreApplication &app)
         QTextStream(stderr) << guard.refusalLine() << '\n';
         return 1;
     }
+    recoverLastRunsValues();
     const RunStart start(app);
     CoreServices services(Platform::services());
     MonitorRegistry &registry = services.registry();
@@ -98,8 +119,7 @@ int runHeadless(QCoreApplication &app)
                         << Qt::flush;
 
     app.exec();
-    shutDown(registry);
-    return 0;
+    return shutDown(registry) ? 0 : 1;
 }
 
 // The desktop application: main window, tray icon and menu, until Quit, SIGINT or SIGTERM.
@@ -117,6 +137,7 @@ int runWindow(QApplication &app)
         return 1;
     }
     // Known only here; handed to the analytics client, which reads them on its own thread.
+    recoverLastRunsValues();
     const auto displayBoard = std::make_shared<ParameterBoard>();
     const DisplayParameters display(displayBoard);
     const RunStart start(app, displayBoard->provider()); // before any window, tray or registry
@@ -131,8 +152,7 @@ int runWindow(QApplication &app)
     app.exec();
     // Gone from the screen at once; the tools under way may take a few seconds more.
     sprucer.hideForQuit();
-    shutDown(services.registry());
-    return 0;
+    return shutDown(services.registry()) ? 0 : 1;
 }
 
 // The agent, and the help and version a packaging tool or a service manager may ask for, run

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -68,6 +69,13 @@ QStringList copyFoldersUnder(const QString &root)
             found << QDir(root).relativeFilePath(it.filePath());
     }
     return found;
+}
+
+// A regular file in the place of a folder: whatever goes into the folder fails for real.
+void swapPaths(const QString &one, const QString &other)
+{
+    QVERIFY(::renameat2(AT_FDCWD, QFile::encodeName(one).constData(), AT_FDCWD,
+                        QFile::encodeName(other).constData(), RENAME_EXCHANGE) == 0);
 }
 
 } // namespace
@@ -211,6 +219,40 @@ private Q_SLOTS:
         h.start(tools, 2);
         QCOMPARE(leftovers(), QList<QStringList>(3));
         QVERIFY(h.terminate() >= 0);
+    }
+
+    // A count the settings file refuses fails the exit, and the next start stores it.
+    void countsTheStoreRefusesComeBackAtTheNextStart()
+    {
+        HeadlessHome h;
+        const QString tools = h.path(u"tools"_s);
+        StandInTool::write(tools, u"clang-format"_s,
+                           u"for f; do case \"$f\" in -*) continue;; esac\n"
+                           "  tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\"\n"
+                           "done"_s);
+        h.start(tools);
+        if (QTest::currentTestFailed())
+            return;
+        const QString folder = h.path(u"config/Velmora"_s), plain = h.path(u"plain"_s);
+        QVERIFY(writeFile(plain, ""));
+        swapPaths(folder, plain);
+        const QString saved = h.project() + u"/src/saved.cpp"_s;
+        QVERIFY(writeFile(saved, "int saved;\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(saved), "INT SAVED;\n", 15000);
+
+        QCOMPARE(h.terminate(), -1);
+        QVERIFY2(h.sprucer.exitCode() == 1, h.sprucer.readAllStandardError().constData());
+        const QString recovery = h.path(u"cache/Sprucer/settings-recovery.ini"_s);
+        QVERIFY(QFile::exists(recovery));
+
+        swapPaths(folder, plain);
+        h.start(tools);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(h.terminate() >= 0);
+        QVERIFY(h.sprucer.readAllStandardError().contains("sprucer: recovered "));
+        QVERIFY(!QFile::exists(recovery));
+        QCOMPARE(h.storedCounts(), (QList<CodeCounterModel>{{QUuid::fromString(kWatcherId), 1}}));
     }
 };
 

@@ -1,17 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/UserDefaults.h"
 
+#include "core/support/RecoveryFile.h"
+#include "core/support/SprucerLogger.h"
+#include "core/support/WriteProbe.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
+#include <utility>
 
 namespace UserDefaults {
 
@@ -20,6 +29,35 @@ namespace {
 // Writes reach the disk from a flusher thread shortly after they are made: each write to disk
 // rewrites the whole file and syncs it, which per fix would cost more than the fix itself.
 constexpr unsigned long kFlushDelayMs = 100;
+
+using std::chrono::milliseconds;
+
+// A full disk stays full for a while: trying every tenth of a second would only cost.
+struct Backoff
+{
+    milliseconds first{1000};
+    milliseconds longest{60000};
+    milliseconds next = first;
+
+    milliseconds take()
+    {
+        const milliseconds now = next;
+        next = std::min(next * 2, longest);
+        return now;
+    }
+
+    void reset() { next = first; }
+};
+
+// A log line names the keys, but a line of hundreds would hide the reason.
+QString keyList(const QStringList &keys)
+{
+    constexpr qsizetype kNamed = 8;
+    if (keys.size() <= kNamed)
+        return keys.join(QStringLiteral(", "));
+    return keys.first(kNamed).join(QStringLiteral(", ")) +
+           QStringLiteral(" and %1 more").arg(keys.size() - kNamed);
+}
 
 // What tells one version of the file on disk from another: each write replaces the file.
 struct FileVersion
@@ -52,7 +90,13 @@ struct Store
     QString overridePath;
     FileVersion seen; // the file as it was after our last read or write of it
     quint64 writes = 0;
-    bool dirty = false;
+    // Changed since the file last took a write; no value for a removed key. Kept here too:
+    // QSettings keeps them only while its file object lives.
+    QMap<QString, std::optional<QVariant>> unwritten;
+    QString failure; // why the last write failed; empty while writes go through
+    Backoff backoff;
+    QDeadlineTimer retryAt;
+    QString recoveryToRemove; // its values are in `unwritten` until written
     bool stopping = false;
     std::thread flusher{[this] {
         flushLoop();
@@ -64,7 +108,10 @@ struct Store
     {
         stopFlusher();
         QMutexLocker lock(&mutex);
-        syncNow();
+        // Qt's globals may be gone by now, and the log with them: no new QSettings and no log
+        // line, only one more try through the object we have.
+        if (settings && !unwritten.isEmpty())
+            settings->sync();
     }
 
     // Writes what is pending and ends the flusher thread; later writes reach the disk through
@@ -100,21 +147,67 @@ struct Store
         return settings && !(FileVersion::of(settings->fileName()) == seen);
     }
 
-    // Called with the mutex held. Writes our changes and takes in another process's; with
-    // neither, the file is left alone.
-    void syncNow()
+    // QSettings keeps the first error it meets for good, so each sync goes through an object of
+    // its own; it shares the file's keys, pending changes included, with `settings`.
+    bool syncedWithoutError() const
     {
-        if (!settings || (!dirty && !changedOnDisk()))
-            return;
-        settings->sync();
-        writes += dirty ? 1 : 0;
-        dirty = false;
-        seen = FileVersion::of(settings->fileName());
+        QSettings writer(settings->fileName(), QSettings::IniFormat);
+        writer.sync();
+        if (writer.status() != QSettings::FormatError)
+            return writer.status() == QSettings::NoError;
+        // A damaged file read first hides whether the write then failed; it is read by now.
+        QSettings again(settings->fileName(), QSettings::IniFormat);
+        again.sync();
+        return again.status() == QSettings::NoError;
     }
 
-    void markDirty()
+    // Called with the mutex held. Writes our changes and takes in another process's; with
+    // neither, the file is left alone. False when our changes are not on disk.
+    bool syncNow()
     {
-        dirty = true;
+        if (!settings || (unwritten.isEmpty() && !changedOnDisk()))
+            return unwritten.isEmpty();
+        const bool synced = syncedWithoutError();
+        seen = FileVersion::of(settings->fileName());
+        if (synced)
+            noteWritten();
+        else if (!unwritten.isEmpty()) // a failed read loses nothing
+            noteFailed();
+        return unwritten.isEmpty();
+    }
+
+    void noteWritten()
+    {
+        writes += unwritten.isEmpty() ? 0 : 1;
+        if (!failure.isEmpty())
+            log(QStringLiteral("✅ Stored %1 value(s) the settings file had refused: %2")
+                    .arg(unwritten.size())
+                    .arg(keyList(unwritten.keys())));
+        unwritten.clear();
+        failure.clear();
+        backoff.reset();
+        if (!recoveryToRemove.isEmpty())
+            QFile::remove(std::exchange(recoveryToRemove, QString()));
+    }
+
+    void noteFailed()
+    {
+        QString reason = WriteProbe::whyNotWritable(settings->fileName());
+        // The probe can come after what stopped the write has gone: nothing new to say then.
+        if (reason.isEmpty())
+            reason = failure.isEmpty() ? QStringLiteral("the file could not be written") : failure;
+        // Once per reason: a retry that fails the same way has nothing new to say.
+        if (reason != failure)
+            log(QStringLiteral("❌ Could not store %1: %2").arg(keyList(unwritten.keys()), reason));
+        failure = reason;
+        retryAt = QDeadlineTimer(backoff.take());
+    }
+
+    static void log(const QString &line) { SprucerLogger::shared().log(line); }
+
+    void markChanged(const QString &key, std::optional<QVariant> value)
+    {
+        unwritten.insert(key, std::move(value));
         changed.wakeAll();
     }
 
@@ -122,18 +215,55 @@ struct Store
     {
         QMutexLocker lock(&mutex);
         while (!stopping) {
-            if (!dirty) {
+            if (unwritten.isEmpty()) {
                 changed.wait(&mutex);
                 continue;
             }
             // Gather the writes of the next moment into one: each write wakes this thread, and
-            // restoring twenty watchers must not rewrite the file twenty times.
+            // restoring twenty watchers must not rewrite the file twenty times. After a failure
+            // the next try waits its turn, whatever is written meanwhile.
             const QDeadlineTimer gathered(kFlushDelayMs);
-            while (!stopping && changed.wait(&mutex, gathered)) {
+            while (!stopping && !unwritten.isEmpty() &&
+                   changed.wait(&mutex, failure.isEmpty() ? gathered : retryAt)) {
             }
             syncNow();
         }
         syncNow();
+    }
+
+    // What could not be written goes where the next start looks for it.
+    void keepForNextStart()
+    {
+        QMap<QString, QVariant> values;
+        for (auto it = unwritten.cbegin(); it != unwritten.cend(); ++it)
+            if (it->has_value())
+                values.insert(it.key(), **it);
+        const QString path = RecoveryFile::defaultPath();
+        QString why = QStringLiteral("only removals, which are not kept");
+        if (!values.isEmpty() && RecoveryFile::write(path, values, &why)) {
+            recoveryToRemove = path;
+            log(QStringLiteral(
+                    "⚠️ %1 value(s) could not be stored before quitting; they are kept "
+                    "in %2 for the next start: %3")
+                    .arg(values.size())
+                    .arg(path, keyList(values.keys())));
+        } else {
+            log(QStringLiteral("❌ %1 value(s) could not be stored before quitting, nor kept in "
+                               "%2 (%3): %4")
+                    .arg(unwritten.size())
+                    .arg(path, why, keyList(unwritten.keys())));
+        }
+    }
+
+    void useFile(const QString &path)
+    {
+        syncNow();
+        settings.reset();
+        overridePath = path;
+        unwritten.clear();
+        failure.clear();
+        backoff.reset();
+        recoveryToRemove.clear();
     }
 };
 
@@ -161,6 +291,33 @@ auto readFresh(Read read)
     return read(settings);
 }
 
+// Called with the mutex held.
+void setValueLocked(Store &s, const QString &key, const QVariant &value)
+{
+    QSettings &settings = s.open();
+    // Compared with what the file holds now, not with what another process has replaced.
+    if (s.changedOnDisk())
+        s.syncNow();
+    // Rewriting and syncing the whole file for a value it already holds would be all cost.
+    if (settings.contains(key) && settings.value(key) == value)
+        return;
+    settings.setValue(key, value);
+    s.markChanged(key, value);
+}
+
+void logRecovered(const Recovered &recovered, const QString &path)
+{
+    const QString what = QStringLiteral("%1 value(s) the last run could not store: %2")
+                             .arg(recovered.keys.size())
+                             .arg(keyList(recovered.keys));
+    if (recovered.onDisk)
+        SprucerLogger::shared().log(QStringLiteral("✅ Recovered ") + what);
+    else
+        SprucerLogger::shared().log(
+            QStringLiteral("⚠️ Recovered ") + what +
+            QStringLiteral("; they are not on disk yet, so %1 is kept").arg(path));
+}
+
 } // namespace
 
 QVariant value(const QString &key)
@@ -177,15 +334,7 @@ void setValue(const QString &key, const QVariant &value)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    QSettings &settings = s.open();
-    // Compared with what the file holds now, not with what another process has replaced.
-    if (s.changedOnDisk())
-        s.syncNow();
-    // Rewriting and syncing the whole file for a value it already holds would be all cost.
-    if (settings.contains(key) && settings.value(key) == value)
-        return;
-    settings.setValue(key, value);
-    s.markDirty();
+    setValueLocked(s, key, value);
 }
 
 void remove(const QString &key)
@@ -198,14 +347,53 @@ void remove(const QString &key)
     if (!settings.contains(key))
         return;
     settings.remove(key);
-    s.markDirty();
+    s.markChanged(key, std::nullopt);
 }
 
-void flush()
+bool flush()
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    s.syncNow();
+    return s.syncNow();
+}
+
+bool flushAtQuit()
+{
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    if (s.syncNow())
+        return true;
+    s.keepForNextStart();
+    return false;
+}
+
+Recovered mergeRecoveryFile(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return {};
+    const QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError) {
+        SprucerLogger::shared().log(
+            QStringLiteral("❌ Could not read %1, which holds values the last run could not store")
+                .arg(path));
+        return {};
+    }
+    Recovered recovered{file.allKeys(), false};
+    if (recovered.keys.isEmpty()) {
+        QFile::remove(path);
+        return {{}, true};
+    }
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    for (const QString &key : std::as_const(recovered.keys))
+        setValueLocked(s, key, file.value(key));
+    recovered.onDisk = s.syncNow();
+    if (recovered.onDisk)
+        QFile::remove(path);
+    else
+        s.recoveryToRemove = path;
+    logRecovered(recovered, path);
+    return recovered;
 }
 
 quint64 writesToDisk()
@@ -226,9 +414,14 @@ void useFile(const QString &path)
 {
     Store &s = store();
     QMutexLocker lock(&s.mutex);
-    s.syncNow();
-    s.settings.reset();
-    s.overridePath = path;
+    s.useFile(path);
+}
+
+void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+{
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    s.backoff = Backoff{first, longest, first};
 }
 
 } // namespace UserDefaults
