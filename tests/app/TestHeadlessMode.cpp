@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
+#include "support/PrivateCopyFolders.h"
 #include "support/SeededHome.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -56,20 +56,6 @@ const QByteArray &kUnformatted = SeededHome::unformatted;
 const QByteArray &kFormatted = SeededHome::formatted;
 constexpr auto readAll = &SeededHome::readAll;
 constexpr auto writeFile = &SeededHome::writeFile;
-
-// The private copy folders anywhere under `root`, by their paths below it.
-QStringList copyFoldersUnder(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileName().startsWith(u".sprucer-copy-"_s))
-            found << QDir(root).relativeFilePath(it.filePath());
-    }
-    return found;
-}
 
 // A regular file in the place of a folder: whatever goes into the folder fails for real.
 void swapPaths(const QString &one, const QString &other)
@@ -200,14 +186,15 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(StandInTool::readLines(pids).size(), 2, 15000);
 
         const auto leftovers = [&] {
-            return QList<QStringList>{copyFoldersUnder(h.project()), copyFoldersUnder(kotlin),
-                                      copyFoldersUnder(copies)};
+            return QList<QStringList>{PrivateCopyFolders::under(h.project()),
+                                      PrivateCopyFolders::under(kotlin),
+                                      PrivateCopyFolders::under(copies)};
         };
         QList<QStringList> during = leftovers();
         QCOMPARE(during.value(0), QStringList());
         QCOMPARE(during.value(1).size(), 1);
         QCOMPARE(during.value(2).size(), 1);
-        QVERIFY(QFileInfo::exists(copies + u'/' + during[2][0] + u"/main.cpp"_s));
+        QVERIFY(QFileInfo::exists(during[2][0] + u"/main.cpp"_s));
         ::kill(pid_t(h.sprucer.processId()), SIGKILL);
         QVERIFY(h.sprucer.waitForFinished(10000));
         for (const QString &pid : StandInTool::readLines(pids))

@@ -255,9 +255,10 @@ int main(int argc, char *argv[])
     saved &= save(&popover, out + QStringLiteral("/popover.png"));
     popover.hide();
     ConfigManagerFactory configurations;
-    SetupNewWatcherView addSheet(QUrl::fromLocalFile(home.path() + u"/projects/new-service/"),
+    // A vendored library inside a watched project: the sheet says which watcher keeps what.
+    SetupNewWatcherView addSheet(QUrl::fromLocalFile(home.path() + u"/projects/engine/vendor/"),
                                  core.registry(), configurations, &window);
-    addSheet.nameField()->setText(QStringLiteral("new-service"));
+    addSheet.nameField()->setText(QStringLiteral("engine-vendor"));
     addSheet.show();
     saved &= save(&addSheet, out + QStringLiteral("/add-watcher.png"));
     addSheet.reject();

@@ -13,11 +13,11 @@
 #include "core/support/UserDefaults.h"
 #include "core/watching/RunSummary.h"
 #include "support/LogFile.h"
+#include "support/PrivateCopyFolders.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -59,20 +59,6 @@ struct stat statOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         qFatal("cannot stat %s", qPrintable(path));
     return info;
-}
-
-// The copy folders anywhere under `root`.
-QStringList copyFoldersUnder(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileName().startsWith(u".sprucer-copy-"_s))
-            found << it.filePath();
-    }
-    return found;
 }
 
 QString fileText(const QString &path)
@@ -612,8 +598,8 @@ private Q_SLOTS:
         QStringList inTree, outside;
         m_probe = [&](FixStage stage) {
             if (stage == FixStage::copied) {
-                inTree = copyFoldersUnder(tree);
-                outside = copyFoldersUnder(m_copies);
+                inTree = PrivateCopyFolders::under(tree);
+                outside = PrivateCopyFolders::under(m_copies);
             }
         };
         const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
@@ -640,7 +626,8 @@ private Q_SLOTS:
         QCOMPARE(LogFile::text(), QString());
         QCOMPARE(inTree, QStringList());
         QCOMPARE(outside.size(), files.size()); // one run, each file in a folder of its own
-        QCOMPARE(copyFoldersUnder(tree) + copyFoldersUnder(m_copies), QStringList());
+        QCOMPARE(PrivateCopyFolders::under(tree) + PrivateCopyFolders::under(m_copies),
+                 QStringList());
         for (const QString &folder : {m_copies, m_journal.outOfTreeFolder()})
             QCOMPARE(statOf(folder).st_mode & 0777, 0700u);
     }
@@ -751,14 +738,16 @@ private Q_SLOTS:
         QVERIFY(WIFSIGNALED(status));
         CopyJournal running(journals, m_copies);
         running.remember(live);
-        QStringList leftovers = copyFoldersUnder(project) + copyFoldersUnder(m_copies);
+        QStringList leftovers =
+            PrivateCopyFolders::under(project) + PrivateCopyFolders::under(m_copies);
         leftovers.removeOne(live);
         QCOMPARE(leftovers.size(), 2);
         CopyJournal lately(journals, m_copies, 1h);
         QCOMPARE(lately.sweepIfDue(), 0);
 
         standIn(Kind::cpp, QString())->fix(m_source);
-        QCOMPARE(copyFoldersUnder(project) + copyFoldersUnder(m_copies), QStringList(live));
+        QCOMPARE(PrivateCopyFolders::under(project) + PrivateCopyFolders::under(m_copies),
+                 QStringList(live));
         QVERIFY(QFileInfo::exists(notACopy));
         QCOMPARE(LogFile::messages(),
                  leftovers.replaceInStrings(QRegularExpression(u"^"_s),
