@@ -171,13 +171,15 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
         },
         Qt::QueuedConnection);
     // A few files are a user's saves: each runs alone, ahead of the batches of bulk work, so
-    // neither a storm of changes nor a file that hangs its tool holds them up. Only saves may
-    // take a spare worker; a run over the tree waits for the pool's.
+    // neither a storm of changes nor a file that hangs its tool holds them up. Only a single
+    // save may take a spare worker: several files changed at once, like a run over the tree,
+    // could take every spare with files that hang, and the user's next save would wait again.
     const bool fewFiles = delivery->paths.size() <= m_batchSize;
     const qsizetype step = fewFiles ? 1 : m_batchSize;
-    const FixWorkers::Lane lane = !fewFiles                ? FixWorkers::Lane::bulk
-                                  : origin == Origin::save ? FixWorkers::Lane::save
-                                                           : FixWorkers::Lane::ahead;
+    const bool singleSave = origin == Origin::save && delivery->paths.size() == 1;
+    const FixWorkers::Lane lane = !fewFiles    ? FixWorkers::Lane::bulk
+                                  : singleSave ? FixWorkers::Lane::save
+                                               : FixWorkers::Lane::ahead;
     for (qsizetype start = 0; start < delivery->paths.size(); start += step) {
         const QStringList batch = delivery->paths.mid(start, step);
         m_workers.start([this, batch, delivery] { processBatch(batch, delivery); }, lane);

@@ -97,11 +97,15 @@ void FixWorkers::watch()
 
 void FixWorkers::handWaitingToSpares()
 {
+    // The newest first: when hung files hold the spares too, the user's latest save is the one
+    // to go next, not the older saves of those files.
     for (const std::shared_ptr<Save> &save : std::as_const(m_waiting)) {
-        m_spares.start([save] {
-            if (const std::function<void()> claimed = save->take())
-                claimed();
-        });
+        m_spares.start(
+            [save] {
+                if (const std::function<void()> claimed = save->take())
+                    claimed();
+            },
+            ++m_handedToSpares);
     }
     m_waiting.clear();
 }

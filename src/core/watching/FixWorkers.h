@@ -57,6 +57,7 @@ private:
     bool m_closed = false;
     std::multiset<Clock::time_point> m_began; // of the work running in the pool
     QList<std::shared_ptr<Save>> m_waiting;   // saves not yet begun nor given to a spare
+    int m_handedToSpares = 0;                 // the priority of the latest, in the spares' queue
     // Last, so they are gone before what their work uses.
     QThreadPool m_pool;
     QThreadPool m_spares;
