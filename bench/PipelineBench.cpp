@@ -153,9 +153,12 @@ double oursSeconds(const QString &root, const Workload &work, int jobs, int batc
     QElapsedTimer timer;
     timer.start();
     project->registry.runFixers(project->watcher.id);
-    if (!waitForCompletion(project->core.notifications(), 1800000))
-        return -1;
-    return timer.elapsed() / 1000.0;
+    const bool completed = waitForCompletion(project->core.notifications(), 1800000);
+    const double seconds = timer.elapsed() / 1000.0;
+    // The next round watches a new tree at the same path: a watcher left stored there would
+    // own its files.
+    project->registry.removeWatcher(project->watcher.id);
+    return completed ? seconds : -1;
 }
 
 // How many files of `root` differ from the same file under `reference`.
