@@ -136,8 +136,8 @@ int runWindow(QApplication &app)
         QMessageBox::warning(nullptr, QStringLiteral("Sprucer"), guard.refusalLine());
         return 1;
     }
-    // Known only here; handed to the analytics client, which reads them on its own thread.
     recoverLastRunsValues();
+    // Known only here; handed to the analytics client, which reads them on its own thread.
     const auto displayBoard = std::make_shared<ParameterBoard>();
     const DisplayParameters display(displayBoard);
     const RunStart start(app, displayBoard->provider()); // before any window, tray or registry
