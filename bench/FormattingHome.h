@@ -24,6 +24,10 @@ public:
         Console::setSink([](const QString &) {});
         qputenv("XDG_DATA_HOME", (path() + QStringLiteral("/data")).toUtf8());
         qputenv("XDG_CACHE_HOME", (path() + QStringLiteral("/cache")).toUtf8());
+        // As in a desktop session, whose runtime folder is a tmpfs: the formatters' private
+        // copies are made there.
+        if (m_runtime.isValid())
+            qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
         UserDefaults::useFile(path() + QStringLiteral("/Sprucer.conf"));
         ConfigManagerFactory().createConfig(configurationId, QString::fromUtf8(style),
                                             SupportedFileExtension::cpp, QStringLiteral("bench"));
@@ -53,4 +57,5 @@ public:
 
 private:
     QTemporaryDir m_directory;
+    QTemporaryDir m_runtime{QStringLiteral("/dev/shm/sprucer-bench-runtime-XXXXXX")};
 };
