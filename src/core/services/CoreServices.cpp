@@ -9,7 +9,6 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
-#include "core/support/ProcessWide.h"
 #include "core/telemetry/UsageSignals.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/MonitorLifecycle.h"
@@ -17,18 +16,6 @@
 #include "core/watching/WatcherListStore.h"
 
 namespace {
-
-template <typename T>
-void install(const std::unique_ptr<T> &instance)
-{
-    ProcessWide<T>::install(instance.get());
-}
-
-template <typename T>
-void uninstall(const std::unique_ptr<T> &instance)
-{
-    ProcessWide<T>::uninstall(instance.get());
-}
 
 MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
 {
@@ -56,11 +43,6 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
                                                *m_counters, *m_notifications))
     , m_markupWatcher(std::make_unique<MarkupWatcher>())
 {
-    install(m_notifications);
-    install(m_counters);
-    install(m_statistics);
-    install(m_bookmarks);
-    install(m_fileCoordinator);
     // Before any watcher starts, so no run of this process is mistaken for a leftover.
     m_copyJournal->sweepLeftovers();
 
@@ -85,18 +67,11 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         };
     }
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
-    install(m_registry);
     m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, std::move(options.health));
 }
 
 CoreServices::~CoreServices()
 {
     m_health.reset();
-    uninstall(m_registry);
     m_registry.reset(); // stops the watchers and waits for the files under way
-    uninstall(m_fileCoordinator);
-    uninstall(m_bookmarks);
-    uninstall(m_statistics);
-    uninstall(m_counters);
-    uninstall(m_notifications);
 }

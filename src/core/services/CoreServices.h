@@ -30,8 +30,8 @@ struct CoreServicesOptions
 };
 
 // The process-wide objects of the core, made in one place, in the order they depend on each
-// other, and the registry wired from them. The first one made is the one the `shared()`
-// accessors reach, until it goes; the shell and the headless agent make it at start-up.
+// other, and the registry wired from them; the shell and the headless agent make it at start-up
+// and hand its parts to whoever needs them.
 // Main thread. Going away, it stops every watcher and waits for the files under way.
 class CoreServices
 {
