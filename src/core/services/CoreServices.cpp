@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
@@ -17,9 +18,10 @@
 
 namespace {
 
-MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
+MonitorRegistryParts::FixerMaker realFixers(const ConfigManagerFactory &configurations,
+                                            ToolFixer::Environment environment)
 {
-    auto factory = std::make_shared<SprucerFactory>(std::move(environment));
+    auto factory = std::make_shared<SprucerFactory>(configurations, std::move(environment));
     return [factory](const CodeWatcherModel &watcher) {
         return factory->makeFixer(watcher);
     };
@@ -29,6 +31,7 @@ MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
 
 CoreServices::CoreServices(PlatformServices platform, Options options)
     : m_notifications(std::make_unique<NotificationCenter>())
+    , m_configurations(std::make_unique<ConfigManagerFactory>())
     , m_counters(std::make_unique<CounterStore>())
     , m_statistics(std::make_unique<CodeFixStatistics>())
     , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
@@ -58,7 +61,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
-        parts.makeFixer = realFixers(std::move(environment));
+        parts.makeFixer = realFixers(*m_configurations, std::move(environment));
     }
     parts.sendSignal = std::move(options.sendSignal);
     if (!parts.sendSignal) {
@@ -67,7 +70,8 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         };
     }
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
-    m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, std::move(options.health));
+    m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, *m_configurations,
+                                               std::move(options.health));
 }
 
 CoreServices::~CoreServices()

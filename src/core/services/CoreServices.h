@@ -9,6 +9,7 @@
 #include <memory>
 
 class CodeFixStatistics;
+class ConfigManagerFactory;
 class CopyJournal;
 class CounterStore;
 class FileCoordinator;
@@ -44,6 +45,7 @@ public:
     CoreServices &operator=(const CoreServices &) = delete;
 
     NotificationCenter &notifications() { return *m_notifications; }
+    ConfigManagerFactory &configurations() { return *m_configurations; }
     CounterStore &counters() { return *m_counters; }
     CodeFixStatistics &statistics() { return *m_statistics; }
     SecurityScopedResourceManager &bookmarks() { return *m_bookmarks; }
@@ -54,6 +56,7 @@ public:
 
 private:
     std::unique_ptr<NotificationCenter> m_notifications;
+    std::unique_ptr<ConfigManagerFactory> m_configurations;
     std::unique_ptr<CounterStore> m_counters;
     std::unique_ptr<CodeFixStatistics> m_statistics;
     std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;
