@@ -22,8 +22,9 @@ enum class ConfigurationSyntax
     editorconfig,
 };
 
-// One language with everything the program tells apart by language. Every switch over
-// `SupportedFileExtension` reads this table instead, so a language is added in one place.
+// One language with everything the program tells apart by language: the extensions, the
+// pickers, the tool, the configuration check and the editor all read this table, so a language
+// is added here (and its fixer's name in `SprucerFactory`).
 struct Language
 {
     SupportedFileExtension kind;
