@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     CoreServices core(Platform::services());
     MonitorRegistry &registry = core.registry();
-    ConfigManagerFactory configurations;
+    ConfigManagerFactory &configurations = core.configurations();
     const QUuid style = QUuid::createUuid();
     configurations.createConfig(style, QStringLiteral("line_length: 120\n"),
                                 SupportedFileExtension::swift, QStringLiteral("Style"));

@@ -34,7 +34,7 @@ CodeWatcherModel CoreFixture::makeWatcher(const QString &projectPath,
                                           const QString &configuration)
 {
     const QUuid configurationId = QUuid::createUuid();
-    m_configs.createConfig(configurationId, configuration, language, u"Test style"_s);
+    configurations().createConfig(configurationId, configuration, language, u"Test style"_s);
     CodeWatcherModel watcher =
         CodeWatcherModel::make(QFileInfo(projectPath).fileName(),
                                QUrl::fromLocalFile(projectPath + u'/'), language, configurationId);
@@ -56,7 +56,7 @@ void CoreFixture::restart()
     options.latency = 50ms;
     options.processedFilesWindow = m_echoWindow;
     options.makeFixer = [this](const CodeWatcherModel &watcher) -> Result<std::shared_ptr<IFixer>> {
-        if (Result<QUrl> configuration = m_configs.configURL(watcher.configurationId);
+        if (Result<QUrl> configuration = configurations().configURL(watcher.configurationId);
             !configuration)
             return configuration.error();
         std::shared_ptr<RecordingFixer> &fixer = m_fixers[watcher.id];

@@ -37,6 +37,9 @@ public:
 
     // Made on first use, so a test can store watchers first.
     CoreServices &core();
+    // The core's store once it is made, so its parts hear of each change; until then one that
+    // writes to the same defaults.
+    ConfigManagerFactory &configurations() { return m_core ? m_core->configurations() : m_configs; }
     MonitorRegistry &registry() { return core().registry(); }
     // A new core over the same home, as after a relaunch.
     void restart();

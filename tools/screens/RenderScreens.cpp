@@ -139,9 +139,10 @@ const char kNewerStyle[] = "BasedOnStyle: LLVM\nBreakBeforeBraces: Sideways\n";
 
 // Projects with a few sources, a style for each, and their watchers: one that runs, one
 // switched off, one whose configuration the formatter refuses, one whose tool is missing.
-void makeDemoHome(const QString &home, MonitorRegistry &registry)
+void makeDemoHome(const QString &home, CoreServices &core)
 {
-    ConfigManagerFactory configurations;
+    MonitorRegistry &registry = core.registry();
+    ConfigManagerFactory &configurations = core.configurations();
     const struct
     {
         const char *name;
@@ -237,7 +238,7 @@ int main(int argc, char *argv[])
         QStringLiteral("backup-disk"), QUrl::fromLocalFile(home.path() + u"/media/backup/"),
         SupportedFileExtension::swift, QUuid::createUuid())});
     CoreServices core(Platform::services());
-    makeDemoHome(home.path(), core.registry());
+    makeDemoHome(home.path(), core);
     recordDemoFixes(core.statistics());
     SprucerApp sprucer(core, PlatformServices{});
     sprucer.launch();
@@ -254,7 +255,7 @@ int main(int argc, char *argv[])
     popover.show();
     saved &= save(&popover, out + QStringLiteral("/popover.png"));
     popover.hide();
-    ConfigManagerFactory configurations;
+    ConfigManagerFactory &configurations = core.configurations();
     // A vendored library inside a watched project: the sheet says which watcher keeps what.
     SetupNewWatcherView addSheet(QUrl::fromLocalFile(home.path() + u"/projects/engine/vendor/"),
                                  core.registry(), configurations, &window);

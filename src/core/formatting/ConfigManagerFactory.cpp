@@ -8,9 +8,7 @@
 #include "core/support/UserDefaults.h"
 
 #include <QDir>
-#include <QMutex>
 #include <QSaveFile>
-#include <QSet>
 
 namespace {
 
@@ -37,33 +35,11 @@ Status writeAtomically(const QString &path, const QString &text)
     return std::nullopt;
 }
 
-// Every store of the process, so a write through one is announced by all of them.
-struct Stores
-{
-    QMutex mutex;
-    QSet<ConfigManagerFactory *> all;
-};
-
-Stores &stores()
-{
-    static Stores instance;
-    return instance;
-}
-
 } // namespace
 
 ConfigManagerFactory::ConfigManagerFactory(QObject *parent)
     : QObject(parent)
-{
-    QMutexLocker lock(&stores().mutex);
-    stores().all.insert(this);
-}
-
-ConfigManagerFactory::~ConfigManagerFactory()
-{
-    QMutexLocker lock(&stores().mutex);
-    stores().all.remove(this);
-}
+{}
 
 Error ConfigManagerFactory::notFoundError()
 {
@@ -107,12 +83,9 @@ void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
     const QString json = QString::fromUtf8(encode(items));
     SprucerLogger::shared().log(QStringLiteral("Returning ") + json);
     UserDefaults::setValue(storageKey, json);
-    // Queued: an observer may make or drop a store, which takes the lock held here.
-    QMutexLocker lock(&stores().mutex);
-    for (ConfigManagerFactory *store : std::as_const(stores().all)) {
-        QMetaObject::invokeMethod(
-            store, [store] { Q_EMIT store->configsChanged(); }, Qt::QueuedConnection);
-    }
+    // Queued: the caller finishes its own change before any observer reloads.
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT configsChanged(); }, Qt::QueuedConnection);
 }
 
 Result<ConfigurationItem> ConfigManagerFactory::getConfig(const QUuid &id) const

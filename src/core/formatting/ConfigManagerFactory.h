@@ -11,10 +11,11 @@
 #include <QUrl>
 #include <QUuid>
 
-// The store of formatter configurations. The list lives in the user defaults under "Configs"
-// and is read afresh on every read, so any number of instances see the same list; each
-// configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
-// Not thread-safe by itself: the screens and the fixer factory use it from the main thread.
+// The store of formatter configurations. The list lives in the user defaults under "Configs";
+// each configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
+// `CoreServices` makes the one store of the process and hands it to the screens, the table
+// model, the fixer factory and the health check, so each hears of the others' changes.
+// Not thread-safe by itself: they use it from the main thread.
 class ConfigManagerFactory : public QObject
 {
     Q_OBJECT
@@ -23,7 +24,6 @@ public:
     static inline const QString storageKey = QStringLiteral("Configs");
 
     explicit ConfigManagerFactory(QObject *parent = nullptr);
-    ~ConfigManagerFactory() override;
 
     // The configurations that decode; a value that does not decode whole is backed up.
     QList<ConfigurationItem> configs() const;
@@ -46,8 +46,8 @@ public:
     static SalvagedList<ConfigurationItem> decode(const QByteArray &json);
 
 Q_SIGNALS:
-    // The stored list was written, through this store or any other of the process; emitted on
-    // this store's thread, on the next turn of its event loop.
+    // The stored list was written through this store; emitted on its thread, on the next turn
+    // of its event loop.
     void configsChanged();
 
 private:

@@ -14,83 +14,6 @@ using State = ConfigurationCheckResult::State;
 
 namespace {
 
-// How one tool is made to load a configuration and nothing else.
-struct CheckCommand
-{
-    QString fileName; // the name the tool's own search would find, shown in its messages
-    QStringList (*arguments)(SupportedFileExtension language, const QString &configPath) = nullptr;
-    bool (*refuses)(const ToolRun &run) = nullptr;
-    // Rewords a complaint that means nothing to a user; may be null.
-    QString (*clarify)(SupportedFileExtension language, const QString &message) = nullptr;
-    // What an acceptance does not promise, when the tool checks less than it reads.
-    QString acceptedNote;
-};
-
-QStringList clangFormatArguments(SupportedFileExtension language, const QString &configPath)
-{
-    // The sample name picks the language's section of the style; --dump-config reads no input.
-    const QString sample =
-        language == SupportedFileExtension::objectivec ? u"sample.m"_s : u"sample.cpp"_s;
-    return {u"--style=file:"_s + configPath, u"--dump-config"_s, u"--assume-filename="_s + sample};
-}
-
-// As for a fix, any word on standard error is a failure.
-bool clangFormatRefuses(const ToolRun &run)
-{
-    return run.crashed || run.exitCode != 0 || !run.standardError.trimmed().isEmpty();
-}
-
-// "Unsuitable" is what clang-format says when no section of the style is for the language.
-QString clarifyClangFormat(SupportedFileExtension language, const QString &message)
-{
-    if (!message.endsWith(u": Unsuitable"_s))
-        return message;
-    return u"The configuration has no style for "_s +
-           SupportedFileExtensions::displayName(language) + u'.';
-}
-
-// Empty input, so ktlint loads the configuration and has nothing to lint.
-QStringList ktlintArguments(SupportedFileExtension, const QString &configPath)
-{
-    return {u"--stdin"_s, u"--editorconfig="_s + configPath};
-}
-
-QStringList swiftLintArguments(SupportedFileExtension, const QString &configPath)
-{
-    return {u"lint"_s, u"--quiet"_s, u"--use-stdin"_s, u"--config"_s, configPath};
-}
-
-// A linter lists its findings in the empty sample on standard output, with a failing status;
-// they say nothing of the configuration. What it says on standard error fails every fix.
-bool linterRefuses(const ToolRun &run)
-{
-    if (run.crashed || !run.standardError.trimmed().isEmpty())
-        return true;
-    return run.exitCode != 0 && run.standardOutput.trimmed().isEmpty();
-}
-
-const CheckCommand &commandFor(SupportedFileExtension language)
-{
-    static const CheckCommand clangFormat{
-        u".clang-format"_s, clangFormatArguments, clangFormatRefuses, clarifyClangFormat, {}};
-    // ktlint stops only on lines it cannot parse; it passes over unknown properties and values.
-    static const CheckCommand ktlint{
-        u".editorconfig"_s, ktlintArguments, linterRefuses, nullptr,
-        u"ktlint reads it, but passes over properties and values it does not know."_s};
-    static const CheckCommand swiftLint{
-        u".swiftlint.yml"_s, swiftLintArguments, linterRefuses, nullptr, {}};
-    switch (language) {
-    case SupportedFileExtension::swift:
-        return swiftLint;
-    case SupportedFileExtension::kotlin:
-        return ktlint;
-    case SupportedFileExtension::cpp:
-    case SupportedFileExtension::objectivec:
-        break;
-    }
-    return clangFormat;
-}
-
 ConfigurationCheckResult notChecked(ConfigurationCheckResult result, const QString &why)
 {
     result.state = State::notChecked;
@@ -150,7 +73,7 @@ void describeComplaint(ConfigurationCheckResult &result, const ToolRun &run,
 ConfigurationCheckResult judge(ConfigurationCheckResult result, const ToolRun &run,
                                SupportedFileExtension language, const QString &configPath)
 {
-    const CheckCommand &command = commandFor(language);
+    const ConfigurationLoad &command = ToolProfile::of(language).load;
     if (!command.refuses(run)) {
         result.message = command.acceptedNote;
         return result;
@@ -160,7 +83,7 @@ ConfigurationCheckResult judge(ConfigurationCheckResult result, const ToolRun &r
     // What remains of our path is the file the user knows by its usual name.
     result.message.replace(configPath, command.fileName);
     if (command.clarify)
-        result.message = command.clarify(language, result.message);
+        result.message = command.clarify(Languages::of(language), result.message);
     return result;
 }
 
@@ -210,12 +133,12 @@ ConfigurationCheckResult ConfigurationProbe::check(SupportedFileExtension langua
     result.toolName = profile.displayName;
     // Private to the user, and gone with everything in it when the check ends.
     const QTemporaryDir folder(QDir::tempPath() + u"/sprucer-check-XXXXXX"_s);
-    const QString configPath = folder.filePath(commandFor(language).fileName);
+    const QString configPath = folder.filePath(profile.load.fileName);
     if (!folder.isValid() || !writeText(configPath, text))
         return notChecked(result, u"The configuration could not be written for the check."_s);
     const ToolRun run =
-        ToolRun::execute(*tool, commandFor(language).arguments(language, configPath), m_timeLimit,
-                         m_stop, folder.path());
+        ToolRun::execute(*tool, profile.load.arguments(Languages::of(language), configPath),
+                         m_timeLimit, m_stop, folder.path());
     return readRun(result, run, language, configPath, m_timeLimit);
 }
 

@@ -2,6 +2,9 @@
 #include "core/formatting/DependencyStatusViewModel.h"
 
 #include "core/formatting/DependencyChecker.h"
+#include "core/formatting/ToolProfile.h"
+
+#include <QList>
 
 namespace {
 
@@ -26,34 +29,62 @@ DependencyStatusViewModel::DependencyStatusViewModel(const DependencyChecker &ch
     , m_checker(checker)
 {}
 
+// Each tool's pair of properties, in the order the tools are checked.
+struct DependencyStatusViewModel::Row
+{
+    FormattingTool tool;
+    bool DependencyStatusViewModel::*installed;
+    std::optional<QString> DependencyStatusViewModel::*error;
+    void (DependencyStatusViewModel::*installedChanged)(bool);
+    void (DependencyStatusViewModel::*errorChanged)(const std::optional<QString> &);
+};
+
+namespace {
+
+using Model = DependencyStatusViewModel;
+
+} // namespace
+
+const QList<DependencyStatusViewModel::Row> &DependencyStatusViewModel::rows()
+{
+    static const QList<Row> table{
+        {FormattingTool::swiftLint, &Model::m_swiftLintInstalled, &Model::m_swiftLintError,
+         &Model::swiftLintInstalledChanged, &Model::swiftLintErrorChanged},
+        {FormattingTool::clangFormat, &Model::m_clangFormatInstalled, &Model::m_clangFormatError,
+         &Model::clangFormatInstalledChanged, &Model::clangFormatErrorChanged},
+        {FormattingTool::ktlint, &Model::m_ktlintInstalled, &Model::m_ktlintFormatError,
+         &Model::ktlintInstalledChanged, &Model::ktlintFormatErrorChanged},
+    };
+    return table;
+}
+
+const DependencyStatusViewModel::Row &DependencyStatusViewModel::row(FormattingTool tool)
+{
+    for (const Row &each : rows()) {
+        if (each.tool == tool)
+            return each;
+    }
+    Q_UNREACHABLE();
+    return rows().constFirst();
+}
+
+bool DependencyStatusViewModel::installed(FormattingTool tool) const
+{
+    return this->*row(tool).installed;
+}
+
+std::optional<QString> DependencyStatusViewModel::error(FormattingTool tool) const
+{
+    return this->*row(tool).error;
+}
+
 void DependencyStatusViewModel::checkAllDependencies()
 {
-    struct Row
-    {
-        QString tool;
-        bool DependencyStatusViewModel::*installed;
-        std::optional<QString> DependencyStatusViewModel::*error;
-        void (DependencyStatusViewModel::*installedChanged)(bool);
-        void (DependencyStatusViewModel::*errorChanged)(const std::optional<QString> &);
-    };
-    const Row rows[] = {
-        {QStringLiteral("swiftlint"), &DependencyStatusViewModel::m_swiftLintInstalled,
-         &DependencyStatusViewModel::m_swiftLintError,
-         &DependencyStatusViewModel::swiftLintInstalledChanged,
-         &DependencyStatusViewModel::swiftLintErrorChanged},
-        {QStringLiteral("clang-format"), &DependencyStatusViewModel::m_clangFormatInstalled,
-         &DependencyStatusViewModel::m_clangFormatError,
-         &DependencyStatusViewModel::clangFormatInstalledChanged,
-         &DependencyStatusViewModel::clangFormatErrorChanged},
-        {QStringLiteral("ktlint"), &DependencyStatusViewModel::m_ktlintInstalled,
-         &DependencyStatusViewModel::m_ktlintFormatError,
-         &DependencyStatusViewModel::ktlintInstalledChanged,
-         &DependencyStatusViewModel::ktlintFormatErrorChanged},
-    };
-    for (const Row &row : rows) {
-        const std::optional<DependencyError> failure = m_checker.checkDependency(row.tool);
-        update(this, this->*row.installed, !failure.has_value(), row.installedChanged);
-        update(this, this->*row.error,
-               failure ? std::optional<QString>(failure->text) : std::nullopt, row.errorChanged);
+    for (const Row &each : rows()) {
+        const std::optional<DependencyError> failure =
+            m_checker.checkDependency(ToolProfile::of(each.tool).executable);
+        update(this, this->*each.installed, !failure.has_value(), each.installedChanged);
+        update(this, this->*each.error,
+               failure ? std::optional<QString>(failure->text) : std::nullopt, each.errorChanged);
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/model/Languages.h"
+
 #include <QObject>
 #include <QString>
 
@@ -37,6 +39,10 @@ public:
     std::optional<QString> clangFormatError() const { return m_clangFormatError; }
     std::optional<QString> ktlintFormatError() const { return m_ktlintFormatError; }
 
+    // The pair of a tool, as above.
+    bool installed(FormattingTool tool) const;
+    std::optional<QString> error(FormattingTool tool) const;
+
     // swiftlint, clang-format, ktlint in turn; a missing tool does not stop the others.
     void checkAllDependencies();
 
@@ -49,6 +55,10 @@ Q_SIGNALS:
     void ktlintFormatErrorChanged(const std::optional<QString> &error);
 
 private:
+    struct Row;
+    static const QList<Row> &rows();
+    static const Row &row(FormattingTool tool);
+
     const DependencyChecker &m_checker;
     bool m_swiftLintInstalled = false;
     bool m_clangFormatInstalled = false;

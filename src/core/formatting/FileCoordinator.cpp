@@ -2,7 +2,6 @@
 #include "core/formatting/FileCoordinator.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/ProcessWide.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,11 +34,6 @@ QString lockKey(const QString &filePath)
 }
 
 } // namespace
-
-FileCoordinator &FileCoordinator::shared()
-{
-    return ProcessWide<FileCoordinator>::get();
-}
 
 void FileCoordinator::coordinate(const QString &filePath, const Action &action)
 {

@@ -14,7 +14,7 @@
 
 // Keeps two writers of one file from overlapping: an in-process lock per file path. The action
 // runs on the calling thread while the lock is held; callers of other files never wait.
-// Any thread; the application uses the one `shared()` instance made at start-up.
+// Any thread; the application shares the one instance `CoreServices` makes.
 class FileCoordinator
 {
 public:
@@ -22,8 +22,6 @@ public:
     using Action = std::function<void(const std::optional<Error> &error)>;
     // Receives one entry per path, in order.
     using GroupAction = std::function<void(const QList<std::optional<Error>> &errors)>;
-
-    static FileCoordinator &shared();
 
     // Runs `action` exactly once: inside the lock of the file, or at once with the reason
     // when `filePath` is not an absolute path.

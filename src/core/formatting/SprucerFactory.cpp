@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/SprucerFactory.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/LanguageSprucer.h"
 #include "core/model/CodeWatcherModel.h"
 
-SprucerFactory::SprucerFactory(ToolFixer::Environment environment)
-    : m_environment(std::move(environment))
+SprucerFactory::SprucerFactory(const ConfigManagerFactory &configurations,
+                               ToolFixer::Environment environment)
+    : m_configManagerFactory(configurations)
+    , m_environment(std::move(environment))
 {}
 
 Result<std::shared_ptr<IFixer>> SprucerFactory::makeFixer(const CodeWatcherModel &watcher) const

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/IFixer.h"
 #include "core/formatting/ToolFixer.h"
 #include "core/support/Result.h"
 
 #include <memory>
 
+class ConfigManagerFactory;
 struct CodeWatcherModel;
 
 // Makes the fixer of a watcher: its language's tool with the watcher's stored configuration.
@@ -15,12 +15,12 @@ struct CodeWatcherModel;
 class SprucerFactory
 {
 public:
-    explicit SprucerFactory(ToolFixer::Environment environment);
+    SprucerFactory(const ConfigManagerFactory &configurations, ToolFixer::Environment environment);
 
     // Fails with the store's "Configuration not found" when the watcher's configuration is gone.
     Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher) const;
 
 private:
-    ConfigManagerFactory m_configManagerFactory;
+    const ConfigManagerFactory &m_configManagerFactory;
     ToolFixer::Environment m_environment;
 };

@@ -76,42 +76,104 @@ bool swiftLintGroupIsClean(const ToolRun &run)
     });
 }
 
+QStringList clangFormatLoadArguments(const Language &language, const QString &configPath)
+{
+    // The sample name picks the language's section of the style; --dump-config reads no input.
+    return {QStringLiteral("--style=file:") + configPath, QStringLiteral("--dump-config"),
+            QStringLiteral("--assume-filename=") + language.sampleFileName};
+}
+
+// As for a fix, any word on standard error is a failure.
+bool clangFormatRefuses(const ToolRun &run)
+{
+    return run.crashed || run.exitCode != 0 || !run.standardError.trimmed().isEmpty();
+}
+
+// "Unsuitable" is what clang-format says when no section of the style is for the language.
+QString clarifyClangFormat(const Language &language, const QString &message)
+{
+    if (!message.endsWith(QStringLiteral(": Unsuitable")))
+        return message;
+    return QStringLiteral("The configuration has no style for ") + language.displayName + u'.';
+}
+
+// Empty input, so ktlint loads the configuration and has nothing to lint.
+QStringList ktlintLoadArguments(const Language &, const QString &configPath)
+{
+    return {QStringLiteral("--stdin"), QStringLiteral("--editorconfig=") + configPath};
+}
+
+QStringList swiftLintLoadArguments(const Language &, const QString &configPath)
+{
+    return {QStringLiteral("lint"), QStringLiteral("--quiet"), QStringLiteral("--use-stdin"),
+            QStringLiteral("--config"), configPath};
+}
+
+// A linter lists its findings in the empty sample on standard output, with a failing status;
+// they say nothing of the configuration. What it says on standard error fails every fix.
+bool linterRefuses(const ToolRun &run)
+{
+    if (run.crashed || !run.standardError.trimmed().isEmpty())
+        return true;
+    return run.exitCode != 0 && run.standardOutput.trimmed().isEmpty();
+}
+
 } // namespace
 
-const ToolProfile &ToolProfile::of(SupportedFileExtension language)
+const ToolProfile &ToolProfile::of(FormattingTool tool)
 {
-    static const ToolProfile clangFormat{QStringLiteral("clang-format"),
-                                         QStringLiteral("clang-format"),
-                                         clangFormatArguments,
-                                         judgeClangFormat,
-                                         saysNothing,
-                                         false,
-                                         false};
-    // A JVM reserves far more address space than it uses and would not start under the limit.
-    static const ToolProfile ktlint{QStringLiteral("ktlint"),
-                                    QStringLiteral("ktlint"),
-                                    ktlintArguments,
-                                    judgeKtlint,
-                                    saysNothing,
-                                    true,
-                                    true,
-                                    ToolLimits::Memory::data};
+    static const ToolProfile clangFormat{
+        .executable = QStringLiteral("clang-format"),
+        .displayName = QStringLiteral("clang-format"),
+        .arguments = clangFormatArguments,
+        .judge = judgeClangFormat,
+        .groupIsClean = saysNothing,
+        .load = {QStringLiteral(".clang-format"),
+                 clangFormatLoadArguments,
+                 clangFormatRefuses,
+                 clarifyClangFormat,
+                 {}},
+    };
+    static const ToolProfile ktlint{
+        .executable = QStringLiteral("ktlint"),
+        .displayName = QStringLiteral("ktlint"),
+        .arguments = ktlintArguments,
+        .judge = judgeKtlint,
+        .groupIsClean = saysNothing,
+        .runsWithoutCoordination = true,
+        .discoversProjectFiles = true,
+        // A JVM reserves far more address space than it uses and would not start under the
+        // limit.
+        .memoryLimit = ToolLimits::Memory::data,
+        // ktlint stops only on lines it cannot parse; it passes over unknown properties and
+        // values.
+        .load = {QStringLiteral(".editorconfig"), ktlintLoadArguments, linterRefuses, nullptr,
+                 QStringLiteral("ktlint reads it, but passes over properties and values it "
+                                "does not know.")},
+    };
     // SwiftLint takes nested configurations from the file's folders, even given --config.
-    static const ToolProfile swiftLint{QStringLiteral("swiftlint"),
-                                       QStringLiteral("SwiftLint"),
-                                       swiftLintArguments,
-                                       judgeSwiftLint,
-                                       swiftLintGroupIsClean,
-                                       false,
-                                       true};
-    switch (language) {
-    case SupportedFileExtension::swift:
+    static const ToolProfile swiftLint{
+        .executable = QStringLiteral("swiftlint"),
+        .displayName = QStringLiteral("SwiftLint"),
+        .arguments = swiftLintArguments,
+        .judge = judgeSwiftLint,
+        .groupIsClean = swiftLintGroupIsClean,
+        .discoversProjectFiles = true,
+        .load =
+            {QStringLiteral(".swiftlint.yml"), swiftLintLoadArguments, linterRefuses, nullptr, {}},
+    };
+    switch (tool) {
+    case FormattingTool::swiftLint:
         return swiftLint;
-    case SupportedFileExtension::kotlin:
+    case FormattingTool::ktlint:
         return ktlint;
-    case SupportedFileExtension::cpp:
-    case SupportedFileExtension::objectivec:
+    case FormattingTool::clangFormat:
         break;
     }
     return clangFormat;
+}
+
+const ToolProfile &ToolProfile::of(SupportedFileExtension language)
+{
+    return of(Languages::of(language).tool);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/formatting/ToolLimits.h"
+#include "core/model/Languages.h"
 #include "core/model/SupportedFileExtension.h"
 
 #include <QString>
@@ -9,8 +10,21 @@
 
 struct ToolRun;
 
-// How one formatting tool is run and judged. The fixers of the four languages differ only in
-// the row of this table they use; C++ and Objective-C share clang-format's.
+// How one formatting tool loads a configuration and nothing else, to check it alone.
+struct ConfigurationLoad
+{
+    QString fileName; // the name the tool's own search would find, shown in its messages
+    QStringList (*arguments)(const Language &language, const QString &configPath) = nullptr;
+    bool (*refuses)(const ToolRun &run) = nullptr;
+    // Rewords a complaint that means nothing to a user; may be null.
+    QString (*clarify)(const Language &language, const QString &message) = nullptr;
+    // What an acceptance does not promise, when the tool checks less than it reads.
+    QString acceptedNote;
+};
+
+// How one formatting tool is run and judged. The fixers and the configuration checks of the
+// four languages differ only in the row of this table they use, the tool of their `Language`;
+// C++ and Objective-C share clang-format's.
 struct ToolProfile
 {
     QString executable;  // the name looked up, e.g. "swiftlint"
@@ -29,6 +43,8 @@ struct ToolProfile
     bool discoversProjectFiles = false;
     // What the memory limit of a run bounds.
     ToolLimits::Memory memoryLimit = ToolLimits::Memory::addressSpace;
+    ConfigurationLoad load;
 
+    static const ToolProfile &of(FormattingTool tool);
     static const ToolProfile &of(SupportedFileExtension language);
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
@@ -9,7 +10,6 @@
 #include "core/stats/CounterStore.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
-#include "core/support/ProcessWide.h"
 #include "core/telemetry/UsageSignals.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/MonitorLifecycle.h"
@@ -18,21 +18,10 @@
 
 namespace {
 
-template <typename T>
-void install(const std::unique_ptr<T> &instance)
+MonitorRegistryParts::FixerMaker realFixers(const ConfigManagerFactory &configurations,
+                                            ToolFixer::Environment environment)
 {
-    ProcessWide<T>::install(instance.get());
-}
-
-template <typename T>
-void uninstall(const std::unique_ptr<T> &instance)
-{
-    ProcessWide<T>::uninstall(instance.get());
-}
-
-MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
-{
-    auto factory = std::make_shared<SprucerFactory>(std::move(environment));
+    auto factory = std::make_shared<SprucerFactory>(configurations, std::move(environment));
     return [factory](const CodeWatcherModel &watcher) {
         return factory->makeFixer(watcher);
     };
@@ -42,6 +31,7 @@ MonitorRegistryParts::FixerMaker realFixers(ToolFixer::Environment environment)
 
 CoreServices::CoreServices(PlatformServices platform, Options options)
     : m_notifications(std::make_unique<NotificationCenter>())
+    , m_configurations(std::make_unique<ConfigManagerFactory>())
     , m_counters(std::make_unique<CounterStore>())
     , m_statistics(std::make_unique<CodeFixStatistics>())
     , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
@@ -56,11 +46,6 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
                                                *m_counters, *m_notifications))
     , m_markupWatcher(std::make_unique<MarkupWatcher>())
 {
-    install(m_notifications);
-    install(m_counters);
-    install(m_statistics);
-    install(m_bookmarks);
-    install(m_fileCoordinator);
     // Before any watcher starts, so no run of this process is mistaken for a leftover.
     m_copyJournal->sweepLeftovers();
 
@@ -76,7 +61,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
-        parts.makeFixer = realFixers(std::move(environment));
+        parts.makeFixer = realFixers(*m_configurations, std::move(environment));
     }
     parts.sendSignal = std::move(options.sendSignal);
     if (!parts.sendSignal) {
@@ -85,18 +70,12 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         };
     }
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
-    install(m_registry);
-    m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, std::move(options.health));
+    m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, *m_configurations,
+                                               std::move(options.health));
 }
 
 CoreServices::~CoreServices()
 {
     m_health.reset();
-    uninstall(m_registry);
     m_registry.reset(); // stops the watchers and waits for the files under way
-    uninstall(m_fileCoordinator);
-    uninstall(m_bookmarks);
-    uninstall(m_statistics);
-    uninstall(m_counters);
-    uninstall(m_notifications);
 }

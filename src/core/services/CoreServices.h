@@ -9,6 +9,7 @@
 #include <memory>
 
 class CodeFixStatistics;
+class ConfigManagerFactory;
 class CopyJournal;
 class CounterStore;
 class FileCoordinator;
@@ -30,8 +31,8 @@ struct CoreServicesOptions
 };
 
 // The process-wide objects of the core, made in one place, in the order they depend on each
-// other, and the registry wired from them. The first one made is the one the `shared()`
-// accessors reach, until it goes; the shell and the headless agent make it at start-up.
+// other, and the registry wired from them; the shell and the headless agent make it at start-up
+// and hand its parts to whoever needs them.
 // Main thread. Going away, it stops every watcher and waits for the files under way.
 class CoreServices
 {
@@ -44,6 +45,7 @@ public:
     CoreServices &operator=(const CoreServices &) = delete;
 
     NotificationCenter &notifications() { return *m_notifications; }
+    ConfigManagerFactory &configurations() { return *m_configurations; }
     CounterStore &counters() { return *m_counters; }
     CodeFixStatistics &statistics() { return *m_statistics; }
     SecurityScopedResourceManager &bookmarks() { return *m_bookmarks; }
@@ -54,6 +56,7 @@ public:
 
 private:
     std::unique_ptr<NotificationCenter> m_notifications;
+    std::unique_ptr<ConfigManagerFactory> m_configurations;
     std::unique_ptr<CounterStore> m_counters;
     std::unique_ptr<CodeFixStatistics> m_statistics;
     std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;

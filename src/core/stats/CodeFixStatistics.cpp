@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CodeFixStatistics.h"
 
-#include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
@@ -13,11 +12,6 @@ const QString kDate = QStringLiteral("date");
 const QString kCount = QStringLiteral("count");
 const QString kLanguage = QStringLiteral("language");
 } // namespace
-
-CodeFixStatistics &CodeFixStatistics::shared()
-{
-    return ProcessWide<CodeFixStatistics>::get();
-}
 
 CodeFixStatistics::CodeFixStatistics(QObject *parent)
     : QObject(parent)

@@ -20,8 +20,6 @@ public:
     static inline const QString storageKey = QStringLiteral("sprucerDailyStats");
     using Clock = std::function<QDateTime()>;
 
-    static CodeFixStatistics &shared();
-
     // Loads the stored records.
     explicit CodeFixStatistics(QObject *parent = nullptr);
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CounterStore.h"
 
-#include "core/support/ProcessWide.h"
 #include "core/support/StoredForms.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
@@ -12,11 +11,6 @@ namespace {
 const QString kId = QStringLiteral("id");
 const QString kFixedCount = QStringLiteral("fixedCount");
 } // namespace
-
-CounterStore &CounterStore::shared()
-{
-    return ProcessWide<CounterStore>::get();
-}
 
 CounterStore::CounterStore(QObject *parent)
     : QObject(parent)

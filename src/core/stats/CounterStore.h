@@ -16,8 +16,6 @@ class CounterStore : public QObject
 public:
     static inline const QString counterKey = QStringLiteral("fixedCountKey3");
 
-    static CounterStore &shared();
-
     // Loads the stored counts.
     explicit CounterStore(QObject *parent = nullptr);
 

@@ -1,14 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/NotificationCenter.h"
 
-#include "core/support/ProcessWide.h"
 
 #include <QMetaObject>
-
-NotificationCenter &NotificationCenter::shared()
-{
-    return ProcessWide<NotificationCenter>::get();
-}
 
 NotificationCenter::NotificationCenter(QObject *parent)
     : QObject(parent)

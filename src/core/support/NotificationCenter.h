@@ -24,8 +24,6 @@ public:
     // The user info key of the watcher notifications.
     static inline const QString watcherIdKey = QStringLiteral("watcherId");
 
-    static NotificationCenter &shared();
-
     explicit NotificationCenter(QObject *parent = nullptr);
 
     // Any thread. A name carried here with what it needs (a UUID under "watcherId", a Boolean

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/CodeWatcherTableViewModel.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/MonitorRegistry.h"
@@ -9,11 +10,13 @@
 CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
                                                      NotificationCenter &notifications,
                                                      CounterStore &counters, WatcherHealth &health,
+                                                     const ConfigManagerFactory &configurations,
                                                      QObject *parent)
     : QAbstractTableModel(parent)
     , m_registry(registry)
     , m_counters(counters)
     , m_health(health)
+    , m_configs(configurations)
 {
     reloadConfigNames();
     reloadWatchers();

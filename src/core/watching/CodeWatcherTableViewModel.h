@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigManagerFactory.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/watching/MonitorRegistry.h"
 
@@ -11,6 +10,7 @@
 #include <QSet>
 #include <QUuid>
 
+class ConfigManagerFactory;
 class CounterStore;
 class NotificationCenter;
 class WatcherHealth;
@@ -57,6 +57,7 @@ public:
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
                               CounterStore &counters, WatcherHealth &health,
+                              const ConfigManagerFactory &configurations,
                               QObject *parent = nullptr);
 
     // The registered watchers: the first rows. The stored watchers that could not be restored
@@ -94,7 +95,7 @@ private:
     MonitorRegistry &m_registry;
     CounterStore &m_counters;
     WatcherHealth &m_health;
-    ConfigManagerFactory m_configs;
+    const ConfigManagerFactory &m_configs;
     QList<CodeWatcherModel> m_codeWatchers;
     QList<MonitorRegistry::WatcherFailure> m_unrestored;
     QSet<QUuid> m_processingWatchers;

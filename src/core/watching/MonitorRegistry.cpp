@@ -2,7 +2,6 @@
 #include "core/watching/MonitorRegistry.h"
 
 #include "core/markups/MarkupWatcher.h"
-#include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
 #include "core/watching/DirectoryMonitorError.h"
@@ -50,11 +49,6 @@ public:
 private:
     MonitorRegistry *m_registry;
 };
-
-MonitorRegistry &MonitorRegistry::shared()
-{
-    return ProcessWide<MonitorRegistry>::get();
-}
 
 MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     : QObject(parent)

@@ -60,8 +60,6 @@ public:
         Error error;
     };
 
-    static MonitorRegistry &shared();
-
     // Loads the stored watchers.
     explicit MonitorRegistry(Parts parts, QObject *parent = nullptr);
     ~MonitorRegistry() override;

@@ -2,7 +2,6 @@
 #include "core/watching/SecurityScopedResourceManager.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
@@ -34,11 +33,6 @@ std::optional<struct stat> directoryStatus(const QString &path)
 }
 
 } // namespace
-
-SecurityScopedResourceManager &SecurityScopedResourceManager::shared()
-{
-    return ProcessWide<SecurityScopedResourceManager>::get();
-}
 
 Result<QByteArray> SecurityScopedResourceManager::makeBookmark(const QString &path)
 {

@@ -18,8 +18,6 @@ class SecurityScopedResourceManager
 public:
     static inline const QString bookmarkKey = QStringLiteral("DirectoryBookmarks");
 
-    static SecurityScopedResourceManager &shared();
-
     // Makes and stores a bookmark for a directory; fails when the directory cannot be reached.
     Result<QByteArray> saveBookmark(const QUrl &directory);
     // The directory of the bookmark stored under `path`; a stale bookmark is renewed.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/WatcherHealth.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/ConfigurationProbe.h"
 #include "core/formatting/ToolProfile.h"
 #include "core/support/LocalPath.h"
@@ -47,11 +48,13 @@ QString failureOfRun(const RunSummary &summary)
 
 } // namespace
 
-WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, Options options,
+WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline,
+                             const ConfigManagerFactory &configurations, Options options,
                              QObject *parent)
     : QObject(parent)
     , m_registry(registry)
     , m_options(std::move(options))
+    , m_configurations(configurations)
     , m_mayCheck(!m_options.checksWait)
     , m_queue(u"Watcher health"_s)
 {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/ConfigurationCheckResult.h"
 #include "core/formatting/ToolResolver.h"
 #include "core/formatting/ToolStop.h"
@@ -18,6 +17,7 @@
 #include <functional>
 #include <optional>
 
+class ConfigManagerFactory;
 class MonitorRegistry;
 
 struct WatcherHealthOptions
@@ -48,7 +48,8 @@ class WatcherHealth : public QObject
 public:
     using Options = WatcherHealthOptions;
 
-    WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline, Options options = {},
+    WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline,
+                  const ConfigManagerFactory &configurations, Options options = {},
                   QObject *parent = nullptr);
     ~WatcherHealth() override;
 
@@ -94,7 +95,7 @@ private:
 
     MonitorRegistry &m_registry;
     Options m_options;
-    ConfigManagerFactory m_configurations;
+    const ConfigManagerFactory &m_configurations;
     bool m_refreshQueued = false;
     bool m_mayCheck = true;
     bool m_attention = false;

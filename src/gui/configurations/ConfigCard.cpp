@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/configurations/ConfigCard.h"
 
+#include "core/formatting/ToolProfile.h"
 #include "gui/configurations/ConfigEditorView.h"
 #include "gui/support/Controls.h"
 #include "gui/support/Palette.h"
@@ -27,9 +28,10 @@ QFrame *divider()
 
 } // namespace
 
-ConfigCard::ConfigCard(Language language, QWidget *parent)
+ConfigCard::ConfigCard(const Language &language, ConfigManagerFactory &store, QWidget *parent)
     : QFrame(parent)
-    , m_language(std::move(language))
+    , m_language(language)
+    , m_store(store)
     , m_icon(new QLabel)
     , m_warning(Controls::borderlessButton(QString(),
                                            QStringLiteral("exclamationmark.triangle.fill"),
@@ -39,13 +41,13 @@ ConfigCard::ConfigCard(Language language, QWidget *parent)
     , m_hint(TextStyles::label(QString(), TextStyles::Style::caption))
 {
     setObjectName(QStringLiteral("ConfigCard"));
-    setAccessibleName(m_language.title);
+    setAccessibleName(m_language.displayName);
     // Rounded, on the text background, as every card of the dashboard.
     setStyleSheet(QStringLiteral("QFrame#ConfigCard { background: palette(base); "
                                  "border-radius: 12px; }"));
     m_warning->setIcon(
         SymbolIcons::icon(QStringLiteral("exclamationmark.triangle.fill"), Palette::yellow()));
-    m_edit->setAccessibleName(QStringLiteral("Edit ") + m_language.title);
+    m_edit->setAccessibleName(QStringLiteral("Edit ") + m_language.displayName);
     for (QLabel *line : {m_status, m_hint}) {
         line->setForegroundRole(QPalette::PlaceholderText);
         line->setWordWrap(true);
@@ -68,7 +70,8 @@ ConfigCard::ConfigCard(Language language, QWidget *parent)
 
 QLayout *ConfigCard::makeHeader()
 {
-    QLabel *title = TextStyles::label(m_language.title, TextStyles::Style::title, QFont::DemiBold);
+    QLabel *title =
+        TextStyles::label(m_language.displayName, TextStyles::Style::title, QFont::DemiBold);
     auto *header = new QHBoxLayout;
     header->addWidget(m_icon);
     header->addWidget(m_warning);
@@ -96,9 +99,9 @@ void ConfigCard::setToolStatus(bool installed, const std::optional<QString> &too
 QString ConfigCard::statusText() const
 {
     if (m_installed)
-        return QStringLiteral("Configure formatting rules for ") + m_language.title +
+        return QStringLiteral("Configure formatting rules for ") + m_language.displayName +
                QStringLiteral(" files");
-    return m_language.title + QStringLiteral(" not installed");
+    return m_language.displayName + QStringLiteral(" not installed");
 }
 
 // The command in the fixed font, without the backquotes that mark it.
@@ -107,7 +110,7 @@ QString ConfigCard::installHint() const
     const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
     return QStringLiteral("you can install using <span style=\"font-family: '%1'\">"
                           "brew install %2</span>")
-        .arg(fixed.toHtmlEscaped(), m_language.toolName.toHtmlEscaped());
+        .arg(fixed.toHtmlEscaped(), ToolProfile::of(m_language.tool).executable.toHtmlEscaped());
 }
 
 QWidget *ConfigCard::errorPopup() const
@@ -143,7 +146,7 @@ void ConfigCard::showListSheet()
 {
     if (m_listSheet)
         return;
-    m_listSheet = new ConfigEditorView(m_language.configType, window());
+    m_listSheet = new ConfigEditorView(m_store, m_language.kind, window());
     m_listSheet->setAttribute(Qt::WA_DeleteOnClose);
     m_listSheet->open();
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/model/SupportedFileExtension.h"
+#include "core/model/Languages.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -9,6 +9,7 @@
 #include <optional>
 
 class ConfigEditorView;
+class ConfigManagerFactory;
 class QLabel;
 class QToolButton;
 
@@ -19,15 +20,9 @@ class ConfigCard : public QFrame
     Q_OBJECT
 
 public:
-    struct Language
-    {
-        QString title;    // "C++"
-        QString iconName; // "terminal"
-        SupportedFileExtension configType;
-        QString toolName; // "clang-format", as the install hint names it
-    };
+    ConfigCard(const Language &language, ConfigManagerFactory &store, QWidget *parent = nullptr);
 
-    explicit ConfigCard(Language language, QWidget *parent = nullptr);
+    const Language &language() const { return m_language; }
 
     // As the last dependency check found it.
     void setToolStatus(bool installed, const std::optional<QString> &toolError);
@@ -46,7 +41,8 @@ private:
     void showListSheet();
     QLayout *makeHeader();
 
-    Language m_language;
+    const Language &m_language; // a row of the table, which lives as long as the process
+    ConfigManagerFactory &m_store;
     bool m_installed = false;
     std::optional<QString> m_toolError;
     QLabel *m_icon;

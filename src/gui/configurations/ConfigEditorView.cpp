@@ -15,9 +15,11 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-ConfigEditorView::ConfigEditorView(SupportedFileExtension configType, QWidget *parent)
+ConfigEditorView::ConfigEditorView(ConfigManagerFactory &store, SupportedFileExtension configType,
+                                   QWidget *parent)
     : QDialog(parent)
     , m_configType(configType)
+    , m_configManagerFactory(store)
     , m_model(new ConfigurationListModel(m_configManagerFactory, configType, this))
     , m_list(new QListView)
     , m_body(new QStackedWidget)

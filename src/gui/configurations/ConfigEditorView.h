@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigManagerFactory.h"
 #include "core/model/SupportedFileExtension.h"
 
 #include <QDialog>
 #include <QPointer>
 
+class ConfigManagerFactory;
 class ConfigurationListModel;
 class QListView;
 class QPushButton;
@@ -20,7 +20,8 @@ class ConfigEditorView : public QDialog
     Q_OBJECT
 
 public:
-    explicit ConfigEditorView(SupportedFileExtension configType, QWidget *parent = nullptr);
+    ConfigEditorView(ConfigManagerFactory &store, SupportedFileExtension configType,
+                     QWidget *parent = nullptr);
     ~ConfigEditorView() override;
 
     ConfigurationListModel &model() const { return *m_model; }
@@ -40,7 +41,7 @@ private:
     void chooseBody();
 
     SupportedFileExtension m_configType;
-    ConfigManagerFactory m_configManagerFactory;
+    ConfigManagerFactory &m_configManagerFactory;
     ConfigurationListModel *m_model;
     QListView *m_list;
     QStackedWidget *m_body;

@@ -15,11 +15,12 @@ constexpr int kPadding = 20;
 
 } // namespace
 
-ConfigurationDashboardView::ConfigurationDashboardView(QWidget *parent)
-    : ConfigurationDashboardView(DependencyChecker::shared(), parent)
+ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &store, QWidget *parent)
+    : ConfigurationDashboardView(store, DependencyChecker::shared(), parent)
 {}
 
-ConfigurationDashboardView::ConfigurationDashboardView(const DependencyChecker &checker,
+ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &store,
+                                                       const DependencyChecker &checker,
                                                        QWidget *parent)
     : QScrollArea(parent)
     , m_dependencyStatus(new DependencyStatusViewModel(checker, this))
@@ -35,7 +36,7 @@ ConfigurationDashboardView::ConfigurationDashboardView(const DependencyChecker &
     m_grid->setSpacing(kSpacing);
     m_grid->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     setWidget(content);
-    makeCards();
+    makeCards(store);
     for (const auto signal : {&DependencyStatusViewModel::swiftLintInstalledChanged,
                               &DependencyStatusViewModel::clangFormatInstalledChanged,
                               &DependencyStatusViewModel::ktlintInstalledChanged})
@@ -48,29 +49,18 @@ ConfigurationDashboardView::ConfigurationDashboardView(const DependencyChecker &
 
 ConfigurationDashboardView::~ConfigurationDashboardView() = default;
 
-void ConfigurationDashboardView::makeCards()
+void ConfigurationDashboardView::makeCards(ConfigManagerFactory &store)
 {
-    const ConfigCard::Language languages[] = {
-        {QStringLiteral("Swift"), QStringLiteral("swift"), SupportedFileExtension::swift,
-         QStringLiteral("swiftlint")},
-        {QStringLiteral("C++"), QStringLiteral("terminal"), SupportedFileExtension::cpp,
-         QStringLiteral("clang-format")},
-        {QStringLiteral("Objective-C"), QStringLiteral("terminal"),
-         SupportedFileExtension::objectivec, QStringLiteral("clang-format")},
-        {QStringLiteral("Kotlin"), QStringLiteral("k.circle"), SupportedFileExtension::kotlin,
-         QStringLiteral("ktlint")},
-    };
-    for (const ConfigCard::Language &language : languages)
-        m_cards << new ConfigCard(language);
+    for (const Language &language : Languages::all())
+        m_cards << new ConfigCard(language, store);
 }
 
 void ConfigurationDashboardView::showToolStatus()
 {
-    const DependencyStatusViewModel &status = *m_dependencyStatus;
-    m_cards[0]->setToolStatus(status.swiftLintInstalled(), status.swiftLintError());
-    m_cards[1]->setToolStatus(status.clangFormatInstalled(), status.clangFormatError());
-    m_cards[2]->setToolStatus(status.clangFormatInstalled(), status.clangFormatError());
-    m_cards[3]->setToolStatus(status.ktlintInstalled(), status.ktlintFormatError());
+    for (ConfigCard *card : std::as_const(m_cards)) {
+        const FormattingTool tool = card->language().tool;
+        card->setToolStatus(m_dependencyStatus->installed(tool), m_dependencyStatus->error(tool));
+    }
 }
 
 void ConfigurationDashboardView::showEvent(QShowEvent *event)

@@ -5,6 +5,7 @@
 #include <QScrollArea>
 
 class ConfigCard;
+class ConfigManagerFactory;
 class DependencyChecker;
 class DependencyStatusViewModel;
 class QGridLayout;
@@ -18,10 +19,10 @@ class ConfigurationDashboardView : public QScrollArea
 public:
     static constexpr int minimumColumnWidth = 300;
 
-    explicit ConfigurationDashboardView(QWidget *parent = nullptr);
+    explicit ConfigurationDashboardView(ConfigManagerFactory &store, QWidget *parent = nullptr);
     // Tests hand in a checker that looks in their own folders.
-    explicit ConfigurationDashboardView(const DependencyChecker &checker,
-                                        QWidget *parent = nullptr);
+    ConfigurationDashboardView(ConfigManagerFactory &store, const DependencyChecker &checker,
+                               QWidget *parent = nullptr);
     ~ConfigurationDashboardView() override;
 
     const QList<ConfigCard *> &cards() const { return m_cards; }
@@ -32,7 +33,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void makeCards();
+    void makeCards(ConfigManagerFactory &store);
     void showToolStatus();
     void reflow();
 

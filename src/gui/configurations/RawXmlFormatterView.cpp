@@ -5,6 +5,7 @@
 #include "core/formatting/ConfigurationCheckResult.h"
 #include "core/formatting/ImportedConfiguration.h"
 #include "core/formatting/RawXmlFormatterViewModel.h"
+#include "core/model/Languages.h"
 #include "core/support/SprucerLogger.h"
 #include "gui/editor/CodeEditor.h"
 #include "gui/support/Controls.h"
@@ -27,8 +28,13 @@ namespace {
 // read YAML, ktlint an .editorconfig.
 QString editorLanguage(SupportedFileExtension language)
 {
-    return language == SupportedFileExtension::kotlin ? QStringLiteral("editorconfig")
-                                                      : QStringLiteral("yaml");
+    switch (Languages::of(language).configurationSyntax) {
+    case ConfigurationSyntax::editorconfig:
+        return QStringLiteral("editorconfig");
+    case ConfigurationSyntax::yaml:
+        break;
+    }
+    return QStringLiteral("yaml");
 }
 
 QLabel *secondaryTitle(const QString &text)

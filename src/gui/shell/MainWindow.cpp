@@ -26,8 +26,9 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     MonitorRegistry *registry = &core.registry();
     m_mainView->setScreenFactory(MainView::Entry::todo,
                                  [registry] { return new MarkupsView(*registry); });
-    m_mainView->setScreenFactory(MainView::Entry::configurations,
-                                 [] { return new ConfigurationDashboardView; });
+    m_mainView->setScreenFactory(MainView::Entry::configurations, [&core] {
+        return new ConfigurationDashboardView(core.configurations());
+    });
     m_mainView->setScreenFactory(MainView::Entry::statistics,
                                  [&core] { return new StatisticsView(core.statistics()); });
     setWindowTitle(QStringLiteral("Sprucer"));

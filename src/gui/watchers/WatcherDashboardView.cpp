@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/watchers/WatcherDashboardView.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/services/CoreServices.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
@@ -28,8 +29,9 @@ QWidget *emptyState(const QString &symbol, const QString &title, const QString &
 
 WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     : QWidget(parent)
+    , m_configurations(core.configurations())
     , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.counters(),
-                                            core.health(), this))
+                                            core.health(), m_configurations, this))
     , m_addWatcher(new AddWatcherView(core.registry(), m_configurations))
     , m_table(new CodeWatcherTable(*m_model, core.registry()))
     , m_body(new QStackedWidget)

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/formatting/ConfigManagerFactory.h"
-
 #include <QWidget>
 
 class AddWatcherView;
 class CodeWatcherTable;
 class CodeWatcherTableViewModel;
+class ConfigManagerFactory;
 class CoreServices;
 class QStackedWidget;
 
@@ -36,7 +35,7 @@ public:
 private:
     void chooseBody();
 
-    ConfigManagerFactory m_configurations;
+    ConfigManagerFactory &m_configurations;
     CodeWatcherTableViewModel *m_model;
     AddWatcherView *m_addWatcher;
     CodeWatcherTable *m_table;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
@@ -101,6 +102,7 @@ class TestFixers : public QObject
     QStringList m_console;
     CodeFixStatistics m_statistics;
     FileCoordinator m_coordinator;
+    ConfigManagerFactory m_configurations;
     std::function<void(FixStage)> m_probe;
     std::optional<ToolLimits> m_limits; // the environment's own when absent
 
@@ -124,8 +126,8 @@ class TestFixers : public QObject
                                   std::chrono::milliseconds timeout = 30s)
     {
         const QUuid id = QUuid::createUuid();
-        ConfigManagerFactory().createConfig(id, configText, kind, u"mine"_s);
-        const SprucerFactory factory(environment(resolver, timeout));
+        m_configurations.createConfig(id, configText, kind, u"mine"_s);
+        const SprucerFactory factory(m_configurations, environment(resolver, timeout));
         auto made = factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, kind, id));
         LogFile::clear(); // of the store's own lines
         return made.value();
@@ -173,14 +175,15 @@ private Q_SLOTS:
         m_limits.reset();
     }
 
-    // Every store sees each write, in order, and hears of it; the file is written first.
+    // The store tells of each write, which a later reader of the defaults sees in order; the
+    // file is written first.
     void theStoreKeepsTheListInStepWithTheFiles()
     {
         ConfigManagerFactory store, other;
         UserDefaults::setValue(ConfigManagerFactory::storageKey, u"[{\"id\":1}]"_s);
         QVERIFY(other.configs().isEmpty());
         QVERIFY(LogFile::messages().last().startsWith(u"Error: "_s));
-        QSignalSpy changed(&other, &ConfigManagerFactory::configsChanged);
+        QSignalSpy changed(&store, &ConfigManagerFactory::configsChanged);
         const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
         QCOMPARE(store.updateConfig(first, {}, {}).error(), ConfigManagerFactory::notFoundError());
         QVERIFY(store.createConfig(first, u"a"_s, Kind::kotlin, u"First"_s));
@@ -243,7 +246,7 @@ private Q_SLOTS:
         const auto fixer = standIn(kind, StandInTool::recordArguments(record) + script);
         const FixResult result = fixer->fix(m_source);
 
-        const QString config = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        const QString config = m_configurations.configs().constLast().path.toLocalFile();
         QVERIFY(config.contains(u"/App Support/50%41/Sprucer/"));
         // The tool is given a copy of the file, under its name, in a folder of its own, gone
         // now: beside the file for the tools that look for settings there, else out of the tree.
@@ -268,7 +271,7 @@ private Q_SLOTS:
     // The tool is looked up at every fix, so one installed while Sprucer runs is used at once.
     void aMissingConfigurationOrToolFailsTheFix()
     {
-        const SprucerFactory factory(environment(ToolResolver()));
+        const SprucerFactory factory(m_configurations, environment(ToolResolver()));
         QCOMPARE(factory.makeFixer(CodeWatcherModel::make(u"w"_s, {}, Kind::cpp, {})).error(),
                  ConfigManagerFactory::notFoundError());
         const auto swift = fixer(Kind::swift, ToolResolver({m_tools}, false));
@@ -494,7 +497,7 @@ private Q_SLOTS:
         const QString tool = ToolResolver(settings.isEmpty() ? QStringList() : QStringList{m_tools},
                                           settings.isEmpty())
                                  .launchPath(ToolProfile::of(kind).executable);
-        const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        const QString configPath = m_configurations.configs().constLast().path.toLocalFile();
         writeFile(file, text);
         QCOMPARE(QProcess::execute(tool, arguments(kind, configPath, file)), 0);
         const QByteArray expected = readFile(file);
@@ -603,7 +606,7 @@ private Q_SLOTS:
             }
         };
         const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
-        const QString configPath = ConfigManagerFactory().configs().constLast().path.toLocalFile();
+        const QString configPath = m_configurations.configs().constLast().path.toLocalFile();
         QStringList files;
         QByteArrayList texts, expected;
         for (qsizetype i = 0; i < names.size(); ++i) {

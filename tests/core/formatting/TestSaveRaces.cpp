@@ -132,7 +132,7 @@ private Q_SLOTS:
                     save(file, "int second;\n", writer);
                 }
             };
-            return SprucerFactory(environment).makeFixer(watcher);
+            return SprucerFactory(fixture.core().configurations(), environment).makeFixer(watcher);
         });
 
         const CodeWatcherModel watcher =

@@ -40,7 +40,8 @@ private Q_SLOTS:
             fixture.makeWatcher(fixture.makeProject(u"a"_s), SupportedFileExtension::cpp);
         QVERIFY(!core.registry().addWatcher(first));
         core.health().refresh();
-        Model model(core.registry(), core.notifications(), core.counters(), core.health());
+        Model model(core.registry(), core.notifications(), core.counters(), core.health(),
+                    core.configurations());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 1);
@@ -76,7 +77,7 @@ private Q_SLOTS:
                  QList<CodeWatcherModel>{core.registry().monitors()[0].watcher});
 
         // A renamed configuration shows in its watchers' rows.
-        ConfigManagerFactory().updateConfig(second.configurationId, QString(), u"Renamed"_s);
+        core.configurations().updateConfig(second.configurationId, QString(), u"Renamed"_s);
         QTRY_COMPARE(model.index(0, Model::configNameColumn).data(), u"Renamed"_s);
     }
 
@@ -91,7 +92,8 @@ private Q_SLOTS:
             QVERIFY(!core.registry().addWatcher(watchers.last()));
         }
         core.health().refresh(); // so that no status changes under the test
-        Model model(core.registry(), core.notifications(), core.counters(), core.health());
+        Model model(core.registry(), core.notifications(), core.counters(), core.health(),
+                    core.configurations());
         QSignalSpy changed(&model, &Model::dataChanged);
         NotificationCenter &center = core.notifications();
         const QString id = NotificationCenter::watcherIdKey;

@@ -66,7 +66,8 @@ private Q_SLOTS:
         QTemporaryDir tools;
         StandInTool::write(tools.path(), u"clang-format"_s, u"exit 0"_s);
         const DependencyChecker checker(ToolResolver({tools.path()}, false));
-        ConfigurationDashboardView dashboard(checker);
+        ConfigManagerFactory store;
+        ConfigurationDashboardView dashboard(store, checker);
         dashboard.resize(1400, 700);
         dashboard.show();
         const QList<ConfigCard *> &cards = dashboard.cards();
@@ -104,7 +105,7 @@ private Q_SLOTS:
     {
         ConfigManagerFactory store;
         created(store, u"Shared name"_s, SupportedFileExtension::swift);
-        ConfigEditorView kotlin(SupportedFileExtension::kotlin);
+        ConfigEditorView kotlin(store, SupportedFileExtension::kotlin);
         QCOMPARE(kotlin.windowTitle(), u"kotlin Configuration Rules"_s);
         QVERIFY(kotlin.showsEmptyState());
 

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/WatcherListStore.h"
+#include "gui/configurations/ConfigCard.h"
+#include "gui/configurations/ConfigEditorView.h"
+#include "gui/configurations/ConfigurationDashboardView.h"
+#include "gui/configurations/RawXmlFormatterView.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CellButtonDelegate.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -17,8 +22,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -44,8 +51,8 @@ private Q_SLOTS:
         QTRY_COMPARE(switched.size(), 1);
 
         const QString project = fixture.makeProject(u"shop"_s);
-        ConfigManagerFactory().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
-                                            SupportedFileExtension::cpp, u"House style"_s);
+        fixture.core().configurations().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
+                                                     SupportedFileExtension::cpp, u"House style"_s);
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::noWatchers);
 
         AnsweringDialogs dialogs;
@@ -193,6 +200,33 @@ private Q_SLOTS:
                      .filter(u"Could not switch the watcher:\"Renamed\" could not be "
                              u"started: "_s)
                      .isEmpty());
+    }
+
+    // The configuration screens and the watcher table are handed the core's one store: a
+    // rename made through a configuration sheet shows in the watcher's row.
+    void theScreensShareOneConfigurationStore()
+    {
+        CoreFixture fixture;
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(fixture.makeProject(u"shop"_s), SupportedFileExtension::kotlin);
+        QVERIFY(!fixture.registry().addWatcher(watcher));
+        WatcherDashboardView watchers(fixture.core());
+        const QModelIndex style =
+            watchers.model().index(0, CodeWatcherTableViewModel::configNameColumn);
+        QCOMPARE(style.data(), u"Test style"_s);
+
+        ConfigurationDashboardView configurations(fixture.core().configurations());
+        ConfigCard *kotlin = configurations.cards().value(3);
+        QVERIFY(kotlin && kotlin->language().kind == SupportedFileExtension::kotlin);
+        kotlin->editButton()->click();
+        QVERIFY(kotlin->listSheet());
+        kotlin->listSheet()->openEditor(0);
+        QPointer<RawXmlFormatterView> editor = kotlin->listSheet()->editorSheet();
+        QVERIFY(editor);
+        editor->nameField()->setText(u"House style"_s);
+        editor->saveButton()->click(); // once the tool has looked at it
+        QTRY_COMPARE(style.data(), u"House style"_s);
+        QCOMPARE(fixture.core().configurations().configs().value(0).name, u"House style"_s);
     }
 };
 
