@@ -300,6 +300,33 @@ private Q_SLOTS:
         QTRY_VERIFY(w.recorder->reported(w.in(u"sub/during.cpp"_s)));
     }
 
+    // A rescan queued behind one whose report stops or destroys its monitor reports nothing.
+    void aRescanOfAStoppedOrDestroyedMonitorReportsNothing()
+    {
+        Watched w;
+        QVERIFY(shell(w.root, u"echo > a.cpp"_s) && w.start());
+        w.recorder->onDelivery = [&] {
+            w.monitor.stopMonitoring();
+        };
+        w.monitor.rescan();
+        w.monitor.rescan();
+        w.queue.sync([] {});
+        QCOMPARE(w.recorder->deliveries().size(), 1);
+        QVERIFY(!w.monitor.isRunning());
+
+        auto destroyed = std::make_shared<Recorder>();
+        auto monitor = std::make_unique<DirectoryMonitor>(QUrl::fromLocalFile(w.root),
+                                                          w.environment(), destroyed);
+        destroyed->onDelivery = [&] {
+            monitor.reset();
+        };
+        monitor->rescan();
+        monitor->rescan();
+        w.queue.sync([] {});
+        QCOMPARE(destroyed->deliveries().size(), 1);
+        QVERIFY(!monitor);
+    }
+
     // Monitors stopped, destroyed or left without a delegate while their events wait for the
     // latency: none delivers. The probe's short latency runs out first, with the others' events
     // read and pending; it stops and destroys them right there, on the watch queue.
