@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,6 +76,8 @@ public:
 
     // Milliseconds from starting the process to its "is watching" line; -1 when it never came.
     double readyMs() const { return m_readyMs; }
+    // Milliseconds since the process was last started.
+    double sinceStartMs() const { return m_started.nsecsElapsed() / 1e6; }
     // Quits the agent and starts it again over the same home, as at the next login.
     double restart()
     {
@@ -133,7 +136,7 @@ private:
 
     void startProcess()
     {
-        QElapsedTimer clock;
+        QElapsedTimer &clock = m_started;
         clock.start();
         m_process.start(m_program, {QStringLiteral("--headless")});
         // Its standard output stays read (by the event loop) so the agent never blocks on it.
@@ -146,6 +149,7 @@ private:
     FormattingHome m_home;
     QProcess m_process;
     QString m_program;
+    QElapsedTimer m_started;
     double m_readyMs = -1;
 };
 
@@ -390,6 +394,108 @@ void benchRest(const QString &program, const QString &treesFolder, int seconds)
         << Qt::flush;
 }
 
+// The newest watch of the process's inotify instances. The kernel lists an instance's newest
+// watch first and numbers them from 1 up, so the head of its fdinfo tells how many it placed,
+// cheaply enough to ask often while 50 000 are placed.
+long newestWatch(qint64 pid)
+{
+    long newest = 0;
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString &fd : QDir(fds).entryList(QDir::Files | QDir::System)) {
+        char target[256] = {};
+        const QByteArray link = QFile::encodeName(fds + u'/' + fd);
+        if (::readlink(link.constData(), target, sizeof target - 1) <= 0 ||
+            !QByteArray(target).contains("inotify"))
+            continue;
+        QFile info(QStringLiteral("/proc/%1/fdinfo/%2").arg(pid).arg(fd));
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray head = info.read(4096);
+        const qsizetype at = head.indexOf("inotify wd:");
+        if (at >= 0)
+            newest = std::max(newest, head.mid(at + 11).split(' ').first().toLong(nullptr, 16));
+    }
+    return newest;
+}
+
+// Polls until the process placed `watches` watches in one instance; -1 after 5 minutes.
+double msUntilWatches(qint64 pid, long watches, const std::function<double()> &sinceStart)
+{
+    while (newestWatch(pid) < watches) {
+        if (sinceStart() > 300000)
+            return -1;
+        QThread::msleep(5);
+    }
+    return sinceStart();
+}
+
+// Waits until the process's watches stop growing for a second; returns their count.
+long settledWatches(qint64 pid)
+{
+    long last = -1;
+    for (long now = newestWatch(pid); now != last || now == 0; now = newestWatch(pid)) {
+        last = now;
+        pause(1000);
+    }
+    return last;
+}
+
+// The agent with one watcher on the large tree, from its start to its last watch placed, against
+// `inotifywait -r` from its start to the same number of watches; interleaved.
+void benchWatch(const QString &program, const QString &treesFolder)
+{
+    const auto tree = GeneratedTrees::generated(QStringLiteral(SPRUCER_TREE_GENERATOR), treesFolder,
+                                                QStringLiteral("large"));
+    const QString peer = QStandardPaths::findExecutable(QStringLiteral("inotifywait"));
+    if (!tree || !GeneratedTrees::ensureWatchLimit(GeneratedTrees::watchesForTwo(*tree)))
+        return;
+    if (peer.isEmpty()) {
+        out << "inotifywait is MISSING (apt-get install -y inotify-tools)\n";
+        return;
+    }
+    Agent agent(program, QStringList{tree->path}); // stores the bookmark, warms the cache
+    const long watches = settledWatches(agent.pid());
+    agent.terminate();
+    std::vector<double> ours, theirs;
+    for (int round = 0; round < 7; ++round) {
+        const auto runOurs = [&] {
+            agent.restart();
+            ours.push_back(
+                msUntilWatches(agent.pid(), watches, [&] { return agent.sinceStartMs(); }));
+            agent.terminate();
+        };
+        const auto runTheirs = [&] {
+            QProcess inotifywait;
+            QElapsedTimer clock;
+            clock.start();
+            inotifywait.start(peer, {QStringLiteral("-r"), QStringLiteral("-m"), tree->path});
+            inotifywait.waitForStarted();
+            theirs.push_back(msUntilWatches(inotifywait.processId(), watches,
+                                            [&] { return clock.nsecsElapsed() / 1e6; }));
+            inotifywait.kill();
+            inotifywait.waitForFinished();
+        };
+        if (round % 2) {
+            runTheirs();
+            runOurs();
+        } else {
+            runOurs();
+            runTheirs();
+        }
+    }
+    const auto text = [](const std::vector<double> &values) {
+        const auto [low, high] = std::minmax_element(values.begin(), values.end());
+        return QStringLiteral("%1 ms (%2–%3)")
+            .arg(median(values), 0, 'f', 0)
+            .arg(*low, 0, 'f', 0)
+            .arg(*high, 0, 'f', 0);
+    };
+    out << "Start to the last of " << watches << " watches on the large tree (" << tree->dirs
+        << " folders), median of 7: agent " << text(ours) << ", inotifywait -r " << text(theirs)
+        << ", agent/inotifywait " << QString::number(median(ours) / median(theirs), 'f', 2) << "\n"
+        << Qt::flush;
+}
+
 // From starting the agent to its "is watching" line, with 0, 1, 10 and 20 small watchers; each
 // home was started once before, so its bookmarks are stored, as they are after the first run.
 void benchStart(const QString &program)
@@ -461,6 +567,8 @@ int main(int argc, char *argv[])
         benchLatency(program);
     if (what.isEmpty() || what.contains(QStringLiteral("start")))
         benchStart(program);
+    if (what.isEmpty() || what.contains(QStringLiteral("watch")))
+        benchWatch(program, trees);
     if (what.isEmpty() || what.contains(QStringLiteral("rest")))
         benchRest(program, trees, 30);
     return 0;

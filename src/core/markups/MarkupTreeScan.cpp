@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/markups/MarkupTreeScan.h"
 
-#include "core/markups/DirectoryWalk.h"
 #include "core/markups/Utf8MarkupScanner.h"
 #include "core/support/PosixFiles.h"
 #include "core/support/SprucerLogger.h"
+#include "core/support/TreeWalk.h"
 
 #include <QFile>
 #include <QThread>
@@ -241,13 +241,17 @@ MarkupList MarkupTreeScan::run(const QString &rootPath, const QStringList &exten
             }
         }
     };
-    const auto onError = [&](const std::string &path, int error) {
+    TreeWalk::Options options;
+    // What a file browser shows: hidden items and the insides of packages are not the project's.
+    options.scope = TreeWalk::Scope::visible;
+    options.onFailure = [&](const std::string &path, int error, TreeWalk::Failure failure) {
+        if (failure != TreeWalk::Failure::unreadableType)
+            return; // a folder that cannot be listed is passed over
         queue.note(QStringLiteral("Error reading file at ") + decodedPath(path) +
                    QStringLiteral(": ") +
                    QString::fromLocal8Bit(std::generic_category().message(error)));
     };
-    const bool listed =
-        DirectoryWalk::run(QFile::encodeName(rootPath).toStdString(), onFile, onError);
+    const bool listed = TreeWalk::files(QFile::encodeName(rootPath).toStdString(), options, onFile);
 
     queue.close();
     queue.work();

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/PrivateCopyNames.h"
 
-#include <cstring>
-
 namespace PrivateCopyNames {
 
 namespace {
@@ -19,9 +17,9 @@ bool isCopyDirectory(QStringView name)
     return name.startsWith(QLatin1String(kPrefix));
 }
 
-bool isCopyDirectory(const char *name)
+bool isCopyDirectory(std::string_view name)
 {
-    return std::strncmp(name, kPrefix, sizeof(kPrefix) - 1) == 0;
+    return name.starts_with(kPrefix);
 }
 
 bool isInsideCopy(QStringView path)

@@ -2,15 +2,14 @@
 #include "core/watching/DirectoryMonitor.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/PrivateCopyNames.h"
 #include "core/support/SerialQueue.h"
 #include "core/support/SprucerLogger.h"
+#include "core/support/TreeWalk.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/EventCoalescer.h"
 #include "core/watching/SecurityScopedResourceManager.h"
 
-#include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -41,6 +40,7 @@ public:
     Stream(DirectoryMonitor *monitor, std::unique_ptr<TreeEventSource> source);
 
     void run();
+    void rescan();
     void shutdown();
     void cancel() { m_cancel = true; }
     // The root went away and has not come back yet.
@@ -107,6 +107,26 @@ void DirectoryMonitor::Stream::run()
             self->m_coalescer.fire();
     });
     watchTree();
+}
+
+// On the watch queue, so the stream's events wait meanwhile rather than being lost, and a stop
+// finds the walk done or cancelled when its sync returns.
+void DirectoryMonitor::Stream::rescan()
+{
+    if (m_cancel)
+        return;
+    QStringList files;
+    TreeWalk::Options options;
+    options.cancel = &m_cancel;
+    TreeWalk::files(QFile::encodeName(m_root).toStdString(), options,
+                    [&files](std::string path, std::string_view) {
+                        files.append(QFile::decodeName(path.c_str()));
+                    });
+    if (m_cancel)
+        return;
+    // An unreadable tree is reported as empty: the run still ends with its summary.
+    if (const auto delegate = m_delegate.lock())
+        delegate->didRescan(m_monitor, files);
 }
 
 QPointer<QSocketNotifier> DirectoryMonitor::Stream::listen(int descriptor,
@@ -312,27 +332,8 @@ void DirectoryMonitor::stopMonitoring()
 
 void DirectoryMonitor::rescan()
 {
-    if (awaitsMissingRoot())
-        return;
-    stopMonitoring();
-    const SecurityScopedResourceManager &access = *m_environment.access;
-    if (!access.startAccessing(m_dir))
-        return;
-
-    // Regular files only, hidden ones included; links are neither reported nor followed, and
-    // the private copies of files being formatted are not the project's.
-    QStringList files;
-    QDirIterator it(m_root, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QString file = it.next();
-        if (!PrivateCopyNames::isInsideCopy(file))
-            files.append(std::move(file));
-    }
-    if (const auto delegate = m_delegate.lock())
-        delegate->didRescan(this, files);
-
-    startMonitoring(); // a failed restart leaves the monitor stopped
-    if (!m_hasAccess)
-        access.stopAccessing(m_dir);
+    // A run needs the stream: it is what keeps reporting the saves made while the tree is walked.
+    if (!isRunning() && startMonitoring())
+        return; // refused: stays stopped
+    m_environment.queue->post([stream = m_stream] { stream->rescan(); });
 }

@@ -47,7 +47,8 @@ struct DirectoryMonitorEnvironment
 // delivery per latency on the watch queue. It does no filtering of its own.
 //
 // startMonitoring, stopMonitoring and rescan are called on the main thread. The tree's watches
-// are set up and its events read and delivered on the watch queue, which all monitors share.
+// are set up, its events read and delivered, and a rescan's walk made on the watch queue, which
+// all monitors share.
 class DirectoryMonitor
 {
 public:
@@ -66,8 +67,9 @@ public:
     std::optional<DirectoryMonitorError> startMonitoring();
     // Once it returns, no delivery of this monitor runs or starts. Never fails.
     void stopMonitoring();
-    // Reports every regular file of the tree in one `didRescan` on this thread, then starts the
-    // stream again. Never fails: a refused directory leaves the monitor stopped.
+    // Returns at once. Reports every regular file of the tree in one `didRescan` on the watch
+    // queue, walked there while the stream keeps running; a stopped monitor is started first.
+    // Never fails: a refused directory leaves the monitor stopped and reports nothing.
     void rescan();
 
     // False once stopped, and while the root of a running stream is away: when a directory

@@ -11,10 +11,9 @@ class DirectoryMonitorProtocol
 public:
     virtual ~DirectoryMonitorProtocol() = default;
 
-    // Called on the watch queue for stream deliveries, on the calling thread for a rescan.
-    // `paths` are local paths, as the monitor saw them.
+    // Called on the watch queue. `paths` are local paths, as the monitor saw them.
     virtual void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths) = 0;
-    // A rescan's report of every file of the tree ("Run Fixers"), on the calling thread, also
+    // A rescan's report of every file of the tree ("Run Fixers"), on the watch queue, also
     // when the tree holds none. By default a change report like any other, when there is one.
     virtual void didRescan(DirectoryMonitor *monitor, const QStringList &paths)
     {

@@ -139,6 +139,17 @@ void MonitorRegistry::fileCompleted(const QUuid &watcherId, const QString &path,
 
 void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 {
+    // Behind the watches of the trees started before it on the watch queue: two walks of one
+    // tree at once take as long as one after the other, and its saves wait for the watches. The
+    // queue is drained before the registry goes, and a call posted to it dies with it.
+    m_parts.monitors->queue().post([this, watcher] {
+        QMetaObject::invokeMethod(
+            this, [this, watcher] { startScan(watcher); }, Qt::QueuedConnection);
+    });
+}
+
+void MonitorRegistry::startScan(const CodeWatcherModel &watcher)
+{
     QPointer<MonitorRegistry> registry(this);
     const QUuid watcherId = watcher.id;
     m_parts.markupWatcher->scanDirectory(
@@ -184,12 +195,12 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
     if (!fixer)
         return AddWatcherError{Kind::configurationGone, fixer.error()};
     if (watcher.isActivated && !m_paused) {
-        scanMarkups(watcher);
         if (Status failure = m_parts.monitors->start(*monitor.value())) {
             const bool folderGone =
                 failure->code == int(DirectoryMonitorError::failedToAccessResource);
             return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed, *failure};
         }
+        scanMarkups(watcher);
     }
 
     // A new watcher of a folder that had one which could not be restored takes its place:
@@ -244,9 +255,10 @@ Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
 Status MonitorRegistry::run(const MonitorEntry &entry)
 {
     // A second start of a running watcher would add every finding of the tree a second time.
-    if (!entry.monitor->isRunning())
-        scanMarkups(entry.watcher);
+    const bool wasRunning = entry.monitor->isRunning();
     Status failure = m_parts.monitors->start(*entry.monitor);
+    if (!wasRunning)
+        scanMarkups(entry.watcher);
     if (failure)
         log(failure->description);
     return failure;
@@ -306,7 +318,7 @@ Status MonitorRegistry::runFixers(const QUuid &watcherId)
     const MonitorEntry *found = entry(watcherId);
     if (!found)
         return notRegistered();
-    // A rescan starts the stream again when it is done: it would wake a watcher that sleeps.
+    // A rescan starts a stopped stream: it would wake a watcher that sleeps.
     if (!found->watcher.isActivated || m_paused)
         return registryError(m_paused ? QStringLiteral("Sprucer is deactivated.")
                                       : QStringLiteral("This watcher is switched off."));
@@ -373,7 +385,7 @@ void MonitorRegistry::didObserveChanges(DirectoryMonitor *monitor, const QString
         processChanges(monitor, paths, origin);
         return;
     }
-    // A rescan reports on the main thread; the registry drains the watch queue before it goes
+    // Reported from elsewhere than the watch queue; the registry drains the queue before it goes
     // away, so `this` outlives the task.
     queue.post([this, monitor, paths, origin] { processChanges(monitor, paths, origin); });
 }

@@ -99,7 +99,7 @@ public:
     void loadWatchers();
     void reportMonitorCount();
 
-    // A monitor's report; the watch queue or the main thread (a rescan).
+    // A monitor's report, on the watch queue (or any thread: it is moved there).
     void didObserveChanges(DirectoryMonitor *monitor, const QStringList &paths,
                            FixPipeline::Origin origin = FixPipeline::Origin::save);
 
@@ -119,7 +119,9 @@ private:
     MonitorEntry *findEntry(const QUuid &watcherId);
     // Starts the entry's stream and the scan of its tree; a failure is logged.
     Status run(const MonitorEntry &entry);
+    // Once the watch queue has placed the watches asked for so far.
     void scanMarkups(const CodeWatcherModel &watcher);
+    void startScan(const CodeWatcherModel &watcher);
     void treeScanned(const QUuid &watcherId, MarkupList markups);
     void fileCompleted(const QUuid &watcherId, const QString &path,
                        const std::optional<MarkupList> &markups, bool lastOfDelivery);

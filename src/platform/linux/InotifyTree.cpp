@@ -3,6 +3,7 @@
 
 #include "core/support/PrivateCopyNames.h"
 #include "core/support/SprucerLogger.h"
+#include "core/support/TreeWalk.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -48,11 +48,6 @@ std::string joined(const std::string &directory, const std::string &name)
         path += '/';
     path += name;
     return path;
-}
-
-bool isDotOrDotDot(const char *name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
 // The clock the kernel stamps files with, so a change read after `now` is never stamped before it.
@@ -137,7 +132,7 @@ void InotifyTree::watchTree(const std::atomic_bool &cancel)
     m_cancel = &cancel;
     WalkState state;
     QStringList nothingReported;
-    walk({{m_root, -1, m_root, Report::nothing, m_rootWd}}, state, nothingReported);
+    walk(m_root, {m_rootWd, Report::nothing}, state, nothingReported);
 }
 
 bool InotifyTree::cancelled() const
@@ -145,78 +140,60 @@ bool InotifyTree::cancelled() const
     return m_cancel && m_cancel->load(std::memory_order_relaxed);
 }
 
-// Iterative, so a deep tree cannot exhaust the stack, and one directory open at a time. Each
-// directory is watched before it is listed: whatever appears in it after the listing is an event.
-void InotifyTree::walk(std::vector<Pending> stack, WalkState &state, QStringList &found)
+// Each directory is watched before it is listed: whatever appears in it after the listing is
+// an event.
+void InotifyTree::walk(const std::string &top, Place place, WalkState &state, QStringList &found)
 {
-    while (!stack.empty() && !cancelled()) {
-        Pending directory = std::move(stack.back());
-        stack.pop_back();
-        int wd = directory.wd;
-        bool known = true;
-        if (wd < 0) {
-            wd = addWatch(directory.path, state);
-            if (wd < 0)
-                continue;
-            known = m_dirs.contains(wd);
-            if (!adopt(wd, directory.parent, directory.name))
-                continue;
-        }
-        if (state.reconcile)
-            state.seen.insert(wd);
-        Report report = directory.report;
-        if (report == Report::changedFiles && !known)
-            report = Report::allFiles;
-        list(directory.path, wd, report, state, stack, found);
-    }
+    if (state.reconcile)
+        state.seen.insert(place.wd);
+    TreeWalk::Options options;
+    options.followRootLink = place.wd == m_rootWd;
+    options.cancel = m_cancel;
+    options.onFailure = [](const std::string &path, int error, TreeWalk::Failure failure) {
+        if (failure == TreeWalk::Failure::unlistable && error == EACCES)
+            log(QStringLiteral("Skipped unreadable directory ") + decoded(path));
+    };
+    TreeWalk::run(
+        top, place, options,
+        [&](const Place &parent, const std::string &path, std::string_view name) {
+            return enter(parent, path, name, state);
+        },
+        [&](const Place &directory, std::string path, std::string_view) {
+            reportFile(directory.report, std::move(path), state, found);
+        });
     reportWatchLimit(state);
 }
 
-void InotifyTree::list(const std::string &path, int wd, Report report, const WalkState &state,
-                       std::vector<Pending> &stack, QStringList &found) const
+std::optional<InotifyTree::Place> InotifyTree::enter(const Place &parent, const std::string &path,
+                                                     std::string_view name, WalkState &state)
 {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (wd == m_rootWd ? 0 : O_NOFOLLOW);
-    const int fd = ::open(path.c_str(), flags);
-    if (fd < 0) {
-        if (errno == EACCES)
-            log(QStringLiteral("Skipped unreadable directory ") + decoded(path));
+    const int wd = addWatch(path, state);
+    if (wd < 0)
+        return std::nullopt;
+    const bool known = m_dirs.contains(wd);
+    if (!adopt(wd, parent.wd, std::string(name)))
+        return std::nullopt;
+    if (state.reconcile)
+        state.seen.insert(wd);
+    // Every file of a directory new to us is news, whatever its times say.
+    const Report report =
+        parent.report == Report::changedFiles && !known ? Report::allFiles : parent.report;
+    return Place{wd, report};
+}
+
+void InotifyTree::reportFile(Report report, std::string path, const WalkState &state,
+                             QStringList &found) const
+{
+    if (report == Report::nothing)
         return;
-    }
-    DIR *directory = fdopendir(fd);
-    if (!directory) {
-        ::close(fd);
-        return;
-    }
-    while (const dirent *entry = readdir(directory)) {
-        const char *name = entry->d_name;
-        if (isDotOrDotDot(name))
-            continue;
-        unsigned char type = entry->d_type;
+    if (report == Report::changedFiles) {
         struct stat info = {};
-        bool haveInfo = false;
-        if (type == DT_UNKNOWN) {
-            // Some file systems do not fill in the type.
-            if (fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            haveInfo = true;
-            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
-        }
-        if (type == DT_DIR) {
-            if (!PrivateCopyNames::isCopyDirectory(name))
-                stack.push_back({joined(path, name), wd, name, report});
-        } else if (type == DT_REG && report != Report::nothing) {
-            if (report == Report::changedFiles) {
-                if (!haveInfo && fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                // The status-change time moves with every write and every rename, so a file
-                // renamed over during the lost events is found too.
-                if (isBefore(info.st_ctim, state.since))
-                    continue;
-            }
-            found.append(decoded(joined(path, name)));
-        }
+        // The status-change time moves with every write and every rename, so a file renamed
+        // over during the lost events is found too.
+        if (::lstat(path.c_str(), &info) != 0 || isBefore(info.st_ctim, state.since))
+            return;
     }
-    closedir(directory);
+    found.append(decoded(path));
 }
 
 int InotifyTree::addWatch(const std::string &path, WalkState &state) const
@@ -379,7 +356,7 @@ void InotifyTree::handle(const inotify_event &event, Events &out)
     const std::string name(event.name);
     const std::string path = joined(directory, name);
     // A file being formatted is copied into such a folder, beside it; that is no change of ours.
-    if ((mask & IN_ISDIR) && PrivateCopyNames::isCopyDirectory(name.c_str()))
+    if ((mask & IN_ISDIR) && PrivateCopyNames::isCopyDirectory(name))
         return;
 
     if (!(mask & IN_ISDIR)) {
@@ -419,7 +396,10 @@ void InotifyTree::watchNewDirectory(const std::string &path, int parent, const s
                                     Report report, QStringList &found)
 {
     WalkState state;
-    walk({{path, parent, name, report}}, state, found);
+    if (const std::optional<Place> place = enter({parent, report}, path, name, state))
+        walk(path, *place, state, found);
+    else
+        reportWatchLimit(state);
 }
 
 void InotifyTree::settleMoves()
@@ -484,7 +464,7 @@ void InotifyTree::recoverFromOverflow(Events &out)
     WalkState state;
     state.since = since;
     state.reconcile = true;
-    walk({{m_root, -1, m_root, Report::changedFiles, m_rootWd}}, state, out.paths);
+    walk(m_root, {m_rootWd, Report::changedFiles}, state, out.paths);
     if (cancelled())
         return;
     std::vector<int> gone;

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -54,13 +56,11 @@ private:
         changedFiles, // files changed since WalkState::since; every file of a directory new to us
     };
 
-    struct Pending
+    // Where a walk stands: the directory's watch, and what to report of its files.
+    struct Place
     {
-        std::string path;
-        int parent;
-        std::string name;
+        int wd;
         Report report;
-        int wd = -1; // already watched (the root)
     };
 
     struct WalkState
@@ -78,9 +78,11 @@ private:
         int wd; // -1 when the directory was not watched
     };
 
-    void walk(std::vector<Pending> stack, WalkState &state, QStringList &found);
-    void list(const std::string &path, int wd, Report report, const WalkState &state,
-              std::vector<Pending> &stack, QStringList &found) const;
+    void walk(const std::string &top, Place place, WalkState &state, QStringList &found);
+    std::optional<Place> enter(const Place &parent, const std::string &path, std::string_view name,
+                               WalkState &state);
+    void reportFile(Report report, std::string path, const WalkState &state,
+                    QStringList &found) const;
     int addWatch(const std::string &path, WalkState &state) const;
     bool adopt(int wd, int parent, const std::string &name);
     bool isAncestor(int ancestor, int wd) const;

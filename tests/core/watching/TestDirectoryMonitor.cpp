@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <atomic>
 #include <sys/stat.h>
 
 using namespace std::chrono_literals;
@@ -250,14 +251,15 @@ private Q_SLOTS:
     }
 
     // Regular files only, hidden ones included but not private copies; links are neither
-    // reported nor followed.
-    void rescanReportsEveryRegularFileOnceThenRestarts()
+    // reported nor followed. The walk is made on the watch queue, where it is reported.
+    void rescanReportsEveryRegularFileOnceOnTheWatchQueue()
     {
         Watched w;
         QVERIFY(shell(w.root, u"mkdir -p empty/inside"_s));
-        w.monitor.rescan();
-        QVERIFY(w.recorder->deliveries().isEmpty()); // nothing to report: no call at all
+        w.monitor.rescan(); // a stopped monitor is started for it
         QVERIFY(w.monitor.isRunning());
+        w.queue.sync([] {});
+        QVERIFY(w.recorder->deliveries().isEmpty()); // nothing to report: no call at all
         QVERIFY(shell(w.root, u"mkdir -p .h/deep ../outside/e && echo > a.cpp && echo > .b.cpp && "
                               u"echo > .h/deep/c.swift && echo > empty/n.txt && "
                               u"echo > ../outside/e/far.cpp && ln -s a.cpp link.cpp && "
@@ -267,14 +269,62 @@ private Q_SLOTS:
         const qsizetype before = w.recorder->deliveries().size();
 
         w.monitor.rescan();
+        QThread *queueThread = nullptr;
+        w.queue.sync([&] { queueThread = QThread::currentThread(); });
         QCOMPARE(w.recorder->deliveries().size(), before + 1);
-        QCOMPARE(w.recorder->deliveries().last().second, QThread::currentThread());
+        QCOMPARE(w.recorder->deliveries().last().second, queueThread);
         QStringList reported = w.recorder->deliveries().last().first;
         reported.sort();
         QCOMPARE(reported,
                  (QStringList{w.in(u".b.cpp"_s), w.in(u".h/deep/c.swift"_s), w.in(u".settle-1"_s),
                               w.in(u"a.cpp"_s), w.in(u"empty/n.txt"_s)}));
         QVERIFY(w.monitor.isRunning() && w.settle());
+    }
+
+    // The stream runs on through a rescan: a file saved while the walk's report is handled,
+    // after the walk passed it by, is reported by the stream.
+    void aSaveDuringARescanIsReported()
+    {
+        Watched w;
+        QVERIFY(shell(w.root, u"mkdir sub && echo > sub/old.cpp"_s) && w.start());
+        std::atomic_bool saved = false;
+        w.recorder->onDelivery = [&] {
+            if (!saved.exchange(true))
+                shell(w.root, u"echo > sub/during.cpp"_s);
+        };
+        w.monitor.rescan();
+        w.queue.sync([] {});
+        QVERIFY(saved);
+        QVERIFY(w.recorder->deliveries().first().first.contains(w.in(u"sub/old.cpp"_s)));
+        QVERIFY(!w.recorder->deliveries().first().first.contains(w.in(u"sub/during.cpp"_s)));
+        QTRY_VERIFY(w.recorder->reported(w.in(u"sub/during.cpp"_s)));
+    }
+
+    // A rescan queued behind one whose report stops or destroys its monitor reports nothing.
+    void aRescanOfAStoppedOrDestroyedMonitorReportsNothing()
+    {
+        Watched w;
+        QVERIFY(shell(w.root, u"echo > a.cpp"_s) && w.start());
+        w.recorder->onDelivery = [&] {
+            w.monitor.stopMonitoring();
+        };
+        w.monitor.rescan();
+        w.monitor.rescan();
+        w.queue.sync([] {});
+        QCOMPARE(w.recorder->deliveries().size(), 1);
+        QVERIFY(!w.monitor.isRunning());
+
+        auto destroyed = std::make_shared<Recorder>();
+        auto monitor = std::make_unique<DirectoryMonitor>(QUrl::fromLocalFile(w.root),
+                                                          w.environment(), destroyed);
+        destroyed->onDelivery = [&] {
+            monitor.reset();
+        };
+        monitor->rescan();
+        monitor->rescan();
+        w.queue.sync([] {});
+        QCOMPARE(destroyed->deliveries().size(), 1);
+        QVERIFY(!monitor);
     }
 
     // Monitors stopped, destroyed or left without a delegate while their events wait for the
