@@ -365,8 +365,8 @@ int main(int argc, char *argv[])
         return 1;
     FormattingHome home;
 
-    // Arguments: "run-fixers", "kotlin", "save", "statistics" (all when none), pool sizes to try
-    // (default 4),
+    // Arguments: "run-fixers", "kotlin", "save", "statistics" ("recorded-fix" for its first
+    // half; all when none), pool sizes to try (default 4),
     // and "--batch K,K,..." for the batch sizes (default the pipeline's own).
     QStringList what;
     QList<int> jobCounts, batchSizes;
@@ -397,10 +397,11 @@ int main(int argc, char *argv[])
                         QStringLiteral("-style=file:") + home.stylePath}};
     if (all || what.contains(QStringLiteral("run-fixers")))
         benchRunFixers(home.path(), cpp, jobCounts, batchSizes);
-    if (all || what.contains(QStringLiteral("statistics"))) {
+    const bool statistics = all || what.contains(QStringLiteral("statistics"));
+    if (statistics || what.contains(QStringLiteral("recorded-fix")))
         benchRecordedFix(301);
+    if (statistics)
         benchRunFixersWithStatistics(home.path(), cpp, jobCounts.first());
-    }
     if (all || what.contains(QStringLiteral("kotlin"))) {
         const QString tool = ktlintStandIn(home.path());
         if (tool.isEmpty()) {
