@@ -22,8 +22,9 @@ void release()
 
 void releaseSoon()
 {
-    // Long enough for a burst of scans to end, short against an agent's rest.
-    constexpr int kSettleMs = 1000;
+    // Long enough for the scans that end together to share it, and over before the agent is
+    // called settled: nothing may wake it then.
+    constexpr int kSettleMs = 200;
     static bool pending = false;
     QCoreApplication *application = QCoreApplication::instance();
     if (!application || std::exchange(pending, true))
