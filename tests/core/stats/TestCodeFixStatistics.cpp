@@ -5,8 +5,8 @@
 #include "support/LogFile.h"
 #include "support/TestMain.h"
 
-#include <QSignalSpy>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QThreadPool>
 #include <QTimeZone>
 
