@@ -6,6 +6,7 @@
 #include "BenchFiles.h"
 #include "BenchOptions.h"
 #include "PaintWatch.h"
+#include "YearOfFixes.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "gui/statistics/ContributionChart.h"
 #include "gui/statistics/StatisticsView.h"
@@ -21,22 +22,6 @@
 #include <vector>
 
 namespace {
-
-const QString kLanguages[] = {QStringLiteral("Swift"), QStringLiteral("C++"),
-                              QStringLiteral("Objective-C"), QStringLiteral("Kotlin")};
-
-// Every day of the year before today, in every language, in every shade.
-QList<DailyFix> fullYear()
-{
-    const QDate today = QDate::currentDate();
-    QList<DailyFix> fixes;
-    for (int back = 0; back < 365; ++back) {
-        for (int language = 0; language < 4; ++language)
-            fixes.append({today.addDays(-back).startOfDay(), 1 + (back + language) % 12,
-                          kLanguages[language]});
-    }
-    return fixes;
-}
 
 void showExposed(QWidget &widget)
 {
@@ -86,7 +71,7 @@ int main(int argc, char *argv[])
     const int runs = BenchOptions::repetitionsOnly(app, 301);
 
     CodeFixStatistics statistics;
-    statistics.setDailyFixes(fullYear());
+    statistics.setDailyFixes(YearOfFixes::records());
     StatisticsView view(statistics);
     view.resize(1100, 400); // the whole chart in view: every square is painted
     showExposed(view);
@@ -99,7 +84,10 @@ int main(int argc, char *argv[])
 
     int fix = 0;
     std::vector<Case> cases = {
-        {"recorded fix", &chart, [&] { statistics.recordFix(kLanguages[fix++ % 4]); }, {}},
+        {"recorded fix",
+         &chart,
+         [&] { statistics.recordFix(YearOfFixes::languages[fix++ % 4]); },
+         {}},
         {"the chart's part (recount)",
          &chart,
          [&] { chart.setFixes(statistics.lastYearFixes()); },

@@ -4,10 +4,14 @@
 //    `xargs -P N -n 10` with the same N as our processing pool, for several batch sizes;
 //  - the same over 200 Kotlin files with a stand-in for ktlint that starts a Java VM per run;
 //  - save-to-formatted overhead: from a file's close to its formatted content on disk, minus
-//    the 1.0 s coalescing latency and minus clang-format's own time on that file alone.
+//    the 1.0 s coalescing latency and minus clang-format's own time on that file alone;
+//  - what a year of statistics costs: one recorded fix with 1,460 records against none, and
+//    "Run Fixers" over the 1,000 C++ files starting from a year of them against none.
 #include "BenchFiles.h"
 #include "FormattingHome.h"
+#include "YearOfFixes.h"
 #include "core/services/CoreServices.h"
+#include "core/stats/CodeFixStatistics.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/FixPipeline.h"
 #include "platform/Platform.h"
@@ -285,6 +289,73 @@ void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
         << " (target < 50)\n";
 }
 
+// The statistics the next run starts from: a year of them, or none.
+void storeStatistics(bool year)
+{
+    if (year)
+        UserDefaults::setValue(CodeFixStatistics::storageKey,
+                               CodeFixStatistics::encode(YearOfFixes::records()));
+    else
+        UserDefaults::remove(CodeFixStatistics::storageKey);
+}
+
+QString millisecondFigures(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return QStringLiteral("%1 ms (%2..%3)")
+        .arg(median(times), 0, 'f', 3)
+        .arg(times.front(), 0, 'f', 3)
+        .arg(times.back(), 0, 'f', 3);
+}
+
+// One recorded fix on the main thread, from the call to the records handed to the store.
+void benchRecordedFix(int reps)
+{
+    storeStatistics(true);
+    CodeFixStatistics year;
+    storeStatistics(false);
+    CodeFixStatistics none;
+    CodeFixStatistics *const statistics[] = {&none, &year};
+    std::vector<double> times[2];
+    for (int rep = 0; rep <= reps; ++rep) {
+        for (int i = 0; i < 2; ++i) {
+            const int which = (rep + i) % 2; // taking turns going first
+            QElapsedTimer timer;
+            timer.start();
+            statistics[which]->recordFix(YearOfFixes::languages[rep % 4]);
+            if (rep > 0) // the first warms the caches
+                times[which].push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+    out << "A recorded fix (median of " << reps << "): " << year.dailyFixes().size() << " records "
+        << millisecondFigures(times[1]) << ", " << none.dailyFixes().size() << " records "
+        << millisecondFigures(times[0]) << ", ratio "
+        << QString::number(median(times[1]) / median(times[0]), 'f', 2) << Qt::endl;
+}
+
+// "Run Fixers" over the same tree, starting from a year of statistics and from none, in
+// interleaved rounds.
+void benchRunFixersWithStatistics(const QString &scratch, const Workload &work, int jobs)
+{
+    constexpr int kRounds = 3;
+    std::vector<double> seconds[2]; // none, a year
+    for (int round = 0; round < kRounds; ++round) {
+        for (int i = 0; i < 2; ++i) {
+            const int year = (round + i) % 2;
+            const QString root = scratch + QStringLiteral("/statistics");
+            makeTree(root, work);
+            storeStatistics(year == 1);
+            seconds[year].push_back(oursSeconds(root, work, jobs, FixPipeline::defaultBatchSize));
+            QDir(root).removeRecursively();
+        }
+    }
+    out << "Run Fixers over " << work.files << ' ' << work.name << " files, N = " << jobs
+        << " (median of " << kRounds << "): a year of statistics "
+        << QString::number(median(seconds[1]), 'f', 2) << " s, none "
+        << QString::number(median(seconds[0]), 'f', 2) << " s, ratio "
+        << QString::number(median(seconds[1]) / median(seconds[0]), 'f', 3) << Qt::endl;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -294,7 +365,8 @@ int main(int argc, char *argv[])
         return 1;
     FormattingHome home;
 
-    // Arguments: "run-fixers", "kotlin", "save" (all when none), pool sizes to try (default 4),
+    // Arguments: "run-fixers", "kotlin", "save", "statistics" ("recorded-fix" for its first
+    // half; all when none), pool sizes to try (default 4),
     // and "--batch K,K,..." for the batch sizes (default the pipeline's own).
     QStringList what;
     QList<int> jobCounts, batchSizes;
@@ -315,17 +387,21 @@ int main(int argc, char *argv[])
     if (batchSizes.isEmpty())
         batchSizes = {FixPipeline::defaultBatchSize};
     const bool all = what.isEmpty();
-    if (all || what.contains(QStringLiteral("run-fixers"))) {
-        const Workload cpp{QStringLiteral("C++"),
-                           SupportedFileExtension::cpp,
-                           QStringLiteral("cpp"),
-                           unformattedSource,
-                           1000,
-                           home.configurationId,
-                           {QStringLiteral("clang-format"), QStringLiteral("-i"),
-                            QStringLiteral("-style=file:") + home.stylePath}};
+    const Workload cpp{QStringLiteral("C++"),
+                       SupportedFileExtension::cpp,
+                       QStringLiteral("cpp"),
+                       unformattedSource,
+                       1000,
+                       home.configurationId,
+                       {QStringLiteral("clang-format"), QStringLiteral("-i"),
+                        QStringLiteral("-style=file:") + home.stylePath}};
+    if (all || what.contains(QStringLiteral("run-fixers")))
         benchRunFixers(home.path(), cpp, jobCounts, batchSizes);
-    }
+    const bool statistics = all || what.contains(QStringLiteral("statistics"));
+    if (statistics || what.contains(QStringLiteral("recorded-fix")))
+        benchRecordedFix(301);
+    if (statistics)
+        benchRunFixersWithStatistics(home.path(), cpp, jobCounts.first());
     if (all || what.contains(QStringLiteral("kotlin"))) {
         const QString tool = ktlintStandIn(home.path());
         if (tool.isEmpty()) {

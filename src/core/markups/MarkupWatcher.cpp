@@ -50,7 +50,7 @@ void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &exte
                         completion(std::move(markups));
                     markups = MarkupList();
                     // The walk's file list and every file read are freed by now.
-                    FreedMemory::release();
+                    FreedMemory::releaseSoon();
                 },
                 Qt::QueuedConnection);
         },

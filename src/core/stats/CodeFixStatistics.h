@@ -12,6 +12,9 @@
 // Fixes counted per calendar day and language, stored under "sprucerDailyStats".
 // Lives on the main thread. `recordFix` may be called from any thread: each call is applied
 // on the main thread, whole, so simultaneous fixes are all counted and never duplicate a day.
+// Each record's day and stored form are worked out once and kept: a fix then costs the same
+// with a year of records as with none. They are worked out again when the system's time zone
+// changes, since a stored date is the record's local midnight turned into a moment.
 class CodeFixStatistics : public QObject
 {
     Q_OBJECT
@@ -43,9 +46,22 @@ Q_SIGNALS:
     void dailyFixesChanged();
 
 private:
+    // What a record's day and stored form were worked out as, in the zone `m_zone`.
+    struct Worked
+    {
+        QDate day;
+        QByteArray stored;
+    };
+
     QDateTime startOfToday() const;
     void applyFix(const QDateTime &today, const QString &language);
+    static Worked workOut(const DailyFix &fix);
+    // Works every record out again when the zone is not the one they were worked out in.
+    void followZone();
+    void store();
 
     QList<DailyFix> m_dailyFixes;
+    QList<Worked> m_worked; // one per record, in the same order
+    QByteArray m_zone;
     Clock m_clock;
 };

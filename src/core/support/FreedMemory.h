@@ -9,5 +9,8 @@ namespace FreedMemory {
 // Returns the free pages of every allocator pool to the system. Takes a few milliseconds; call
 // it after large work, not per file.
 void release();
+// The same a moment later, once for all the calls of that moment: the scans of every watcher
+// end together at start, in front of the window's first paint. Main thread.
+void releaseSoon();
 
 } // namespace FreedMemory

@@ -9,6 +9,8 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
 Q_LOGGING_CATEGORY(lcSprucerLog, "sprucer.log", QtWarningMsg)
 
 namespace {
@@ -77,19 +79,49 @@ QString SprucerLogger::logFilePath() const
 void SprucerLogger::append(const QByteArray &bytes)
 {
     const QString path = logFilePath();
-    if (QFileInfo::exists(path)) {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-            file.write(bytes);
-    } else {
+    if (keepsOpen(path))
+        m_file.write(bytes);
+    else
+        openNew(path, bytes);
+    qCDebug(lcSprucerLog) << "logEntry";
+}
+
+bool SprucerLogger::keepsOpen(const QString &path) const
+{
+    struct stat status = {};
+    return m_file.isOpen() && m_file.fileName() == path &&
+           ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_dev == m_device &&
+           status.st_ino == m_inode;
+}
+
+void SprucerLogger::openNew(const QString &path, const QByteArray &line)
+{
+    m_file.close();
+    bool written = false;
+    if (!QFileInfo::exists(path)) {
+        // Made whole with its first line: a reader never finds an empty log.
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(bytes);
-            file.commit();
-        }
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(line);
+        if (!file.commit())
+            return;
+        written = true;
     }
-    qCDebug(lcSprucerLog) << "logEntry";
+    m_file.setFileName(path);
+    // Unbuffered: each line is out when its write returns, as `flush` promises.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return;
+    struct stat status = {};
+    if (::fstat(m_file.handle(), &status) != 0) {
+        m_file.close();
+        return;
+    }
+    m_device = status.st_dev;
+    m_inode = status.st_ino;
+    if (!written)
+        m_file.write(line);
 }
 
 bool SprucerLogger::prepareExport()

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QLocale>
 #include <QString>
 #include <QThreadPool>
+
+#include <sys/types.h>
 
 // The application's log file, "sprucer.log" in the caches folder.
 // `log` may be called from any thread and returns at once; the lines are appended by one
@@ -38,6 +41,14 @@ public:
 
 private:
     void append(const QByteArray &bytes);
+    // The file stays open between lines while it is still the one at `path`: a log removed
+    // or moved aside, or another home (tests), gets a new file.
+    bool keepsOpen(const QString &path) const;
+    void openNew(const QString &path, const QByteArray &firstLine);
 
     QThreadPool m_writer;
+    // Touched by the writer thread only.
+    QFile m_file;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
 };

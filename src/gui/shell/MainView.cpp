@@ -49,7 +49,9 @@ MainView::MainView(NotificationCenter &notifications, QWidget *parent)
         item->setEditable(false);
         item->setData(QString::fromLatin1(entry.label), Qt::AccessibleTextRole);
         m_entries->appendRow(item);
-        m_detail->addWidget(notAvailableYet());
+        // Bare until shown: a label would be laid out for every screen the window opens without.
+        m_detail->addWidget(new QWidget);
+        m_bare.insert(m_entries->rowCount() - 1);
     }
     m_sidebar->setModel(m_entries);
     m_sidebar->setMinimumWidth(200);
@@ -100,6 +102,7 @@ void MainView::setScreen(Entry entry, QWidget *screen)
 {
     QWidget *old = m_detail->widget(int(entry));
     const bool shown = m_detail->currentIndex() == int(entry);
+    m_bare.remove(int(entry));
     m_detail->insertWidget(int(entry), screen);
     m_detail->removeWidget(old);
     old->deleteLater();
@@ -119,6 +122,8 @@ void MainView::buildIfWaiting(Entry entry)
     const std::function<QWidget *()> make = m_factories.take(int(entry));
     if (make)
         setScreen(entry, make());
+    else if (m_bare.contains(int(entry)))
+        setScreen(entry, notAvailableYet());
 }
 
 QWidget *MainView::screen(Entry entry)

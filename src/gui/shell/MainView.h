@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -13,7 +14,7 @@ class QStandardItemModel;
 
 // The content of a main window: the sidebar with its four entries and the detail beside it.
 // Each screen is built by its own part of the program and put in with `setScreen`; until then
-// its entry shows that it is not available yet.
+// its entry shows, once selected, that it is not available yet.
 class MainView : public QWidget
 {
     Q_OBJECT
@@ -45,6 +46,7 @@ private:
     void buildIfWaiting(Entry entry);
 
     QHash<int, std::function<QWidget *()>> m_factories; // by entry
+    QSet<int> m_bare; // entries whose place holds an empty widget until shown
     QStandardItemModel *m_entries;
     QListView *m_sidebar;
     QStackedWidget *m_detail;

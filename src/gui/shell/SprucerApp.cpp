@@ -53,10 +53,6 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_platform(std::move(platform))
     , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
     , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
-    , m_statusModel(std::make_unique<StatusBarViewModel>(core.registry(), core.health()))
-    , m_popover(std::make_unique<StatusBarView>(
-          *m_statusModel, [this] { m_windowManager->openWindow(); },
-          [this] { m_delegate->quit(); }))
 {
     QApplication::setWindowIcon(SymbolIcons::applicationIcon());
     connect(&core.notifications(), &NotificationCenter::activeStateChanged, this,
@@ -68,6 +64,17 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
 
 SprucerApp::~SprucerApp() = default;
 
+StatusBarView &SprucerApp::popover()
+{
+    if (!m_popover) {
+        m_statusModel = std::make_unique<StatusBarViewModel>(m_core.registry(), m_core.health());
+        m_popover = std::make_unique<StatusBarView>(
+            *m_statusModel, [this] { m_windowManager->openWindow(); },
+            [this] { m_delegate->quit(); });
+    }
+    return *m_popover;
+}
+
 void SprucerApp::launch()
 {
     m_delegate->applicationDidFinishLaunching(m_platform);
@@ -77,8 +84,8 @@ void SprucerApp::launch()
     m_mainWindow = std::make_unique<MainWindow>(*m_delegate, m_core);
     m_delegate->setMainWindow(m_mainWindow.get());
     connect(m_delegate.get(), &AppDelegate::statusItemClicked, this, [this] {
-        m_popover->toggleNear(m_delegate->statusItem() ? m_delegate->statusItem()->geometry()
-                                                       : QRect());
+        popover().toggleNear(m_delegate->statusItem() ? m_delegate->statusItem()->geometry()
+                                                      : QRect());
     });
     m_mainWindow->show();
     // The formatters' checks of the configurations wait for the window to be on the screen.

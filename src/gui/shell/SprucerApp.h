@@ -37,7 +37,8 @@ public:
     AppDelegate &delegate() { return *m_delegate; }
     MainWindow *mainWindow() const { return m_mainWindow.get(); }
     OnBoardingCardView *onBoardingSheet() const { return m_onBoarding; }
-    StatusBarView &popover() const { return *m_popover; }
+    // Made on first use: most starts never open it.
+    StatusBarView &popover();
     WindowManager &windowManager() const { return *m_windowManager; }
     bool isActive() const { return m_isActive; }
 

@@ -29,6 +29,7 @@ QWidget *emptyState(const QString &symbol, const QString &title, const QString &
 
 WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     : QWidget(parent)
+    , m_core(core)
     , m_configurations(core.configurations())
     , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.counters(),
                                             core.health(), m_configurations, this))
@@ -43,23 +44,9 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     header->addStretch();
     header->addWidget(m_addWatcher);
 
-    auto *goToConfigurations = new QPushButton(QStringLiteral("Go to Configurations"));
-    goToConfigurations->setDefault(true);
-    goToConfigurations->setAccessibleName(goToConfigurations->text());
-    NotificationCenter *notifications = &core.notifications();
-    connect(goToConfigurations, &QPushButton::clicked, this, [notifications] {
-        notifications->post(NotificationCenter::switchToConfigurationsTabName);
-    });
-    m_body->addWidget(emptyState(
-        QStringLiteral("gear.badge.questionmark"), QStringLiteral("No Configurations Available"),
-        QStringLiteral("You need to create at least one configuration before adding watchers."),
-        goToConfigurations));
-    m_body->addWidget(emptyState(QStringLiteral("folder.badge.plus"),
-                                 QStringLiteral("No Watchers Created"),
-                                 QStringLiteral("You have configurations set up. Now you can "
-                                                "create watchers to monitor your project "
-                                                "directories."),
-                                 new AddWatcherView(core.registry(), m_configurations)));
+    // The empty states are made when first needed: with watchers stored, never.
+    m_body->addWidget(new QWidget);
+    m_body->addWidget(new QWidget);
     m_body->addWidget(m_table);
 
     auto *layout = new QVBoxLayout(this);
@@ -76,6 +63,28 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
 
 WatcherDashboardView::~WatcherDashboardView() = default;
 
+QWidget *WatcherDashboardView::makeEmptyState(Body body)
+{
+    if (body == Body::noWatchers)
+        return emptyState(QStringLiteral("folder.badge.plus"),
+                          QStringLiteral("No Watchers Created"),
+                          QStringLiteral("You have configurations set up. Now you can "
+                                         "create watchers to monitor your project "
+                                         "directories."),
+                          new AddWatcherView(m_core.registry(), m_configurations));
+    auto *goToConfigurations = new QPushButton(QStringLiteral("Go to Configurations"));
+    goToConfigurations->setDefault(true);
+    goToConfigurations->setAccessibleName(goToConfigurations->text());
+    NotificationCenter *notifications = &m_core.notifications();
+    connect(goToConfigurations, &QPushButton::clicked, this, [notifications] {
+        notifications->post(NotificationCenter::switchToConfigurationsTabName);
+    });
+    return emptyState(
+        QStringLiteral("gear.badge.questionmark"), QStringLiteral("No Configurations Available"),
+        QStringLiteral("You need to create at least one configuration before adding watchers."),
+        goToConfigurations);
+}
+
 WatcherDashboardView::Body WatcherDashboardView::body() const
 {
     return Body(m_body->currentIndex());
@@ -86,5 +95,13 @@ void WatcherDashboardView::chooseBody()
     const Body body = m_configurations.configs().isEmpty() ? Body::noConfigurations
                       : m_model->rowCount() == 0           ? Body::noWatchers
                                                            : Body::table;
+    if (body != Body::table && !m_emptyStateMade.at(size_t(body))) {
+        QWidget *made = makeEmptyState(body);
+        QWidget *placeholder = m_body->widget(int(body));
+        m_body->insertWidget(int(body), made);
+        m_body->removeWidget(placeholder);
+        placeholder->deleteLater();
+        m_emptyStateMade.at(size_t(body)) = true;
+    }
     m_body->setCurrentIndex(int(body));
 }

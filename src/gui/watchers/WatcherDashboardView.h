@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class AddWatcherView;
 class CodeWatcherTable;
 class CodeWatcherTableViewModel;
@@ -34,10 +36,13 @@ public:
 
 private:
     void chooseBody();
+    QWidget *makeEmptyState(Body body);
 
+    CoreServices &m_core;
     ConfigManagerFactory &m_configurations;
     CodeWatcherTableViewModel *m_model;
     AddWatcherView *m_addWatcher;
     CodeWatcherTable *m_table;
     QStackedWidget *m_body;
+    std::array<bool, 2> m_emptyStateMade{}; // by body: the two empty states
 };

@@ -5,8 +5,12 @@
 #include "support/LogFile.h"
 #include "support/TestMain.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QThreadPool>
+#include <QTimeZone>
+
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 
@@ -70,6 +74,48 @@ private Q_SLOTS:
                  (QList<DailyFix>{
                      {dec5, 2, u"Swift"_s}, {dec6, 1, u"Swift"_s}, {dec6, 200, u"Kotlin"_s}}));
         QCOMPARE(CodeFixStatistics().dailyFixes(), statistics.dailyFixes());
+    }
+
+    // Each record's stored form is made once and kept: it must still be the whole list's form
+    // after a record read back is counted on, a new day begins, and the time zone changes.
+    void theStoredFormFollowsFixesDaysAndZones()
+    {
+        const QDateTime dec5 = QDate(2026, 12, 5).startOfDay();
+        const auto stored = [] {
+            return UserDefaults::value(CodeFixStatistics::storageKey).toByteArray();
+        };
+        UserDefaults::setValue(
+            CodeFixStatistics::storageKey,
+            CodeFixStatistics::encode({{dec5, 7, u"C++"_s}, {dec5, 1, u"Swift"_s}}));
+        QDateTime now = dec5.addSecs(3600);
+        CodeFixStatistics statistics;
+        statistics.setClock([&now] { return now; });
+        statistics.recordFix(u"C++"_s);
+        QCOMPARE(statistics.dailyFixes().value(0), (DailyFix{dec5, 8, u"C++"_s}));
+        QCOMPARE(stored(), CodeFixStatistics::encode(statistics.dailyFixes()));
+        now = dec5.addDays(1).addSecs(1);
+        statistics.recordFix(u"C++"_s);
+        QCOMPARE(statistics.dailyFixes().size(), 3);
+        QCOMPARE(stored(), CodeFixStatistics::encode(statistics.dailyFixes()));
+
+        // Stored dates are local midnights: in another zone each is stored as midnight there, and
+        // a record keeps its day.
+        const QByteArray zone =
+            QTimeZone::systemTimeZoneId() == "Asia/Tokyo" ? "America/New_York" : "Asia/Tokyo";
+        const QByteArray before = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] {
+            before.isNull() ? qunsetenv("TZ") : qputenv("TZ", before);
+            tzset();
+        });
+        qputenv("TZ", zone);
+        tzset();
+        statistics.recordFix(u"Swift"_s);
+        statistics.recordFix(u"C++"_s);
+        QCOMPARE(statistics.dailyFixes().size(), 4);
+        QCOMPARE(statistics.dailyFixes().value(2).count, 2);
+        QCOMPARE(stored(), CodeFixStatistics::encode(statistics.dailyFixes()));
+        QCOMPARE(CodeFixStatistics().dailyFixes(), statistics.dailyFixes());
+        QCOMPARE(statistics.lastYearFixes().size(), 4);
     }
 
     void lastYearKeepsBothEnds()
