@@ -5,6 +5,7 @@
 #include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/Palette.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QAction>
@@ -130,7 +131,7 @@ void AppDelegate::toggleActive()
     m_isActive = !m_isActive;
     m_activation->setText(m_isActive ? QStringLiteral("Deactivate") : QStringLiteral("Activate"));
     updateStatusIcon();
-    m_notifications.post(NotificationCenter::activeStateChangedName, {}, m_isActive);
+    m_notifications.post(ShellNotifications::activeStateChanged, {}, m_isActive);
 }
 
 void AppDelegate::showMainWindow()

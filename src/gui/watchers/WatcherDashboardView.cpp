@@ -5,6 +5,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "gui/support/Controls.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/TextStyles.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -46,7 +47,7 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     goToConfigurations->setAccessibleName(goToConfigurations->text());
     NotificationCenter *notifications = &core.notifications();
     connect(goToConfigurations, &QPushButton::clicked, this, [notifications] {
-        notifications->post(NotificationCenter::switchToConfigurationsTabName);
+        notifications->post(ShellNotifications::switchToConfigurationsTab);
     });
     m_body->addWidget(emptyState(
         QStringLiteral("gear.badge.questionmark"), QStringLiteral("No Configurations Available"),

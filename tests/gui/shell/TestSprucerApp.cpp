@@ -9,6 +9,7 @@
 #include "gui/shell/SprucerApp.h"
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/WindowManager.h"
+#include "gui/support/ShellNotifications.h"
 #include "support/AnsweringDialogs.h"
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
@@ -120,7 +121,7 @@ private Q_SLOTS:
         MainWindow &window = *app.mainWindow();
         // Screens not shown yet are not built yet: the window opens without them.
         QVERIFY(!window.findChild<ConfigurationDashboardView *>());
-        fixture.core().notifications().post(NotificationCenter::switchToConfigurationsTabName);
+        fixture.core().notifications().post(ShellNotifications::switchToConfigurationsTab);
         QTRY_COMPARE(window.mainView()->currentEntry(), MainView::Entry::configurations);
         QVERIFY(window.findChild<ConfigurationDashboardView *>()->isVisible());
 

@@ -3,6 +3,7 @@
 #include "core/support/UserDefaults.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/WatcherListStore.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CellButtonDelegate.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -35,13 +36,14 @@ private Q_SLOTS:
         CoreFixture fixture;
         WatcherDashboardView view(fixture.core());
         QCOMPARE(view.body(), WatcherDashboardView::Body::noConfigurations);
-        QSignalSpy switched(&fixture.core().notifications(),
-                            &NotificationCenter::switchToConfigurationsTab);
+        QSignalSpy switched(&fixture.core().notifications(), &NotificationCenter::posted);
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             if (button->text() == u"Go to Configurations"_s)
                 button->click();
         }
         QTRY_COMPARE(switched.size(), 1);
+        QCOMPARE(switched.first().first().toString(),
+                 ShellNotifications::switchToConfigurationsTab);
 
         const QString project = fixture.makeProject(u"shop"_s);
         ConfigManagerFactory().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
