@@ -12,6 +12,7 @@
 #include <QUuid>
 
 class CounterStore;
+class FixProgress;
 class NotificationCenter;
 class WatcherHealth;
 
@@ -56,8 +57,8 @@ public:
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
-                              CounterStore &counters, WatcherHealth &health,
-                              QObject *parent = nullptr);
+                              const FixProgress &progress, CounterStore &counters,
+                              WatcherHealth &health, QObject *parent = nullptr);
 
     // The registered watchers: the first rows. The stored watchers that could not be restored
     // follow them, greyed, with their reason.
@@ -92,6 +93,7 @@ private:
     void rowChanged(int row);
 
     MonitorRegistry &m_registry;
+    const FixProgress &m_progress;
     CounterStore &m_counters;
     WatcherHealth &m_health;
     ConfigManagerFactory m_configs;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/MonitorRegistry.h"
 
+#include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/ProcessWide.h"
 #include "core/support/SprucerLogger.h"
@@ -63,10 +64,8 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     , m_routes(std::make_shared<const QHash<const DirectoryMonitor *, Routing>>())
 {
     Q_ASSERT(m_parts.store && m_parts.monitors && m_parts.pipeline && m_parts.markupWatcher);
-    Q_ASSERT(m_parts.makeFixer && m_parts.sendSignal);
-    connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::fileCompleted);
-    connect(m_parts.pipeline, &FixPipeline::progressChanged, this,
-            &MonitorRegistry::progressChanged);
+    Q_ASSERT(m_parts.markups && m_parts.makeFixer && m_parts.sendSignal);
+    connect(m_parts.markups, &MarkupIndex::markupsChanged, this, &MonitorRegistry::announce);
     // A folder that went away or came back changes what its watcher's row says.
     m_parts.monitors->setRootListener([this] { announce(); });
     loadWatchers();
@@ -85,11 +84,6 @@ void MonitorRegistry::shutdown()
     // Reports already on the watch queue reach the pipeline before it stops taking them.
     m_parts.monitors->drain();
     m_parts.pipeline->stop();
-}
-
-FixPipeline::Progress MonitorRegistry::progress(const QUuid &watcherId) const
-{
-    return m_parts.pipeline->progress(watcherId);
 }
 
 const MonitorEntry *MonitorRegistry::entry(const QUuid &watcherId) const
@@ -133,16 +127,6 @@ void MonitorRegistry::routesChanged()
     m_routes = std::move(routes);
 }
 
-void MonitorRegistry::fileCompleted(const QUuid &watcherId, const QString &path,
-                                    const std::optional<MarkupList> &markups, bool lastOfDelivery)
-{
-    MonitorEntry *found = findEntry(watcherId);
-    if (found && markups)
-        found->markups.replaceFile(path, *markups);
-    if (lastOfDelivery)
-        announce();
-}
-
 void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 {
     QPointer<MonitorRegistry> registry(this);
@@ -168,13 +152,8 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
             return WatcherNesting::ownedByInner(inner, markup.filePath);
         });
     }
-    // Files listed already keep their findings: a save during the walk scanned its file later
-    // than the walk may have, and a scan overtaken by a stop and a start listed them all.
-    if (!found->markups.isEmpty())
-        markups.removeIf(
-            [&](const Markup &markup) { return found->markups.holdsFile(markup.filePath); });
-    found->markups.append(markups);
-    announce();
+    // A scan overtaken by a stop and a start finds its files listed already; they keep theirs.
+    m_parts.markups->addScanned(watcherId, std::move(markups));
 }
 
 AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
@@ -209,8 +188,8 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
             return unrestored.watcher.url == watcher.url;
         });
     }
-    m_entries.append(
-        MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), {}, fixer.value()});
+    m_entries.append(MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), fixer.value()});
+    m_parts.markups->track(watcher.id);
     routesChanged();
     log(QStringLiteral("Started monitoring: ") + StoredForms::urlText(watcher.url));
     saveWatchers();
@@ -228,6 +207,7 @@ Status MonitorRegistry::removeWatcher(const QUuid &watcherId)
         return notRegistered();
     found->monitor->stopMonitoring();
     m_entries.erase(found);
+    m_parts.markups->forget(watcherId);
     routesChanged();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorRemoved"), {});
@@ -239,7 +219,7 @@ Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
         return notRegistered();
-    found->markups.clear();
+    m_parts.markups->clear(watcher.id);
     setWatcherActivated(false, watcher.id);
     found->monitor->stopMonitoring();
     saveWatchers();
@@ -294,7 +274,7 @@ QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool
             continue;
         }
         // A paused watcher lists nothing, as a stopped one; resuming scans its tree anew.
-        each.markups.clear();
+        m_parts.markups->clear(each.watcher.id);
         each.monitor->stopMonitoring();
         m_parts.sendSignal(QStringLiteral("MonitorStopped"), {});
     }

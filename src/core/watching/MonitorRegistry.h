@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
 class WatcherListStore;
@@ -32,15 +33,17 @@ struct MonitorRegistryParts
 
     WatcherListStore *store = nullptr;      // the stored watcher list
     MonitorLifecycle *monitors = nullptr;   // makes and starts the directory monitors
-    FixPipeline *pipeline = nullptr;        // turns reported files into counted fixes
+    FixPipeline *pipeline = nullptr;        // turns reported files into fixes
     MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
+    MarkupIndex *markups = nullptr;         // the running watchers' findings
     FixerMaker makeFixer;                   // the fixer of a new watcher
     SignalSender sendSignal;                // usage signals
 };
 
-// The registered watchers and what serves each of them: its directory monitor, its fixer and
-// its collected markups. The face the shell and the screens call: it keeps the stored list in
-// step, starts and stops the monitors, and hands their reports to the fix pipeline.
+// The registered watchers and what serves each of them: its directory monitor and its fixer. The
+// face the shell and the screens call: it keeps the stored list in step, starts and stops the
+// monitors (and the scans of their trees for the markup index), and hands their reports to the
+// fix pipeline.
 //
 // Every operation runs on the main thread, where `monitors` changes; each change is announced
 // once, by `monitorsChanged`, on the next turn of the event loop. Reports arrive on the watch
@@ -69,15 +72,12 @@ public:
     // Every registered watcher, in the order they were registered.
     QList<MonitorEntry> monitors() const { return m_entries; }
     QList<CodeWatcherModel> watchers() const;
-    // How far the watcher's files under way are; 0 of 0 when none is.
-    FixPipeline::Progress progress(const QUuid &watcherId) const;
     const MonitorEntry *entry(const QUuid &watcherId) const;
     // Stored watchers that could not be restored at launch (folder gone, configuration
     // deleted): kept in the store, shown so the user can see why and remove them.
     const QList<WatcherFailure> &unrestoredWatchers() const { return m_unrestored; }
     // Removes an unrestored watcher from the store.
     Status forgetWatcher(const QUuid &watcherId);
-    QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
 
     AddWatcherStatus addWatcher(const CodeWatcherModel &watcher);
     Status removeWatcher(const QUuid &watcherId);
@@ -112,8 +112,6 @@ public:
 Q_SIGNALS:
     // The watchers, their activation or their markups changed.
     void monitorsChanged();
-    // A file of the watcher was done, or more were handed over (see FixPipeline).
-    void progressChanged(const QUuid &watcherId, qsizetype done, qsizetype total);
 
 private:
     class Delegate;
@@ -123,8 +121,6 @@ private:
     Status run(const MonitorEntry &entry);
     void scanMarkups(const CodeWatcherModel &watcher);
     void treeScanned(const QUuid &watcherId, MarkupList markups);
-    void fileCompleted(const QUuid &watcherId, const QString &path,
-                       const std::optional<MarkupList> &markups, bool lastOfDelivery);
     void routesChanged();
     void announce();
     void processChanges(DirectoryMonitor *monitor, const QStringList &paths,

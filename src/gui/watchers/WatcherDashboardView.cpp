@@ -29,8 +29,8 @@ QWidget *emptyState(const QString &symbol, const QString &title, const QString &
 
 WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     : QWidget(parent)
-    , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.counters(),
-                                            core.health(), this))
+    , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.progress(),
+                                            core.counters(), core.health(), this))
     , m_addWatcher(new AddWatcherView(core.registry(), m_configurations))
     , m_table(new CodeWatcherTable(*m_model, core.registry()))
     , m_body(new QStackedWidget)

@@ -40,7 +40,8 @@ private Q_SLOTS:
             fixture.makeWatcher(fixture.makeProject(u"a"_s), SupportedFileExtension::cpp);
         QVERIFY(!core.registry().addWatcher(first));
         core.health().refresh();
-        Model model(core.registry(), core.notifications(), core.counters(), core.health());
+        Model model(core.registry(), core.notifications(), core.progress(), core.counters(),
+                    core.health());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 1);
@@ -91,7 +92,8 @@ private Q_SLOTS:
             QVERIFY(!core.registry().addWatcher(watchers.last()));
         }
         core.health().refresh(); // so that no status changes under the test
-        Model model(core.registry(), core.notifications(), core.counters(), core.health());
+        Model model(core.registry(), core.notifications(), core.progress(), core.counters(),
+                    core.health());
         QSignalSpy changed(&model, &Model::dataChanged);
         NotificationCenter &center = core.notifications();
         const QString id = NotificationCenter::watcherIdKey;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupIndex.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/StoredForms.h"
@@ -54,10 +55,10 @@ bool writeFile(const QString &path, const QByteArray &content)
 }
 
 // A watcher's findings as the TODO screen reads them: "file:line:type:text", in list order.
-QStringList listedMarkups(const MonitorRegistry &registry, const QUuid &watcherId)
+QStringList listedMarkups(const MarkupIndex &markups, const QUuid &watcherId)
 {
     QStringList listed;
-    for (const Markup &markup : registry.entry(watcherId)->markups.toList())
+    for (const Markup &markup : markups.of(watcherId).toList())
         listed.append(u"%1:%2:%3:%4"_s.arg(QFileInfo(markup.filePath).fileName())
                           .arg(markup.line)
                           .arg(markup.type, markup.text));
@@ -155,11 +156,11 @@ private Q_SLOTS:
             fixture.makeWatcher(project, SupportedFileExtension::swift, true);
         MonitorRegistry &registry = fixture.registry();
         QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
 
         fixture.clearSentSignals();
         QVERIFY(!registry.stopWatcher(watcher));
-        QVERIFY(registry.entry(watcher.id)->markups.isEmpty());
+        QVERIFY(fixture.core().markups().of(watcher.id).isEmpty());
         QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, false);
         QCOMPARE(fixture.sentSignals(),
@@ -168,7 +169,7 @@ private Q_SLOTS:
         // Started again, the tree is scanned anew; a second start does not scan it twice.
         QVERIFY(!registry.startWatcher(watcher));
         QVERIFY(!registry.startWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
         QVERIFY(LogFile::messages().contains(u"Started monitoring from memory: "_s +
@@ -249,7 +250,7 @@ private Q_SLOTS:
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
         QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1); // the tree's scan
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1); // the tree's scan
         QCoreApplication::processEvents();
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
         QSignalSpy completed(&fixture.core().notifications(),
@@ -267,7 +268,7 @@ private Q_SLOTS:
         QCOMPARE(QSet<QString>(fixer->fixedFiles().cbegin(), fixer->fixedFiles().cend()),
                  QSet<QString>(saved.cbegin(), saved.cend()));
         QTRY_COMPARE(fixture.core().counters().countFor(watcher.id), 2);
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 3);
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 3);
         QTRY_COMPARE(announced.size(), completed.size());
 
         // Run Fixers reports the whole tree on the main thread; the pipeline takes it from there.
@@ -296,8 +297,10 @@ private Q_SLOTS:
         MonitorRegistry &registry = fixture.registry();
         for (const CodeWatcherModel &watcher : {outer, kotlin, inner})
             QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(listedMarkups(registry, outer.id), QStringList{u"top.cpp:1:TODO:outer"_s});
-        QTRY_COMPARE(listedMarkups(registry, inner.id), QStringList{u"old.cpp:1:TODO:inner"_s});
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), outer.id),
+                     QStringList{u"top.cpp:1:TODO:outer"_s});
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), inner.id),
+                     QStringList{u"old.cpp:1:TODO:inner"_s});
 
         QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
         QVERIFY(writeFile(outerRoot + u"/inner/saved.cpp"_s, "int a;\n"));
@@ -334,8 +337,8 @@ private Q_SLOTS:
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
         QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 4);
-        const QStringList scanned = listedMarkups(registry, watcher.id);
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 4);
+        const QStringList scanned = listedMarkups(fixture.core().markups(), watcher.id);
         const CounterStore &counters = fixture.core().counters();
 
         // Each save differs, so none is taken for the echo of the one before.
@@ -345,27 +348,27 @@ private Q_SLOTS:
             QVERIFY(writeFile(a, "// TODO: one\n" + QByteArray(save, '\n')));
             QTRY_COMPARE(counters.countFor(watcher.id), save);
         }
-        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
         // Run Fixers processes every file again, once the last save is out of the echo check.
         QTRY_COMPARE(released.size(), 3);
         QVERIFY(!registry.runFixers(watcher.id));
         QTRY_COMPARE(counters.countFor(watcher.id), 6);
-        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
 
         QStringList expected = scanned;
         expected.removeOne(u"a.cpp:1:TODO:one"_s);
         QVERIFY(writeFile(a, "int done;\n"));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id), expected);
         QVERIFY(writeFile(a, "\n// FIXME: back\n"));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id),
                      expected + QStringList{u"a.cpp:2:FIXME:back"_s});
 
         QVERIFY(QFile::remove(project + u"/b.h"_s));
         expected.removeOne(u"b.h:1:TODO:b"_s);
         expected.append(u"a.cpp:2:FIXME:back"_s);
-        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id), expected);
         QVERIFY(QFile::rename(project + u"/keep.cpp"_s, project + u"/kept.cpp"_s));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id),
                      (QStringList{u"a.cpp:2:FIXME:back"_s, u"kept.cpp:1:TODO:keep"_s,
                                   u"kept.cpp:2:FIXME:also"_s}));
     }
@@ -387,19 +390,20 @@ private Q_SLOTS:
             QVERIFY(!registry.addWatcher(watcher));
 
         QVERIFY(writeFile(watchers[0].url.toLocalFile() + u"a.cpp"_s, "// TODO: new\n"));
-        QTRY_COMPARE(listedMarkups(registry, watchers[0].id), QStringList{u"a.cpp:1:TODO:new"_s});
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
+                     QStringList{u"a.cpp:1:TODO:new"_s});
         QVERIFY(!registry.stopWatcher(watchers[1]));
         QVERIFY(!registry.stopWatcher(watchers[2]));
         QVERIFY(!registry.startWatcher(watchers[2]));
         held.release();
 
-        QTRY_COMPARE(listedMarkups(registry, watchers[0].id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
                      (QStringList{u"a.cpp:1:TODO:new"_s, u"b.cpp:1:TODO:b"_s}));
-        QTRY_COMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QTRY_COMPARE(fixture.core().markups().of(watchers[2].id).size(), 2);
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
-        QVERIFY(registry.entry(watchers[1].id)->markups.isEmpty());
+        QCOMPARE(fixture.core().markups().of(watchers[2].id).size(), 2);
+        QVERIFY(fixture.core().markups().of(watchers[1].id).isEmpty());
     }
 
     void aRootThatComesBackIsWatchedAgain_data()
