@@ -52,15 +52,6 @@ QByteArray fingerprint(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
-// Of the file as it is now; empty when it cannot be read or is too large to be formatted.
-QByteArray currentFingerprint(const QString &path)
-{
-    const Result<SavedFile> now = SavedFile::read(path, ToolFixer::sizeLimit);
-    if (!now || !now.value().isWhole())
-        return {};
-    return fingerprint(now.value().bytes());
-}
-
 } // namespace
 
 // One report with work to do: its files, and how many of them are done.
@@ -105,37 +96,25 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     auto delivery = std::make_shared<Delivery>();
     delivery->route = route;
     delivery->origin = origin;
-    QMutexLocker lock(&m_processedFilesMutex);
-    delivery->number = ++m_lastDeliveryNumber;
+    delivery->number = m_echoes.newDelivery();
     for (const QString &path : paths) {
         if (!SupportedFileExtensions::matches(route.codeKind, path) ||
             PrivateCopyNames::isInsideCopy(path)) {
             continue;
         }
-        const auto known = m_processedFiles.find(path);
-        if (known != m_processedFiles.end() && skipsReport(path, *known)) {
+        switch (m_echoes.take(path, delivery->number)) {
+        case EchoFilter::Verdict::taken:
+            delivery->paths.append(path);
+            break;
+        case EchoFilter::Verdict::echo:
             // Holding what the fixer just left, it is formatted: a run counts it as checked.
-            if (!known->inFlight)
-                ++delivery->summary.checked;
-            continue;
+            ++delivery->summary.checked;
+            break;
+        case EchoFilter::Verdict::underWay:
+            break;
         }
-        // Taken now, not when its batch starts, so an overlapping delivery waits for it too.
-        PathRecord taken;
-        taken.delivery = delivery->number;
-        m_processedFiles.insert(path, taken);
-        delivery->paths.append(path);
     }
     return delivery;
-}
-
-bool FixPipeline::skipsReport(const QString &path, PathRecord &record) const
-{
-    if (record.inFlight) {
-        // Its run may have read the older version; it is looked at again when the run ends.
-        record.reportedWhileInFlight = true;
-        return true;
-    }
-    return !record.fingerprint.isEmpty() && currentFingerprint(path) == record.fingerprint;
 }
 
 void FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)
@@ -279,18 +258,8 @@ std::optional<MarkupList> FixPipeline::unreadFindings(const QString &path, int r
 void FixPipeline::settle(const QString &path, const Delivery &delivery,
                          const QByteArray &fingerprint)
 {
-    bool reported = false;
-    {
-        QMutexLocker lock(&m_processedFilesMutex);
-        const auto record = m_processedFiles.find(path);
-        if (record == m_processedFiles.end() || record->delivery != delivery.number)
-            return;
-        record->inFlight = false;
-        record->fingerprint = fingerprint;
-        reported = std::exchange(record->reportedWhileInFlight, false);
-    }
     // Processed again unless the file still holds the version just left.
-    if (reported)
+    if (m_echoes.settle(path, delivery.number, fingerprint))
         process(delivery.route, {path});
 }
 
@@ -323,14 +292,7 @@ void FixPipeline::tally(const FixOutcome &outcome, Delivery &delivery)
 
 void FixPipeline::releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery)
 {
-    {
-        QMutexLocker lock(&m_processedFilesMutex);
-        for (const QString &path : std::as_const(delivery->paths)) {
-            const auto taken = m_processedFiles.constFind(path);
-            if (taken != m_processedFiles.cend() && taken->delivery == delivery->number)
-                m_processedFiles.erase(taken);
-        }
-    }
+    m_echoes.release(delivery->paths, delivery->number);
     // Bulk work is over: what its files cost the allocator goes back before the agent rests.
     if (delivery->paths.size() > m_batchSize)
         FreedMemory::release();

@@ -5,11 +5,10 @@
 #include "core/formatting/ToolStop.h"
 #include "core/model/FixOutcome.h"
 #include "core/model/SupportedFileExtension.h"
+#include "core/watching/EchoFilter.h"
 #include "core/watching/FixWorkers.h"
 #include "core/watching/RunSummary.h"
 
-#include <QHash>
-#include <QMutex>
 #include <QObject>
 #include <QStringList>
 #include <QUuid>
@@ -35,9 +34,8 @@ struct FixPipelineTimings
 // fixer can) on a pool of its own, scans each processed file for markups, and tells how each file
 // came out in one `FixOutcome`, which the counters, the TODO list and the progress listen to.
 //
-// Echoes are told by content: within the window after a file was processed, a report of it is
-// dropped only while the file holds exactly the version the fixer left. A save reported while
-// its file is being processed waits for that run and is then processed on its own.
+// Echoes of its own writes are told by content (`EchoFilter`); a save reported while its file is
+// being processed waits for that run and is then processed on its own.
 //
 // `process` may be called on any thread (the watch queue); files are fixed on the pool; every
 // signal comes on the thread the pipeline lives on, the main thread.
@@ -89,18 +87,9 @@ Q_SIGNALS:
 
 private:
     struct Delivery;
-    struct PathRecord
-    {
-        quint64 delivery = 0;
-        bool inFlight = true;
-        bool reportedWhileInFlight = false;
-        QByteArray fingerprint; // of the version left; empty when unknown
-    };
 
     std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths,
                                            Origin origin);
-    // Whether a report of a path taken before is set aside: an echo, or a file under way.
-    bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
     FixOutcome outcomeOf(const QString &path, FixResult &fixed, const Delivery &delivery) const;
     // The file's markups: none when it is gone or is not UTF-8 text, absent when it is there
@@ -121,9 +110,5 @@ private:
     std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;
 
-    // Paths being processed or just processed, each with the delivery that holds it, so a late
-    // release never frees a path that a newer delivery took again.
-    QMutex m_processedFilesMutex;
-    QHash<QString, PathRecord> m_processedFiles;
-    quint64 m_lastDeliveryNumber = 0;
+    EchoFilter m_echoes;
 };
