@@ -2,7 +2,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 
 #include "core/support/AppPaths.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/support/StoredForms.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
@@ -93,8 +93,7 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
     const SalvagedList<ConfigurationItem> items = decode(text.toUtf8());
     if (!items.whole()) {
         StoredValueBackup::keep(storageKey, stored);
-        SprucerLogger::shared().log(QStringLiteral("Error: ") +
-                                    decodingError(items.fault).fullDescription());
+        Log::line(QStringLiteral("Error: ") + decodingError(items.fault).fullDescription());
     } else {
         m_decodedFrom = text;
         m_decoded = items.items;
@@ -105,7 +104,7 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
 void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
 {
     const QString json = QString::fromUtf8(encode(items));
-    SprucerLogger::shared().log(QStringLiteral("Returning ") + json);
+    Log::line(QStringLiteral("Returning ") + json);
     UserDefaults::setValue(storageKey, json);
     // Queued: an observer may make or drop a store, which takes the lock held here.
     QMutexLocker lock(&stores().mutex);
@@ -145,8 +144,7 @@ Result<QUrl> ConfigManagerFactory::createConfigFile(const QUuid &id, const QStri
     const QString path = AppPaths::configurationsDirectory() + u'/' + StoredForms::uuidText(id) +
                          QStringLiteral(".yml");
     if (Status failure = writeAtomically(path, text)) {
-        SprucerLogger::shared().log(QStringLiteral("Error creating file: ") +
-                                    failure->fullDescription());
+        Log::line(QStringLiteral("Error creating file: ") + failure->fullDescription());
         return *failure;
     }
     return QUrl::fromLocalFile(path);

@@ -2,7 +2,7 @@
 #include "core/formatting/RawXmlFormatterViewModel.h"
 
 #include "core/formatting/ConfigManagerFactory.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -19,8 +19,7 @@ RawXmlFormatterViewModel::RawXmlFormatterViewModel(ConfigManagerFactory &configM
     m_configName = existing->name;
     m_isEditing = true;
     if (const Status failure = loadText(existing->id)) {
-        SprucerLogger::shared().log(QStringLiteral("Error loading config rules: ") +
-                                    failure->fullDescription());
+        Log::line(QStringLiteral("Error loading config rules: ") + failure->fullDescription());
         m_config.clear();
     }
 }

@@ -11,8 +11,8 @@
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/LocalPath.h"
+#include "core/support/Log.h"
 #include "core/support/PosixFiles.h"
-#include "core/support/SprucerLogger.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +26,7 @@ using Outcome = FixResult::Outcome;
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 const QString quitting = QStringLiteral("Sprucer is quitting");

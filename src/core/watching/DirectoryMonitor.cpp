@@ -2,9 +2,9 @@
 #include "core/watching/DirectoryMonitor.h"
 
 #include "core/support/LocalPath.h"
+#include "core/support/Log.h"
 #include "core/support/PrivateCopyNames.h"
 #include "core/support/SerialQueue.h"
-#include "core/support/SprucerLogger.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/EventCoalescer.h"
 #include "core/watching/SecurityScopedResourceManager.h"
@@ -184,8 +184,7 @@ void DirectoryMonitor::Stream::end(TreeEventSource::End why)
     case TreeEventSource::End::none:
         return;
     }
-    SprucerLogger::shared().log(QStringLiteral("Stopped monitoring ") + m_root +
-                                QStringLiteral(": ") + reason);
+    Log::line(QStringLiteral("Stopped monitoring ") + m_root + QStringLiteral(": ") + reason);
     m_ended = true;
     stopReading();
     tellMainThread(m_environment.rootLost);
@@ -224,7 +223,7 @@ void DirectoryMonitor::Stream::checkReturn()
 
 void DirectoryMonitor::Stream::announceReturn()
 {
-    SprucerLogger::shared().log(QStringLiteral("Watching again: ") + m_root);
+    Log::line(QStringLiteral("Watching again: ") + m_root);
     tellMainThread(m_environment.rootReturned);
 }
 
@@ -257,7 +256,7 @@ DirectoryMonitor::~DirectoryMonitor()
         m_environment.access->stopAccessing(m_dir);
         m_hasAccess = false;
     }
-    SprucerLogger::shared().log(QStringLiteral("did deinit"));
+    Log::line(QStringLiteral("did deinit"));
 }
 
 bool DirectoryMonitor::isRunning() const

@@ -6,9 +6,9 @@
 #include "core/formatting/ToolFixer.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/FreedMemory.h"
+#include "core/support/Log.h"
 #include "core/support/PosixFiles.h"
 #include "core/support/PrivateCopyNames.h"
-#include "core/support/SprucerLogger.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -230,25 +230,23 @@ std::optional<MarkupList> FixPipeline::scan(const QString &path,
         return MarkupWatcher::findMarkups(*text, path);
     // The fixer has already said that a file with NUL bytes is not text.
     if (!delivery.route.fixer || !SavedFile::looksBinary(*content))
-        SprucerLogger::shared().log(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") +
-                                    path);
+        Log::line(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") + path);
     return MarkupList();
 }
 
 std::optional<MarkupList> FixPipeline::unreadFindings(const QString &path, int readError)
 {
-    SprucerLogger &logger = SprucerLogger::shared();
     switch (readError) {
     case EINVAL:
-        logger.log(QStringLiteral("Left alone (not a regular file): ") + path);
+        Log::line(QStringLiteral("Left alone (not a regular file): ") + path);
         return MarkupList();
     case EFBIG:
-        logger.log(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") + path);
+        Log::line(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") + path);
         return std::nullopt;
     default:
         break;
     }
-    logger.log(QStringLiteral("Failed to read file: ") + path);
+    Log::line(QStringLiteral("Failed to read file: ") + path);
     // A deleted or renamed file is reported like a save; its notes went with it.
     if (!QFileInfo::exists(path))
         return MarkupList();

@@ -3,8 +3,8 @@
 
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
+#include "core/support/Log.h"
 #include "core/support/ProcessWide.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/StoredForms.h"
 #include "core/watching/DirectoryMonitorError.h"
 #include "core/watching/MonitorLifecycle.h"
@@ -27,7 +27,7 @@ Error notRegistered()
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 } // namespace

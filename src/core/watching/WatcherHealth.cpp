@@ -4,7 +4,7 @@
 #include "core/formatting/ConfigurationProbe.h"
 #include "core/formatting/ToolProfile.h"
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/watching/MonitorRegistry.h"
 
 #include <QCryptographicHash>
@@ -21,7 +21,7 @@ constexpr qint64 kLargestConfiguration = 1024 * 1024;
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 std::optional<QString> readConfiguration(const QUrl &url)

@@ -5,7 +5,7 @@
 #include "core/formatting/ConfigurationCheckResult.h"
 #include "core/formatting/ImportedConfiguration.h"
 #include "core/formatting/RawXmlFormatterViewModel.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "gui/editor/CodeEditor.h"
 #include "gui/support/Controls.h"
 #include "gui/support/Dialogs.h"
@@ -310,8 +310,7 @@ void RawXmlFormatterView::store()
                                                    m_selectedExtension, m_viewModel->configName());
     if (failure) {
         showError(failure->description);
-        SprucerLogger::shared().log(QStringLiteral("RawXML Formatter Error: ") +
-                                    failure->fullDescription());
+        Log::line(QStringLiteral("RawXML Formatter Error: ") + failure->fullDescription());
         return;
     }
     accept();

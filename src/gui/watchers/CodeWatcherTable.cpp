@@ -2,7 +2,7 @@
 #include "gui/watchers/CodeWatcherTable.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Dialogs.h"
@@ -127,8 +127,7 @@ void CodeWatcherTable::runFixers(const QModelIndex &index)
 void CodeWatcherTable::logConfigurationFile(const QModelIndex &index)
 {
     if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
-        SprucerLogger::shared().log(watcher->configFileUrl ? watcher->configFileUrl->toString()
-                                                           : QString());
+        Log::line(watcher->configFileUrl ? watcher->configFileUrl->toString() : QString());
 }
 
 void CodeWatcherTable::toggle(const QModelIndex &index)
