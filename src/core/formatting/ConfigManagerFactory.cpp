@@ -26,7 +26,7 @@ Error fileError(const QString &path, const QFileDevice &file)
                  QStringLiteral("Could not write \"%1\": %2").arg(path, file.errorString())};
 }
 
-Status writeAtomically(const QString &path, const QString &text)
+Result<void> writeAtomically(const QString &path, const QString &text)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -34,7 +34,7 @@ Status writeAtomically(const QString &path, const QString &text)
     const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fileError(path, file);
-    return std::nullopt;
+    return {};
 }
 
 // Every store of the process, so a write through one is announced by all of them.
@@ -143,9 +143,9 @@ Result<QUrl> ConfigManagerFactory::createConfigFile(const QUuid &id, const QStri
     QDir().mkpath(AppPaths::configurationsDirectory());
     const QString path = AppPaths::configurationsDirectory() + u'/' + StoredForms::uuidText(id) +
                          QStringLiteral(".yml");
-    if (Status failure = writeAtomically(path, text)) {
-        Log::line(QStringLiteral("Error creating file: ") + failure->fullDescription());
-        return *failure;
+    if (const Result<void> written = writeAtomically(path, text); !written) {
+        Log::line(QStringLiteral("Error creating file: ") + written.error().fullDescription());
+        return written.error();
     }
     return QUrl::fromLocalFile(path);
 }
@@ -171,8 +171,8 @@ Result<ConfigurationItem> ConfigManagerFactory::updateConfig(const QUuid &id, co
     for (ConfigurationItem &item : items) {
         if (item.id != id)
             continue;
-        if (Status failure = writeAtomically(item.path.toLocalFile(), text))
-            return *failure;
+        if (const Result<void> written = writeAtomically(item.path.toLocalFile(), text); !written)
+            return written.error();
         item.name = name;
         setConfigs(items);
         return item;

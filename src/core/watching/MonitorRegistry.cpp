@@ -156,7 +156,7 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
     m_parts.markups->addScanned(watcherId, std::move(markups));
 }
 
-AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
+AddWatcherResult MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
 {
     using Kind = AddWatcherError::Kind;
     if (entry(watcher.id))
@@ -170,10 +170,11 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
         return AddWatcherError{Kind::configurationGone, fixer.error()};
     if (watcher.isActivated && !m_paused) {
         scanMarkups(watcher);
-        if (Status failure = m_parts.monitors->start(*monitor.value())) {
+        if (const Result<void> started = m_parts.monitors->start(*monitor.value()); !started) {
             const bool folderGone =
-                failure->code == int(DirectoryMonitorError::failedToAccessResource);
-            return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed, *failure};
+                started.error().code == int(DirectoryMonitorError::failedToAccessResource);
+            return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed,
+                                   started.error()};
         }
     }
 
@@ -195,10 +196,10 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorAdded"),
                        {{QStringLiteral("kind"), SupportedFileExtensions::code(watcher.codeKind)}});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::removeWatcher(const QUuid &watcherId)
+Result<void> MonitorRegistry::removeWatcher(const QUuid &watcherId)
 {
     const auto found = std::find_if(m_entries.begin(), m_entries.end(), [&](const MonitorEntry &e) {
         return e.watcher.id == watcherId;
@@ -211,10 +212,10 @@ Status MonitorRegistry::removeWatcher(const QUuid &watcherId)
     routesChanged();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorRemoved"), {});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
+Result<void> MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
 {
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
@@ -224,33 +225,33 @@ Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
     found->monitor->stopMonitoring();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorStopped"), {});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::run(const MonitorEntry &entry)
+Result<void> MonitorRegistry::run(const MonitorEntry &entry)
 {
     // A second start of a running watcher would add every finding of the tree a second time.
     if (!entry.monitor->isRunning())
         scanMarkups(entry.watcher);
-    Status failure = m_parts.monitors->start(*entry.monitor);
-    if (failure)
-        log(failure->description);
-    return failure;
+    Result<void> started = m_parts.monitors->start(*entry.monitor);
+    if (!started)
+        log(started.error().description);
+    return started;
 }
 
-Status MonitorRegistry::startWatcher(const CodeWatcherModel &watcher)
+Result<void> MonitorRegistry::startWatcher(const CodeWatcherModel &watcher)
 {
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
         return notRegistered();
     if (!m_paused) {
-        if (Status failure = run(*found))
-            return failure;
+        if (Result<void> started = run(*found); !started)
+            return started;
         log(QStringLiteral("Started monitoring from memory: ") + StoredForms::urlText(watcher.url));
     }
     setWatcherActivated(true, watcher.id);
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
 void MonitorRegistry::setWatcherActivated(bool activated, const QUuid &watcherId)
@@ -269,8 +270,8 @@ QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool
         if (!each.watcher.isActivated)
             continue;
         if (active) {
-            if (const Status failure = run(each))
-                failures.append({each.watcher, *failure});
+            if (const Result<void> started = run(each); !started)
+                failures.append({each.watcher, started.error()});
             continue;
         }
         // A paused watcher lists nothing, as a stopped one; resuming scans its tree anew.
@@ -287,7 +288,7 @@ QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool
     return failures;
 }
 
-Status MonitorRegistry::runFixers(const QUuid &watcherId)
+Result<void> MonitorRegistry::runFixers(const QUuid &watcherId)
 {
     const MonitorEntry *found = entry(watcherId);
     if (!found)
@@ -297,22 +298,22 @@ Status MonitorRegistry::runFixers(const QUuid &watcherId)
         return registryError(m_paused ? QStringLiteral("Sprucer is deactivated.")
                                       : QStringLiteral("This watcher is switched off."));
     found->monitor->rescan();
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &name)
+Result<void> MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &name)
 {
     MonitorEntry *found = findEntry(watcherId);
     if (!found)
         return notRegistered();
     if (found->watcher.name == name)
-        return std::nullopt;
+        return {};
     found->watcher.name = name; // the routes do not carry it
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::forgetWatcher(const QUuid &watcherId)
+Result<void> MonitorRegistry::forgetWatcher(const QUuid &watcherId)
 {
     const qsizetype removed = m_unrestored.removeIf(
         [&](const WatcherFailure &failure) { return failure.watcher.id == watcherId; });
@@ -320,7 +321,7 @@ Status MonitorRegistry::forgetWatcher(const QUuid &watcherId)
         return notRegistered();
     m_parts.store->forget(watcherId);
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
 void MonitorRegistry::saveWatchers()
@@ -343,10 +344,10 @@ void MonitorRegistry::loadWatchers()
 {
     const QScopedValueRollback loading(m_loading, true);
     for (const CodeWatcherModel &watcher : m_parts.store->load()) {
-        if (AddWatcherStatus failure = addWatcher(watcher)) {
+        if (const AddWatcherResult added = addWatcher(watcher); !added) {
             log(QStringLiteral("Could not restore watcher \"%1\": %2")
-                    .arg(watcher.name, failure->error.description));
-            m_unrestored.append({watcher, failure->error});
+                    .arg(watcher.name, added.error().error.description));
+            m_unrestored.append({watcher, added.error().error});
         }
     }
 }

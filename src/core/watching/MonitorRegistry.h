@@ -77,14 +77,14 @@ public:
     // deleted): kept in the store, shown so the user can see why and remove them.
     const QList<WatcherFailure> &unrestoredWatchers() const { return m_unrestored; }
     // Removes an unrestored watcher from the store.
-    Status forgetWatcher(const QUuid &watcherId);
+    Result<void> forgetWatcher(const QUuid &watcherId);
 
-    AddWatcherStatus addWatcher(const CodeWatcherModel &watcher);
-    Status removeWatcher(const QUuid &watcherId);
+    AddWatcherResult addWatcher(const CodeWatcherModel &watcher);
+    Result<void> removeWatcher(const QUuid &watcherId);
     // The watcher's own switch, stored. A failure is also logged; the watcher then stays as it
     // was. While every watcher is paused, switching one on stores it and starts it on resume.
-    Status startWatcher(const CodeWatcherModel &watcher);
-    Status stopWatcher(const CodeWatcherModel &watcher);
+    Result<void> startWatcher(const CodeWatcherModel &watcher);
+    Result<void> stopWatcher(const CodeWatcherModel &watcher);
     void setWatcherActivated(bool activated, const QUuid &watcherId);
     // Pauses every watcher, or resumes exactly those whose own switch is on; stores nothing,
     // so each watcher's stored switch stays the user's choice. Returns the watchers that could
@@ -93,9 +93,9 @@ public:
     bool isPaused() const { return m_paused; }
     // Reports every file of the watcher's tree as changed ("Run Fixers"); the pipeline's
     // runFinished tells how it went. Refused while the watcher is off or paused.
-    Status runFixers(const QUuid &watcherId);
+    Result<void> runFixers(const QUuid &watcherId);
     // A name typed in the table: kept in the stored list, so it outlives the launch.
-    Status renameWatcher(const QUuid &watcherId, const QString &name);
+    Result<void> renameWatcher(const QUuid &watcherId, const QString &name);
 
     void saveWatchers();
     void loadWatchers();
@@ -118,7 +118,7 @@ private:
 
     MonitorEntry *findEntry(const QUuid &watcherId);
     // Starts the entry's stream and the scan of its tree; a failure is logged.
-    Status run(const MonitorEntry &entry);
+    Result<void> run(const MonitorEntry &entry);
     void scanMarkups(const CodeWatcherModel &watcher);
     void treeScanned(const QUuid &watcherId, MarkupList markups);
     void routesChanged();

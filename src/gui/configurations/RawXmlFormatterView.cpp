@@ -306,11 +306,11 @@ void RawXmlFormatterView::save()
 
 void RawXmlFormatterView::store()
 {
-    const Status failure = m_viewModel->saveConfig(QUuid::createUuid(), m_viewModel->config(),
-                                                   m_selectedExtension, m_viewModel->configName());
-    if (failure) {
-        showError(failure->description);
-        Log::line(QStringLiteral("RawXML Formatter Error: ") + failure->fullDescription());
+    const Result<void> saved = m_viewModel->saveConfig(
+        QUuid::createUuid(), m_viewModel->config(), m_selectedExtension, m_viewModel->configName());
+    if (!saved) {
+        showError(saved.error().description);
+        Log::line(QStringLiteral("RawXML Formatter Error: ") + saved.error().fullDescription());
         return;
     }
     accept();

@@ -105,7 +105,7 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::kotlin);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
 
         const MonitorEntry *entry = registry.entry(watcher.id);
         QVERIFY(entry && entry->fixer && entry->id != watcher.id);
@@ -121,25 +121,25 @@ private Q_SLOTS:
         // Refused registrations leave nothing behind.
         fixture.clearSentSignals();
         using Kind = AddWatcherError::Kind;
-        const AddWatcherStatus twice = registry.addWatcher(watcher);
-        QVERIFY(twice && twice->kind == Kind::alreadyRegistered);
-        QCOMPARE(twice->error.description, u"not implemented to update config"_s);
+        const AddWatcherResult twice = registry.addWatcher(watcher);
+        QVERIFY(!twice && twice.error().kind == Kind::alreadyRegistered);
+        QCOMPARE(twice.error().error.description, u"not implemented to update config"_s);
         CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         orphan.configurationId = QUuid::createUuid();
-        const AddWatcherStatus orphaned = registry.addWatcher(orphan);
-        QVERIFY(orphaned && orphaned->kind == Kind::configurationGone);
-        QCOMPARE(orphaned->error, ConfigManagerFactory::notFoundError());
-        const AddWatcherStatus missing = registry.addWatcher(
+        const AddWatcherResult orphaned = registry.addWatcher(orphan);
+        QVERIFY(!orphaned && orphaned.error().kind == Kind::configurationGone);
+        QCOMPARE(orphaned.error().error, ConfigManagerFactory::notFoundError());
+        const AddWatcherResult missing = registry.addWatcher(
             fixture.makeWatcher(project + u"/missing"_s, SupportedFileExtension::cpp, true));
-        QVERIFY(missing && missing->kind == Kind::folderRefused);
+        QVERIFY(!missing && missing.error().kind == Kind::folderRefused);
         QCOMPARE(registry.monitors().size(), 1);
         QVERIFY(fixture.sentSignals().isEmpty());
 
         const std::shared_ptr<DirectoryMonitor> monitor = entry->monitor;
-        QVERIFY(!registry.startWatcher(watcher));
+        QVERIFY(registry.startWatcher(watcher));
         fixture.clearSentSignals();
-        QVERIFY(!registry.removeWatcher(watcher.id));
-        QVERIFY(registry.removeWatcher(watcher.id)); // nothing left to remove
+        QVERIFY(registry.removeWatcher(watcher.id));
+        QVERIFY(!registry.removeWatcher(watcher.id)); // nothing left to remove
         QVERIFY(!monitor->isRunning());
         QVERIFY(registry.monitors().isEmpty() && storedWatchers().isEmpty());
         QCOMPARE(fixture.sentSignals(),
@@ -155,11 +155,11 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::swift, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
 
         fixture.clearSentSignals();
-        QVERIFY(!registry.stopWatcher(watcher));
+        QVERIFY(registry.stopWatcher(watcher));
         QVERIFY(fixture.core().markups().of(watcher.id).isEmpty());
         QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, false);
@@ -167,8 +167,8 @@ private Q_SLOTS:
                  (QStringList{u"MonitorCount:Count=1"_s, u"MonitorStopped"_s}));
 
         // Started again, the tree is scanned anew; a second start does not scan it twice.
-        QVERIFY(!registry.startWatcher(watcher));
-        QVERIFY(!registry.startWatcher(watcher));
+        QVERIFY(registry.startWatcher(watcher));
+        QVERIFY(registry.startWatcher(watcher));
         QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
@@ -176,13 +176,14 @@ private Q_SLOTS:
                                              StoredForms::urlText(watcher.url)));
 
         // A start that fails is logged, returned, and changes nothing.
-        QVERIFY(!registry.stopWatcher(watcher));
+        QVERIFY(registry.stopWatcher(watcher));
         QVERIFY(QDir(project).removeRecursively());
         const QByteArray before =
             UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
-        const Status failure = registry.startWatcher(watcher);
+        const Result<void> started = registry.startWatcher(watcher);
         const QString denied = u"Failed to access monitored directory - access denied"_s;
-        QCOMPARE(failure->description, denied);
+        QVERIFY(!started);
+        QCOMPARE(started.error().description, denied);
         QVERIFY(LogFile::messages().contains(denied));
         QCOMPARE(registry.entry(watcher.id)->watcher.isActivated, false);
         QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
@@ -199,7 +200,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
                                                 SupportedFileExtension::cpp, i < 2));
-            QVERIFY(!registry.addWatcher(watchers.last()));
+            QVERIFY(registry.addWatcher(watchers.last()));
         }
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
         QVERIFY(announced.wait());
@@ -224,10 +225,10 @@ private Q_SLOTS:
         QCOMPARE(storedWatchers()[0].isActivated, true);
 
         // Paused, a switch turned on is stored and waits for the resume; nothing is run.
-        QVERIFY(!registry.startWatcher(watchers[2]));
+        QVERIFY(registry.startWatcher(watchers[2]));
         QVERIFY(storedWatchers()[2].isActivated);
         QVERIFY(!registry.entry(watchers[2].id)->monitor->isRunning());
-        QVERIFY(registry.runFixers(watchers[0].id));
+        QVERIFY(!registry.runFixers(watchers[0].id));
 
         // On: those switched on run again; a missing folder is returned to the caller and its
         // watcher stays stored as the user left it.
@@ -249,7 +250,7 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1); // the tree's scan
         QCoreApplication::processEvents();
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
@@ -273,7 +274,7 @@ private Q_SLOTS:
 
         // Run Fixers reports the whole tree on the main thread; the pipeline takes it from there.
         QTRY_COMPARE(released.size(), completed.size());
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
     }
@@ -296,7 +297,7 @@ private Q_SLOTS:
             fixture.makeWatcher(outerRoot, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
         for (const CodeWatcherModel &watcher : {outer, kotlin, inner})
-            QVERIFY(!registry.addWatcher(watcher));
+            QVERIFY(registry.addWatcher(watcher));
         QTRY_COMPARE(listedMarkups(fixture.core().markups(), outer.id),
                      QStringList{u"top.cpp:1:TODO:outer"_s});
         QTRY_COMPARE(listedMarkups(fixture.core().markups(), inner.id),
@@ -310,10 +311,10 @@ private Q_SLOTS:
         QTRY_COMPARE(innerFixer->fixedFiles(), QStringList{outerRoot + u"/inner/saved.cpp"_s});
         QTRY_COMPARE(outerFixer->fixedFiles(), QStringList{outerRoot + u"/kotlin/b.cpp"_s});
 
-        QVERIFY(!registry.stopWatcher(inner));
+        QVERIFY(registry.stopWatcher(inner));
         QTRY_COMPARE(released.size(), 2); // the saves are out of the echo check
         QSignalSpy finished(&fixture.core().pipeline(), &FixPipeline::runFinished);
-        QVERIFY(!registry.runFixers(outer.id));
+        QVERIFY(registry.runFixers(outer.id));
         QVERIFY(finished.wait());
         QStringList runOver = outerFixer->fixedFiles().mid(1);
         runOver.sort();
@@ -336,7 +337,7 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 4);
         const QStringList scanned = listedMarkups(fixture.core().markups(), watcher.id);
         const CounterStore &counters = fixture.core().counters();
@@ -351,7 +352,7 @@ private Q_SLOTS:
         QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
         // Run Fixers processes every file again, once the last save is out of the echo check.
         QTRY_COMPARE(released.size(), 3);
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QTRY_COMPARE(counters.countFor(watcher.id), 6);
         QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
 
@@ -387,14 +388,14 @@ private Q_SLOTS:
         MonitorRegistry &registry = fixture.registry();
         HeldSharedPool held;
         for (const CodeWatcherModel &watcher : std::as_const(watchers))
-            QVERIFY(!registry.addWatcher(watcher));
+            QVERIFY(registry.addWatcher(watcher));
 
         QVERIFY(writeFile(watchers[0].url.toLocalFile() + u"a.cpp"_s, "// TODO: new\n"));
         QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
                      QStringList{u"a.cpp:1:TODO:new"_s});
-        QVERIFY(!registry.stopWatcher(watchers[1]));
-        QVERIFY(!registry.stopWatcher(watchers[2]));
-        QVERIFY(!registry.startWatcher(watchers[2]));
+        QVERIFY(registry.stopWatcher(watchers[1]));
+        QVERIFY(registry.stopWatcher(watchers[2]));
+        QVERIFY(registry.startWatcher(watchers[2]));
         held.release();
 
         QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
@@ -421,13 +422,13 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         const DirectoryMonitor &monitor = *registry.entry(watcher.id)->monitor;
 
         const QString away = project + u".away"_s;
         QVERIFY(renamed ? QDir().rename(project, away) : QDir(project).removeRecursively());
         QTRY_VERIFY(!monitor.isRunning());
-        QVERIFY(registry.startWatcher(watcher)); // refused, and must not end the wait
+        QVERIFY(!registry.startWatcher(watcher)); // refused, and must not end the wait
         storeBookmark(project, "outdated");
         QVERIFY(renamed ? QDir().rename(away, project) : QDir().mkpath(project));
         QTRY_VERIFY(monitor.isRunning());
@@ -455,7 +456,7 @@ private Q_SLOTS:
         QCOMPARE(registry.monitors().size(), 2);
         QVERIFY(registry.entry(active.id)->monitor->isRunning());
         QVERIFY(!registry.entry(inactive.id)->monitor->isRunning());
-        QVERIFY(!registry.removeWatcher(inactive.id));
+        QVERIFY(registry.removeWatcher(inactive.id));
         QCOMPARE(storedWatchers(), (QList<CodeWatcherModel>{active, missing}));
 
         // A save under way when its watcher goes is still fixed and counted.
@@ -463,7 +464,7 @@ private Q_SLOTS:
         fixer->hold();
         fixture.makeProject(u"a"_s, {{u"x.cpp"_s, QString()}});
         QVERIFY(fixer->waitForWaiting(1));
-        QVERIFY(!registry.removeWatcher(active.id));
+        QVERIFY(registry.removeWatcher(active.id));
         fixer->release();
         QTRY_COMPARE(fixture.core().counters().countFor(active.id), 1);
 
@@ -475,7 +476,7 @@ private Q_SLOTS:
         const CodeWatcherModel replacement =
             fixture.makeWatcher(missing.url.toLocalFile().chopped(1), SupportedFileExtension::cpp);
         QCOMPARE(replacement.url, missing.url);
-        QVERIFY(!registry.addWatcher(replacement));
+        QVERIFY(registry.addWatcher(replacement));
         QVERIFY(registry.unrestoredWatchers().isEmpty());
         QCOMPARE(storedWatchers(), QList<CodeWatcherModel>{replacement});
     }
@@ -489,7 +490,7 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
                                                 SupportedFileExtension::cpp, i % 2 == 0));
-            QVERIFY(!fixture.registry().addWatcher(watchers.last()));
+            QVERIFY(fixture.registry().addWatcher(watchers.last()));
         }
         UserDefaults::flush();
         const quint64 writes = UserDefaults::writesToDisk();

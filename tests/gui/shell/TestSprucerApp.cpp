@@ -94,7 +94,7 @@ private Q_SLOTS:
         CoreFixture fixture;
         const CodeWatcherModel watcher =
             fixture.makeWatcher(fixture.makeProject(u"app"_s), SupportedFileExtension::cpp, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         QAction *activation = app.delegate().activationAction();
@@ -137,7 +137,7 @@ private Q_SLOTS:
     void everyControlHasAName()
     {
         CoreFixture fixture;
-        QVERIFY(!fixture.registry().addWatcher(
+        QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(fixture.makeProject(u"named"_s), SupportedFileExtension::cpp)));
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
@@ -170,11 +170,11 @@ private Q_SLOTS:
 
         const CodeWatcherModel watcher = fixture.makeWatcher(fixture.makeProject(u"shop"_s),
                                                              SupportedFileExtension::swift, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         QTRY_COMPARE(list.rowCount(), 1);
         QCOMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, Running"_s);
         QCOMPARE(list.index(0, 0).data().toString(), u"shop"_s);
-        QVERIFY(!fixture.registry().stopWatcher(watcher));
+        QVERIFY(fixture.registry().stopWatcher(watcher));
         QTRY_COMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(),
                      u"shop, Switched off"_s);
         QCOMPARE(list.index(0, 0).data().toString(), u"shop — Switched off"_s);
@@ -198,11 +198,11 @@ private Q_SLOTS:
         PlatformServices platform;
         platform.registerLoginItem = [&calls] {
             calls << u"register"_s;
-            return Status();
+            return Result<void>();
         };
         platform.unregisterLoginItem = [&calls] {
             calls << u"unregister"_s;
-            return Status();
+            return Result<void>();
         };
         {
             SprucerApp app(fixture.core(), platform);
@@ -237,7 +237,7 @@ private Q_SLOTS:
         fixture.useHealth(health);
         UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
         const QString project = fixture.makeProject(u"shop"_s);
-        QVERIFY(!fixture.registry().addWatcher(
+        QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true)));
         QStringList notified;
         PlatformServices platform;

@@ -98,7 +98,7 @@ private Q_SLOTS:
             u"tree"_s, {{u"a.cpp"_s, u"int a;"_s}, {u"b.cpp"_s, u"int b;"_s}, {u"c.h"_s, u""_s}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         WatcherDashboardView view(fixture.core());
         const QModelIndex runFixers =
             view.model().index(0, CodeWatcherTableViewModel::fixAllColumn);
@@ -126,7 +126,7 @@ private Q_SLOTS:
         WatcherListStore().save({unplugged});
         const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
                                                           SupportedFileExtension::kotlin, false);
-        QVERIFY(!fixture.registry().addWatcher(idle));
+        QVERIFY(fixture.registry().addWatcher(idle));
         WatcherDashboardView view(fixture.core());
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
         const QModelIndex runFixers =
