@@ -5,6 +5,7 @@
 #include "BenchFiles.h"
 #include "PaintWatch.h"
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupTreeModel.h"
 #include "core/services/CoreServices.h"
 #include "core/watching/MarkupsViewModel.h"
@@ -58,13 +59,13 @@ struct Times
     std::vector<double> keystroke;
 };
 
-Times measure(MonitorRegistry &registry)
+Times measure(MonitorRegistry &registry, const MarkupIndex &markups)
 {
     Times times;
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        MarkupsView view(registry);
+        MarkupsView view(registry, markups);
         view.resize(1000, 700);
         // The first paint with the rows in: the screen loads on the turn after it is made.
         PaintWatch::NextPaint loaded(*view.list()->viewport(),
@@ -103,22 +104,22 @@ int main(int argc, char *argv[])
     const QUuid style = QUuid::createUuid();
     configurations.createConfig(style, QStringLiteral("line_length: 120\n"),
                                 SupportedFileExtension::swift, QStringLiteral("Style"));
-    auto total = [&registry] {
+    auto total = [&registry, &core] {
         qsizetype markups = 0;
         for (const MonitorEntry &entry : registry.monitors())
-            markups += entry.markups.size();
+            markups += core.markups().of(entry.watcher.id).size();
         return markups;
     };
 
     const QList<CodeWatcherModel> small =
         makeProjects(home.path(), QStringLiteral("small"), 10, 3, registry, style); // 90
     PaintWatch::waitFor([&] { return total() == 90; });
-    const Times few = measure(registry);
+    const Times few = measure(registry, core.markups());
     for (const CodeWatcherModel &watcher : small)
         registry.stopWatcher(watcher);
     makeProjects(home.path(), QStringLiteral("large"), 334, 10, registry, style); // 10,020
     PaintWatch::waitFor([&] { return total() == 10020; });
-    const Times many = measure(registry);
+    const Times many = measure(registry, core.markups());
 
     print("Open, load, tree and first paint", few.open, many.open);
     print("One keystroke of search to repaint", few.keystroke, many.keystroke);

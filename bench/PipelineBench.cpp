@@ -140,8 +140,8 @@ std::unique_ptr<Project> watch(const QString &root, SupportedFileExtension kind,
     auto project = std::make_unique<Project>();
     project->watcher = CodeWatcherModel::make(
         QStringLiteral("bench"), QUrl::fromLocalFile(root + u'/'), kind, configurationId);
-    if (AddWatcherStatus failure = project->registry.addWatcher(project->watcher)) {
-        out << "cannot watch " << root << ": " << failure->error.description << Qt::endl;
+    if (const AddWatcherResult added = project->registry.addWatcher(project->watcher); !added) {
+        out << "cannot watch " << root << ": " << added.error().error.description << Qt::endl;
         return nullptr;
     }
     return project;

@@ -474,8 +474,8 @@ int main(int argc, char *argv[])
     const CodeWatcherModel watcher =
         CodeWatcherModel::make(QStringLiteral("bench"), QUrl::fromLocalFile(tree + u'/'),
                                SupportedFileExtension::cpp, configurationId);
-    if (AddWatcherStatus failure = core.registry().addWatcher(watcher)) {
-        out << "cannot watch " << tree << ": " << failure->error.description << Qt::endl;
+    if (const AddWatcherResult added = core.registry().addWatcher(watcher); !added) {
+        out << "cannot watch " << tree << ": " << added.error().error.description << Qt::endl;
         return 1;
     }
 

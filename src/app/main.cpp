@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/CoreServices.h"
 #include "core/services/InstanceGuard.h"
+#include "core/support/Log.h"
 #include "core/support/RecoveryFile.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
@@ -81,7 +82,7 @@ private:
     static void startAnalytics(TelemetryManagerConfiguration::ParameterProvider displayParameters)
     {
         if (!TelemetryManagerConfiguration::thisBuildHasService()) {
-            SprucerLogger::shared().log(
+            Log::line(
                 QStringLiteral("Analytics are off: this build was not given an analytics service "
                                "(SPRUCER_ANALYTICS_URL and SPRUCER_ANALYTICS_APP_ID)."));
             return;

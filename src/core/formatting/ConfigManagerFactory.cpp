@@ -2,7 +2,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 
 #include "core/support/AppPaths.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/support/StoredForms.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
@@ -24,7 +24,7 @@ Error fileError(const QString &path, const QFileDevice &file)
                  QStringLiteral("Could not write \"%1\": %2").arg(path, file.errorString())};
 }
 
-Status writeAtomically(const QString &path, const QString &text)
+Result<void> writeAtomically(const QString &path, const QString &text)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -32,7 +32,7 @@ Status writeAtomically(const QString &path, const QString &text)
     const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fileError(path, file);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -69,8 +69,7 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
     const SalvagedList<ConfigurationItem> items = decode(text.toUtf8());
     if (!items.whole()) {
         StoredValueBackup::keep(storageKey, stored);
-        SprucerLogger::shared().log(QStringLiteral("Error: ") +
-                                    decodingError(items.fault).fullDescription());
+        Log::line(QStringLiteral("Error: ") + decodingError(items.fault).fullDescription());
     } else {
         m_decodedFrom = text;
         m_decoded = items.items;
@@ -81,7 +80,7 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
 void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
 {
     const QString json = QString::fromUtf8(encode(items));
-    SprucerLogger::shared().log(QStringLiteral("Returning ") + json);
+    Log::line(QStringLiteral("Returning ") + json);
     UserDefaults::setValue(storageKey, json);
     // Queued: the caller finishes its own change before any observer reloads.
     QMetaObject::invokeMethod(
@@ -117,10 +116,9 @@ Result<QUrl> ConfigManagerFactory::createConfigFile(const QUuid &id, const QStri
     QDir().mkpath(AppPaths::configurationsDirectory());
     const QString path = AppPaths::configurationsDirectory() + u'/' + StoredForms::uuidText(id) +
                          QStringLiteral(".yml");
-    if (Status failure = writeAtomically(path, text)) {
-        SprucerLogger::shared().log(QStringLiteral("Error creating file: ") +
-                                    failure->fullDescription());
-        return *failure;
+    if (const Result<void> written = writeAtomically(path, text); !written) {
+        Log::line(QStringLiteral("Error creating file: ") + written.error().fullDescription());
+        return written.error();
     }
     return QUrl::fromLocalFile(path);
 }
@@ -146,8 +144,8 @@ Result<ConfigurationItem> ConfigManagerFactory::updateConfig(const QUuid &id, co
     for (ConfigurationItem &item : items) {
         if (item.id != id)
             continue;
-        if (Status failure = writeAtomically(item.path.toLocalFile(), text))
-            return *failure;
+        if (const Result<void> written = writeAtomically(item.path.toLocalFile(), text); !written)
+            return written.error();
         item.name = name;
         setConfigs(items);
         return item;

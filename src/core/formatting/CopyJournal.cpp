@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/CopyJournal.h"
 
+#include "core/support/Log.h"
 #include "core/support/PrivateCopyNames.h"
-#include "core/support/SprucerLogger.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@ const QString kLockName = QStringLiteral("lock");
 
 void logRemoved(const QString &copy)
 {
-    SprucerLogger::shared().log(QStringLiteral("Removed a leftover private copy: ") + copy);
+    Log::line(QStringLiteral("Removed a leftover private copy: ") + copy);
 }
 
 // Only a folder named like a copy folder is ever removed, whatever a note says.
@@ -58,9 +58,9 @@ CopyJournal::CopyJournal(QString root, QString copiesRoot, std::chrono::millisec
     // without the lock nothing is noted: a crash's copies then stay, and the log says so.
     m_locked = m_lock->tryLock(0);
     if (!m_locked) {
-        SprucerLogger::shared().log(QStringLiteral("Could not lock ") + m_folder +
-                                    QStringLiteral(": private copies left by a crash will not be "
-                                                   "found at the next start"));
+        Log::line(QStringLiteral("Could not lock ") + m_folder +
+                  QStringLiteral(": private copies left by a crash will not be "
+                                 "found at the next start"));
     }
 }
 

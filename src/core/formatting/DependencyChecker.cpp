@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/DependencyChecker.h"
 
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 const DependencyChecker &DependencyChecker::shared()
 {
@@ -16,8 +16,7 @@ DependencyChecker::DependencyChecker(ToolResolver resolver)
 std::optional<DependencyError> DependencyChecker::checkDependency(const QString &name) const
 {
     if (const std::optional<QString> path = m_resolver.resolve(name)) {
-        SprucerLogger::shared().log(QStringLiteral("Found ") + name + QStringLiteral(" at: ") +
-                                    *path);
+        Log::line(QStringLiteral("Found ") + name + QStringLiteral(" at: ") + *path);
         return std::nullopt;
     }
     return DependencyError::notInstalled(

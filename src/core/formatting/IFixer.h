@@ -24,6 +24,9 @@ struct FixResult
     // The bytes of the version the fixer knows the file to hold: what it wrote, or what it read
     // when it wrote nothing. Absent when it could not read the file.
     std::optional<QByteArray> content;
+    // Changed: the bytes the fixer read and replaced. Otherwise absent, the file holding what
+    // it held.
+    std::optional<QByteArray> original;
     Outcome outcome = Outcome::skipped;
     // Failed or skipped: why, in one line the user can read (the tool's own words for a
     // complaint).
@@ -35,13 +38,13 @@ struct FixResult
 
     static FixResult of(Outcome outcome, std::optional<QByteArray> content, QString reason = {})
     {
-        return FixResult{std::move(content), outcome, std::move(reason)};
+        return FixResult{std::move(content), std::nullopt, outcome, std::move(reason)};
     }
 };
 
-// Formats one source file with its language's tool. Reports everything itself (log, console,
-// daily statistics). `fix` blocks its thread until the tool has finished, and may run on several
-// threads at once.
+// Formats one source file with its language's tool. Logs what it does; what comes of it is counted
+// by whoever handed the file in. `fix` blocks its thread until the tool has finished, and may run
+// on several threads at once.
 class IFixer
 {
 public:
@@ -49,6 +52,8 @@ public:
 
     // "Swift", "C++", "Objective-C" or "Kotlin": the name fixes are counted under.
     virtual QString language() const = 0;
+    // The tool it runs, as the user knows it ("clang-format"); empty when it runs none.
+    virtual QString tool() const { return {}; }
     // `filePath`: the file's absolute local path.
     virtual FixResult fix(const QString &filePath) = 0;
     // Several files handed in together; one result per path, in order. A fixer may format them

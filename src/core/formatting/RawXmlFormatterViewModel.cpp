@@ -2,7 +2,7 @@
 #include "core/formatting/RawXmlFormatterViewModel.h"
 
 #include "core/formatting/ConfigManagerFactory.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -18,14 +18,14 @@ RawXmlFormatterViewModel::RawXmlFormatterViewModel(ConfigManagerFactory &configM
     m_existingConfigId = existing->id;
     m_configName = existing->name;
     m_isEditing = true;
-    if (const Status failure = loadText(existing->id)) {
-        SprucerLogger::shared().log(QStringLiteral("Error loading config rules: ") +
-                                    failure->fullDescription());
+    if (const Result<void> loaded = loadText(existing->id); !loaded) {
+        Log::line(QStringLiteral("Error loading config rules: ") +
+                  loaded.error().fullDescription());
         m_config.clear();
     }
 }
 
-Status RawXmlFormatterViewModel::loadText(const QUuid &id)
+Result<void> RawXmlFormatterViewModel::loadText(const QUuid &id)
 {
     const Result<ConfigurationItem> item = m_configManager.getConfig(id);
     if (!item)
@@ -39,7 +39,7 @@ Status RawXmlFormatterViewModel::loadText(const QUuid &id)
         return Error{QStringLiteral("RawXmlFormatterViewModel"), 261,
                      QStringLiteral("The file is not UTF-8 text.")};
     m_config = std::move(text);
-    return std::nullopt;
+    return {};
 }
 
 void RawXmlFormatterViewModel::setConfig(const QString &config)
@@ -58,8 +58,9 @@ void RawXmlFormatterViewModel::setConfigName(const QString &name)
     Q_EMIT configNameChanged(m_configName);
 }
 
-Status RawXmlFormatterViewModel::saveConfig(const QUuid &id, const QString &text,
-                                            SupportedFileExtension language, const QString &name)
+Result<void> RawXmlFormatterViewModel::saveConfig(const QUuid &id, const QString &text,
+                                                  SupportedFileExtension language,
+                                                  const QString &name)
 {
     const Result<ConfigurationItem> saved =
         m_isEditing && m_existingConfigId
@@ -67,5 +68,5 @@ Status RawXmlFormatterViewModel::saveConfig(const QUuid &id, const QString &text
             : m_configManager.createConfig(id, text, language, name);
     if (!saved)
         return saved.error();
-    return std::nullopt;
+    return {};
 }

@@ -36,15 +36,15 @@ public:
 
     // An edited configuration keeps its id, file and language: `id` and `language` serve a
     // new one only.
-    Status saveConfig(const QUuid &id, const QString &text, SupportedFileExtension language,
-                      const QString &name);
+    Result<void> saveConfig(const QUuid &id, const QString &text, SupportedFileExtension language,
+                            const QString &name);
 
 Q_SIGNALS:
     void configChanged(const QString &config);
     void configNameChanged(const QString &name);
 
 private:
-    Status loadText(const QUuid &id);
+    Result<void> loadText(const QUuid &id);
 
     ConfigManagerFactory &m_configManager;
     QString m_config;

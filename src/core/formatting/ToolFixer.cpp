@@ -11,8 +11,8 @@
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/LocalPath.h"
+#include "core/support/Log.h"
 #include "core/support/PosixFiles.h"
-#include "core/support/SprucerLogger.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +26,7 @@ using Outcome = FixResult::Outcome;
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 const QString quitting = QStringLiteral("Sprucer is quitting");
@@ -67,12 +67,17 @@ ToolFixer::ToolFixer(SupportedFileExtension language, QUrl configURL, Environmen
     , m_configPath(m_configURL.toLocalFile())
     , m_environment(std::move(environment))
 {
-    Q_ASSERT(m_environment.statistics && m_environment.coordinator);
+    Q_ASSERT(m_environment.coordinator);
 }
 
 QString ToolFixer::language() const
 {
     return SupportedFileExtensions::displayName(m_language);
+}
+
+QString ToolFixer::tool() const
+{
+    return m_profile.displayName;
 }
 
 FixResult ToolFixer::fix(const QString &filePath)
@@ -336,9 +341,11 @@ FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
     const ResultPublisher::Report report =
         ResultPublisher::publish(saved, resultPath, result, [this] { reach(FixStage::checked); });
     switch (report.outcome) {
-    case ResultPublisher::Outcome::published:
-        m_environment.statistics->recordFix(language());
-        return FixResult::of(Outcome::changed, result);
+    case ResultPublisher::Outcome::published: {
+        FixResult fixed = FixResult::of(Outcome::changed, result);
+        fixed.original = saved.bytes();
+        return fixed;
+    }
     case ResultPublisher::Outcome::superseded:
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());

@@ -17,7 +17,6 @@
 #include <variant>
 #include <vector>
 
-class CodeFixStatistics;
 class CopyJournal;
 class FileCoordinator;
 class PrivateCopy;
@@ -37,8 +36,7 @@ enum class FixStage
 struct ToolFixerEnvironment
 {
     ToolResolver resolver;
-    CodeFixStatistics *statistics = nullptr; // counts each successful run
-    FileCoordinator *coordinator = nullptr;  // keeps two fixes of one file apart
+    FileCoordinator *coordinator = nullptr; // keeps two fixes of one file apart
     // Notes where private copies are and keeps those outside the trees; may be null (every copy
     // beside its file, and none swept).
     CopyJournal *journal = nullptr;
@@ -50,8 +48,8 @@ struct ToolFixerEnvironment
 };
 
 // The fixer of one language: announces the file, takes its lock, runs the language's tool on a
-// private copy of it (its row of ToolProfile), judges the run, puts the result in place only if
-// the user has not saved since it was read, and counts a success.
+// private copy of it (its row of ToolProfile), judges the run, and puts the result in place only if
+// the user has not saved since it was read.
 //
 // Files handed in together share runs of the tool, since starting it costs far more than
 // formatting a file. A run of several files that says anything at all proves nothing about any
@@ -69,6 +67,7 @@ public:
     ToolFixer(SupportedFileExtension language, QUrl configURL, Environment environment);
 
     QString language() const override;
+    QString tool() const override;
     FixResult fix(const QString &filePath) override;
     QList<FixResult> fixAll(const QStringList &filePaths) override;
 

@@ -3,7 +3,7 @@
 
 #include "core/formatting/ToolRun.h"
 #include "core/support/Console.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ bool judgeClangFormat(const ToolRun &run)
     const QString standardError = QString::fromUtf8(run.standardError);
     if (standardError.isEmpty())
         return true;
-    SprucerLogger::shared().log(QStringLiteral("clang-format error: ") + standardError);
+    Log::line(QStringLiteral("clang-format error: ") + standardError);
     return false;
 }
 
@@ -61,7 +61,7 @@ bool judgeSwiftLint(const ToolRun &run)
     const QString standardError = QString::fromUtf8(run.standardError);
     if (standardError.isEmpty() || standardError.contains(QStringLiteral("Correcting")))
         return true;
-    SprucerLogger::shared().log(QStringLiteral("SwiftLint error: ") + standardError);
+    Log::line(QStringLiteral("SwiftLint error: ") + standardError);
     return false;
 }
 

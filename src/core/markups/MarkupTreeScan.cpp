@@ -2,8 +2,8 @@
 #include "core/markups/MarkupTreeScan.h"
 
 #include "core/markups/Utf8MarkupScanner.h"
+#include "core/support/Log.h"
 #include "core/support/PosixFiles.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/TreeWalk.h"
 
 #include <QFile>
@@ -169,7 +169,7 @@ public:
         std::size_t note = 0;
         const auto logNotesBefore = [&](std::size_t file) {
             for (; note < m_notes.size() && m_notes[note].beforeFile <= file; ++note)
-                SprucerLogger::shared().log(m_notes[note].line);
+                Log::line(m_notes[note].line);
         };
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             logNotesBefore(i);
@@ -177,12 +177,10 @@ public:
             if (job.outcome == ScanOutcome::complete)
                 all.append(std::move(job.markups));
             else if (job.outcome == ScanOutcome::tooLarge)
-                SprucerLogger::shared().log(
-                    QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") +
-                    decodedPath(job.path));
+                Log::line(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") +
+                          decodedPath(job.path));
             else
-                SprucerLogger::shared().log(QStringLiteral("Failed to read file: ") +
-                                            decodedPath(job.path));
+                Log::line(QStringLiteral("Failed to read file: ") + decodedPath(job.path));
         }
         logNotesBefore(m_files.size());
         return all;
@@ -258,7 +256,7 @@ MarkupList MarkupTreeScan::run(const QString &rootPath, const QStringList &exten
     readers.clear(); // joins: every claimed file is done after this
 
     if (!listed) {
-        SprucerLogger::shared().log(QStringLiteral("Failed to create enumerator for ") + rootPath);
+        Log::line(QStringLiteral("Failed to create enumerator for ") + rootPath);
         return {};
     }
     return queue.collect();

@@ -5,7 +5,7 @@
 #include "core/markups/MarkupTreeScan.h"
 #include "core/support/FreedMemory.h"
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <QCoreApplication>
 #include <QThreadPool>
@@ -34,8 +34,8 @@ MarkupWatcher::MarkupWatcher(QObject *parent)
 void MarkupWatcher::scanDirectory(const QUrl &directory, const QStringList &extensions,
                                   Completion completion)
 {
-    SprucerLogger::shared().log(QStringLiteral("Running preliminary checks in ") +
-                                LocalPath::fromUrl(directory) + QStringLiteral("..."));
+    Log::line(QStringLiteral("Running preliminary checks in ") + LocalPath::fromUrl(directory) +
+              QStringLiteral("..."));
     // The task captures nothing of `this`: the watcher may be gone before the scan ends.
     QThreadPool::globalInstance()->start(
         [directory, extensions, completion = std::move(completion)]() mutable {

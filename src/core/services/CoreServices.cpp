@@ -5,13 +5,14 @@
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
-#include "core/stats/CodeFixStatistics.h"
-#include "core/stats/CounterStore.h"
+#include "core/stats/StatisticsService.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
 #include "core/telemetry/UsageSignals.h"
 #include "core/watching/FixPipeline.h"
+#include "core/watching/FixProgress.h"
 #include "core/watching/MonitorLifecycle.h"
 #include "core/watching/SecurityScopedResourceManager.h"
 #include "core/watching/WatcherListStore.h"
@@ -32,8 +33,7 @@ MonitorRegistryParts::FixerMaker realFixers(const ConfigManagerFactory &configur
 CoreServices::CoreServices(PlatformServices platform, Options options)
     : m_notifications(std::make_unique<NotificationCenter>())
     , m_configurations(std::make_unique<ConfigManagerFactory>())
-    , m_counters(std::make_unique<CounterStore>())
-    , m_statistics(std::make_unique<CodeFixStatistics>())
+    , m_statistics(std::make_unique<StatisticsService>())
     , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
     , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies",
@@ -42,10 +42,12 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
           DirectoryMonitor::Timings{options.latency}))
-    , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow},
-                                               *m_counters, *m_notifications))
+    , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow}))
+    , m_progress(std::make_unique<FixProgress>(*m_notifications))
+    , m_markups(std::make_unique<MarkupIndex>())
     , m_markupWatcher(std::make_unique<MarkupWatcher>())
 {
+    listenToOutcomes();
     // Before any watcher starts, so no run of this process is mistaken for a leftover.
     m_copyJournal->sweepLeftovers();
 
@@ -54,10 +56,10 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.monitors = m_monitors.get();
     parts.pipeline = m_pipeline.get();
     parts.markupWatcher = m_markupWatcher.get();
+    parts.markups = m_markups.get();
     parts.makeFixer = std::move(options.makeFixer);
     if (!parts.makeFixer) {
         ToolFixer::Environment environment;
-        environment.statistics = m_statistics.get();
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
@@ -72,6 +74,31 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
     m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, *m_configurations,
                                                std::move(options.health));
+}
+
+CounterStore &CoreServices::counters()
+{
+    return m_statistics->counters();
+}
+
+CodeFixStatistics &CoreServices::statistics()
+{
+    return m_statistics->daily();
+}
+
+// Each file's outcome is told once; these are everyone who keeps something of it, in the order
+// they learn of it: counts first, so a row redrawn for the progress shows the new count.
+void CoreServices::listenToOutcomes()
+{
+    FixPipeline *pipeline = m_pipeline.get();
+    QObject::connect(pipeline, &FixPipeline::filesHandedOver, m_progress.get(),
+                     &FixProgress::handedOver);
+    QObject::connect(pipeline, &FixPipeline::fileFinished, m_progress.get(),
+                     [this](const FixOutcome &outcome) {
+                         m_statistics->record(outcome);
+                         m_markups->apply(outcome);
+                         m_progress->finished(outcome);
+                     });
 }
 
 CoreServices::~CoreServices()

@@ -14,10 +14,13 @@ class CopyJournal;
 class CounterStore;
 class FileCoordinator;
 class FixPipeline;
+class FixProgress;
+class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
 class NotificationCenter;
 class SecurityScopedResourceManager;
+class StatisticsService;
 class WatcherListStore;
 
 struct CoreServicesOptions
@@ -46,25 +49,30 @@ public:
 
     NotificationCenter &notifications() { return *m_notifications; }
     ConfigManagerFactory &configurations() { return *m_configurations; }
-    CounterStore &counters() { return *m_counters; }
-    CodeFixStatistics &statistics() { return *m_statistics; }
+    CounterStore &counters();
+    CodeFixStatistics &statistics();
     SecurityScopedResourceManager &bookmarks() { return *m_bookmarks; }
     FileCoordinator &fileCoordinator() { return *m_fileCoordinator; }
     FixPipeline &pipeline() { return *m_pipeline; }
+    FixProgress &progress() { return *m_progress; }
+    MarkupIndex &markups() { return *m_markups; }
     MonitorRegistry &registry() { return *m_registry; }
     WatcherHealth &health() { return *m_health; }
 
 private:
+    void listenToOutcomes();
+
     std::unique_ptr<NotificationCenter> m_notifications;
     std::unique_ptr<ConfigManagerFactory> m_configurations;
-    std::unique_ptr<CounterStore> m_counters;
-    std::unique_ptr<CodeFixStatistics> m_statistics;
+    std::unique_ptr<StatisticsService> m_statistics;
     std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;
     std::unique_ptr<FileCoordinator> m_fileCoordinator;
     std::unique_ptr<CopyJournal> m_copyJournal;
     std::unique_ptr<WatcherListStore> m_watcherStore;
     std::unique_ptr<MonitorLifecycle> m_monitors;
     std::unique_ptr<FixPipeline> m_pipeline;
+    std::unique_ptr<FixProgress> m_progress;
+    std::unique_ptr<MarkupIndex> m_markups;
     std::unique_ptr<MarkupWatcher> m_markupWatcher;
     std::unique_ptr<MonitorRegistry> m_registry;
     std::unique_ptr<WatcherHealth> m_health;

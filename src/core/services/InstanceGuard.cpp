@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/services/InstanceGuard.h"
 
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -98,8 +98,8 @@ bool InstanceGuard::acquire()
                 file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
                            modeName(m_mode) + '\n' + m_service.toLatin1() + '\n') < 0 ||
                 !file.commit())
-                SprucerLogger::shared().log(u"Could not note the instance's mode in "_s +
-                                            file.fileName() + u": "_s + file.errorString());
+                Log::line(u"Could not note the instance's mode in "_s + file.fileName() + u": "_s +
+                          file.errorString());
             listen();
             return true;
         }
@@ -151,8 +151,7 @@ void InstanceGuard::listen()
     QLocalServer::removeServer(name); // a crashed holder's socket; the lock says it is gone
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(name))
-        SprucerLogger::shared().log(u"Later instances cannot reach this one: "_s +
-                                    m_server.errorString());
+        Log::line(u"Later instances cannot reach this one: "_s + m_server.errorString());
 }
 
 void InstanceGuard::serve(QLocalSocket *socket)

@@ -9,7 +9,8 @@ void registerLoginItemAndReport(const PlatformServices &services)
 {
     if (!services.registerLoginItem)
         return;
-    const Status status = services.registerLoginItem();
-    Console::writeLine(status ? u"Failed to register app as login item: "_s + status->description
-                              : u"App registered as login item."_s);
+    const Result<void> registered = services.registerLoginItem();
+    Console::writeLine(registered ? u"App registered as login item."_s
+                                  : u"Failed to register app as login item: "_s +
+                                        registered.error().description);
 }

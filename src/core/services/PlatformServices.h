@@ -17,9 +17,9 @@ struct PlatformServices
     TreeEventSource::Factory treeEventSources;
     ReturnWatch::Factory returnWatches;
     // Makes the running executable start at the user's login (the window app, at each launch).
-    std::function<Status()> registerLoginItem;
+    std::function<Result<void>()> registerLoginItem;
     // Stops it from starting at login ("Start Sprucer when I log in" turned off).
-    std::function<Status()> unregisterLoginItem;
+    std::function<Result<void>()> unregisterLoginItem;
     // A desktop notification, when the desktop has a service for them; returns at once.
     std::function<void(const QString &summary, const QString &body)> notify;
 };

@@ -6,9 +6,10 @@
 #include <QUuid>
 #include <QVariantMap>
 
-// The process-wide carrier of the program's named notifications. Each name is carried by one
-// typed signal, emitted on the main thread, which is what observers bind to; `post` takes a
-// name with its user info from any thread.
+// The process-wide carrier of the program's named notifications: `post` takes a name with its
+// user info and object from any thread, and observers hear of it on the main thread. The
+// watcher notifications the core posts come as typed signals; every other name (the screens'
+// own) comes through `posted`, for its observers to pick by name.
 class NotificationCenter : public QObject
 {
     Q_OBJECT
@@ -17,24 +18,18 @@ public:
     static inline const QString fileProcessingStartedName = QStringLiteral("fileProcessingStarted");
     static inline const QString fileProcessingCompleteName =
         QStringLiteral("fileProcessingComplete");
-    static inline const QString activeStateChangedName =
-        QStringLiteral("SprucerActiveStateChanged");
-    static inline const QString switchToConfigurationsTabName =
-        QStringLiteral("SwitchToConfigurationsTab");
     // The user info key of the watcher notifications.
     static inline const QString watcherIdKey = QStringLiteral("watcherId");
 
     explicit NotificationCenter(QObject *parent = nullptr);
 
-    // Any thread. A name carried here with what it needs (a UUID under "watcherId", a Boolean
-    // object) reaches the observers on the main thread; anything else is dropped.
+    // Any thread. A watcher notification without a UUID under "watcherId" is dropped.
     void post(const QString &name, const QVariantMap &userInfo = {}, const QVariant &object = {});
 
 Q_SIGNALS:
     void fileProcessingStarted(const QUuid &watcherId);
     void fileProcessingComplete(const QUuid &watcherId);
-    void activeStateChanged(bool active);
-    void switchToConfigurationsTab();
+    void posted(const QString &name, const QVariantMap &userInfo, const QVariant &object);
 
 private:
     void deliver(const QString &name, const QVariantMap &userInfo, const QVariant &object);

@@ -6,15 +6,15 @@
 #include <optional>
 #include <utility>
 
-// The value of an operation that can fail, or the error that stopped it.
-template <typename T>
+// The value of an operation that can fail, or the error that stopped it. True when it succeeded.
+template <typename T, typename E = Error>
 class Result
 {
 public:
     Result(T value)
         : m_value(std::move(value))
     {}
-    Result(Error error)
+    Result(E error)
         : m_error(std::move(error))
     {}
 
@@ -24,12 +24,30 @@ public:
     const T &value() const & { return *m_value; }
     T &value() & { return *m_value; }
     T &&value() && { return std::move(*m_value); }
-    const Error &error() const { return m_error; }
+    const E &error() const { return m_error; }
 
 private:
     std::optional<T> m_value;
-    Error m_error;
+    E m_error;
 };
 
-// An operation that returns nothing on success.
-using Status = std::optional<Error>;
+// An operation that returns nothing on success: `return {};`, or the error. True when it
+// succeeded; a result left unread is a warning.
+template <typename E>
+class [[nodiscard]] Result<void, E>
+{
+public:
+    Result() = default;
+    Result(E error)
+        : m_error(std::move(error))
+    {}
+
+    bool ok() const { return !m_error.has_value(); }
+    explicit operator bool() const { return ok(); }
+
+    // Only of a failure.
+    const E &error() const { return *m_error; }
+
+private:
+    std::optional<E> m_error;
+};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/support/Log.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -13,17 +15,17 @@
 // `log` may be called from any thread and returns at once; the lines are appended by one
 // writer thread in the order of the calls, so lines never interleave. Failures are swallowed:
 // logging must never hurt the caller.
-class SprucerLogger
+class SprucerLogger : public LogSink
 {
 public:
     static SprucerLogger &shared();
 
     SprucerLogger();
-    ~SprucerLogger();
+    ~SprucerLogger() override;
     SprucerLogger(const SprucerLogger &) = delete;
     SprucerLogger &operator=(const SprucerLogger &) = delete;
 
-    void log(const QString &message);
+    void log(const QString &message) override;
 
     // Blocks until every line logged so far is on disk.
     void flush();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/StoredValueBackup.h"
 
+#include "core/support/Log.h"
 #include "core/support/Result.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
 
 #include <QDateTime>
@@ -90,7 +90,7 @@ Result<QString> writeBackup(const QDir &folder, const QString &key, const QVaria
 
 void logKept(const QString &key, const QString &path)
 {
-    SprucerLogger::shared().log(
+    Log::line(
         QStringLiteral("⚠️ The stored \"%1\" could not be read whole: what could be read is "
                        "kept, and the stored value is backed up in %2")
             .arg(key, path));
@@ -98,9 +98,8 @@ void logKept(const QString &key, const QString &path)
 
 void logNotKept(const QString &key, const Error &error)
 {
-    SprucerLogger::shared().log(
-        QStringLiteral("❌ The stored \"%1\" could not be read whole, nor backed up: %2")
-            .arg(key, error.description));
+    Log::line(QStringLiteral("❌ The stored \"%1\" could not be read whole, nor backed up: %2")
+                  .arg(key, error.description));
 }
 
 } // namespace

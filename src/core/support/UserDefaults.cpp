@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/UserDefaults.h"
 
+#include "core/support/Log.h"
 #include "core/support/RecoveryFile.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/WriteProbe.h"
 
 #include <QCoreApplication>
@@ -203,7 +203,7 @@ struct Store
         retryAt = QDeadlineTimer(backoff.take());
     }
 
-    static void log(const QString &line) { SprucerLogger::shared().log(line); }
+    static void log(const QString &line) { Log::line(line); }
 
     void markChanged(const QString &key, std::optional<QVariant> value)
     {
@@ -311,11 +311,10 @@ void logRecovered(const Recovered &recovered, const QString &path)
                              .arg(recovered.keys.size())
                              .arg(keyList(recovered.keys));
     if (recovered.onDisk)
-        SprucerLogger::shared().log(QStringLiteral("✅ Recovered ") + what);
+        Log::line(QStringLiteral("✅ Recovered ") + what);
     else
-        SprucerLogger::shared().log(
-            QStringLiteral("⚠️ Recovered ") + what +
-            QStringLiteral("; they are not on disk yet, so %1 is kept").arg(path));
+        Log::line(QStringLiteral("⚠️ Recovered ") + what +
+                  QStringLiteral("; they are not on disk yet, so %1 is kept").arg(path));
 }
 
 } // namespace
@@ -373,7 +372,7 @@ Recovered mergeRecoveryFile(const QString &path)
         return {};
     const QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError) {
-        SprucerLogger::shared().log(
+        Log::line(
             QStringLiteral("❌ Could not read %1, which holds values the last run could not store")
                 .arg(path));
         return {};

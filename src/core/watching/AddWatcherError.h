@@ -2,8 +2,7 @@
 #pragma once
 
 #include "core/support/Error.h"
-
-#include <optional>
+#include "core/support/Result.h"
 
 // Why a watcher could not be registered. Screens word their message from the kind; the error
 // underneath is what the log shows.
@@ -21,4 +20,4 @@ struct AddWatcherError
     Error error;
 };
 
-using AddWatcherStatus = std::optional<AddWatcherError>;
+using AddWatcherResult = Result<void, AddWatcherError>;

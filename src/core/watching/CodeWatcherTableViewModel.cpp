@@ -4,16 +4,19 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
+#include "core/watching/FixProgress.h"
 #include "core/watching/MonitorRegistry.h"
 #include "core/watching/WatcherHealth.h"
 
 CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
                                                      NotificationCenter &notifications,
+                                                     const FixProgress &progress,
                                                      CounterStore &counters, WatcherHealth &health,
                                                      const ConfigManagerFactory &configurations,
                                                      QObject *parent)
     : QAbstractTableModel(parent)
     , m_registry(registry)
+    , m_progress(progress)
     , m_counters(counters)
     , m_health(health)
     , m_configs(configurations)
@@ -30,7 +33,7 @@ CodeWatcherTableViewModel::CodeWatcherTableViewModel(MonitorRegistry &registry,
     connect(&registry, &MonitorRegistry::monitorsChanged, this,
             &CodeWatcherTableViewModel::reloadWatchers);
     // Once per file of a whole tree: only the cell that shows it is redrawn.
-    connect(&registry, &MonitorRegistry::progressChanged, this, [this](const QUuid &id) {
+    connect(&progress, &FixProgress::progressChanged, this, [this](const QUuid &id) {
         if (const int row = rowOf(id); row >= 0)
             Q_EMIT dataChanged(index(row, fixAllColumn), index(row, fixAllColumn));
     });
@@ -219,9 +222,9 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     case fixedCountRole:
         return m_counters.countFor(watcher.id);
     case progressDoneRole:
-        return qint64(m_registry.progress(watcher.id).done);
+        return qint64(m_progress.progress(watcher.id).done);
     case progressTotalRole:
-        return qint64(m_registry.progress(watcher.id).total);
+        return qint64(m_progress.progress(watcher.id).total);
     case Qt::CheckStateRole:
         if (index.column() == activatedColumn)
             return watcher.isActivated ? Qt::Checked : Qt::Unchecked;

@@ -12,6 +12,7 @@
 
 class ConfigManagerFactory;
 class CounterStore;
+class FixProgress;
 class NotificationCenter;
 class WatcherHealth;
 
@@ -56,8 +57,8 @@ public:
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
-                              CounterStore &counters, WatcherHealth &health,
-                              const ConfigManagerFactory &configurations,
+                              const FixProgress &progress, CounterStore &counters,
+                              WatcherHealth &health, const ConfigManagerFactory &configurations,
                               QObject *parent = nullptr);
 
     // The registered watchers: the first rows. The stored watchers that could not be restored
@@ -93,6 +94,7 @@ private:
     void rowChanged(int row);
 
     MonitorRegistry &m_registry;
+    const FixProgress &m_progress;
     CounterStore &m_counters;
     WatcherHealth &m_health;
     const ConfigManagerFactory &m_configs;

@@ -2,8 +2,8 @@
 #include "core/watching/DirectoryMonitor.h"
 
 #include "core/support/LocalPath.h"
+#include "core/support/Log.h"
 #include "core/support/SerialQueue.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/TreeWalk.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/EventCoalescer.h"
@@ -204,8 +204,7 @@ void DirectoryMonitor::Stream::end(TreeEventSource::End why)
     case TreeEventSource::End::none:
         return;
     }
-    SprucerLogger::shared().log(QStringLiteral("Stopped monitoring ") + m_root +
-                                QStringLiteral(": ") + reason);
+    Log::line(QStringLiteral("Stopped monitoring ") + m_root + QStringLiteral(": ") + reason);
     m_ended = true;
     stopReading();
     tellMainThread(m_environment.rootLost);
@@ -244,7 +243,7 @@ void DirectoryMonitor::Stream::checkReturn()
 
 void DirectoryMonitor::Stream::announceReturn()
 {
-    SprucerLogger::shared().log(QStringLiteral("Watching again: ") + m_root);
+    Log::line(QStringLiteral("Watching again: ") + m_root);
     tellMainThread(m_environment.rootReturned);
 }
 
@@ -277,7 +276,7 @@ DirectoryMonitor::~DirectoryMonitor()
         m_environment.access->stopAccessing(m_dir);
         m_hasAccess = false;
     }
-    SprucerLogger::shared().log(QStringLiteral("did deinit"));
+    Log::line(QStringLiteral("did deinit"));
 }
 
 bool DirectoryMonitor::isRunning() const

@@ -5,15 +5,14 @@
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolFixer.h"
 #include "core/markups/MarkupWatcher.h"
-#include "core/stats/CounterStore.h"
 #include "core/support/FreedMemory.h"
-#include "core/support/NotificationCenter.h"
+#include "core/support/Log.h"
 #include "core/support/PosixFiles.h"
 #include "core/support/PrivateCopyNames.h"
-#include "core/support/SprucerLogger.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -53,15 +52,6 @@ QByteArray fingerprint(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
-// Of the file as it is now; empty when it cannot be read or is too large to be formatted.
-QByteArray currentFingerprint(const QString &path)
-{
-    const Result<SavedFile> now = SavedFile::read(path, ToolFixer::sizeLimit);
-    if (!now || !now.value().isWhole())
-        return {};
-    return fingerprint(now.value().bytes());
-}
-
 } // namespace
 
 // One report with work to do: its files, and how many of them are done.
@@ -75,14 +65,13 @@ struct FixPipeline::Delivery
     RunSummary summary;      // main thread only, once taken
 };
 
-FixPipeline::FixPipeline(Timings timings, CounterStore &counters, NotificationCenter &notifications,
-                         QObject *parent)
+FixPipeline::FixPipeline(Timings timings, QObject *parent)
     : QObject(parent)
     , m_timings(timings)
-    , m_counters(counters)
-    , m_notifications(notifications)
     , m_workers(timings.spareAfter)
-{}
+{
+    qRegisterMetaType<FixOutcome>();
+}
 
 FixPipeline::~FixPipeline()
 {
@@ -97,7 +86,7 @@ void FixPipeline::stop()
     if (!m_workers.waitForDone(m_timings.quitGrace))
         m_toolStop.stopRunning();
     m_workers.waitForDone();
-    // The finished files' counts and fixes are queued for this thread, whose loop may be over.
+    // The finished files' outcomes are queued for this thread, whose loop may be over.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
 }
 
@@ -107,37 +96,25 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     auto delivery = std::make_shared<Delivery>();
     delivery->route = route;
     delivery->origin = origin;
-    QMutexLocker lock(&m_processedFilesMutex);
-    delivery->number = ++m_lastDeliveryNumber;
+    delivery->number = m_echoes.newDelivery();
     for (const QString &path : paths) {
         if (!SupportedFileExtensions::matches(route.codeKind, path) ||
             PrivateCopyNames::isInsideCopy(path)) {
             continue;
         }
-        const auto known = m_processedFiles.find(path);
-        if (known != m_processedFiles.end() && skipsReport(path, *known)) {
+        switch (m_echoes.take(path, delivery->number)) {
+        case EchoFilter::Verdict::taken:
+            delivery->paths.append(path);
+            break;
+        case EchoFilter::Verdict::echo:
             // Holding what the fixer just left, it is formatted: a run counts it as checked.
-            if (!known->inFlight)
-                ++delivery->summary.checked;
-            continue;
+            ++delivery->summary.checked;
+            break;
+        case EchoFilter::Verdict::underWay:
+            break;
         }
-        // Taken now, not when its batch starts, so an overlapping delivery waits for it too.
-        PathRecord taken;
-        taken.delivery = delivery->number;
-        m_processedFiles.insert(path, taken);
-        delivery->paths.append(path);
     }
     return delivery;
-}
-
-bool FixPipeline::skipsReport(const QString &path, PathRecord &record) const
-{
-    if (record.inFlight) {
-        // Its run may have read the older version; it is looked at again when the run ends.
-        record.reportedWhileInFlight = true;
-        return true;
-    }
-    return !record.fingerprint.isEmpty() && currentFingerprint(path) == record.fingerprint;
 }
 
 void FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)
@@ -160,15 +137,7 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
     const QUuid watcherId = route.watcherId;
     const qsizetype count = delivery->paths.size();
     QMetaObject::invokeMethod(
-        this,
-        [this, watcherId, count] {
-            Progress &progress = m_progress[watcherId];
-            progress.total += count;
-            Q_EMIT progressChanged(watcherId, progress.done, progress.total);
-            m_processingWatchers.insert(watcherId);
-            m_notifications.post(NotificationCenter::fileProcessingStartedName,
-                                 {{NotificationCenter::watcherIdKey, watcherId}});
-        },
+        this, [this, watcherId, count] { Q_EMIT filesHandedOver(watcherId, count); },
         Qt::QueuedConnection);
     // A few files are a user's saves: each runs alone, ahead of the batches of bulk work, so
     // neither a storm of changes nor a file that hangs its tool holds them up. Only a single
@@ -188,28 +157,67 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
 
 void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery)
 {
+    QElapsedTimer clock;
+    clock.start();
     QList<FixResult> results(batch.size());
     if (delivery->route.fixer)
         results = delivery->route.fixer->fixAll(batch);
+    const std::chrono::milliseconds duration{clock.elapsed()};
     for (qsizetype i = 0; i < batch.size(); ++i) {
         const QString &path = batch[i];
-        FixResult &fixed = results[i];
-        FileRead read{fixed.content, 0};
-        if (!fixed.content)
-            read = readBytes(path);
-        fixed.content = read.bytes;
-        // A run that lost to a newer save leaves the scan and the count to that save's own run.
-        const std::optional<MarkupList> markups =
-            fixed.superseded() ? std::nullopt : scan(path, read.bytes, read.error, *delivery);
-        FixResult outcome = FixResult::of(fixed.outcome, std::nullopt, fixed.reason);
+        FixOutcome outcome = outcomeOf(path, results[i], *delivery);
+        outcome.duration = duration;
+        const QByteArray left = outcome.digestAfter;
         QMetaObject::invokeMethod(
             this,
-            [this, path, markups, outcome = std::move(outcome), delivery] {
-                completeFile(path, markups, outcome, delivery);
+            [this, outcome = std::move(outcome), delivery]() mutable {
+                completeFile(std::move(outcome), delivery);
             },
             Qt::QueuedConnection);
-        settle(path, *delivery, fixed.content ? fingerprint(*fixed.content) : QByteArray());
+        settle(path, *delivery, left);
     }
+}
+
+FixOutcome FixPipeline::outcomeOf(const QString &path, FixResult &fixed,
+                                  const Delivery &delivery) const
+{
+    using Result = FixOutcome::Result;
+    FileRead read{fixed.content, 0};
+    if (!fixed.content)
+        read = readBytes(path);
+    FixOutcome outcome;
+    outcome.watcherId = delivery.route.watcherId;
+    outcome.path = path;
+    outcome.origin = delivery.origin;
+    outcome.reason = fixed.reason;
+    if (const IFixer *fixer = delivery.route.fixer.get()) {
+        outcome.language = fixer->language();
+        outcome.tool = fixer->tool();
+    }
+    switch (fixed.outcome) {
+    case FixResult::Outcome::changed:
+        outcome.result = Result::changed;
+        break;
+    case FixResult::Outcome::unchanged:
+        outcome.result = Result::unchanged;
+        break;
+    case FixResult::Outcome::failed:
+        outcome.result = Result::failed;
+        break;
+    case FixResult::Outcome::skipped:
+        outcome.result = Result::skipped;
+        break;
+    case FixResult::Outcome::superseded:
+        outcome.result = Result::refused;
+        break;
+    }
+    if (read.bytes)
+        outcome.digestAfter = fingerprint(*read.bytes);
+    outcome.digestBefore = fixed.original ? fingerprint(*fixed.original) : outcome.digestAfter;
+    // A run that lost to a newer save leaves the scan and the count to that save's own run.
+    if (!fixed.superseded())
+        outcome.markups = scan(path, read.bytes, read.error, delivery);
+    return outcome;
 }
 
 std::optional<MarkupList> FixPipeline::scan(const QString &path,
@@ -222,25 +230,23 @@ std::optional<MarkupList> FixPipeline::scan(const QString &path,
         return MarkupWatcher::findMarkups(*text, path);
     // The fixer has already said that a file with NUL bytes is not text.
     if (!delivery.route.fixer || !SavedFile::looksBinary(*content))
-        SprucerLogger::shared().log(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") +
-                                    path);
+        Log::line(QStringLiteral("Not scanned for TODOs (not UTF-8 text): ") + path);
     return MarkupList();
 }
 
 std::optional<MarkupList> FixPipeline::unreadFindings(const QString &path, int readError)
 {
-    SprucerLogger &logger = SprucerLogger::shared();
     switch (readError) {
     case EINVAL:
-        logger.log(QStringLiteral("Left alone (not a regular file): ") + path);
+        Log::line(QStringLiteral("Left alone (not a regular file): ") + path);
         return MarkupList();
     case EFBIG:
-        logger.log(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") + path);
+        Log::line(QStringLiteral("Not scanned for TODOs (larger than 16 MiB): ") + path);
         return std::nullopt;
     default:
         break;
     }
-    logger.log(QStringLiteral("Failed to read file: ") + path);
+    Log::line(QStringLiteral("Failed to read file: ") + path);
     // A deleted or renamed file is reported like a save; its notes went with it.
     if (!QFileInfo::exists(path))
         return MarkupList();
@@ -250,79 +256,41 @@ std::optional<MarkupList> FixPipeline::unreadFindings(const QString &path, int r
 void FixPipeline::settle(const QString &path, const Delivery &delivery,
                          const QByteArray &fingerprint)
 {
-    bool reported = false;
-    {
-        QMutexLocker lock(&m_processedFilesMutex);
-        const auto record = m_processedFiles.find(path);
-        if (record == m_processedFiles.end() || record->delivery != delivery.number)
-            return;
-        record->inFlight = false;
-        record->fingerprint = fingerprint;
-        reported = std::exchange(record->reportedWhileInFlight, false);
-    }
     // Processed again unless the file still holds the version just left.
-    if (reported)
+    if (m_echoes.settle(path, delivery.number, fingerprint))
         process(delivery.route, {path});
 }
 
-void FixPipeline::completeFile(const QString &path, const std::optional<MarkupList> &markups,
-                               const FixResult &fixed, const std::shared_ptr<Delivery> &delivery)
+void FixPipeline::completeFile(FixOutcome outcome, const std::shared_ptr<Delivery> &delivery)
 {
-    const QUuid watcherId = delivery->route.watcherId;
-    if (fixed.changed())
-        m_counters.incrementCount(watcherId);
-    tally(path, fixed, *delivery);
-    const bool last = ++delivery->completed == delivery->paths.size();
-    if (last)
-        m_processingWatchers.remove(watcherId);
-    reportProgress(watcherId);
-    Q_EMIT fileCompleted(watcherId, path, markups, last);
-    Q_EMIT fileFixed(watcherId, path, delivery->origin, fixed.outcome, fixed.reason);
+    const QUuid watcherId = outcome.watcherId;
+    tally(outcome, *delivery);
+    outcome.lastOfDelivery = ++delivery->completed == delivery->paths.size();
+    const bool last = outcome.lastOfDelivery;
+    Q_EMIT fileFinished(outcome);
     if (!last)
         return;
     if (delivery->origin == Origin::run)
         Q_EMIT runFinished(watcherId, delivery->summary);
-    m_notifications.post(NotificationCenter::fileProcessingCompleteName,
-                         {{NotificationCenter::watcherIdKey, watcherId}});
     QTimer::singleShot(m_timings.processedFilesWindow, this,
                        [this, delivery] { releaseProcessedFiles(delivery); });
 }
 
-void FixPipeline::tally(const QString &path, const FixResult &fixed, Delivery &delivery)
+void FixPipeline::tally(const FixOutcome &outcome, Delivery &delivery)
 {
     RunSummary &summary = delivery.summary;
     ++summary.checked;
-    if (fixed.changed())
+    if (outcome.changed())
         ++summary.changed;
-    if (fixed.outcome != FixResult::Outcome::failed)
+    if (outcome.result != FixOutcome::Result::failed)
         return;
     if (++summary.failed == 1)
-        summary.firstFailure = RunSummary::failureOf(path, fixed.reason);
-}
-
-void FixPipeline::reportProgress(const QUuid &watcherId)
-{
-    const auto found = m_progress.find(watcherId);
-    if (found == m_progress.end())
-        return;
-    ++found->done;
-    const Progress progress = *found;
-    if (progress.done >= progress.total)
-        m_progress.erase(found);
-    Q_EMIT progressChanged(watcherId, progress.done >= progress.total ? 0 : progress.done,
-                           progress.done >= progress.total ? 0 : progress.total);
+        summary.firstFailure = RunSummary::failureOf(outcome.path, outcome.reason);
 }
 
 void FixPipeline::releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery)
 {
-    {
-        QMutexLocker lock(&m_processedFilesMutex);
-        for (const QString &path : std::as_const(delivery->paths)) {
-            const auto taken = m_processedFiles.constFind(path);
-            if (taken != m_processedFiles.cend() && taken->delivery == delivery->number)
-                m_processedFiles.erase(taken);
-        }
-    }
+    m_echoes.release(delivery->paths, delivery->number);
     // Bulk work is over: what its files cost the allocator goes back before the agent rests.
     if (delivery->paths.size() > m_batchSize)
         FreedMemory::release();

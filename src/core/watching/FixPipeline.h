@@ -3,15 +3,13 @@
 
 #include "core/formatting/IFixer.h"
 #include "core/formatting/ToolStop.h"
-#include "core/model/Markup.h"
+#include "core/model/FixOutcome.h"
 #include "core/model/SupportedFileExtension.h"
+#include "core/watching/EchoFilter.h"
 #include "core/watching/FixWorkers.h"
 #include "core/watching/RunSummary.h"
 
-#include <QHash>
-#include <QMutex>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <QUuid>
 
@@ -19,9 +17,6 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-
-class CounterStore;
-class NotificationCenter;
 
 struct FixPipelineTimings
 {
@@ -36,15 +31,14 @@ struct FixPipelineTimings
 
 // Turns the paths a watcher's monitor reported into fixes: keeps the files of the watcher's
 // language that need it, hands them to the fixer in batches (one run of the tool each, when the
-// fixer can) on a pool of its own, scans each processed file for markups and counts it. Each
-// delivery with work is announced by "fileProcessingStarted" and "fileProcessingComplete".
+// fixer can) on a pool of its own, scans each processed file for markups, and tells how each file
+// came out in one `FixOutcome`, which the counters, the TODO list and the progress listen to.
 //
-// Echoes are told by content: within the window after a file was processed, a report of it is
-// dropped only while the file holds exactly the version the fixer left. A save reported while
-// its file is being processed waits for that run and is then processed on its own.
+// Echoes of its own writes are told by content (`EchoFilter`); a save reported while its file is
+// being processed waits for that run and is then processed on its own.
 //
-// `process` may be called on any thread (the watch queue); files are fixed on the pool; counts,
-// notifications and signals happen on the thread the pipeline lives on, the main thread.
+// `process` may be called on any thread (the watch queue); files are fixed on the pool; every
+// signal comes on the thread the pipeline lives on, the main thread.
 class FixPipeline : public QObject
 {
     Q_OBJECT
@@ -60,16 +54,10 @@ public:
         std::shared_ptr<IFixer> fixer; // absent: files are scanned and counted, not formatted
     };
 
-    // How the files of a delivery came: saves the monitor saw, or a "Run Fixers" over the whole
-    // tree, which ends with a summary.
-    enum class Origin
-    {
-        save,
-        run,
-    };
+    // How the files of a delivery came; a "Run Fixers" over the whole tree ends with a summary.
+    using Origin = FixOutcome::Origin;
 
-    FixPipeline(Timings timings, CounterStore &counters, NotificationCenter &notifications,
-                QObject *parent = nullptr);
+    explicit FixPipeline(Timings timings, QObject *parent = nullptr);
     ~FixPipeline() override;
 
     void process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
@@ -80,14 +68,6 @@ public:
     // What the fixers of this pipeline's files must be handed, so that `stop` reaches them.
     ToolStop &toolStop() { return m_toolStop; }
 
-    QSet<QUuid> processingWatchers() const { return m_processingWatchers; }
-    // How far the watcher's deliveries under way are: files done of files handed over.
-    struct Progress
-    {
-        qsizetype done = 0;
-        qsizetype total = 0;
-    };
-    Progress progress(const QUuid &watcherId) const { return m_progress.value(watcherId); }
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
@@ -96,38 +76,22 @@ public:
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
 Q_SIGNALS:
-    // One file of the watcher was processed and counted; `markups` are all its findings now
-    // (none once it is gone), or absent when they are not known: it could not be read, or a
-    // newer save's run scans it. `lastOfDelivery`: the delivery is done (and
-    // "fileProcessingComplete" posted).
-    void fileCompleted(const QUuid &watcherId, const QString &path,
-                       const std::optional<MarkupList> &markups, bool lastOfDelivery);
-    // How one file's fix came out (after fileCompleted); `reason` says why it failed or was
-    // skipped. Only a changed file was counted.
-    void fileFixed(const QUuid &watcherId, const QString &path, FixPipeline::Origin origin,
-                   FixResult::Outcome outcome, const QString &reason);
-    // A "Run Fixers" is over: every file it handed over is done.
+    // A delivery of the watcher with `count` files to process began.
+    void filesHandedOver(const QUuid &watcherId, qsizetype count);
+    // Once for each file handed over, in the order they are done.
+    void fileFinished(const FixOutcome &outcome);
+    // A "Run Fixers" is over: every file it handed over is done (after their outcomes).
     void runFinished(const QUuid &watcherId, const RunSummary &summary);
     // The paths of a finished delivery may be processed again.
     void processedFilesReleased();
-    // After each file and each new delivery; 0 of 0 once the watcher's work is done.
-    void progressChanged(const QUuid &watcherId, qsizetype done, qsizetype total);
 
 private:
     struct Delivery;
-    struct PathRecord
-    {
-        quint64 delivery = 0;
-        bool inFlight = true;
-        bool reportedWhileInFlight = false;
-        QByteArray fingerprint; // of the version left; empty when unknown
-    };
 
     std::shared_ptr<Delivery> takeNewPaths(const Route &route, const QStringList &paths,
                                            Origin origin);
-    // Whether a report of a path taken before is set aside: an echo, or a file under way.
-    bool skipsReport(const QString &path, PathRecord &record) const;
     void processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery);
+    FixOutcome outcomeOf(const QString &path, FixResult &fixed, const Delivery &delivery) const;
     // The file's markups: none when it is gone or is not UTF-8 text, absent when it is there
     // but cannot be read. Failures are logged. `readError` says why `content` is absent.
     static std::optional<MarkupList> scan(const QString &path,
@@ -136,25 +100,15 @@ private:
     // When the file was not read: none for a file gone or not a regular file, else unknown.
     static std::optional<MarkupList> unreadFindings(const QString &path, int readError);
     void settle(const QString &path, const Delivery &delivery, const QByteArray &fingerprint);
-    void completeFile(const QString &path, const std::optional<MarkupList> &markups,
-                      const FixResult &fixed, const std::shared_ptr<Delivery> &delivery);
-    void tally(const QString &path, const FixResult &fixed, Delivery &delivery);
-    void reportProgress(const QUuid &watcherId);
+    void completeFile(FixOutcome outcome, const std::shared_ptr<Delivery> &delivery);
+    static void tally(const FixOutcome &outcome, Delivery &delivery);
     void releaseProcessedFiles(const std::shared_ptr<Delivery> &delivery);
 
     Timings m_timings;
-    CounterStore &m_counters;
-    NotificationCenter &m_notifications;
     FixWorkers m_workers;
     ToolStop m_toolStop;
     std::atomic<bool> m_stopped{false};
     int m_batchSize = defaultBatchSize;
-    QSet<QUuid> m_processingWatchers;  // main thread
-    QHash<QUuid, Progress> m_progress; // main thread
 
-    // Paths being processed or just processed, each with the delivery that holds it, so a late
-    // release never frees a path that a newer delivery took again.
-    QMutex m_processedFilesMutex;
-    QHash<QString, PathRecord> m_processedFiles;
-    quint64 m_lastDeliveryNumber = 0;
+    EchoFilter m_echoes;
 };

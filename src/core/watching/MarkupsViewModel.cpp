@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/MarkupsViewModel.h"
 
+#include "core/markups/MarkupIndex.h"
 #include "core/watching/MonitorRegistry.h"
 
 #include <QPointer>
 
-MarkupsViewModel::MarkupsViewModel(const MonitorRegistry &registry, QObject *parent)
+MarkupsViewModel::MarkupsViewModel(const MonitorRegistry &registry, const MarkupIndex &markups,
+                                   QObject *parent)
     : QObject(parent)
     , m_registry(registry)
+    , m_markups(markups)
 {
     loadMarkups();
 }
@@ -24,8 +27,9 @@ void MarkupsViewModel::loadMarkups()
 {
     QList<GroupedMarkup> groups;
     for (const MonitorEntry &entry : m_registry.monitors()) {
-        if (!entry.markups.isEmpty())
-            groups << MarkupGrouping::groupByFile(entry.markups.toList(), entry.watcher.name);
+        const MarkupStore &found = m_markups.of(entry.watcher.id);
+        if (!found.isEmpty())
+            groups << MarkupGrouping::groupByFile(found.toList(), entry.watcher.name);
     }
     MarkupGrouping::sort(groups);
     QMetaObject::invokeMethod(

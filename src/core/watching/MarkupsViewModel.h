@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+class MarkupIndex;
 class MonitorRegistry;
 
 // The markups screen's view of every watcher's findings, one group per file and watcher,
@@ -15,12 +16,13 @@ class MarkupsViewModel : public QObject
     Q_OBJECT
 
 public:
-    explicit MarkupsViewModel(const MonitorRegistry &registry, QObject *parent = nullptr);
+    MarkupsViewModel(const MonitorRegistry &registry, const MarkupIndex &markups,
+                     QObject *parent = nullptr);
 
     const QList<GroupedMarkup> &groupedMarkups() const { return m_groupedMarkups; }
     qint64 totalMarkups() const;
 
-    // Rebuilds the groups from the registry now; they replace the shown ones on the next turn
+    // Rebuilds the groups from the index now; they replace the shown ones on the next turn
     // of the event loop.
     void loadMarkups();
 
@@ -29,5 +31,6 @@ Q_SIGNALS:
 
 private:
     const MonitorRegistry &m_registry;
+    const MarkupIndex &m_markups;
     QList<GroupedMarkup> m_groupedMarkups;
 };

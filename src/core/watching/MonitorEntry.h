@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
-#include "core/markups/MarkupStore.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/watching/DirectoryMonitor.h"
 
@@ -16,6 +15,5 @@ struct MonitorEntry
     QUuid id; // the entry's own id, not the watcher's
     CodeWatcherModel watcher;
     std::shared_ptr<DirectoryMonitor> monitor;
-    MarkupStore markups;
     std::shared_ptr<IFixer> fixer; // absent: files are processed but not formatted
 };

@@ -55,10 +55,10 @@ MonitorLifecycle::make(const CodeWatcherModel &watcher,
     return std::make_shared<DirectoryMonitor>(directory, m_environment, std::move(delegate));
 }
 
-Status MonitorLifecycle::start(DirectoryMonitor &monitor) const
+Result<void> MonitorLifecycle::start(DirectoryMonitor &monitor) const
 {
     if (std::optional<DirectoryMonitorError> error = monitor.startMonitoring())
         return Error{QStringLiteral("DirectoryMonitorError"), int(*error),
                      monitorErrorText(*error)};
-    return std::nullopt;
+    return {};
 }

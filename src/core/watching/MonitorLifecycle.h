@@ -28,7 +28,7 @@ public:
     make(const CodeWatcherModel &watcher, std::weak_ptr<DirectoryMonitorProtocol> delegate);
 
     // Starts the monitor; the error carries the line the log shows for it.
-    Status start(DirectoryMonitor &monitor) const;
+    Result<void> start(DirectoryMonitor &monitor) const;
 
     // Told on the main thread when a watched folder goes away or comes back.
     void setRootListener(std::function<void()> listener) { m_rootListener = std::move(listener); }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/MonitorRegistry.h"
 
+#include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/support/StoredForms.h"
 #include "core/watching/DirectoryMonitorError.h"
 #include "core/watching/MonitorLifecycle.h"
@@ -25,7 +26,7 @@ Error notRegistered()
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 } // namespace
@@ -57,10 +58,8 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     , m_routes(std::make_shared<const QHash<const DirectoryMonitor *, Routing>>())
 {
     Q_ASSERT(m_parts.store && m_parts.monitors && m_parts.pipeline && m_parts.markupWatcher);
-    Q_ASSERT(m_parts.makeFixer && m_parts.sendSignal);
-    connect(m_parts.pipeline, &FixPipeline::fileCompleted, this, &MonitorRegistry::fileCompleted);
-    connect(m_parts.pipeline, &FixPipeline::progressChanged, this,
-            &MonitorRegistry::progressChanged);
+    Q_ASSERT(m_parts.markups && m_parts.makeFixer && m_parts.sendSignal);
+    connect(m_parts.markups, &MarkupIndex::markupsChanged, this, &MonitorRegistry::announce);
     // A folder that went away or came back changes what its watcher's row says.
     m_parts.monitors->setRootListener([this] { announce(); });
     loadWatchers();
@@ -79,11 +78,6 @@ void MonitorRegistry::shutdown()
     // Reports already on the watch queue reach the pipeline before it stops taking them.
     m_parts.monitors->drain();
     m_parts.pipeline->stop();
-}
-
-FixPipeline::Progress MonitorRegistry::progress(const QUuid &watcherId) const
-{
-    return m_parts.pipeline->progress(watcherId);
 }
 
 const MonitorEntry *MonitorRegistry::entry(const QUuid &watcherId) const
@@ -127,16 +121,6 @@ void MonitorRegistry::routesChanged()
     m_routes = std::move(routes);
 }
 
-void MonitorRegistry::fileCompleted(const QUuid &watcherId, const QString &path,
-                                    const std::optional<MarkupList> &markups, bool lastOfDelivery)
-{
-    MonitorEntry *found = findEntry(watcherId);
-    if (found && markups)
-        found->markups.replaceFile(path, *markups);
-    if (lastOfDelivery)
-        announce();
-}
-
 void MonitorRegistry::scanMarkups(const CodeWatcherModel &watcher)
 {
     // Behind the watches of the trees started before it on the watch queue: two walks of one
@@ -173,16 +157,11 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
             return WatcherNesting::ownedByInner(inner, markup.filePath);
         });
     }
-    // Files listed already keep their findings: a save during the walk scanned its file later
-    // than the walk may have, and a scan overtaken by a stop and a start listed them all.
-    if (!found->markups.isEmpty())
-        markups.removeIf(
-            [&](const Markup &markup) { return found->markups.holdsFile(markup.filePath); });
-    found->markups.append(markups);
-    announce();
+    // A scan overtaken by a stop and a start finds its files listed already; they keep theirs.
+    m_parts.markups->addScanned(watcherId, std::move(markups));
 }
 
-AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
+AddWatcherResult MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
 {
     using Kind = AddWatcherError::Kind;
     if (entry(watcher.id))
@@ -195,10 +174,11 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
     if (!fixer)
         return AddWatcherError{Kind::configurationGone, fixer.error()};
     if (watcher.isActivated && !m_paused) {
-        if (Status failure = m_parts.monitors->start(*monitor.value())) {
+        if (const Result<void> started = m_parts.monitors->start(*monitor.value()); !started) {
             const bool folderGone =
-                failure->code == int(DirectoryMonitorError::failedToAccessResource);
-            return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed, *failure};
+                started.error().code == int(DirectoryMonitorError::failedToAccessResource);
+            return AddWatcherError{folderGone ? Kind::folderRefused : Kind::streamFailed,
+                                   started.error()};
         }
         scanMarkups(watcher);
     }
@@ -214,17 +194,17 @@ AddWatcherStatus MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
             return unrestored.watcher.url == watcher.url;
         });
     }
-    m_entries.append(
-        MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), {}, fixer.value()});
+    m_entries.append(MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), fixer.value()});
+    m_parts.markups->track(watcher.id);
     routesChanged();
     log(QStringLiteral("Started monitoring: ") + StoredForms::urlText(watcher.url));
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorAdded"),
                        {{QStringLiteral("kind"), SupportedFileExtensions::code(watcher.codeKind)}});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::removeWatcher(const QUuid &watcherId)
+Result<void> MonitorRegistry::removeWatcher(const QUuid &watcherId)
 {
     const auto found = std::find_if(m_entries.begin(), m_entries.end(), [&](const MonitorEntry &e) {
         return e.watcher.id == watcherId;
@@ -233,50 +213,51 @@ Status MonitorRegistry::removeWatcher(const QUuid &watcherId)
         return notRegistered();
     found->monitor->stopMonitoring();
     m_entries.erase(found);
+    m_parts.markups->forget(watcherId);
     routesChanged();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorRemoved"), {});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
+Result<void> MonitorRegistry::stopWatcher(const CodeWatcherModel &watcher)
 {
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
         return notRegistered();
-    found->markups.clear();
+    m_parts.markups->clear(watcher.id);
     setWatcherActivated(false, watcher.id);
     found->monitor->stopMonitoring();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorStopped"), {});
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::run(const MonitorEntry &entry)
+Result<void> MonitorRegistry::run(const MonitorEntry &entry)
 {
     // A second start of a running watcher would add every finding of the tree a second time.
     const bool wasRunning = entry.monitor->isRunning();
-    Status failure = m_parts.monitors->start(*entry.monitor);
+    Result<void> started = m_parts.monitors->start(*entry.monitor);
     if (!wasRunning)
         scanMarkups(entry.watcher);
-    if (failure)
-        log(failure->description);
-    return failure;
+    if (!started)
+        log(started.error().description);
+    return started;
 }
 
-Status MonitorRegistry::startWatcher(const CodeWatcherModel &watcher)
+Result<void> MonitorRegistry::startWatcher(const CodeWatcherModel &watcher)
 {
     MonitorEntry *found = findEntry(watcher.id);
     if (!found)
         return notRegistered();
     if (!m_paused) {
-        if (Status failure = run(*found))
-            return failure;
+        if (Result<void> started = run(*found); !started)
+            return started;
         log(QStringLiteral("Started monitoring from memory: ") + StoredForms::urlText(watcher.url));
     }
     setWatcherActivated(true, watcher.id);
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
 void MonitorRegistry::setWatcherActivated(bool activated, const QUuid &watcherId)
@@ -295,12 +276,12 @@ QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool
         if (!each.watcher.isActivated)
             continue;
         if (active) {
-            if (const Status failure = run(each))
-                failures.append({each.watcher, *failure});
+            if (const Result<void> started = run(each); !started)
+                failures.append({each.watcher, started.error()});
             continue;
         }
         // A paused watcher lists nothing, as a stopped one; resuming scans its tree anew.
-        each.markups.clear();
+        m_parts.markups->clear(each.watcher.id);
         each.monitor->stopMonitoring();
         m_parts.sendSignal(QStringLiteral("MonitorStopped"), {});
     }
@@ -313,7 +294,7 @@ QList<MonitorRegistry::WatcherFailure> MonitorRegistry::setGlobalActivation(bool
     return failures;
 }
 
-Status MonitorRegistry::runFixers(const QUuid &watcherId)
+Result<void> MonitorRegistry::runFixers(const QUuid &watcherId)
 {
     const MonitorEntry *found = entry(watcherId);
     if (!found)
@@ -323,22 +304,22 @@ Status MonitorRegistry::runFixers(const QUuid &watcherId)
         return registryError(m_paused ? QStringLiteral("Sprucer is deactivated.")
                                       : QStringLiteral("This watcher is switched off."));
     found->monitor->rescan();
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &name)
+Result<void> MonitorRegistry::renameWatcher(const QUuid &watcherId, const QString &name)
 {
     MonitorEntry *found = findEntry(watcherId);
     if (!found)
         return notRegistered();
     if (found->watcher.name == name)
-        return std::nullopt;
+        return {};
     found->watcher.name = name; // the routes do not carry it
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
-Status MonitorRegistry::forgetWatcher(const QUuid &watcherId)
+Result<void> MonitorRegistry::forgetWatcher(const QUuid &watcherId)
 {
     const qsizetype removed = m_unrestored.removeIf(
         [&](const WatcherFailure &failure) { return failure.watcher.id == watcherId; });
@@ -346,7 +327,7 @@ Status MonitorRegistry::forgetWatcher(const QUuid &watcherId)
         return notRegistered();
     m_parts.store->forget(watcherId);
     saveWatchers();
-    return std::nullopt;
+    return {};
 }
 
 void MonitorRegistry::saveWatchers()
@@ -369,10 +350,10 @@ void MonitorRegistry::loadWatchers()
 {
     const QScopedValueRollback loading(m_loading, true);
     for (const CodeWatcherModel &watcher : m_parts.store->load()) {
-        if (AddWatcherStatus failure = addWatcher(watcher)) {
+        if (const AddWatcherResult added = addWatcher(watcher); !added) {
             log(QStringLiteral("Could not restore watcher \"%1\": %2")
-                    .arg(watcher.name, failure->error.description));
-            m_unrestored.append({watcher, failure->error});
+                    .arg(watcher.name, added.error().error.description));
+            m_unrestored.append({watcher, added.error().error});
         }
     }
 }

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
 class WatcherListStore;
@@ -32,15 +33,17 @@ struct MonitorRegistryParts
 
     WatcherListStore *store = nullptr;      // the stored watcher list
     MonitorLifecycle *monitors = nullptr;   // makes and starts the directory monitors
-    FixPipeline *pipeline = nullptr;        // turns reported files into counted fixes
+    FixPipeline *pipeline = nullptr;        // turns reported files into fixes
     MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
+    MarkupIndex *markups = nullptr;         // the running watchers' findings
     FixerMaker makeFixer;                   // the fixer of a new watcher
     SignalSender sendSignal;                // usage signals
 };
 
-// The registered watchers and what serves each of them: its directory monitor, its fixer and
-// its collected markups. The face the shell and the screens call: it keeps the stored list in
-// step, starts and stops the monitors, and hands their reports to the fix pipeline.
+// The registered watchers and what serves each of them: its directory monitor and its fixer. The
+// face the shell and the screens call: it keeps the stored list in step, starts and stops the
+// monitors (and the scans of their trees for the markup index), and hands their reports to the
+// fix pipeline.
 //
 // Every operation runs on the main thread, where `monitors` changes; each change is announced
 // once, by `monitorsChanged`, on the next turn of the event loop. Reports arrive on the watch
@@ -67,22 +70,19 @@ public:
     // Every registered watcher, in the order they were registered.
     QList<MonitorEntry> monitors() const { return m_entries; }
     QList<CodeWatcherModel> watchers() const;
-    // How far the watcher's files under way are; 0 of 0 when none is.
-    FixPipeline::Progress progress(const QUuid &watcherId) const;
     const MonitorEntry *entry(const QUuid &watcherId) const;
     // Stored watchers that could not be restored at launch (folder gone, configuration
     // deleted): kept in the store, shown so the user can see why and remove them.
     const QList<WatcherFailure> &unrestoredWatchers() const { return m_unrestored; }
     // Removes an unrestored watcher from the store.
-    Status forgetWatcher(const QUuid &watcherId);
-    QSet<QUuid> processingWatchers() const { return m_parts.pipeline->processingWatchers(); }
+    Result<void> forgetWatcher(const QUuid &watcherId);
 
-    AddWatcherStatus addWatcher(const CodeWatcherModel &watcher);
-    Status removeWatcher(const QUuid &watcherId);
+    AddWatcherResult addWatcher(const CodeWatcherModel &watcher);
+    Result<void> removeWatcher(const QUuid &watcherId);
     // The watcher's own switch, stored. A failure is also logged; the watcher then stays as it
     // was. While every watcher is paused, switching one on stores it and starts it on resume.
-    Status startWatcher(const CodeWatcherModel &watcher);
-    Status stopWatcher(const CodeWatcherModel &watcher);
+    Result<void> startWatcher(const CodeWatcherModel &watcher);
+    Result<void> stopWatcher(const CodeWatcherModel &watcher);
     void setWatcherActivated(bool activated, const QUuid &watcherId);
     // Pauses every watcher, or resumes exactly those whose own switch is on; stores nothing,
     // so each watcher's stored switch stays the user's choice. Returns the watchers that could
@@ -91,9 +91,9 @@ public:
     bool isPaused() const { return m_paused; }
     // Reports every file of the watcher's tree as changed ("Run Fixers"); the pipeline's
     // runFinished tells how it went. Refused while the watcher is off or paused.
-    Status runFixers(const QUuid &watcherId);
+    Result<void> runFixers(const QUuid &watcherId);
     // A name typed in the table: kept in the stored list, so it outlives the launch.
-    Status renameWatcher(const QUuid &watcherId, const QString &name);
+    Result<void> renameWatcher(const QUuid &watcherId, const QString &name);
 
     void saveWatchers();
     void loadWatchers();
@@ -110,21 +110,17 @@ public:
 Q_SIGNALS:
     // The watchers, their activation or their markups changed.
     void monitorsChanged();
-    // A file of the watcher was done, or more were handed over (see FixPipeline).
-    void progressChanged(const QUuid &watcherId, qsizetype done, qsizetype total);
 
 private:
     class Delegate;
 
     MonitorEntry *findEntry(const QUuid &watcherId);
     // Starts the entry's stream and the scan of its tree; a failure is logged.
-    Status run(const MonitorEntry &entry);
+    Result<void> run(const MonitorEntry &entry);
     // Once the watch queue has placed the watches asked for so far.
     void scanMarkups(const CodeWatcherModel &watcher);
     void startScan(const CodeWatcherModel &watcher);
     void treeScanned(const QUuid &watcherId, MarkupList markups);
-    void fileCompleted(const QUuid &watcherId, const QString &path,
-                       const std::optional<MarkupList> &markups, bool lastOfDelivery);
     void routesChanged();
     void announce();
     void processChanges(DirectoryMonitor *monitor, const QStringList &paths,

@@ -2,7 +2,7 @@
 #include "core/watching/SecurityScopedResourceManager.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/support/StoredValueBackup.h"
 #include "core/support/UserDefaults.h"
 
@@ -101,8 +101,7 @@ std::optional<QUrl> SecurityScopedResourceManager::resolveBookmark(const QString
                 ? bookmarkError(
                       4, QStringLiteral("The folder \"%1\" doesn't exist.").arg(bookmark->path))
                 : bookmarkError(259, QStringLiteral("The bookmark data is corrupted."));
-        SprucerLogger::shared().log(QStringLiteral("Failed to resolve bookmark: ") +
-                                    error.fullDescription());
+        Log::line(QStringLiteral("Failed to resolve bookmark: ") + error.fullDescription());
         return std::nullopt;
     }
 

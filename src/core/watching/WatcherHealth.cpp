@@ -5,7 +5,7 @@
 #include "core/formatting/ConfigurationProbe.h"
 #include "core/formatting/ToolProfile.h"
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/watching/MonitorRegistry.h"
 
 #include <QCryptographicHash>
@@ -22,7 +22,7 @@ constexpr qint64 kLargestConfiguration = 1024 * 1024;
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 std::optional<QString> readConfiguration(const QUrl &url)
@@ -67,7 +67,7 @@ WatcherHealth::WatcherHealth(MonitorRegistry &registry, FixPipeline &pipeline,
     // At once, not on the next turn: made before the screens, this hears of a change before
     // they do, so a row redrawn for it already reads its new status.
     connect(&registry, &MonitorRegistry::monitorsChanged, this, &WatcherHealth::refresh);
-    connect(&pipeline, &FixPipeline::fileFixed, this, &WatcherHealth::fileFixed);
+    connect(&pipeline, &FixPipeline::fileFinished, this, &WatcherHealth::fileFinished);
     connect(&pipeline, &FixPipeline::runFinished, this, &WatcherHealth::runFinished);
     // Edited, its text may be taken now, or no longer.
     connect(&m_configurations, &ConfigManagerFactory::configsChanged, this, [this] {
@@ -291,26 +291,25 @@ void WatcherHealth::forgetUnusedChecks()
     });
 }
 
-void WatcherHealth::fileFixed(const QUuid &watcherId, const QString &path,
-                              FixPipeline::Origin origin, FixResult::Outcome outcome,
-                              const QString &reason)
+void WatcherHealth::fileFinished(const FixOutcome &outcome)
 {
     // A run's files are judged together when it ends.
-    if (origin == FixPipeline::Origin::run)
+    if (outcome.origin == FixOutcome::Origin::run)
         return;
-    switch (outcome) {
-    case FixResult::Outcome::failed:
-        m_failures.insert(watcherId, RunSummary::failureOf(path, reason));
+    const QUuid &watcherId = outcome.watcherId;
+    switch (outcome.result) {
+    case FixOutcome::Result::failed:
+        m_failures.insert(watcherId, RunSummary::failureOf(outcome.path, outcome.reason));
         // Perhaps the configuration is what the tool refused.
         if (const CodeWatcherModel *failed = watcher(watcherId))
             checkConfiguration(failed->configurationId, failed->codeKind, true);
         break;
-    case FixResult::Outcome::changed:
-    case FixResult::Outcome::unchanged:
+    case FixOutcome::Result::changed:
+    case FixOutcome::Result::unchanged:
         m_failures.remove(watcherId);
         break;
-    case FixResult::Outcome::skipped:
-    case FixResult::Outcome::superseded:
+    case FixOutcome::Result::skipped:
+    case FixOutcome::Result::refused:
         return;
     }
     refreshSoon();

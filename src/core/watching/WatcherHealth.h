@@ -87,8 +87,7 @@ private:
                             bool again);
     void checked(const QByteArray &digest, const ConfigurationCheckResult &result);
     void forgetUnusedChecks();
-    void fileFixed(const QUuid &watcherId, const QString &path, FixPipeline::Origin origin,
-                   FixResult::Outcome outcome, const QString &reason);
+    void fileFinished(const FixOutcome &outcome);
     void runFinished(const QUuid &watcherId, const RunSummary &summary);
     QString nameOf(const QUuid &watcherId) const;
     const CodeWatcherModel *watcher(const QUuid &watcherId) const;

@@ -6,7 +6,7 @@
 #include "core/formatting/ImportedConfiguration.h"
 #include "core/formatting/RawXmlFormatterViewModel.h"
 #include "core/model/Languages.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "gui/editor/CodeEditor.h"
 #include "gui/support/Controls.h"
 #include "gui/support/Dialogs.h"
@@ -312,12 +312,11 @@ void RawXmlFormatterView::save()
 
 void RawXmlFormatterView::store()
 {
-    const Status failure = m_viewModel->saveConfig(QUuid::createUuid(), m_viewModel->config(),
-                                                   m_selectedExtension, m_viewModel->configName());
-    if (failure) {
-        showError(failure->description);
-        SprucerLogger::shared().log(QStringLiteral("RawXML Formatter Error: ") +
-                                    failure->fullDescription());
+    const Result<void> saved = m_viewModel->saveConfig(
+        QUuid::createUuid(), m_viewModel->config(), m_selectedExtension, m_viewModel->configName());
+    if (!saved) {
+        showError(saved.error().description);
+        Log::line(QStringLiteral("RawXML Formatter Error: ") + saved.error().fullDescription());
         return;
     }
     accept();

@@ -36,9 +36,10 @@ QString pathOf(const QModelIndex &index)
 
 } // namespace
 
-MarkupsView::MarkupsView(const MonitorRegistry &registry, QWidget *parent)
+MarkupsView::MarkupsView(const MonitorRegistry &registry, const MarkupIndex &markups,
+                         QWidget *parent)
     : QWidget(parent)
-    , m_viewModel(new MarkupsViewModel(registry, this))
+    , m_viewModel(new MarkupsViewModel(registry, markups, this))
     , m_model(new MarkupTreeModel(this))
     , m_delegate(new MarkupRowDelegate(this))
     , m_list(new QTreeView)

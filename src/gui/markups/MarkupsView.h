@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QWidget>
 
+class MarkupIndex;
 class MarkupRowDelegate;
 class MarkupTreeModel;
 class MarkupsViewModel;
@@ -22,7 +23,8 @@ class MarkupsView : public QWidget
     Q_OBJECT
 
 public:
-    explicit MarkupsView(const MonitorRegistry &registry, QWidget *parent = nullptr);
+    MarkupsView(const MonitorRegistry &registry, const MarkupIndex &markups,
+                QWidget *parent = nullptr);
     ~MarkupsView() override;
 
     MarkupsViewModel &viewModel() const { return *m_viewModel; }

@@ -5,6 +5,7 @@
 #include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/Palette.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QAction>
@@ -61,16 +62,16 @@ bool AppDelegate::startsAtLogin()
            UserDefaults::value(startAtLoginKey).toBool();
 }
 
-Status AppDelegate::setStartsAtLogin(bool starts)
+Result<void> AppDelegate::setStartsAtLogin(bool starts)
 {
     UserDefaults::setValue(startAtLoginKey, starts);
     if (!m_platform.registerLoginItem || !m_platform.unregisterLoginItem)
-        return std::nullopt;
+        return {};
     // Turned on here, it is on, even where the desktop's own settings had turned it off.
-    Status status = m_platform.unregisterLoginItem();
-    if (!status && starts)
-        status = m_platform.registerLoginItem();
-    return status;
+    Result<void> changed = m_platform.unregisterLoginItem();
+    if (changed && starts)
+        changed = m_platform.registerLoginItem();
+    return changed;
 }
 
 void AppDelegate::setNeedsAttention(bool needed)
@@ -130,7 +131,7 @@ void AppDelegate::toggleActive()
     m_isActive = !m_isActive;
     m_activation->setText(m_isActive ? QStringLiteral("Deactivate") : QStringLiteral("Activate"));
     updateStatusIcon();
-    m_notifications.post(NotificationCenter::activeStateChangedName, {}, m_isActive);
+    m_notifications.post(ShellNotifications::activeStateChanged, {}, m_isActive);
 }
 
 void AppDelegate::showMainWindow()

@@ -32,7 +32,7 @@ public:
 
     static bool startsAtLogin();
     // Stores the choice and writes or removes the login item now.
-    Status setStartsAtLogin(bool starts);
+    Result<void> setStartsAtLogin(bool starts);
     // While a watcher meant to run has a problem, the tray icon carries a warning.
     void setNeedsAttention(bool needed);
     // A desktop notification, where the desktop has a service for them.

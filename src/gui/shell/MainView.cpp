@@ -2,6 +2,7 @@
 #include "gui/shell/MainView.h"
 
 #include "core/support/NotificationCenter.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QHBoxLayout>
@@ -83,8 +84,10 @@ MainView::MainView(NotificationCenter &notifications, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter);
 
-    connect(&notifications, &NotificationCenter::switchToConfigurationsTab, this,
-            [this] { select(Entry::configurations); });
+    connect(&notifications, &NotificationCenter::posted, this, [this](const QString &name) {
+        if (name == ShellNotifications::switchToConfigurationsTab)
+            select(Entry::configurations);
+    });
     select(Entry::watchers);
 }
 

@@ -23,9 +23,9 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
-    MonitorRegistry *registry = &core.registry();
-    m_mainView->setScreenFactory(MainView::Entry::todo,
-                                 [registry] { return new MarkupsView(*registry); });
+    m_mainView->setScreenFactory(MainView::Entry::todo, [&core] {
+        return new MarkupsView(core.registry(), core.markups());
+    });
     m_mainView->setScreenFactory(MainView::Entry::configurations, [&core] {
         return new ConfigurationDashboardView(core.configurations());
     });

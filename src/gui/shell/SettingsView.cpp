@@ -52,10 +52,10 @@ SettingsView::SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWi
     m_startAtLogin->setChecked(startsAtLogin);
     connect(m_startAtLogin, &QCheckBox::toggled, this,
             [this, set = std::move(setStartAtLogin)](bool starts) {
-                if (const Status failure = set(starts))
+                if (const Result<void> changed = set(starts); !changed)
                     Dialogs::current().showFailure(
                         this, QStringLiteral("Could not change the login item"),
-                        failure->description);
+                        changed.error().description);
             });
     form->addRow(QString(), m_startAtLogin);
 

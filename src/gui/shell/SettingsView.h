@@ -18,7 +18,7 @@ class SettingsView : public QDialog
 
 public:
     // Writes or removes the login item; its failure is shown.
-    using StartAtLogin = std::function<Status(bool starts)>;
+    using StartAtLogin = std::function<Result<void>(bool starts)>;
 
     SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWidget *parent = nullptr);
 

@@ -9,6 +9,7 @@
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/StatusBarViewModel.h"
 #include "gui/shell/WindowManager.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/SymbolIcons.h"
 
 #include <QApplication>
@@ -55,10 +56,14 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
 {
     QApplication::setWindowIcon(SymbolIcons::applicationIcon());
-    connect(&core.notifications(), &NotificationCenter::activeStateChanged, this,
-            [this](bool active) {
-                m_isActive = active;
-                m_core.registry().setGlobalActivation(active);
+    connect(&core.notifications(), &NotificationCenter::posted, this,
+            [this](const QString &name, const QVariantMap &, const QVariant &object) {
+                if (name != ShellNotifications::activeStateChanged ||
+                    object.typeId() != QMetaType::Bool) {
+                    return;
+                }
+                m_isActive = object.toBool();
+                m_core.registry().setGlobalActivation(m_isActive);
             });
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/support/FileOpener.h"
 
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
 
@@ -50,9 +50,9 @@ void DesktopFileOpener::open(const QString &path, qint64 line)
     if (const std::optional<QStringList> arguments = commandLine(command, path, line)) {
         if (QProcess::startDetached(arguments->first(), arguments->mid(1)))
             return;
-        SprucerLogger::shared().log(QStringLiteral("Could not start \"%1\"; opening %2 with the "
-                                                   "default application instead")
-                                        .arg(command, path));
+        Log::line(QStringLiteral("Could not start \"%1\"; opening %2 with the "
+                                 "default application instead")
+                      .arg(command, path));
     }
     if (!m_openUrl(QUrl::fromLocalFile(path)))
         Dialogs::current().showFailure(

@@ -2,7 +2,7 @@
 #include "gui/watchers/CodeWatcherTable.h"
 
 #include "core/support/LocalPath.h"
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Dialogs.h"
@@ -120,15 +120,16 @@ void CodeWatcherTable::keyPressEvent(QKeyEvent *event)
 
 void CodeWatcherTable::runFixers(const QModelIndex &index)
 {
+    // The button is offered only while the watcher runs; a switch made meanwhile shows in the
+    // row at once, so a refusal needs no word of its own.
     if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
-        m_registry.runFixers(watcher->id);
+        (void)m_registry.runFixers(watcher->id);
 }
 
 void CodeWatcherTable::logConfigurationFile(const QModelIndex &index)
 {
     if (const CodeWatcherModel *watcher = watcherAt(m_model, index))
-        SprucerLogger::shared().log(watcher->configFileUrl ? watcher->configFileUrl->toString()
-                                                           : QString());
+        Log::line(watcher->configFileUrl ? watcher->configFileUrl->toString() : QString());
 }
 
 void CodeWatcherTable::toggle(const QModelIndex &index)
@@ -138,16 +139,16 @@ void CodeWatcherTable::toggle(const QModelIndex &index)
     if (!watcher)
         return;
     const CodeWatcherModel copy = *watcher;
-    const Status failure =
+    const Result<void> switched =
         copy.isActivated ? m_registry.stopWatcher(copy) : m_registry.startWatcher(copy);
     // A folder that went away since: the switch stays off, and the user is told why.
-    if (failure)
+    if (!switched)
         Dialogs::current().showFailure(
             window(), QStringLiteral("Could not switch the watcher"),
             QStringLiteral("\"%1\" could not be %2: %3")
                 .arg(copy.name,
                      copy.isActivated ? QStringLiteral("stopped") : QStringLiteral("started"),
-                     failure->description));
+                     switched.error().description));
 }
 
 void CodeWatcherTable::remove(const QModelIndex &index)
@@ -165,9 +166,7 @@ void CodeWatcherTable::remove(const QModelIndex &index)
         QStringLiteral("Remove"), [registry = &m_registry, id, unrestored](bool confirmed) {
             if (!confirmed)
                 return;
-            if (unrestored)
-                registry->forgetWatcher(id);
-            else
-                registry->removeWatcher(id);
+            // Gone meanwhile (removed from another window): nothing is left to remove.
+            (void)(unrestored ? registry->forgetWatcher(id) : registry->removeWatcher(id));
         });
 }

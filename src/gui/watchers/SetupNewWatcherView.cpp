@@ -132,17 +132,16 @@ void SetupNewWatcherView::add()
     if (configurationId.isNull() || m_name->text().trimmed().isEmpty())
         return;
     const Result<ConfigurationItem> configuration = m_configurations.getConfig(configurationId);
-    AddWatcherStatus failure;
-    if (!configuration) {
-        failure = AddWatcherError{AddWatcherError::Kind::configurationGone, configuration.error()};
-    } else {
-        failure = m_registry.addWatcher(
-            CodeWatcherModel::make(m_name->text().trimmed(), m_chosenUrl,
-                                   configuration.value().language, configurationId));
+    AddWatcherResult added =
+        AddWatcherError{AddWatcherError::Kind::configurationGone, configuration.error()};
+    if (configuration) {
+        added = m_registry.addWatcher(CodeWatcherModel::make(m_name->text().trimmed(), m_chosenUrl,
+                                                             configuration.value().language,
+                                                             configurationId));
     }
-    if (failure) {
+    if (!added) {
         m_error->setText(QStringLiteral("This watcher could not be added. ") +
-                         failureText(*failure));
+                         failureText(added.error()));
         m_error->show();
         return;
     }

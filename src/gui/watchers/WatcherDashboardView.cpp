@@ -6,6 +6,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "gui/support/Controls.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/support/TextStyles.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -31,8 +32,8 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     : QWidget(parent)
     , m_core(core)
     , m_configurations(core.configurations())
-    , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.counters(),
-                                            core.health(), m_configurations, this))
+    , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.progress(),
+                                            core.counters(), core.health(), m_configurations, this))
     , m_addWatcher(new AddWatcherView(core.registry(), m_configurations))
     , m_table(new CodeWatcherTable(*m_model, core.registry()))
     , m_body(new QStackedWidget)
@@ -77,7 +78,7 @@ QWidget *WatcherDashboardView::makeEmptyState(Body body)
     goToConfigurations->setAccessibleName(goToConfigurations->text());
     NotificationCenter *notifications = &m_core.notifications();
     connect(goToConfigurations, &QPushButton::clicked, this, [notifications] {
-        notifications->post(NotificationCenter::switchToConfigurationsTabName);
+        notifications->post(ShellNotifications::switchToConfigurationsTab);
     });
     return emptyState(
         QStringLiteral("gear.badge.questionmark"), QStringLiteral("No Configurations Available"),

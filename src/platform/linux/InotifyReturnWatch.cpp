@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/InotifyReturnWatch.h"
 
-#include "core/support/SprucerLogger.h"
+#include "core/support/Log.h"
 
 #include <QFile>
 
@@ -52,9 +52,9 @@ bool InotifyReturnWatch::open()
 {
     m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0) {
-        SprucerLogger::shared().log(QStringLiteral("Could not create an inotify instance for ") +
-                                    QFile::decodeName(m_path.c_str()) + QStringLiteral(": ") +
-                                    qt_error_string(errno));
+        Log::line(QStringLiteral("Could not create an inotify instance for ") +
+                  QFile::decodeName(m_path.c_str()) + QStringLiteral(": ") +
+                  qt_error_string(errno));
         return false;
     }
     m_buffer.resize(kBufferSize);
@@ -91,9 +91,8 @@ InotifyReturnWatch::Place InotifyReturnWatch::settle()
         if (wd < 0) {
             if (errno == ENOENT || errno == ENOTDIR)
                 continue; // gone since it was looked at
-            SprucerLogger::shared().log(QStringLiteral("Could not watch ") +
-                                        QFile::decodeName(folder.c_str()) + QStringLiteral(": ") +
-                                        qt_error_string(errno));
+            Log::line(QStringLiteral("Could not watch ") + QFile::decodeName(folder.c_str()) +
+                      QStringLiteral(": ") + qt_error_string(errno));
             return Place::unwatchable;
         }
         if (m_wd >= 0 && m_wd != wd)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/InotifyTree.h"
 
+#include "core/support/Log.h"
 #include "core/support/PrivateCopyNames.h"
-#include "core/support/SprucerLogger.h"
 #include "core/support/TreeWalk.h"
 
 #include <QDateTime>
@@ -36,7 +36,7 @@ QString decoded(const std::string &path)
 
 void log(const QString &line)
 {
-    SprucerLogger::shared().log(line);
+    Log::line(line);
 }
 
 std::string joined(const std::string &directory, const std::string &name)

@@ -109,7 +109,7 @@ QString XdgAutostart::execValue(const QString &program)
     return escapedString(argument);
 }
 
-Status XdgAutostart::registerLoginItem(const QString &program)
+Result<void> XdgAutostart::registerLoginItem(const QString &program)
 {
     const QString path = entryPath();
     const QByteArray content = entryContent(program);
@@ -121,7 +121,7 @@ Status XdgAutostart::registerLoginItem(const QString &program)
         if (turnedOff(current))
             return failure(1, u"the login item was turned off in "_s + path);
         if (current == content)
-            return std::nullopt;
+            return {};
     }
     const QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder))
@@ -129,14 +129,14 @@ Status XdgAutostart::registerLoginItem(const QString &program)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
         return failure(3, u"could not write "_s + path + u": "_s + file.errorString());
-    return std::nullopt;
+    return {};
 }
 
-Status XdgAutostart::unregisterLoginItem()
+Result<void> XdgAutostart::unregisterLoginItem()
 {
     QFile entry(entryPath());
     if (entry.exists() && !entry.remove())
         return failure(4,
                        u"could not remove "_s + entry.fileName() + u": "_s + entry.errorString());
-    return std::nullopt;
+    return {};
 }

@@ -17,10 +17,10 @@ QString execValue(const QString &program);
 
 // Writes the entry that starts `program`, unless the user turned it off; an entry that is
 // already current is not written again.
-Status registerLoginItem(const QString &program);
+Result<void> registerLoginItem(const QString &program);
 
 // Removes the entry, turned off or not: Sprucer no longer starts at login. Nothing to remove is
 // no failure.
-Status unregisterLoginItem();
+Result<void> unregisterLoginItem();
 
 } // namespace XdgAutostart

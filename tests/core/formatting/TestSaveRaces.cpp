@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/markups/MarkupIndex.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/stats/CounterStore.h"
 #include "support/CoreFixture.h"
@@ -122,7 +123,6 @@ private Q_SLOTS:
         fixture.useFixers([&](const CodeWatcherModel &watcher) {
             ToolFixer::Environment environment;
             environment.resolver = ToolResolver({tools}, false);
-            environment.statistics = &fixture.core().statistics();
             environment.coordinator = &fixture.core().fileCoordinator();
             environment.journal = &journal;
             environment.probe = [&](FixStage stage) {
@@ -138,8 +138,8 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1); // the tree is watched
+        QVERIFY(registry.addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1); // the tree is watched
         if (moment == Moment::duringTool)
             QVERIFY(QFile(gate).open(QIODevice::WriteOnly));
 

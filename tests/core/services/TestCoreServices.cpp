@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupIndex.h"
 #include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
 #include "core/telemetry/TelemetryTestSupport.h"
@@ -73,8 +74,8 @@ private Q_SLOTS:
             fixture.makeProject(u"app"_s, {{u"main.cpp"_s, u"// TODO: settle down\n"_s}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
-        QTRY_COMPARE(fixture.registry().entry(watcher.id)->markups.size(), 1);
+        QVERIFY(fixture.registry().addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
         QTRY_VERIFY(!analytics.requests().isEmpty()); // the session's start went out
 
         // Settled: the threads finished what they were doing.

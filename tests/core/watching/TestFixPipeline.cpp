@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/ToolFixer.h"
-#include "core/stats/CodeFixStatistics.h"
-#include "core/stats/CounterStore.h"
+#include "core/stats/StatisticsService.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/FixPipeline.h"
+#include "core/watching/FixProgress.h"
 #include "support/LogFile.h"
 #include "support/RecordingFixer.h"
 #include "support/StandInTool.h"
 #include "support/TestMain.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +30,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A pipeline of its own with what it reports, in the order the main thread saw it.
+// A pipeline of its own, counted and followed as the program does, with what it reports in the
+// order the main thread saw it.
 struct Harness
 {
     explicit Harness(std::chrono::milliseconds window = 300ms)
@@ -37,19 +39,24 @@ struct Harness
     {}
 
     explicit Harness(FixPipeline::Timings timings)
-        : pipeline(timings, counters, center)
+        : progress(center)
+        , pipeline(timings)
     {
         pipeline.setBatchSize(10);
         QObject::connect(&center, &NotificationCenter::fileProcessingStarted, &pipeline,
                          [this] { events.append(u"started"_s); });
         QObject::connect(&center, &NotificationCenter::fileProcessingComplete, &pipeline,
                          [this] { events.append(u"complete"_s); });
-        QObject::connect(&pipeline, &FixPipeline::fileCompleted, &pipeline,
-                         [this](const QUuid &, const QString &path,
-                                const std::optional<MarkupList> &found, bool) {
+        QObject::connect(&pipeline, &FixPipeline::filesHandedOver, &progress,
+                         &FixProgress::handedOver);
+        QObject::connect(&pipeline, &FixPipeline::fileFinished, &pipeline,
+                         [this](const FixOutcome &outcome) {
+                             statistics.record(outcome);
+                             outcomes.append(outcome);
                              events.append(u"file"_s);
-                             scanned.insert(path, found);
-                             markups.append(found.value_or(MarkupList()));
+                             scanned.insert(outcome.path, outcome.markups);
+                             markups.append(outcome.markups.value_or(MarkupList()));
+                             progress.finished(outcome);
                          });
     }
 
@@ -67,13 +74,17 @@ struct Harness
         return QTest::qWaitFor([&] { return events.count(u"complete"_s) == count; });
     }
 
+    qint64 count() { return statistics.counters().countFor(route.watcherId); }
+
     QTemporaryDir project;
-    CounterStore counters;
+    StatisticsService statistics;
     NotificationCenter center;
+    FixProgress progress;
     FixPipeline pipeline;
     std::shared_ptr<RecordingFixer> fixer = std::make_shared<RecordingFixer>();
     FixPipeline::Route route{QUuid::createUuid(), SupportedFileExtension::cpp, fixer};
     QStringList events;
+    QList<FixOutcome> outcomes;
     MarkupList markups;
     QHash<QString, std::optional<MarkupList>> scanned; // the latest of each path
 };
@@ -121,7 +132,6 @@ struct HangingTool
             "esac"_s.arg(hung));
         ToolFixer::Environment environment;
         environment.resolver = ToolResolver({tools}, false);
-        environment.statistics = &statistics;
         environment.coordinator = &coordinator;
         environment.stop = &h.pipeline.toolStop();
         environment.timeout = 5s;
@@ -133,7 +143,6 @@ struct HangingTool
     QStringList hungRuns() const { return StandInTool::readLines(hung); }
 
     QString hung;
-    CodeFixStatistics statistics;
     FileCoordinator coordinator;
 };
 
@@ -163,17 +172,17 @@ private Q_SLOTS:
         h.process(paths);
         // Three batches of 10, 10 and 5 run side by side, one file at a time each.
         QVERIFY(h.fixer->waitForWaiting(3));
-        QTRY_VERIFY(h.pipeline.processingWatchers().contains(h.route.watcherId));
+        QTRY_COMPARE(h.progress.progress(h.route.watcherId).total, 25);
         h.fixer->release();
 
         QVERIFY(h.waitForDeliveries(1));
         QCOMPARE(h.fixer->maxConcurrentFixes(), 3);
         QCOMPARE(h.fixer->fixedFiles().size(), 25);
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 25);
+        QCOMPARE(h.count(), 25);
         QCOMPARE(h.events.size(), 27);
         QCOMPARE(h.events.first(), u"started"_s);
         QCOMPARE(h.events.last(), u"complete"_s);
-        QVERIFY(h.pipeline.processingWatchers().isEmpty());
+        QCOMPARE(h.progress.progress(h.route.watcherId).total, 0);
         // Within a batch the files keep their order.
         const QStringList fixed = h.fixer->fixedFiles();
         QVERIFY(fixed.indexOf(paths[0]) < fixed.indexOf(paths[9]));
@@ -224,7 +233,7 @@ private Q_SLOTS:
         QCOMPARE(h.events.count(u"started"_s), 1);
         h.write(u"a.cpp"_s, "int y;\n");
         QVERIFY(processed(2));
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
+        QCOMPARE(h.count(), 2);
 
         h.fixer->setFormat([](const QByteArray &text) { return text; });
         h.fixer->hold();
@@ -280,7 +289,7 @@ private Q_SLOTS:
         QVERIFY(QFile::resize(unreadable, 17 * 1024 * 1024)); // sparse: larger than any source
         h.process({todo, latin1, gone, unreadable});
         QVERIFY(h.waitForDeliveries(1));
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
+        QCOMPARE(h.count(), 4);
         QCOMPARE(h.markups.size(), 1);
         QCOMPARE(h.markups[0].line, 2);
         QCOMPARE(h.markups[0].filePath, todo);
@@ -304,7 +313,7 @@ private Q_SLOTS:
         h.route.fixer.reset(); // no fixer, no run to count
         h.process({h.write(u"unformatted.h"_s)});
         QVERIFY(h.waitForDeliveries(4));
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 4);
+        QCOMPARE(h.count(), 4);
         QVERIFY(h.scanned.contains(overtaken) && !h.scanned.value(overtaken));
     }
 
@@ -359,7 +368,6 @@ private Q_SLOTS:
         Harness h(60s); // the second run must find the first one's files still in the window
         h.route.fixer = std::make_shared<ByNameFixer>();
         QSignalSpy finished(&h.pipeline, &FixPipeline::runFinished);
-        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
         const QStringList tree{h.write(u"changed.cpp"_s), h.write(u"clean.cpp"_s),
                                h.write(u"bad.cpp"_s), h.write(u"notes.txt"_s)};
         h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
@@ -368,9 +376,14 @@ private Q_SLOTS:
                  (RunSummary{3, 1, 1, u"bad.cpp: clang-format: bad"_s}));
         QCOMPARE(finished.first().at(1).value<RunSummary>().text(),
                  u"3 checked · 1 changed · 1 failed"_s);
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 1);
-        QCOMPARE(fixed.size(), 3);
-        QCOMPARE(fixed.last().at(2).value<FixPipeline::Origin>(), FixPipeline::Origin::run);
+        QCOMPARE(h.count(), 1);
+        QCOMPARE(h.outcomes.size(), 3);
+        QCOMPARE(h.outcomes.last().origin, FixOutcome::Origin::run);
+        QCoreApplication::processEvents(); // the day's count is applied on the next turn
+        const QList<DailyFix> days = h.statistics.daily().dailyFixes();
+        QCOMPARE(days.size(), 1);
+        QCOMPARE(days[0].language, u"C++"_s);
+        QCOMPARE(days[0].count, 1);
 
         h.pipeline.process(h.route, tree, FixPipeline::Origin::run);
         QVERIFY(finished.wait());
@@ -378,13 +391,13 @@ private Q_SLOTS:
         h.pipeline.process(h.route, {}, FixPipeline::Origin::run);
         QVERIFY(finished.wait());
         QCOMPARE(finished.last().at(1).value<RunSummary>(), RunSummary{});
-        QCOMPARE(fixed.size(), 3);
+        QCOMPARE(h.outcomes.size(), 3);
 
         // Saves end with no summary.
         h.process({h.write(u"changed2.cpp"_s)});
         QVERIFY(h.waitForDeliveries(2));
         QCOMPARE(finished.size(), 3);
-        QCOMPARE(h.counters.countFor(h.route.watcherId), 2);
+        QCOMPARE(h.count(), 2);
     }
 
     // Saves while hung runs hold every worker: each is formatted within its own run's time, on
@@ -394,7 +407,6 @@ private Q_SLOTS:
     {
         Harness h({300ms, 200ms, 300ms});
         HangingTool tool(h);
-        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
         QStringList hanging;
         for (int i = 0; i < 8; ++i)
             hanging << h.write(u"hang%1.cpp"_s.arg(i));
@@ -405,9 +417,18 @@ private Q_SLOTS:
             h.process({saved});
             QTRY_COMPARE_WITH_TIMEOUT(readFile(saved), "INT X;\n", 8000);
         }
-        QTRY_COMPARE(fixed.size(), 4);
-        for (const QList<QVariant> &file : std::as_const(fixed))
-            QVERIFY(file.at(1).toString().contains(u"/saved"_s));
+        QTRY_COMPARE(h.outcomes.size(), 4);
+        const auto digest = [](const QByteArray &bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        };
+        for (const FixOutcome &outcome : std::as_const(h.outcomes)) {
+            QVERIFY(outcome.path.contains(u"/saved"_s));
+            QCOMPARE(outcome.result, FixOutcome::Result::changed);
+            QCOMPARE(outcome.tool, u"clang-format"_s);
+            QCOMPARE(outcome.digestBefore, digest("int x;\n"));
+            QCOMPARE(outcome.digestAfter, digest("INT X;\n"));
+        }
+        QCOMPARE(h.count(), 4);
         h.pipeline.stop();
     }
 
@@ -417,7 +438,6 @@ private Q_SLOTS:
     {
         Harness h({300ms, 200ms, 300ms});
         HangingTool tool(h);
-        QSignalSpy fixed(&h.pipeline, &FixPipeline::fileFixed);
         for (const QString &name : {u"hang1.cpp"_s, u"hang2.cpp"_s, u"hang3.cpp"_s})
             h.process({h.write(name)});
         QTRY_COMPARE(tool.hungRuns().size(), 3); // the third on a spare
@@ -429,13 +449,13 @@ private Q_SLOTS:
         h.pipeline.stop();
         for (const QString &pid : tool.hungRuns())
             QVERIFY2(!QFile::exists(u"/proc/"_s + pid), qPrintable(pid));
-        QCOMPARE(fixed.size(), 3);
-        for (const QList<QVariant> &file : std::as_const(fixed))
-            QCOMPARE(file.at(3).value<FixResult::Outcome>(), FixResult::Outcome::skipped);
+        QCOMPARE(h.outcomes.size(), 3);
+        for (const FixOutcome &outcome : std::as_const(h.outcomes))
+            QCOMPARE(outcome.result, FixOutcome::Result::skipped);
         QCOMPARE(readFile(tree[0]), "int x;\n");
         h.process({h.write(u"late.cpp"_s)});
         QCoreApplication::processEvents();
-        QCOMPARE(fixed.size(), 3);
+        QCOMPARE(h.outcomes.size(), 3);
     }
 };
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupIndex.h"
 #include "core/stats/CounterStore.h"
 #include "core/support/NotificationCenter.h"
 #include "core/support/StoredForms.h"
@@ -54,10 +55,10 @@ bool writeFile(const QString &path, const QByteArray &content)
 }
 
 // A watcher's findings as the TODO screen reads them: "file:line:type:text", in list order.
-QStringList listedMarkups(const MonitorRegistry &registry, const QUuid &watcherId)
+QStringList listedMarkups(const MarkupIndex &markups, const QUuid &watcherId)
 {
     QStringList listed;
-    for (const Markup &markup : registry.entry(watcherId)->markups.toList())
+    for (const Markup &markup : markups.of(watcherId).toList())
         listed.append(u"%1:%2:%3:%4"_s.arg(QFileInfo(markup.filePath).fileName())
                           .arg(markup.line)
                           .arg(markup.type, markup.text));
@@ -104,7 +105,7 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::kotlin);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
 
         const MonitorEntry *entry = registry.entry(watcher.id);
         QVERIFY(entry && entry->fixer && entry->id != watcher.id);
@@ -120,25 +121,25 @@ private Q_SLOTS:
         // Refused registrations leave nothing behind.
         fixture.clearSentSignals();
         using Kind = AddWatcherError::Kind;
-        const AddWatcherStatus twice = registry.addWatcher(watcher);
-        QVERIFY(twice && twice->kind == Kind::alreadyRegistered);
-        QCOMPARE(twice->error.description, u"not implemented to update config"_s);
+        const AddWatcherResult twice = registry.addWatcher(watcher);
+        QVERIFY(!twice && twice.error().kind == Kind::alreadyRegistered);
+        QCOMPARE(twice.error().error.description, u"not implemented to update config"_s);
         CodeWatcherModel orphan = fixture.makeWatcher(project, SupportedFileExtension::cpp);
         orphan.configurationId = QUuid::createUuid();
-        const AddWatcherStatus orphaned = registry.addWatcher(orphan);
-        QVERIFY(orphaned && orphaned->kind == Kind::configurationGone);
-        QCOMPARE(orphaned->error, ConfigManagerFactory::notFoundError());
-        const AddWatcherStatus missing = registry.addWatcher(
+        const AddWatcherResult orphaned = registry.addWatcher(orphan);
+        QVERIFY(!orphaned && orphaned.error().kind == Kind::configurationGone);
+        QCOMPARE(orphaned.error().error, ConfigManagerFactory::notFoundError());
+        const AddWatcherResult missing = registry.addWatcher(
             fixture.makeWatcher(project + u"/missing"_s, SupportedFileExtension::cpp, true));
-        QVERIFY(missing && missing->kind == Kind::folderRefused);
+        QVERIFY(!missing && missing.error().kind == Kind::folderRefused);
         QCOMPARE(registry.monitors().size(), 1);
         QVERIFY(fixture.sentSignals().isEmpty());
 
         const std::shared_ptr<DirectoryMonitor> monitor = entry->monitor;
-        QVERIFY(!registry.startWatcher(watcher));
+        QVERIFY(registry.startWatcher(watcher));
         fixture.clearSentSignals();
-        QVERIFY(!registry.removeWatcher(watcher.id));
-        QVERIFY(registry.removeWatcher(watcher.id)); // nothing left to remove
+        QVERIFY(registry.removeWatcher(watcher.id));
+        QVERIFY(!registry.removeWatcher(watcher.id)); // nothing left to remove
         QVERIFY(!monitor->isRunning());
         QVERIFY(registry.monitors().isEmpty() && storedWatchers().isEmpty());
         QCOMPARE(fixture.sentSignals(),
@@ -154,34 +155,35 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::swift, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
+        QVERIFY(registry.addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
 
         fixture.clearSentSignals();
-        QVERIFY(!registry.stopWatcher(watcher));
-        QVERIFY(registry.entry(watcher.id)->markups.isEmpty());
+        QVERIFY(registry.stopWatcher(watcher));
+        QVERIFY(fixture.core().markups().of(watcher.id).isEmpty());
         QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, false);
         QCOMPARE(fixture.sentSignals(),
                  (QStringList{u"MonitorCount:Count=1"_s, u"MonitorStopped"_s}));
 
         // Started again, the tree is scanned anew; a second start does not scan it twice.
-        QVERIFY(!registry.startWatcher(watcher));
-        QVERIFY(!registry.startWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1);
+        QVERIFY(registry.startWatcher(watcher));
+        QVERIFY(registry.startWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1);
         QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
         QCOMPARE(storedWatchers().first().isActivated, true);
         QVERIFY(LogFile::messages().contains(u"Started monitoring from memory: "_s +
                                              StoredForms::urlText(watcher.url)));
 
         // A start that fails is logged, returned, and changes nothing.
-        QVERIFY(!registry.stopWatcher(watcher));
+        QVERIFY(registry.stopWatcher(watcher));
         QVERIFY(QDir(project).removeRecursively());
         const QByteArray before =
             UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
-        const Status failure = registry.startWatcher(watcher);
+        const Result<void> started = registry.startWatcher(watcher);
         const QString denied = u"Failed to access monitored directory - access denied"_s;
-        QCOMPARE(failure->description, denied);
+        QVERIFY(!started);
+        QCOMPARE(started.error().description, denied);
         QVERIFY(LogFile::messages().contains(denied));
         QCOMPARE(registry.entry(watcher.id)->watcher.isActivated, false);
         QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
@@ -198,7 +200,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
                                                 SupportedFileExtension::cpp, i < 2));
-            QVERIFY(!registry.addWatcher(watchers.last()));
+            QVERIFY(registry.addWatcher(watchers.last()));
         }
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
         QVERIFY(announced.wait());
@@ -223,10 +225,10 @@ private Q_SLOTS:
         QCOMPARE(storedWatchers()[0].isActivated, true);
 
         // Paused, a switch turned on is stored and waits for the resume; nothing is run.
-        QVERIFY(!registry.startWatcher(watchers[2]));
+        QVERIFY(registry.startWatcher(watchers[2]));
         QVERIFY(storedWatchers()[2].isActivated);
         QVERIFY(!registry.entry(watchers[2].id)->monitor->isRunning());
-        QVERIFY(registry.runFixers(watchers[0].id));
+        QVERIFY(!registry.runFixers(watchers[0].id));
 
         // On: those switched on run again; a missing folder is returned to the caller and its
         // watcher stays stored as the user left it.
@@ -248,8 +250,8 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 1); // the tree's scan
+        QVERIFY(registry.addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 1); // the tree's scan
         QCoreApplication::processEvents();
         QSignalSpy announced(&registry, &MonitorRegistry::monitorsChanged);
         QSignalSpy completed(&fixture.core().notifications(),
@@ -267,12 +269,12 @@ private Q_SLOTS:
         QCOMPARE(QSet<QString>(fixer->fixedFiles().cbegin(), fixer->fixedFiles().cend()),
                  QSet<QString>(saved.cbegin(), saved.cend()));
         QTRY_COMPARE(fixture.core().counters().countFor(watcher.id), 2);
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 3);
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 3);
         QTRY_COMPARE(announced.size(), completed.size());
 
         // Run Fixers reports the whole tree on the main thread; the pipeline takes it from there.
         QTRY_COMPARE(released.size(), completed.size());
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QTRY_COMPARE(fixer->fixedFiles().size(), 5);
         QVERIFY(fixer->fixedFiles().contains(project + u"/old.cpp"_s));
     }
@@ -295,9 +297,11 @@ private Q_SLOTS:
             fixture.makeWatcher(outerRoot, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
         for (const CodeWatcherModel &watcher : {outer, kotlin, inner})
-            QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(listedMarkups(registry, outer.id), QStringList{u"top.cpp:1:TODO:outer"_s});
-        QTRY_COMPARE(listedMarkups(registry, inner.id), QStringList{u"old.cpp:1:TODO:inner"_s});
+            QVERIFY(registry.addWatcher(watcher));
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), outer.id),
+                     QStringList{u"top.cpp:1:TODO:outer"_s});
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), inner.id),
+                     QStringList{u"old.cpp:1:TODO:inner"_s});
 
         QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
         QVERIFY(writeFile(outerRoot + u"/inner/saved.cpp"_s, "int a;\n"));
@@ -307,10 +311,10 @@ private Q_SLOTS:
         QTRY_COMPARE(innerFixer->fixedFiles(), QStringList{outerRoot + u"/inner/saved.cpp"_s});
         QTRY_COMPARE(outerFixer->fixedFiles(), QStringList{outerRoot + u"/kotlin/b.cpp"_s});
 
-        QVERIFY(!registry.stopWatcher(inner));
+        QVERIFY(registry.stopWatcher(inner));
         QTRY_COMPARE(released.size(), 2); // the saves are out of the echo check
         QSignalSpy finished(&fixture.core().pipeline(), &FixPipeline::runFinished);
-        QVERIFY(!registry.runFixers(outer.id));
+        QVERIFY(registry.runFixers(outer.id));
         QVERIFY(finished.wait());
         QStringList runOver = outerFixer->fixedFiles().mid(1);
         runOver.sort();
@@ -333,9 +337,9 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
-        QTRY_COMPARE(registry.entry(watcher.id)->markups.size(), 4);
-        const QStringList scanned = listedMarkups(registry, watcher.id);
+        QVERIFY(registry.addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 4);
+        const QStringList scanned = listedMarkups(fixture.core().markups(), watcher.id);
         const CounterStore &counters = fixture.core().counters();
 
         // Each save differs, so none is taken for the echo of the one before.
@@ -345,27 +349,27 @@ private Q_SLOTS:
             QVERIFY(writeFile(a, "// TODO: one\n" + QByteArray(save, '\n')));
             QTRY_COMPARE(counters.countFor(watcher.id), save);
         }
-        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
         // Run Fixers processes every file again, once the last save is out of the echo check.
         QTRY_COMPARE(released.size(), 3);
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QTRY_COMPARE(counters.countFor(watcher.id), 6);
-        QCOMPARE(listedMarkups(registry, watcher.id), scanned);
+        QCOMPARE(listedMarkups(fixture.core().markups(), watcher.id), scanned);
 
         QStringList expected = scanned;
         expected.removeOne(u"a.cpp:1:TODO:one"_s);
         QVERIFY(writeFile(a, "int done;\n"));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id), expected);
         QVERIFY(writeFile(a, "\n// FIXME: back\n"));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id),
                      expected + QStringList{u"a.cpp:2:FIXME:back"_s});
 
         QVERIFY(QFile::remove(project + u"/b.h"_s));
         expected.removeOne(u"b.h:1:TODO:b"_s);
         expected.append(u"a.cpp:2:FIXME:back"_s);
-        QTRY_COMPARE(listedMarkups(registry, watcher.id), expected);
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id), expected);
         QVERIFY(QFile::rename(project + u"/keep.cpp"_s, project + u"/kept.cpp"_s));
-        QTRY_COMPARE(listedMarkups(registry, watcher.id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id),
                      (QStringList{u"a.cpp:2:FIXME:back"_s, u"kept.cpp:1:TODO:keep"_s,
                                   u"kept.cpp:2:FIXME:also"_s}));
     }
@@ -384,22 +388,23 @@ private Q_SLOTS:
         MonitorRegistry &registry = fixture.registry();
         HeldSharedPool held;
         for (const CodeWatcherModel &watcher : std::as_const(watchers))
-            QVERIFY(!registry.addWatcher(watcher));
+            QVERIFY(registry.addWatcher(watcher));
 
         QVERIFY(writeFile(watchers[0].url.toLocalFile() + u"a.cpp"_s, "// TODO: new\n"));
-        QTRY_COMPARE(listedMarkups(registry, watchers[0].id), QStringList{u"a.cpp:1:TODO:new"_s});
-        QVERIFY(!registry.stopWatcher(watchers[1]));
-        QVERIFY(!registry.stopWatcher(watchers[2]));
-        QVERIFY(!registry.startWatcher(watchers[2]));
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
+                     QStringList{u"a.cpp:1:TODO:new"_s});
+        QVERIFY(registry.stopWatcher(watchers[1]));
+        QVERIFY(registry.stopWatcher(watchers[2]));
+        QVERIFY(registry.startWatcher(watchers[2]));
         held.release();
 
-        QTRY_COMPARE(listedMarkups(registry, watchers[0].id),
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watchers[0].id),
                      (QStringList{u"a.cpp:1:TODO:new"_s, u"b.cpp:1:TODO:b"_s}));
-        QTRY_COMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
+        QTRY_COMPARE(fixture.core().markups().of(watchers[2].id).size(), 2);
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(registry.entry(watchers[2].id)->markups.size(), 2);
-        QVERIFY(registry.entry(watchers[1].id)->markups.isEmpty());
+        QCOMPARE(fixture.core().markups().of(watchers[2].id).size(), 2);
+        QVERIFY(fixture.core().markups().of(watchers[1].id).isEmpty());
     }
 
     void aRootThatComesBackIsWatchedAgain_data()
@@ -417,13 +422,13 @@ private Q_SLOTS:
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         const DirectoryMonitor &monitor = *registry.entry(watcher.id)->monitor;
 
         const QString away = project + u".away"_s;
         QVERIFY(renamed ? QDir().rename(project, away) : QDir(project).removeRecursively());
         QTRY_VERIFY(!monitor.isRunning());
-        QVERIFY(registry.startWatcher(watcher)); // refused, and must not end the wait
+        QVERIFY(!registry.startWatcher(watcher)); // refused, and must not end the wait
         storeBookmark(project, "outdated");
         QVERIFY(renamed ? QDir().rename(away, project) : QDir().mkpath(project));
         QTRY_VERIFY(monitor.isRunning());
@@ -451,7 +456,7 @@ private Q_SLOTS:
         QCOMPARE(registry.monitors().size(), 2);
         QVERIFY(registry.entry(active.id)->monitor->isRunning());
         QVERIFY(!registry.entry(inactive.id)->monitor->isRunning());
-        QVERIFY(!registry.removeWatcher(inactive.id));
+        QVERIFY(registry.removeWatcher(inactive.id));
         QCOMPARE(storedWatchers(), (QList<CodeWatcherModel>{active, missing}));
 
         // A save under way when its watcher goes is still fixed and counted.
@@ -459,7 +464,7 @@ private Q_SLOTS:
         fixer->hold();
         fixture.makeProject(u"a"_s, {{u"x.cpp"_s, QString()}});
         QVERIFY(fixer->waitForWaiting(1));
-        QVERIFY(!registry.removeWatcher(active.id));
+        QVERIFY(registry.removeWatcher(active.id));
         fixer->release();
         QTRY_COMPARE(fixture.core().counters().countFor(active.id), 1);
 
@@ -471,7 +476,7 @@ private Q_SLOTS:
         const CodeWatcherModel replacement =
             fixture.makeWatcher(missing.url.toLocalFile().chopped(1), SupportedFileExtension::cpp);
         QCOMPARE(replacement.url, missing.url);
-        QVERIFY(!registry.addWatcher(replacement));
+        QVERIFY(registry.addWatcher(replacement));
         QVERIFY(registry.unrestoredWatchers().isEmpty());
         QCOMPARE(storedWatchers(), QList<CodeWatcherModel>{replacement});
     }
@@ -485,7 +490,7 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i) {
             watchers.append(fixture.makeWatcher(fixture.makeProject(u"p%1"_s.arg(i)),
                                                 SupportedFileExtension::cpp, i % 2 == 0));
-            QVERIFY(!fixture.registry().addWatcher(watchers.last()));
+            QVERIFY(fixture.registry().addWatcher(watchers.last()));
         }
         UserDefaults::flush();
         const quint64 writes = UserDefaults::writesToDisk();

@@ -79,7 +79,7 @@ private Q_SLOTS:
         const CodeWatcherModel gone =
             fixture.makeWatcher(fixture.makeProject(u"gone"_s), Kind::cpp, true);
         for (const CodeWatcherModel &watcher : {good, refused, kotlin, off, gone})
-            QVERIFY(!registry.addWatcher(watcher));
+            QVERIFY(registry.addWatcher(watcher));
         QVERIFY(QDir(fixture.makeProject(u"gone"_s)).removeRecursively());
 
         QTRY_COMPARE(health.status(refused.id).state, State::configurationRefused);
@@ -138,7 +138,7 @@ private Q_SLOTS:
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
         MonitorRegistry &registry = fixture.registry();
         WatcherHealth &health = fixture.core().health();
-        QVERIFY(!registry.addWatcher(watcher));
+        QVERIFY(registry.addWatcher(watcher));
         QSignalSpy appeared(&health, &WatcherHealth::problemAppeared);
         QSignalSpy released(&fixture.core().pipeline(), &FixPipeline::processedFilesReleased);
         QTRY_VERIFY(fixture.fixerFor(watcher.id));
@@ -158,7 +158,7 @@ private Q_SLOTS:
 
         fixer->setOutcome(FixResult::Outcome::changed);
         QSignalSpy finished(&fixture.core().pipeline(), &FixPipeline::runFinished);
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QVERIFY(finished.wait());
         QTRY_VERIFY(health.status(watcher.id).lastRun);
         const WatcherStatus afterRun = health.status(watcher.id);
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QTRY_COMPARE(released.size(), 3);
         fixer->setOutcome(FixResult::Outcome::failed, u"clang-format: boom"_s);
         finished.clear();
-        QVERIFY(!registry.runFixers(watcher.id));
+        QVERIFY(registry.runFixers(watcher.id));
         QVERIFY(finished.wait());
         QTRY_COMPARE(health.status(watcher.id).state, State::lastRunFailed);
         QVERIFY(health.status(watcher.id).detail.contains(u" files failed; the first, "_s));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupTreeModel.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/MarkupsViewModel.h"
@@ -71,10 +72,10 @@ private Q_SLOTS:
                         {u"src/pay/c.swift"_s, u"// TODO: four\n// TODO: five\n"_s}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::swift, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
-        QTRY_COMPARE(fixture.registry().entry(watcher.id)->markups.size(), 5);
+        QVERIFY(fixture.registry().addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 5);
 
-        MarkupsView view(fixture.registry());
+        MarkupsView view(fixture.registry(), fixture.core().markups());
         QCOMPARE(view.model().rowCount(), 0); // the load lands on the next turn
         QTRY_COMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
         const QModelIndex root = view.model().index(0, 0);

@@ -9,6 +9,7 @@
 #include "gui/shell/SprucerApp.h"
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/WindowManager.h"
+#include "gui/support/ShellNotifications.h"
 #include "support/AnsweringDialogs.h"
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
@@ -93,7 +94,7 @@ private Q_SLOTS:
         CoreFixture fixture;
         const CodeWatcherModel watcher =
             fixture.makeWatcher(fixture.makeProject(u"app"_s), SupportedFileExtension::cpp, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         QAction *activation = app.delegate().activationAction();
@@ -120,7 +121,7 @@ private Q_SLOTS:
         MainWindow &window = *app.mainWindow();
         // Screens not shown yet are not built yet: the window opens without them.
         QVERIFY(!window.findChild<ConfigurationDashboardView *>());
-        fixture.core().notifications().post(NotificationCenter::switchToConfigurationsTabName);
+        fixture.core().notifications().post(ShellNotifications::switchToConfigurationsTab);
         QTRY_COMPARE(window.mainView()->currentEntry(), MainView::Entry::configurations);
         QVERIFY(window.findChild<ConfigurationDashboardView *>()->isVisible());
 
@@ -136,7 +137,7 @@ private Q_SLOTS:
     void everyControlHasAName()
     {
         CoreFixture fixture;
-        QVERIFY(!fixture.registry().addWatcher(
+        QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(fixture.makeProject(u"named"_s), SupportedFileExtension::cpp)));
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
@@ -169,11 +170,11 @@ private Q_SLOTS:
 
         const CodeWatcherModel watcher = fixture.makeWatcher(fixture.makeProject(u"shop"_s),
                                                              SupportedFileExtension::swift, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         QTRY_COMPARE(list.rowCount(), 1);
         QCOMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(), u"shop, Running"_s);
         QCOMPARE(list.index(0, 0).data().toString(), u"shop"_s);
-        QVERIFY(!fixture.registry().stopWatcher(watcher));
+        QVERIFY(fixture.registry().stopWatcher(watcher));
         QTRY_COMPARE(list.index(0, 0).data(Qt::AccessibleTextRole).toString(),
                      u"shop, Switched off"_s);
         QCOMPARE(list.index(0, 0).data().toString(), u"shop — Switched off"_s);
@@ -197,11 +198,11 @@ private Q_SLOTS:
         PlatformServices platform;
         platform.registerLoginItem = [&calls] {
             calls << u"register"_s;
-            return Status();
+            return Result<void>();
         };
         platform.unregisterLoginItem = [&calls] {
             calls << u"unregister"_s;
-            return Status();
+            return Result<void>();
         };
         {
             SprucerApp app(fixture.core(), platform);
@@ -236,7 +237,7 @@ private Q_SLOTS:
         fixture.useHealth(health);
         UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
         const QString project = fixture.makeProject(u"shop"_s);
-        QVERIFY(!fixture.registry().addWatcher(
+        QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true)));
         QStringList notified;
         PlatformServices platform;

@@ -8,6 +8,7 @@
 #include "gui/configurations/ConfigEditorView.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/configurations/RawXmlFormatterView.h"
+#include "gui/support/ShellNotifications.h"
 #include "gui/watchers/AddWatcherView.h"
 #include "gui/watchers/CellButtonDelegate.h"
 #include "gui/watchers/CodeWatcherTable.h"
@@ -42,13 +43,14 @@ private Q_SLOTS:
         CoreFixture fixture;
         WatcherDashboardView view(fixture.core());
         QCOMPARE(view.body(), WatcherDashboardView::Body::noConfigurations);
-        QSignalSpy switched(&fixture.core().notifications(),
-                            &NotificationCenter::switchToConfigurationsTab);
+        QSignalSpy switched(&fixture.core().notifications(), &NotificationCenter::posted);
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             if (button->text() == u"Go to Configurations"_s)
                 button->click();
         }
         QTRY_COMPARE(switched.size(), 1);
+        QCOMPARE(switched.first().first().toString(),
+                 ShellNotifications::switchToConfigurationsTab);
 
         const QString project = fixture.makeProject(u"shop"_s);
         fixture.core().configurations().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
@@ -103,7 +105,7 @@ private Q_SLOTS:
             u"tree"_s, {{u"a.cpp"_s, u"int a;"_s}, {u"b.cpp"_s, u"int b;"_s}, {u"c.h"_s, u""_s}});
         const CodeWatcherModel watcher =
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         WatcherDashboardView view(fixture.core());
         const QModelIndex runFixers =
             view.model().index(0, CodeWatcherTableViewModel::fixAllColumn);
@@ -131,7 +133,7 @@ private Q_SLOTS:
         WatcherListStore().save({unplugged});
         const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
                                                           SupportedFileExtension::kotlin, false);
-        QVERIFY(!fixture.registry().addWatcher(idle));
+        QVERIFY(fixture.registry().addWatcher(idle));
         WatcherDashboardView view(fixture.core());
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
         const QModelIndex runFixers =
