@@ -47,7 +47,9 @@ QList<CodeWatcherModel> makeProjects(const QString &root, const QString &tag, in
             CodeWatcherModel::make(tag + QString::number(w), QUrl::fromLocalFile(project + u'/'),
                                    SupportedFileExtension::swift, configuration);
         watcher.isActivated = true;
-        registry.addWatcher(watcher);
+        if (const AddWatcherResult added = registry.addWatcher(watcher); !added)
+            qFatal("cannot watch %s: %s", qPrintable(project),
+                   qPrintable(added.error().error.description));
         watchers << watcher;
     }
     return watchers;
@@ -116,7 +118,7 @@ int main(int argc, char *argv[])
     PaintWatch::waitFor([&] { return total() == 90; });
     const Times few = measure(registry, core.markups());
     for (const CodeWatcherModel &watcher : small)
-        registry.stopWatcher(watcher);
+        (void)registry.stopWatcher(watcher); // registered just before: it cannot fail
     makeProjects(home.path(), QStringLiteral("large"), 334, 10, registry, style); // 10,020
     PaintWatch::waitFor([&] { return total() == 10020; });
     const Times many = measure(registry, core.markups());

@@ -156,12 +156,13 @@ double oursSeconds(const QString &root, const Workload &work, int jobs, int batc
     project->core.pipeline().setBatchSize(batch);
     QElapsedTimer timer;
     timer.start();
-    project->registry.runFixers(project->watcher.id);
+    if (!project->registry.runFixers(project->watcher.id))
+        return -1;
     const bool completed = waitForCompletion(project->core.notifications(), 1800000);
     const double seconds = timer.elapsed() / 1000.0;
     // The next round watches a new tree at the same path: a watcher left stored there would
     // own its files.
-    project->registry.removeWatcher(project->watcher.id);
+    (void)project->registry.removeWatcher(project->watcher.id);
     return completed ? seconds : -1;
 }
 

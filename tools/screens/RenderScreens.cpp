@@ -171,7 +171,9 @@ void makeDemoHome(const QString &home, CoreServices &core)
         CodeWatcherModel watcher = CodeWatcherModel::make(
             QLatin1String(project.name), QUrl::fromLocalFile(root + u'/'), project.language, style);
         watcher.isActivated = project.active;
-        registry.addWatcher(watcher);
+        if (const AddWatcherResult added = registry.addWatcher(watcher); !added)
+            qFatal("cannot watch %s: %s", project.name,
+                   qPrintable(added.error().error.description));
     }
 }
 
@@ -206,8 +208,10 @@ void runFixersOnTheEngine(CoreServices &core)
     const QMetaObject::Connection connection = QObject::connect(
         &core.pipeline(), &FixPipeline::runFinished, [&finished] { finished = true; });
     for (const MonitorEntry &entry : core.registry().monitors()) {
-        if (entry.watcher.name == QStringLiteral("engine"))
-            core.registry().runFixers(entry.watcher.id);
+        if (entry.watcher.name != QStringLiteral("engine"))
+            continue;
+        if (const Result<void> started = core.registry().runFixers(entry.watcher.id); !started)
+            qFatal("cannot run the fixers: %s", qPrintable(started.error().description));
     }
     settleUntil([&] {
         bool refused = false;

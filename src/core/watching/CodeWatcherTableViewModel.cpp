@@ -319,7 +319,7 @@ bool CodeWatcherTableViewModel::setData(const QModelIndex &index, const QVariant
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
     return !isUnrestored(index.row()) &&
-           !m_registry.renameWatcher(m_codeWatchers[index.row()].id, value.toString());
+           m_registry.renameWatcher(m_codeWatchers[index.row()].id, value.toString()).ok();
 }
 
 QVariant CodeWatcherTableViewModel::headerData(int section, Qt::Orientation orientation,

@@ -301,6 +301,8 @@ private Q_SLOTS:
     }
 
     // A rescan queued behind one whose report stops or destroys its monitor reports nothing.
+    // The queue is held until both are asked for: a rescan asked for after the stop would start
+    // the monitor again, and one of a destroyed monitor cannot be asked for.
     void aRescanOfAStoppedOrDestroyedMonitorReportsNothing()
     {
         Watched w;
@@ -308,8 +310,11 @@ private Q_SLOTS:
         w.recorder->onDelivery = [&] {
             w.monitor.stopMonitoring();
         };
+        QSemaphore gate;
+        w.queue.post([&gate] { gate.acquire(); });
         w.monitor.rescan();
         w.monitor.rescan();
+        gate.release();
         w.queue.sync([] {});
         QCOMPARE(w.recorder->deliveries().size(), 1);
         QVERIFY(!w.monitor.isRunning());
@@ -320,8 +325,10 @@ private Q_SLOTS:
         destroyed->onDelivery = [&] {
             monitor.reset();
         };
+        w.queue.post([&gate] { gate.acquire(); });
         monitor->rescan();
         monitor->rescan();
+        gate.release();
         w.queue.sync([] {});
         QCOMPARE(destroyed->deliveries().size(), 1);
         QVERIFY(!monitor);

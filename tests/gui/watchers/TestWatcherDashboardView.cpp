@@ -211,7 +211,7 @@ private Q_SLOTS:
         CoreFixture fixture;
         const CodeWatcherModel watcher =
             fixture.makeWatcher(fixture.makeProject(u"shop"_s), SupportedFileExtension::kotlin);
-        QVERIFY(!fixture.registry().addWatcher(watcher));
+        QVERIFY(fixture.registry().addWatcher(watcher));
         WatcherDashboardView watchers(fixture.core());
         const QModelIndex style =
             watchers.model().index(0, CodeWatcherTableViewModel::configNameColumn);
