@@ -27,7 +27,7 @@ QString code(SupportedFileExtension kind)
         return QStringLiteral("kotlin");
     }
     Q_UNREACHABLE();
-    return QString();
+    return {};
 }
 
 std::optional<SupportedFileExtension> fromCode(const QString &text)
@@ -52,7 +52,7 @@ QString displayName(SupportedFileExtension kind)
         return QStringLiteral("Kotlin");
     }
     Q_UNREACHABLE();
-    return QString();
+    return {};
 }
 
 const QStringList &fileExtensions(SupportedFileExtension kind)
@@ -87,7 +87,7 @@ QString pathExtension(const QString &path)
     const qsizetype nameStart = path.lastIndexOf(u'/') + 1;
     const qsizetype dot = path.lastIndexOf(u'.');
     if (dot < nameStart)
-        return QString();
+        return {};
     return path.mid(dot + 1);
 }
 

@@ -212,7 +212,7 @@ QString InstanceGuard::refusalLine() const
     if (m_error)
         return u"Sprucer cannot make sure it runs only once: "_s + m_error->description;
     if (!m_running)
-        return QString();
+        return {};
     if (m_running->pid <= 0)
         return u"Sprucer is already running."_s;
     const QString pid = QString::number(m_running->pid);

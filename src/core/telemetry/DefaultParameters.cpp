@@ -27,7 +27,7 @@ QString hardwareModelName()
     // The DMI product name is world-readable on Linux; other systems report nothing here.
     QFile file(QStringLiteral("/sys/class/dmi/id/product_name"));
     if (!file.open(QIODevice::ReadOnly))
-        return QString();
+        return {};
     return QString::fromUtf8(file.read(256)).simplified();
 }
 

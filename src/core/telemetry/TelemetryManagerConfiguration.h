@@ -64,5 +64,5 @@ struct TelemetryManagerConfiguration
     QString cacheFilePath() const;
     // A fixed reverse-DNS prefix and the first 12 hex digits of the app id's SHA-256.
     QString defaultsSuiteName() const;
-    TelemetryLogger logger() const { return TelemetryLogger(logHandler, showDebugLogs); }
+    TelemetryLogger logger() const { return {logHandler, showDebugLogs}; }
 };
