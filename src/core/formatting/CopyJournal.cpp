@@ -76,7 +76,7 @@ QString CopyJournal::remember(const QString &copyDirectory)
 {
     if (!m_locked)
         return {};
-    const QString note = m_folder + u'/' + QString::number(++m_lastNote);
+    QString note = m_folder + u'/' + QString::number(++m_lastNote);
     QFile file(note);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
         file.write(QFile::encodeName(copyDirectory)) < 0) {

@@ -73,7 +73,7 @@ QString InstanceGuard::defaultFolder()
 {
     // Without XDG_RUNTIME_DIR Qt would make up a folder in /tmp and warn about it.
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         if (!runtime.isEmpty())
             return runtime;
     }

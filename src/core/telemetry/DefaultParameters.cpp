@@ -79,7 +79,7 @@ QMap<QString, QString> collect(const QDateTime &now)
     const QLocale locale = QLocale::system();
     const QString version = QCoreApplication::applicationVersion();
     // The project's version is its only version: the build number repeats it.
-    const QString build = version;
+    const QString &build = version;
     const QString localeName = locale.name();
     const QString region = QLocale::territoryToCode(locale.territory());
     const QString preferredLanguage = QLocale::languageToCode(locale.language());
