@@ -50,6 +50,11 @@ foreach(source IN LISTS sources)
     file(STRINGS "${SOURCE_DIR}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS includes)
         string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" included "${line}")
+        if(included MATCHES "^\\.\\.?/")
+            # A path from the including file's folder reaches around the layers' include roots.
+            get_filename_component(resolved "${SOURCE_DIR}/${from_folder}/${included}" ABSOLUTE)
+            file(RELATIVE_PATH included "${SOURCE_DIR}" "${resolved}")
+        endif()
         get_filename_component(to_folder "${included}" DIRECTORY)
         if(to_folder STREQUAL "" OR to_folder STREQUAL from_folder
            OR NOT EXISTS "${SOURCE_DIR}/${included}")

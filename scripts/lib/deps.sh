@@ -10,6 +10,9 @@ sprucer_packages=(
     locales
 )
 
+# The static checks of the sources that scripts/test runs.
+sprucer_lint_packages=(clang-tidy)
+
 # What cpack needs to read the executable's shared-library dependencies.
 sprucer_package_packages=(dpkg-dev file)
 

@@ -75,13 +75,13 @@ CopyJournal::~CopyJournal()
 QString CopyJournal::remember(const QString &copyDirectory)
 {
     if (!m_locked)
-        return QString();
-    const QString note = m_folder + u'/' + QString::number(++m_lastNote);
+        return {};
+    QString note = m_folder + u'/' + QString::number(++m_lastNote);
     QFile file(note);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
         file.write(QFile::encodeName(copyDirectory)) < 0) {
         file.remove();
-        return QString();
+        return {};
     }
     return note;
 }
@@ -95,7 +95,7 @@ void CopyJournal::forget(const QString &note)
 QString CopyJournal::outOfTreeFolder() const
 {
     if (!m_locked || m_copiesRoot.isEmpty())
-        return QString();
+        return {};
     const QString folder = m_copiesRoot + u'/' + m_name;
     return makePrivatePath(folder) ? folder : QString();
 }

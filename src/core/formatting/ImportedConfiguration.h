@@ -16,7 +16,7 @@ struct ImportedConfiguration
         unreadable // a folder, a missing file or one we may not read
     };
 
-    static constexpr qint64 maximumBytes = 1024 * 1024;
+    static constexpr qint64 maximumBytes = qint64{1024} * 1024;
 
     static ImportedConfiguration read(const QString &path);
 

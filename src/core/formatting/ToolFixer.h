@@ -72,10 +72,10 @@ public:
     QList<FixResult> fixAll(const QStringList &filePaths) override;
 
     // Larger files are not handed to a tool: formatters take memory many times a file's size.
-    static constexpr qint64 sizeLimit = 16 * 1024 * 1024;
+    static constexpr qint64 sizeLimit = qint64{16} * 1024 * 1024;
     // Files of one run of the tool hold at most this much together (a larger file runs alone),
     // which bounds the memory held while the tool runs.
-    static constexpr qint64 groupByteBudget = 1024 * 1024;
+    static constexpr qint64 groupByteBudget = qint64{1024} * 1024;
     // A run of `files` files may take the one-file limit plus a tenth of it per further file, up
     // to twice the one-file limit: scaled to the group's work, yet a hang holds the group's files
     // at most that long before each is tried alone.

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 kMiB = qint64{1024} * 1024;
 constexpr qint64 kGiB = 1024 * kMiB;
 
 // One decimal at most, none when it is whole: "2", "1.5".

@@ -236,7 +236,7 @@ const char *findLineBreak(const char *begin, const char *end)
 std::size_t incompleteTail(const char *begin, const char *end)
 {
     const Byte *e = asBytes(end);
-    const std::size_t size = std::size_t(end - begin);
+    const auto size = std::size_t(end - begin);
     for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
         const Byte b = e[-std::ptrdiff_t(back)];
         if (isContinuation(b))

@@ -15,7 +15,7 @@ QString parentPath(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0)
-        return QString();
+        return {};
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 

@@ -69,7 +69,7 @@ private:
 };
 
 // Larger files are not scanned, as they are not formatted: a source file is never this large.
-constexpr qint64 kLargestScanned = 16 * 1024 * 1024;
+constexpr qint64 kLargestScanned = qint64{16} * 1024 * 1024;
 
 enum class ScanOutcome : std::uint8_t
 {

@@ -17,7 +17,7 @@
 class Utf8MarkupScanner
 {
 public:
-    static constexpr qsizetype kDefaultChunkSize = 256 * 1024;
+    static constexpr qsizetype kDefaultChunkSize = qsizetype{256} * 1024;
     static constexpr qsizetype kMinimumChunkSize = 16;
 
     explicit Utf8MarkupScanner(qsizetype chunkSize = kDefaultChunkSize);

@@ -45,7 +45,7 @@ QString pathExtension(const QString &path)
     const qsizetype nameStart = path.lastIndexOf(u'/') + 1;
     const qsizetype dot = path.lastIndexOf(u'.');
     if (dot < nameStart)
-        return QString();
+        return {};
     return path.mid(dot + 1);
 }
 

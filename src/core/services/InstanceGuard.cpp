@@ -73,7 +73,7 @@ QString InstanceGuard::defaultFolder()
 {
     // Without XDG_RUNTIME_DIR Qt would make up a folder in /tmp and warn about it.
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         if (!runtime.isEmpty())
             return runtime;
     }
@@ -211,7 +211,7 @@ QString InstanceGuard::refusalLine() const
     if (m_error)
         return u"Sprucer cannot make sure it runs only once: "_s + m_error->description;
     if (!m_running)
-        return QString();
+        return {};
     if (m_running->pid <= 0)
         return u"Sprucer is already running."_s;
     const QString pid = QString::number(m_running->pid);

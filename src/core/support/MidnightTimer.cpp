@@ -44,7 +44,7 @@ int MidnightTimer::msecsToMidnight(const QDateTime &now)
     const QDateTime local = now.toLocalTime();
     const qint64 wait = local.msecsTo(local.date().addDays(1).startOfDay());
     constexpr qint64 second = 1000;
-    constexpr qint64 longestDay = 25 * 3600 * second; // the day summer time ends
+    constexpr qint64 longestDay = qint64{25} * 3600 * second; // the day summer time ends
     return int(std::clamp(wait, second, longestDay));
 }
 

@@ -49,7 +49,7 @@ QString identicalBackup(const QDir &folder, const QString &key, const QVariant &
 {
     const QStringList names = folder.entryList({key + u"-*" + kSuffix}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
-        const QString path = folder.filePath(name);
+        QString path = folder.filePath(name);
         if (QSettings(path, QSettings::IniFormat).value(key) == raw)
             return path;
     }

@@ -14,7 +14,7 @@ int s_pipe[2] = {-1, -1};
 
 extern "C" void onTerminationSignal(int number)
 {
-    const unsigned char byte = static_cast<unsigned char>(number);
+    const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t written = ::write(s_pipe[0], &byte, 1);
 }
 

@@ -207,7 +207,7 @@ struct Store
 
     void markChanged(const QString &key, std::optional<QVariant> value)
     {
-        unwritten.insert(key, std::move(value));
+        unwritten.insert(key, value);
         changed.wakeAll();
     }
 

@@ -27,7 +27,7 @@ QString hardwareModelName()
     // The DMI product name is world-readable on Linux; other systems report nothing here.
     QFile file(QStringLiteral("/sys/class/dmi/id/product_name"));
     if (!file.open(QIODevice::ReadOnly))
-        return QString();
+        return {};
     return QString::fromUtf8(file.read(256)).simplified();
 }
 
@@ -79,7 +79,7 @@ QMap<QString, QString> collect(const QDateTime &now)
     const QLocale locale = QLocale::system();
     const QString version = QCoreApplication::applicationVersion();
     // The project's version is its only version: the build number repeats it.
-    const QString build = version;
+    const QString &build = version;
     const QString localeName = locale.name();
     const QString region = QLocale::territoryToCode(locale.territory());
     const QString preferredLanguage = QLocale::languageToCode(locale.language());

@@ -41,13 +41,13 @@ void SessionManager::load(const QDateTime &now)
     m_recentSessions.clear();
     const QDateTime oldestKept = now.addSecs(-retentionSeconds);
     qint64 agedOut = 0;
-    for (const QJsonValue &value : storedJson(m_store->value(kRecentSessions)).array()) {
+    for (const QJsonValue value : storedJson(m_store->value(kRecentSessions)).array()) {
         const QJsonObject object = value.toObject();
         const auto start = StoredForms::dateField(object, QStringLiteral("st"));
         const auto duration = StoredForms::integerField(object, QStringLiteral("dn"));
         if (!start || !duration)
             continue;
-        const QDateTime startDate = *start;
+        const QDateTime &startDate = *start;
         if (startDate < oldestKept)
             ++agedOut;
         else
@@ -55,7 +55,7 @@ void SessionManager::load(const QDateTime &now)
     }
     m_firstSessionDate = m_store->value(kFirstSessionDate).toString();
     m_distinctDaysUsed.clear();
-    for (const QJsonValue &value : storedJson(m_store->value(kDistinctDaysUsed)).array()) {
+    for (const QJsonValue value : storedJson(m_store->value(kDistinctDaysUsed)).array()) {
         if (value.isString())
             m_distinctDaysUsed.append(value.toString());
     }

@@ -21,7 +21,7 @@ class SessionManager : public QObject
 
 public:
     // Sessions that started longer ago than this are forgotten and only counted.
-    static constexpr qint64 retentionSeconds = 90 * 24 * 60 * 60;
+    static constexpr qint64 retentionSeconds = qint64{90} * 24 * 60 * 60;
 
     explicit SessionManager(TelemetryDefaultsStore *store, QObject *parent = nullptr);
 

@@ -134,7 +134,7 @@ std::optional<QList<SignalPostBody>> SignalPostBody::decodeList(const QByteArray
     const QJsonArray array = document.array();
     QList<SignalPostBody> bodies;
     bodies.reserve(array.size());
-    for (const QJsonValue &value : array) {
+    for (const QJsonValue value : array) {
         if (auto body = value.isObject() ? fromJson(value.toObject()) : std::nullopt)
             bodies.append(std::move(*body));
     }

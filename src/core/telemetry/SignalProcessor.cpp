@@ -102,7 +102,7 @@ void SignalProcessor::warnAboutReservedNames(const QString &type,
                                         "name instead."));
 
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
-        const QString key = it.key();
+        const QString &key = it.key();
         if (key.toLower().startsWith(kReservedPrefix))
             m_logger.warning(QStringLiteral("Sending parameter with reserved key prefix "
                                             "'TelemetryDeck.' will cause unexpected behavior. "

@@ -29,5 +29,5 @@ QString TelemetryError::description() const
     case Kind::PayloadTooLarge:
         return QStringLiteral("Payload is too large (413)");
     }
-    return QString();
+    return {};
 }

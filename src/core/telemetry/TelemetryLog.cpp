@@ -31,7 +31,7 @@ QString TelemetryLogger::levelName(TelemetryLogLevel level)
     case TelemetryLogLevel::Error:
         return QStringLiteral("error");
     }
-    return QString();
+    return {};
 }
 
 QString TelemetryLogger::line(TelemetryLogLevel level, const QString &message)

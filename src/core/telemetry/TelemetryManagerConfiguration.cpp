@@ -32,7 +32,7 @@ bool TelemetryManagerConfiguration::thisBuildHasService()
 
 QUrl TelemetryManagerConfiguration::defaultApiBaseURL()
 {
-    return QUrl(QStringLiteral(SPRUCER_ANALYTICS_URL), QUrl::StrictMode);
+    return {QStringLiteral(SPRUCER_ANALYTICS_URL), QUrl::StrictMode};
 }
 
 QString TelemetryManagerConfiguration::defaultAppID()

@@ -52,7 +52,7 @@ struct TelemetryManagerConfiguration
     // How long quitting waits for requests still on the wire before it puts them back.
     std::chrono::milliseconds shutdownGrace{2000};
     int maximumCachedSignals = 10000;
-    qint64 maximumResponseBytes = 64 * 1024;
+    qint64 maximumResponseBytes = qint64{64} * 1024;
 
     // Empty: "telemetrysignalcache" in the caches folder.
     QString cacheFile;
@@ -64,5 +64,5 @@ struct TelemetryManagerConfiguration
     QString cacheFilePath() const;
     // A fixed reverse-DNS prefix and the first 12 hex digits of the app id's SHA-256.
     QString defaultsSuiteName() const;
-    TelemetryLogger logger() const { return TelemetryLogger(logHandler, showDebugLogs); }
+    TelemetryLogger logger() const { return {logHandler, showDebugLogs}; }
 };

@@ -18,7 +18,7 @@ using State = WatcherStatus::State;
 namespace {
 
 constexpr std::chrono::milliseconds kCheckTimeLimit{10000};
-constexpr qint64 kLargestConfiguration = 1024 * 1024;
+constexpr qint64 kLargestConfiguration = qint64{1024} * 1024;
 
 void log(const QString &line)
 {

@@ -56,5 +56,5 @@ QSize ConfigurationRowDelegate::sizeHint(const QStyleOptionViewItem &option,
     const int height =
         QFontMetrics(TextStyles::font(TextStyles::Style::headline, option.font)).height() +
         QFontMetrics(TextStyles::font(TextStyles::Style::caption, option.font)).height();
-    return QSize(200, height + 2 * kPadding + 8);
+    return {200, height + 2 * kPadding + 8};
 }

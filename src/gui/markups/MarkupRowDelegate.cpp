@@ -85,14 +85,14 @@ QRect MarkupRowDelegate::openButtonRect(const QStyleOptionViewItem &option,
     const QRect room = option.rect.adjusted(kMargin, kMargin, -kMargin, -kMargin);
     switch (kindOf(index)) {
     case Kind::file:
-        return QRect(room.right() - kIcon, room.center().y() - kIcon / 2, kIcon, kIcon);
+        return {room.right() - kIcon, room.center().y() - kIcon / 2, kIcon, kIcon};
     case Kind::markup: {
         const int lineHeight = QFontMetrics(option.font).height();
-        return QRect(room.right() - kIcon, room.top() + (lineHeight - kIcon) / 2, kIcon, kIcon);
+        return {room.right() - kIcon, room.top() + (lineHeight - kIcon) / 2, kIcon, kIcon};
     }
     case Kind::fileHeader: {
         const int width = QFontMetrics(option.font).horizontalAdvance(QStringLiteral("Open")) + 16;
-        return QRect(room.right() - width, room.center().y() - 11, width, 22);
+        return {room.right() - width, room.center().y() - 11, width, 22};
     }
     case Kind::watcher:
     case Kind::folder:
@@ -219,17 +219,17 @@ QSize MarkupRowDelegate::sizeHint(const QStyleOptionViewItem &option,
     switch (kindOf(index)) {
     case Kind::watcher:
     case Kind::folder:
-        return QSize(200, line + 2 * kMargin + 4);
+        return {200, line + 2 * kMargin + 4};
     case Kind::file:
-        return QSize(200, line + caption + 2 * kMargin + 2);
+        return {200, line + caption + 2 * kMargin + 2};
     case Kind::fileHeader:
-        return QSize(
-            200, QFontMetrics(TextStyles::font(TextStyles::Style::headline, option.font)).height() +
-                     caption + 2 * kMargin + 4);
+        return {200,
+                QFontMetrics(TextStyles::font(TextStyles::Style::headline, option.font)).height() +
+                    caption + 2 * kMargin + 4};
     case Kind::markup:
-        return QSize(200, 2 * line + 2 * kMargin);
+        return {200, 2 * line + 2 * kMargin};
     }
-    return QSize(200, line);
+    return {200, line};
 }
 
 bool MarkupRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *,

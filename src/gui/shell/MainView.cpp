@@ -115,7 +115,7 @@ void MainView::setScreen(Entry entry, QWidget *screen)
 
 void MainView::setScreenFactory(Entry entry, std::function<QWidget *()> make)
 {
-    m_factories.insert(int(entry), std::move(make));
+    m_factories.insert(int(entry), make);
     if (currentEntry() == entry)
         buildIfWaiting(entry);
 }

@@ -81,15 +81,15 @@ QSize ContributionChart::sizeHint() const
     const auto extent = [](int cells) {
         return std::max(cells * kPitch - cellSpacing, 0);
     };
-    return QSize(extent(columns()) + inset.left() + inset.right(),
-                 extent(m_rows) + inset.top() + inset.bottom());
+    return {extent(columns()) + inset.left() + inset.right(),
+            extent(m_rows) + inset.top() + inset.bottom()};
 }
 
 QRect ContributionChart::cellRect(int index) const
 {
     const QPoint origin = contentsRect().topLeft();
-    return QRect(origin.x() + index / m_rows * kPitch, origin.y() + index % m_rows * kPitch,
-                 cellSize, cellSize);
+    return {origin.x() + index / m_rows * kPitch, origin.y() + index % m_rows * kPitch, cellSize,
+            cellSize};
 }
 
 int ContributionChart::dayAt(QPoint point) const

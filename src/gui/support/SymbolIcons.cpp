@@ -99,7 +99,7 @@ QIcon build(const QString &symbol, const QColor &normal, const QColor &disabled,
     const auto found = drawn.constFind(key);
     if (found != drawn.cend())
         return *found;
-    const QIcon icon = render(file, normal, disabled, selected);
+    QIcon icon = render(file, normal, disabled, selected);
     drawn.insert(key, icon);
     return icon;
 }

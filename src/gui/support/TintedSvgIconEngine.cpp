@@ -7,7 +7,7 @@
 
 TintedSvgIconEngine::TintedSvgIconEngine(QByteArray svg, Colours colours)
     : m_svg(std::move(svg))
-    , m_colours(std::move(colours))
+    , m_colours(colours)
 {}
 
 QColor TintedSvgIconEngine::colourFor(QIcon::Mode mode) const

@@ -67,8 +67,8 @@ QSize CellButtonDelegate::sizeHint(const QStyleOptionViewItem &option,
 {
     QStyle *style = option.widget ? option.widget->style() : QApplication::style();
     if (m_kind == Kind::checkBox)
-        return QSize(style->pixelMetric(QStyle::PM_IndicatorWidth),
-                     style->pixelMetric(QStyle::PM_IndicatorHeight));
+        return {style->pixelMetric(QStyle::PM_IndicatorWidth),
+                style->pixelMetric(QStyle::PM_IndicatorHeight)};
     QStyleOptionButton button;
     button.text = index.data().toString();
     const int textWidth = option.fontMetrics.horizontalAdvance(button.text);

@@ -128,7 +128,7 @@ void SetupNewWatcherView::updateAddButton()
 
 void SetupNewWatcherView::add()
 {
-    const QUuid configurationId = m_configuration->currentData().value<QUuid>();
+    const auto configurationId = m_configuration->currentData().value<QUuid>();
     if (configurationId.isNull() || m_name->text().trimmed().isEmpty())
         return;
     const Result<ConfigurationItem> configuration = m_configurations.getConfig(configurationId);

@@ -26,7 +26,7 @@ constexpr std::uint32_t kDirectoryMask = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_F
 constexpr std::uint32_t kRootMask = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
                                     IN_DELETE | IN_ONLYDIR | IN_EXCL_UNLINK | IN_DELETE_SELF |
                                     IN_MOVE_SELF;
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 constexpr int kReadsPerCall = 16;
 
 QString decoded(const std::string &path)
@@ -360,9 +360,8 @@ void InotifyTree::handle(const inotify_event &event, Events &out)
         return;
 
     if (!(mask & IN_ISDIR)) {
-        if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE))
-            out.paths.append(decoded(path));
-        else if ((mask & IN_CREATE) && isNewHardLink(path))
+        if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE)) ||
+            ((mask & IN_CREATE) && isNewHardLink(path)))
             out.paths.append(decoded(path));
         return;
     }
