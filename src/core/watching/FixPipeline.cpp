@@ -52,6 +52,25 @@ QByteArray fingerprint(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
+FixOutcome::Result resultOf(FixResult::Outcome outcome)
+{
+    using Result = FixOutcome::Result;
+    switch (outcome) {
+    case FixResult::Outcome::changed:
+        return Result::changed;
+    case FixResult::Outcome::unchanged:
+        return Result::unchanged;
+    case FixResult::Outcome::failed:
+        return Result::failed;
+    case FixResult::Outcome::skipped:
+        return Result::skipped;
+    case FixResult::Outcome::superseded:
+        return Result::refused; // not put in place: the user's newer save wins
+    }
+    Q_UNREACHABLE();
+    return Result::skipped;
+}
+
 } // namespace
 
 // One report with work to do: its files, and how many of them are done.
@@ -181,7 +200,6 @@ void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<D
 FixOutcome FixPipeline::outcomeOf(const QString &path, FixResult &fixed,
                                   const Delivery &delivery) const
 {
-    using Result = FixOutcome::Result;
     FileRead read{fixed.content, 0};
     if (!fixed.content)
         read = readBytes(path);
@@ -194,23 +212,7 @@ FixOutcome FixPipeline::outcomeOf(const QString &path, FixResult &fixed,
         outcome.language = fixer->language();
         outcome.tool = fixer->tool();
     }
-    switch (fixed.outcome) {
-    case FixResult::Outcome::changed:
-        outcome.result = Result::changed;
-        break;
-    case FixResult::Outcome::unchanged:
-        outcome.result = Result::unchanged;
-        break;
-    case FixResult::Outcome::failed:
-        outcome.result = Result::failed;
-        break;
-    case FixResult::Outcome::skipped:
-        outcome.result = Result::skipped;
-        break;
-    case FixResult::Outcome::superseded:
-        outcome.result = Result::refused;
-        break;
-    }
+    outcome.result = resultOf(fixed.outcome);
     if (read.bytes)
         outcome.digestAfter = fingerprint(*read.bytes);
     outcome.digestBefore = fixed.original ? fingerprint(*fixed.original) : outcome.digestAfter;
