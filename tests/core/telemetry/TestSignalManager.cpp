@@ -107,7 +107,8 @@ private Q_SLOTS:
 
         cache->push(sampleBodies(0, 1).first());
         manager.signalQueued();
-        QTRY_COMPARE(responder.requests().size(), 2); // refused, then tried again
+        // Refused, then tried again; a slow test thread may see more tries than two.
+        QTRY_VERIFY(responder.requests().size() >= 2);
         responder.answerWith(LocalHttpResponder::reply(200));
         QTRY_VERIFY(!finished.isEmpty() && finished.last() == (QVariantList{1, true}));
         const qsizetype settled = attempts();
