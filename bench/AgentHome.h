@@ -22,7 +22,7 @@ inline QString settingsFile(const FormattingHome &home)
 }
 
 // Stores `folders` as C++ watchers with the home's style, together with whatever this process
-// has set in UserDefaults, where a Sprucer started with `environment(home)` reads them.
+// has set in the home's settings, where a Sprucer started with `environment(home)` reads them.
 inline void storeWatchers(const FormattingHome &home, const QStringList &folders)
 {
     QList<CodeWatcherModel> watchers;
@@ -30,13 +30,13 @@ inline void storeWatchers(const FormattingHome &home, const QStringList &folders
         watchers.append(CodeWatcherModel::make(QFileInfo(folder).fileName(),
                                                QUrl::fromLocalFile(folder + u'/'),
                                                SupportedFileExtension::cpp, home.configurationId));
-    UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers,
-                           WatcherListStore::encode(watchers));
-    UserDefaults::flush();
+    home.settings().setValue(WatcherListStore::userDefaultsKeyForWatchers,
+                             WatcherListStore::encode(watchers));
+    home.settings().flush();
     QDir().mkpath(QFileInfo(settingsFile(home)).path());
     // QFile::copy leaves an existing file alone: the old watchers would run instead.
     QFile::remove(settingsFile(home));
-    QFile::copy(UserDefaults::fileName(), settingsFile(home));
+    QFile::copy(home.settings().fileName(), settingsFile(home));
 }
 
 inline QProcessEnvironment environment(const FormattingHome &home)

@@ -8,6 +8,7 @@
 #include "PaintWatch.h"
 #include "YearOfFixes.h"
 #include "core/stats/CodeFixStatistics.h"
+#include "core/support/UserDefaults.h"
 #include "gui/statistics/ContributionChart.h"
 #include "gui/statistics/StatisticsView.h"
 
@@ -70,7 +71,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int runs = BenchOptions::repetitionsOnly(app, 301);
 
-    CodeFixStatistics statistics;
+    UserDefaults settings(home.filePath(QStringLiteral("Sprucer.conf")));
+    CodeFixStatistics statistics(settings);
     statistics.setDailyFixes(YearOfFixes::records());
     StatisticsView view(statistics);
     view.resize(1100, 400); // the whole chart in view: every square is painted

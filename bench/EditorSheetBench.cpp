@@ -5,6 +5,7 @@
 #include "BenchOptions.h"
 #include "PaintWatch.h"
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/support/UserDefaults.h"
 #include "gui/configurations/RawXmlFormatterView.h"
 #include "gui/editor/CodeEditor.h"
 
@@ -48,7 +49,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int runs = BenchOptions::repetitionsOnly(app, 15);
 
-    ConfigManagerFactory store;
+    UserDefaults settings(home.filePath(QStringLiteral("Sprucer.conf")));
+    ConfigManagerFactory store(settings);
     const ConfigurationItem empty =
         store
             .createConfig(QUuid::createUuid(), QString(), SupportedFileExtension::cpp,

@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QUuid>
 
+#include <memory>
+
 // A throw-away home for a benchmark that runs the real clang-format: the XDG folders and the
 // settings file point into a temporary folder, the console is quiet (the fixers' "Run Fix"
 // lines would drown the figures), and one C++ style is stored as a configuration.
@@ -28,13 +30,15 @@ public:
         // copies are made there.
         if (m_runtime.isValid())
             qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
-        UserDefaults::useFile(path() + QStringLiteral("/Sprucer.conf"));
-        ConfigManagerFactory().createConfig(configurationId, QString::fromUtf8(style),
-                                            SupportedFileExtension::cpp, QStringLiteral("bench"));
-        stylePath = ConfigManagerFactory().configURL(configurationId).value().toLocalFile();
+        m_settings = std::make_unique<UserDefaults>(path() + QStringLiteral("/Sprucer.conf"));
+        ConfigManagerFactory configurations(*m_settings);
+        configurations.createConfig(configurationId, QString::fromUtf8(style),
+                                    SupportedFileExtension::cpp, QStringLiteral("bench"));
+        stylePath = configurations.configURL(configurationId).value().toLocalFile();
     }
 
     QString path() const { return m_directory.path(); }
+    UserDefaults &settings() const { return *m_settings; }
 
     // The real clang-format on the PATH; says so on standard error when there is none.
     static QString clangFormat()
@@ -48,7 +52,7 @@ public:
     QUuid addConfiguration(SupportedFileExtension kind, const QString &text) const
     {
         const QUuid id = QUuid::createUuid();
-        ConfigManagerFactory().createConfig(id, text, kind, QStringLiteral("bench"));
+        ConfigManagerFactory(*m_settings).createConfig(id, text, kind, QStringLiteral("bench"));
         return id;
     }
 
@@ -58,4 +62,5 @@ public:
 private:
     QTemporaryDir m_directory;
     QTemporaryDir m_runtime{QStringLiteral("/dev/shm/sprucer-bench-runtime-XXXXXX")};
+    std::unique_ptr<UserDefaults> m_settings; // goes before its folder
 };

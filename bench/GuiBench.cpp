@@ -13,7 +13,6 @@
 #include "core/services/InstanceGuard.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
-#include "core/support/UserDefaults.h"
 #include "core/telemetry/TelemetryManager.h"
 #include "core/telemetry/TelemetryManagerConfiguration.h"
 #include "gui/shell/AppDelegate.h"
@@ -144,7 +143,7 @@ int runApp(QApplication &app, ChildMode mode)
     app.exec();
     services.registry().shutdown();
     TelemetryManager::shutdown();
-    UserDefaults::flush();
+    services.settings().flush();
     SprucerLogger::shared().flush();
     return 0;
 }
@@ -201,7 +200,7 @@ void seedHome(const FormattingHome &home)
             BenchFiles::writeFile(folders.last() + QStringLiteral("/src/file%1.cpp").arg(file),
                                   smallSource(file));
     }
-    UserDefaults::setValue(OnBoardingCardView::shouldBeOnBoardKey, false);
+    home.settings().setValue(OnBoardingCardView::shouldBeOnBoardKey, false);
     AgentHome::storeWatchers(home, folders);
 }
 

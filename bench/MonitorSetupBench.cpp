@@ -6,6 +6,7 @@
 #include "GeneratedTrees.h"
 #include "ProcessProbe.h"
 #include "core/support/SerialQueue.h"
+#include "core/support/UserDefaults.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/SecurityScopedResourceManager.h"
@@ -83,7 +84,10 @@ public:
 int runChild(const QString &tree)
 {
     SerialQueue queue(QStringLiteral("com.velmora.sprucer.fsmonitor"));
-    const SecurityScopedResourceManager access;
+    // Bookmarks are not kept here: the folder is given, not restored.
+    const QTemporaryDir scratch;
+    UserDefaults settings(scratch.filePath(QStringLiteral("Sprucer.conf")));
+    const SecurityScopedResourceManager access(settings);
     const auto delegate = std::make_shared<NullDelegate>();
     DirectoryMonitor monitor(QUrl::fromLocalFile(tree),
                              {&queue, Platform::services().treeEventSources, &access, {}},

@@ -129,15 +129,26 @@ bool waitForCompletion(NotificationCenter &center, int timeoutMs)
 
 struct Project
 {
-    CoreServices core{Platform::services()};
+    explicit Project(UserDefaults &settings)
+        : core(Platform::services(), withSettings(settings))
+    {}
+
+    static CoreServices::Options withSettings(UserDefaults &settings)
+    {
+        CoreServices::Options options;
+        options.settings = &settings;
+        return options;
+    }
+
+    CoreServices core;
     MonitorRegistry &registry = core.registry();
     CodeWatcherModel watcher;
 };
 
-std::unique_ptr<Project> watch(const QString &root, SupportedFileExtension kind,
-                               const QUuid &configurationId)
+std::unique_ptr<Project> watch(const FormattingHome &home, const QString &root,
+                               SupportedFileExtension kind, const QUuid &configurationId)
 {
-    auto project = std::make_unique<Project>();
+    auto project = std::make_unique<Project>(home.settings());
     project->watcher = CodeWatcherModel::make(
         QStringLiteral("bench"), QUrl::fromLocalFile(root + u'/'), kind, configurationId);
     if (const AddWatcherResult added = project->registry.addWatcher(project->watcher); !added) {
@@ -147,9 +158,10 @@ std::unique_ptr<Project> watch(const QString &root, SupportedFileExtension kind,
     return project;
 }
 
-double oursSeconds(const QString &root, const Workload &work, int jobs, int batch)
+double oursSeconds(const FormattingHome &home, const QString &root, const Workload &work, int jobs,
+                   int batch)
 {
-    std::unique_ptr<Project> project = watch(root, work.kind, work.configurationId);
+    std::unique_ptr<Project> project = watch(home, root, work.kind, work.configurationId);
     if (!project)
         return -1;
     project->core.pipeline().setThreadCount(jobs);
@@ -176,9 +188,10 @@ int differingFiles(const QString &root, const QString &reference, const QStringL
 
 // The whole tree, formatted by xargs one file a run and ten files a run, and by us with each
 // batch size, in interleaved rounds; our files are checked against one run per file.
-void benchRunFixers(const QString &scratch, const Workload &work, const QList<int> &jobCounts,
+void benchRunFixers(const FormattingHome &home, const Workload &work, const QList<int> &jobCounts,
                     const QList<int> &batchSizes)
 {
+    const QString scratch = home.path();
     constexpr int kRounds = 3;
     out << "Run Fixers over " << work.files << ' ' << work.name
         << " files (wall seconds, median of " << kRounds
@@ -200,7 +213,7 @@ void benchRunFixers(const QString &scratch, const Workload &work, const QList<in
             for (int batch : batchSizes) {
                 const QString root = scratch + QStringLiteral("/ours");
                 makeTree(root, work);
-                ours[batch].push_back(oursSeconds(root, work, jobs, batch));
+                ours[batch].push_back(oursSeconds(home, root, work, jobs, batch));
                 differing[batch] += differingFiles(root, reference, paths);
                 QDir(root).removeRecursively();
             }
@@ -242,12 +255,14 @@ QString ktlintStandIn(const QString &scratch)
     return tool;
 }
 
-void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
+void benchSaveToFormatted(const FormattingHome &home, const QString &stylePath,
                           const QUuid &configurationId)
 {
+    const QString scratch = home.path();
     const QString root = scratch + QStringLiteral("/save");
     QDir().mkpath(root);
-    std::unique_ptr<Project> project = watch(root, SupportedFileExtension::cpp, configurationId);
+    std::unique_ptr<Project> project =
+        watch(home, root, SupportedFileExtension::cpp, configurationId);
     if (!project)
         return;
     // clang-format's own time on the same file, run alone.
@@ -291,13 +306,13 @@ void benchSaveToFormatted(const QString &scratch, const QString &stylePath,
 }
 
 // The statistics the next run starts from: a year of them, or none.
-void storeStatistics(bool year)
+void storeStatistics(UserDefaults &settings, bool year)
 {
     if (year)
-        UserDefaults::setValue(CodeFixStatistics::storageKey,
-                               CodeFixStatistics::encode(YearOfFixes::records()));
+        settings.setValue(CodeFixStatistics::storageKey,
+                          CodeFixStatistics::encode(YearOfFixes::records()));
     else
-        UserDefaults::remove(CodeFixStatistics::storageKey);
+        settings.remove(CodeFixStatistics::storageKey);
 }
 
 QString millisecondFigures(std::vector<double> times)
@@ -310,12 +325,12 @@ QString millisecondFigures(std::vector<double> times)
 }
 
 // One recorded fix on the main thread, from the call to the records handed to the store.
-void benchRecordedFix(int reps)
+void benchRecordedFix(UserDefaults &settings, int reps)
 {
-    storeStatistics(true);
-    CodeFixStatistics year;
-    storeStatistics(false);
-    CodeFixStatistics none;
+    storeStatistics(settings, true);
+    CodeFixStatistics year(settings);
+    storeStatistics(settings, false);
+    CodeFixStatistics none(settings);
     CodeFixStatistics *const statistics[] = {&none, &year};
     std::vector<double> times[2];
     for (int rep = 0; rep <= reps; ++rep) {
@@ -336,8 +351,9 @@ void benchRecordedFix(int reps)
 
 // "Run Fixers" over the same tree, starting from a year of statistics and from none, in
 // interleaved rounds.
-void benchRunFixersWithStatistics(const QString &scratch, const Workload &work, int jobs)
+void benchRunFixersWithStatistics(const FormattingHome &home, const Workload &work, int jobs)
 {
+    const QString scratch = home.path();
     constexpr int kRounds = 3;
     std::vector<double> seconds[2]; // none, a year
     for (int round = 0; round < kRounds; ++round) {
@@ -345,8 +361,9 @@ void benchRunFixersWithStatistics(const QString &scratch, const Workload &work, 
             const int year = (round + i) % 2;
             const QString root = scratch + QStringLiteral("/statistics");
             makeTree(root, work);
-            storeStatistics(year == 1);
-            seconds[year].push_back(oursSeconds(root, work, jobs, FixPipeline::defaultBatchSize));
+            storeStatistics(home.settings(), year == 1);
+            seconds[year].push_back(
+                oursSeconds(home, root, work, jobs, FixPipeline::defaultBatchSize));
             QDir(root).removeRecursively();
         }
     }
@@ -397,12 +414,12 @@ int main(int argc, char *argv[])
                        {QStringLiteral("clang-format"), QStringLiteral("-i"),
                         QStringLiteral("-style=file:") + home.stylePath}};
     if (all || what.contains(QStringLiteral("run-fixers")))
-        benchRunFixers(home.path(), cpp, jobCounts, batchSizes);
+        benchRunFixers(home, cpp, jobCounts, batchSizes);
     const bool statistics = all || what.contains(QStringLiteral("statistics"));
     if (statistics || what.contains(QStringLiteral("recorded-fix")))
-        benchRecordedFix(301);
+        benchRecordedFix(home.settings(), 301);
     if (statistics)
-        benchRunFixersWithStatistics(home.path(), cpp, jobCounts.first());
+        benchRunFixersWithStatistics(home, cpp, jobCounts.first());
     if (all || what.contains(QStringLiteral("kotlin"))) {
         const QString tool = ktlintStandIn(home.path());
         if (tool.isEmpty()) {
@@ -412,7 +429,8 @@ int main(int argc, char *argv[])
         qputenv("PATH", QFileInfo(tool).path().toUtf8() + ':' + qgetenv("PATH"));
         const QUuid kotlinId =
             home.addConfiguration(SupportedFileExtension::kotlin, QStringLiteral("root = true\n"));
-        const QString config = ConfigManagerFactory().configURL(kotlinId).value().toLocalFile();
+        const QString config =
+            ConfigManagerFactory(home.settings()).configURL(kotlinId).value().toLocalFile();
         const Workload kotlin{
             QStringLiteral("Kotlin (ktlint stand-in, a JVM per run)"),
             SupportedFileExtension::kotlin,
@@ -421,9 +439,9 @@ int main(int argc, char *argv[])
             200,
             kotlinId,
             {tool, QStringLiteral("--format"), QStringLiteral("--editorconfig=") + config}};
-        benchRunFixers(home.path(), kotlin, jobCounts, batchSizes);
+        benchRunFixers(home, kotlin, jobCounts, batchSizes);
     }
     if (all || what.contains(QStringLiteral("save")))
-        benchSaveToFormatted(home.path(), home.stylePath, home.configurationId);
+        benchSaveToFormatted(home, home.stylePath, home.configurationId);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "GeneratedTrees.h"
 #include "core/support/Console.h"
 #include "core/support/SerialQueue.h"
+#include "core/support/UserDefaults.h"
 #include "core/watching/DirectoryMonitor.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/SecurityScopedResourceManager.h"
@@ -136,7 +137,8 @@ int main(int argc, char *argv[])
         return 1;
 
     SerialQueue queue(QStringLiteral("com.velmora.sprucer.fsmonitor"));
-    const SecurityScopedResourceManager access;
+    UserDefaults settings(home.filePath(QStringLiteral("Sprucer.conf")));
+    const SecurityScopedResourceManager access(settings);
     const auto delegate = std::make_shared<RunDelegate>();
     DirectoryMonitor monitor(QUrl::fromLocalFile(tree->path),
                              {&queue, Platform::services().treeEventSources, &access, {}},

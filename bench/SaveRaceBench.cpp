@@ -470,6 +470,7 @@ int main(int argc, char *argv[])
     CoreServices::Options options;
     options.latency = timings.latency;
     options.processedFilesWindow = timings.echoWindow;
+    options.settings = &home.settings();
     CoreServices core(Platform::services(), options);
     const CodeWatcherModel watcher =
         CodeWatcherModel::make(QStringLiteral("bench"), QUrl::fromLocalFile(tree + u'/'),

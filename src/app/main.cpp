@@ -2,10 +2,8 @@
 #include "core/services/CoreServices.h"
 #include "core/services/InstanceGuard.h"
 #include "core/support/Log.h"
-#include "core/support/RecoveryFile.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/TerminationSignals.h"
-#include "core/support/UserDefaults.h"
 #include "core/telemetry/ParameterBoard.h"
 #include "core/telemetry/TelemetryManager.h"
 #include "gui/shell/AppDelegate.h"
@@ -35,11 +33,11 @@ void setIdentity()
 
 // Tools under way get a short grace; every file formatted is counted and stored before the
 // process goes. False when something could not be stored: the exit status must say so.
-bool shutDown(MonitorRegistry &registry)
+bool shutDown(CoreServices &services)
 {
-    registry.shutdown();
+    services.registry().shutdown();
     TelemetryManager::shutdown();
-    const bool stored = UserDefaults::flushAtQuit();
+    const bool stored = services.settings().flushAtQuit();
     SprucerLogger::shared().flush();
     if (!stored)
         QTextStream(stderr) << "sprucer: not everything could be stored; see "
@@ -47,11 +45,10 @@ bool shutDown(MonitorRegistry &registry)
     return stored;
 }
 
-// Values the last run could not store go into the store before anything reads it.
-void recoverLastRunsValues()
+// Values the last run could not store went into the store before anything read it.
+void tellRecoveredValues(const CoreServices &services)
 {
-    const UserDefaults::Recovered recovered =
-        UserDefaults::mergeRecoveryFile(RecoveryFile::defaultPath());
+    const UserDefaults::Recovered &recovered = services.recovered();
     if (recovered.keys.isEmpty())
         return;
     QTextStream(stderr) << QStringLiteral("sprucer: recovered %1 value(s) the last run could not "
@@ -106,9 +103,9 @@ int runHeadless(QCoreApplication &app)
         QTextStream(stderr) << guard.refusalLine() << '\n';
         return 1;
     }
-    recoverLastRunsValues();
     const RunStart start(app);
     CoreServices services(Platform::services());
+    tellRecoveredValues(services);
     MonitorRegistry &registry = services.registry();
     qsizetype running = 0;
     for (const MonitorEntry &entry : registry.monitors())
@@ -120,7 +117,7 @@ int runHeadless(QCoreApplication &app)
                         << Qt::flush;
 
     app.exec();
-    return shutDown(registry) ? 0 : 1;
+    return shutDown(services) ? 0 : 1;
 }
 
 // The desktop application: main window, tray icon and menu, until Quit, SIGINT or SIGTERM.
@@ -137,7 +134,6 @@ int runWindow(QApplication &app)
         QMessageBox::warning(nullptr, QStringLiteral("Sprucer"), guard.refusalLine());
         return 1;
     }
-    recoverLastRunsValues();
     // Known only here; handed to the analytics client, which reads them on its own thread.
     const auto displayBoard = std::make_shared<ParameterBoard>();
     const DisplayParameters display(displayBoard);
@@ -146,6 +142,7 @@ int runWindow(QApplication &app)
     CoreServices::Options options;
     options.health.checksWait = true; // until the window has painted
     CoreServices services(platform, std::move(options));
+    tellRecoveredValues(services);
     SprucerApp sprucer(services, platform);
     QObject::connect(&guard, &InstanceGuard::showWindowRequested, &sprucer.delegate(),
                      &AppDelegate::showMainWindow);
@@ -153,7 +150,7 @@ int runWindow(QApplication &app)
     app.exec();
     // Gone from the screen at once; the tools under way may take a few seconds more.
     sprucer.hideForQuit();
-    return shutDown(services.registry()) ? 0 : 1;
+    return shutDown(services) ? 0 : 1;
 }
 
 // The agent, and the help and version a packaging tool or a service manager may ask for, run

@@ -67,6 +67,7 @@ void CoreFixture::restart()
     if (m_makeFixer)
         options.makeFixer = m_makeFixer;
     options.health = m_health;
+    options.settings = &TestHome::settings();
     options.sendSignal = [this](const QString &name, const QMap<QString, QString> &parameters) {
         QMutexLocker lock(&m_signalsMutex);
         m_signals.append(parameters.size() == 1

@@ -4,6 +4,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/services/CoreServices.h"
 #include "support/RecordingFixer.h"
+#include "support/TestHome.h"
 
 #include <QHash>
 #include <QMap>
@@ -52,7 +53,7 @@ public:
 private:
     std::chrono::milliseconds m_echoWindow;
     QTemporaryDir m_projects;
-    ConfigManagerFactory m_configs;
+    ConfigManagerFactory m_configs{TestHome::settings()};
     QHash<QUuid, std::shared_ptr<RecordingFixer>> m_fixers;
     MonitorRegistryParts::FixerMaker m_makeFixer;
     WatcherHealth::Options m_health;

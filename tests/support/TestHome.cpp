@@ -20,6 +20,11 @@ TestHome &TestHome::current()
     return *s_current;
 }
 
+UserDefaults &TestHome::settings()
+{
+    return *current().m_settings;
+}
+
 TestHome::TestHome()
 {
     s_current = this;
@@ -35,13 +40,12 @@ TestHome::TestHome()
     QDir().mkpath(configDirectory());
     QDir().mkpath(cacheDirectory());
     QDir().mkpath(dataDirectory());
-    UserDefaults::useFile(userDefaultsFile());
+    m_settings = std::make_unique<UserDefaults>(userDefaultsFile());
 }
 
 TestHome::~TestHome()
 {
     s_current = nullptr;
-    UserDefaults::useFile(QString());
 }
 
 QString TestHome::configDirectory() const
@@ -66,10 +70,9 @@ QString TestHome::userDefaultsFile() const
 
 void TestHome::reset()
 {
-    SprucerLogger::shared().flush(); // no line of the last test lands in the next one's log
-    UserDefaults::useFile(QString());
+    SprucerLogger::shared().flush();         // no line of the last test lands in the next one's log
+    m_settings->useFile(userDefaultsFile()); // writes what is pending, and closes the file
     QDir(QFileInfo(userDefaultsFile()).path()).removeRecursively(); // backups beside it too
     QDir(cacheDirectory() + u"/Sprucer"_s).removeRecursively();
     QDir(dataDirectory() + u"/Sprucer"_s).removeRecursively();
-    UserDefaults::useFile(userDefaultsFile());
 }

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
+
+class UserDefaults;
+
 // A throw-away home for one test process: HOME and the XDG folders point into a temporary
 // directory and the user defaults live in a file there, so no test touches the user's files.
 class TestHome
@@ -16,6 +20,8 @@ public:
 
     // The home of the running test process.
     static TestHome &current();
+    // The user defaults of the running test process, in its home.
+    static UserDefaults &settings();
 
     QString path() const { return m_dir.path(); }
     QString configDirectory() const;
@@ -29,4 +35,5 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<UserDefaults> m_settings; // goes before the folder does
 };

@@ -237,11 +237,14 @@ int main(int argc, char *argv[])
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screens");
     QDir().mkpath(out);
 
+    UserDefaults settings; // in the demo home
     // A stored watcher whose folder is gone (an unplugged disk): restored it cannot be.
-    WatcherListStore().save({CodeWatcherModel::make(
+    WatcherListStore(settings).save({CodeWatcherModel::make(
         QStringLiteral("backup-disk"), QUrl::fromLocalFile(home.path() + u"/media/backup/"),
         SupportedFileExtension::swift, QUuid::createUuid())});
-    CoreServices core(Platform::services());
+    CoreServices::Options options;
+    options.settings = &settings;
+    CoreServices core(Platform::services(), std::move(options));
     makeDemoHome(home.path(), core);
     recordDemoFixes(core.statistics());
     SprucerApp sprucer(core, PlatformServices{});

@@ -37,8 +37,9 @@ Result<void> writeAtomically(const QString &path, const QString &text)
 
 } // namespace
 
-ConfigManagerFactory::ConfigManagerFactory(QObject *parent)
+ConfigManagerFactory::ConfigManagerFactory(UserDefaults &settings, QObject *parent)
     : QObject(parent)
+    , m_settings(settings)
 {}
 
 Error ConfigManagerFactory::notFoundError()
@@ -60,7 +61,7 @@ SalvagedList<ConfigurationItem> ConfigManagerFactory::decode(const QByteArray &j
 
 QList<ConfigurationItem> ConfigManagerFactory::configs() const
 {
-    const QVariant stored = UserDefaults::value(storageKey);
+    const QVariant stored = m_settings.value(storageKey);
     if (!stored.isValid())
         return {};
     const QString text = stored.toString();
@@ -68,7 +69,7 @@ QList<ConfigurationItem> ConfigManagerFactory::configs() const
         return m_decoded;
     const SalvagedList<ConfigurationItem> items = decode(text.toUtf8());
     if (!items.whole()) {
-        StoredValueBackup::keep(storageKey, stored);
+        StoredValueBackup::keep(m_settings, storageKey, stored);
         Log::line(QStringLiteral("Error: ") + decodingError(items.fault).fullDescription());
     } else {
         m_decodedFrom = text;
@@ -81,7 +82,7 @@ void ConfigManagerFactory::setConfigs(const QList<ConfigurationItem> &items)
 {
     const QString json = QString::fromUtf8(encode(items));
     Log::line(QStringLiteral("Returning ") + json);
-    UserDefaults::setValue(storageKey, json);
+    m_settings.setValue(storageKey, json);
     // Queued: the caller finishes its own change before any observer reloads.
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT configsChanged(); }, Qt::QueuedConnection);

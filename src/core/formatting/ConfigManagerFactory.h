@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QUuid>
 
+class UserDefaults;
+
 // The store of formatter configurations. The list lives in the user defaults under "Configs";
 // each configuration's text is a UTF-8 file "<id>.yml" in the configurations folder.
 // `CoreServices` makes the one store of the process and hands it to the screens, the table
@@ -23,7 +25,7 @@ class ConfigManagerFactory : public QObject
 public:
     static inline const QString storageKey = QStringLiteral("Configs");
 
-    explicit ConfigManagerFactory(QObject *parent = nullptr);
+    explicit ConfigManagerFactory(UserDefaults &settings, QObject *parent = nullptr);
 
     // The configurations that decode; a value that does not decode whole is backed up.
     QList<ConfigurationItem> configs() const;
@@ -51,6 +53,7 @@ Q_SIGNALS:
     void configsChanged();
 
 private:
+    UserDefaults &m_settings;
     // The last list that decoded whole and the stored text it came from: a fixer is made for
     // every watcher restored, and each would decode the same text again.
     mutable QString m_decodedFrom;

@@ -10,6 +10,7 @@
 #include "core/stats/StatisticsService.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
+#include "core/support/RecoveryFile.h"
 #include "core/telemetry/UsageSignals.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/FixProgress.h"
@@ -28,17 +29,27 @@ MonitorRegistryParts::FixerMaker realFixers(const ConfigManagerFactory &configur
     };
 }
 
+std::unique_ptr<UserDefaults> usersOwnUnlessGiven(const UserDefaults *given)
+{
+    return given ? nullptr : std::make_unique<UserDefaults>();
+}
+
 } // namespace
 
 CoreServices::CoreServices(PlatformServices platform, Options options)
-    : m_notifications(std::make_unique<NotificationCenter>())
-    , m_configurations(std::make_unique<ConfigManagerFactory>())
-    , m_statistics(std::make_unique<StatisticsService>())
-    , m_bookmarks(std::make_unique<SecurityScopedResourceManager>())
+    : m_ownSettings(usersOwnUnlessGiven(options.settings))
+    , m_settings(options.settings ? options.settings : m_ownSettings.get())
+    // Before anything reads the store: those values are newer than the store's.
+    , m_recovered(m_ownSettings ? m_ownSettings->mergeRecoveryFile(RecoveryFile::defaultPath())
+                                : UserDefaults::Recovered{})
+    , m_notifications(std::make_unique<NotificationCenter>())
+    , m_configurations(std::make_unique<ConfigManagerFactory>(*m_settings))
+    , m_statistics(std::make_unique<StatisticsService>(*m_settings))
+    , m_bookmarks(std::make_unique<SecurityScopedResourceManager>(*m_settings))
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
     , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies",
                                                   AppPaths::outOfTreeCopiesDirectory()))
-    , m_watcherStore(std::make_unique<WatcherListStore>())
+    , m_watcherStore(std::make_unique<WatcherListStore>(*m_settings))
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
           DirectoryMonitor::Timings{options.latency}))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/services/PlatformServices.h"
+#include "core/support/UserDefaults.h"
 #include "core/watching/MonitorRegistry.h"
 #include "core/watching/WatcherHealth.h"
 
@@ -31,6 +32,8 @@ struct CoreServicesOptions
     MonitorRegistryParts::FixerMaker makeFixer;
     MonitorRegistryParts::SignalSender sendSignal;
     WatcherHealth::Options health;
+    // Null: the user's own store, with what the last run could not store taken in first.
+    UserDefaults *settings = nullptr;
 };
 
 // The process-wide objects of the core, made in one place, in the order they depend on each
@@ -47,6 +50,9 @@ public:
     CoreServices(const CoreServices &) = delete;
     CoreServices &operator=(const CoreServices &) = delete;
 
+    UserDefaults &settings() { return *m_settings; }
+    // What the last run could not store and this start took over (user's own store only).
+    const UserDefaults::Recovered &recovered() const { return m_recovered; }
     NotificationCenter &notifications() { return *m_notifications; }
     ConfigManagerFactory &configurations() { return *m_configurations; }
     CounterStore &counters();
@@ -62,6 +68,9 @@ public:
 private:
     void listenToOutcomes();
 
+    std::unique_ptr<UserDefaults> m_ownSettings;
+    UserDefaults *m_settings;
+    UserDefaults::Recovered m_recovered;
     std::unique_ptr<NotificationCenter> m_notifications;
     std::unique_ptr<ConfigManagerFactory> m_configurations;
     std::unique_ptr<StatisticsService> m_statistics;

@@ -28,8 +28,9 @@ QByteArray currentZone()
 }
 } // namespace
 
-CodeFixStatistics::CodeFixStatistics(QObject *parent)
+CodeFixStatistics::CodeFixStatistics(UserDefaults &settings, QObject *parent)
     : QObject(parent)
+    , m_settings(settings)
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
     loadStatistics();
@@ -114,12 +115,12 @@ QList<DailyFix> CodeFixStatistics::lastYearFixes() const
 
 void CodeFixStatistics::loadStatistics()
 {
-    const QVariant stored = UserDefaults::value(storageKey);
+    const QVariant stored = m_settings.value(storageKey);
     if (!stored.isValid())
         return;
     const SalvagedList<DailyFix> fixes = decode(stored.toByteArray());
     if (!fixes.whole())
-        StoredValueBackup::keep(storageKey, stored);
+        StoredValueBackup::keep(m_settings, storageKey, stored);
     setDailyFixes(fixes.items);
 }
 
@@ -144,7 +145,7 @@ void CodeFixStatistics::store()
         json += m_worked[i].stored;
     }
     json += ']';
-    UserDefaults::setValue(storageKey, json);
+    m_settings.setValue(storageKey, json);
 }
 
 QByteArray CodeFixStatistics::encode(const QList<DailyFix> &fixes)

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class UserDefaults;
+
 // Fixes counted per calendar day and language, stored under "sprucerDailyStats".
 // Lives on the main thread. `recordFix` may be called from any thread: each call is applied
 // on the main thread, whole, so simultaneous fixes are all counted and never duplicate a day.
@@ -24,7 +26,7 @@ public:
     using Clock = std::function<QDateTime()>;
 
     // Loads the stored records.
-    explicit CodeFixStatistics(QObject *parent = nullptr);
+    explicit CodeFixStatistics(UserDefaults &settings, QObject *parent = nullptr);
 
     const QList<DailyFix> &dailyFixes() const { return m_dailyFixes; }
     void setDailyFixes(const QList<DailyFix> &fixes);
@@ -60,6 +62,7 @@ private:
     void followZone();
     void store();
 
+    UserDefaults &m_settings;
     QList<DailyFix> m_dailyFixes;
     QList<Worked> m_worked; // one per record, in the same order
     QByteArray m_zone;

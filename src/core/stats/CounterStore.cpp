@@ -12,8 +12,9 @@ const QString kId = QStringLiteral("id");
 const QString kFixedCount = QStringLiteral("fixedCount");
 } // namespace
 
-CounterStore::CounterStore(QObject *parent)
+CounterStore::CounterStore(UserDefaults &settings, QObject *parent)
     : QObject(parent)
+    , m_settings(settings)
 {
     loadCounts();
 }
@@ -35,12 +36,12 @@ qint64 CounterStore::countFor(const QUuid &watcherId) const
 
 void CounterStore::loadCounts()
 {
-    const QVariant stored = UserDefaults::value(counterKey);
+    const QVariant stored = m_settings.value(counterKey);
     if (!stored.isValid())
         return;
     const SalvagedList<CodeCounterModel> counts = decode(stored.toByteArray());
     if (!counts.whole())
-        StoredValueBackup::keep(counterKey, stored);
+        StoredValueBackup::keep(m_settings, counterKey, stored);
     setFixedCount(counts.items);
 }
 
@@ -53,7 +54,7 @@ void CounterStore::incrementCount(const QUuid &watcherId)
         found = counts.insert(counts.end(), CodeCounterModel{watcherId, 0});
     ++found->fixedCount;
     setFixedCount(counts);
-    UserDefaults::setValue(counterKey, encode(m_fixedCount));
+    m_settings.setValue(counterKey, encode(m_fixedCount));
 }
 
 QByteArray CounterStore::encode(const QList<CodeCounterModel> &counts)

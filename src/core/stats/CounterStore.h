@@ -7,6 +7,8 @@
 #include <QList>
 #include <QObject>
 
+class UserDefaults;
+
 // Fixes counted per watcher, stored under "fixedCountKey3". Lives on the main thread;
 // `fixedCountChanged` tells observers of every change.
 class CounterStore : public QObject
@@ -17,7 +19,7 @@ public:
     static inline const QString counterKey = QStringLiteral("fixedCountKey3");
 
     // Loads the stored counts.
-    explicit CounterStore(QObject *parent = nullptr);
+    explicit CounterStore(UserDefaults &settings, QObject *parent = nullptr);
 
     const QList<CodeCounterModel> &fixedCount() const { return m_fixedCount; }
     void setFixedCount(const QList<CodeCounterModel> &counts);
@@ -37,5 +39,6 @@ Q_SIGNALS:
     void fixedCountChanged();
 
 private:
+    UserDefaults &m_settings;
     QList<CodeCounterModel> m_fixedCount;
 };

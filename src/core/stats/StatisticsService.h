@@ -11,7 +11,10 @@ struct FixOutcome;
 class StatisticsService
 {
 public:
-    StatisticsService() = default;
+    explicit StatisticsService(UserDefaults &settings)
+        : m_counters(settings)
+        , m_daily(settings)
+    {}
     StatisticsService(const StatisticsService &) = delete;
     StatisticsService &operator=(const StatisticsService &) = delete;
 

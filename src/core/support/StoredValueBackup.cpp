@@ -104,7 +104,7 @@ void logNotKept(const QString &key, const Error &error)
 
 } // namespace
 
-QString keep(const QString &key, const QVariant &raw)
+QString keep(const UserDefaults &settings, const QString &key, const QVariant &raw)
 {
     Memory &m = memory();
     QMutexLocker lock(&m.mutex);
@@ -112,7 +112,7 @@ QString keep(const QString &key, const QVariant &raw)
     if (known != m.byKey.cend() && known->raw == raw && QFileInfo::exists(known->path))
         return known->path;
 
-    const QDir folder = QFileInfo(UserDefaults::fileName()).absoluteDir();
+    const QDir folder = QFileInfo(settings.fileName()).absoluteDir();
     QString path = identicalBackup(folder, key, raw);
     if (path.isEmpty()) {
         const Result<QString> written = writeBackup(folder, key, raw);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+class UserDefaults;
+
 // A stored value that does not decode whole is copied aside before its store writes what could
 // be read over it, so nothing the user had is lost unseen. The copy is a settings file of its
 // own holding just that key, beside the user defaults' file, named
@@ -13,6 +15,6 @@ namespace StoredValueBackup {
 // Backs the value up once, also across runs (an identical backup is reused), and logs one line
 // naming the key the first time this process meets the value. Returns the backup's path; empty,
 // after logging why, when it could not be written.
-QString keep(const QString &key, const QVariant &raw);
+QString keep(const UserDefaults &settings, const QString &key, const QVariant &raw);
 
 } // namespace StoredValueBackup

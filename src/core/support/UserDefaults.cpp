@@ -22,8 +22,6 @@
 #include <thread>
 #include <utility>
 
-namespace UserDefaults {
-
 namespace {
 
 // Writes reach the disk from a flusher thread shortly after they are made: each write to disk
@@ -82,7 +80,9 @@ struct FileVersion
     }
 };
 
-struct Store
+} // namespace
+
+struct UserDefaults::Store
 {
     QMutex mutex;
     QWaitCondition changed;
@@ -102,7 +102,7 @@ struct Store
         flushLoop();
     }};
 
-    Store();
+    explicit Store(const QString &path);
 
     ~Store()
     {
@@ -114,10 +114,27 @@ struct Store
             settings->sync();
     }
 
-    // Writes what is pending and ends the flusher thread; later writes reach the disk through
-    // `flush` or at exit. Called when the application object goes: a thread still writing
-    // while the process tears down Qt's own globals would race with them.
+    // Flushers still running when the application object goes are stopped before Qt's own
+    // globals: a thread still writing while the process tears them down would race with them.
+    struct Running
+    {
+        QMutex mutex;
+        QList<Store *> stores;
+        bool routineAdded = false;
+    };
+    static Running &running();
+    static void rememberAtExit(Store *store);
+    static void forgetAtExit(Store *store);
+
     void stopFlusher()
+    {
+        forgetAtExit(this);
+        endFlusher();
+    }
+
+    // Writes what is pending and ends the flusher thread; later writes reach the disk through
+    // `flush` or when the store goes.
+    void endFlusher()
     {
         {
             QMutexLocker lock(&mutex);
@@ -255,6 +272,33 @@ struct Store
         }
     }
 
+    template <typename Read>
+    auto readFresh(Read read)
+    {
+        QMutexLocker lock(&mutex);
+        QSettings &opened = open();
+        // When another process wrote meanwhile, our own pending writes go out with the merge, so
+        // nothing of ours is lost to its copy. Otherwise memory is current and nothing waits on
+        // disk.
+        if (changedOnDisk())
+            syncNow();
+        return read(opened);
+    }
+
+    // Called with the mutex held.
+    void setValueLocked(const QString &key, const QVariant &value)
+    {
+        QSettings &opened = open();
+        // Compared with what the file holds now, not with what another process has replaced.
+        if (changedOnDisk())
+            syncNow();
+        // Rewriting and syncing the whole file for a value it already holds would be all cost.
+        if (opened.contains(key) && opened.value(key) == value)
+            return;
+        opened.setValue(key, value);
+        markChanged(key, value);
+    }
+
     void useFile(const QString &path)
     {
         syncNow();
@@ -267,45 +311,9 @@ struct Store
     }
 };
 
-Store &store()
-{
-    static Store instance;
-    return instance;
-}
+namespace {
 
-Store::Store()
-{
-    qAddPostRoutine([] { store().stopFlusher(); });
-}
-
-template <typename Read>
-auto readFresh(Read read)
-{
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    QSettings &settings = s.open();
-    // When another process wrote meanwhile, our own pending writes go out with the merge, so
-    // nothing of ours is lost to its copy. Otherwise memory is current and nothing waits on disk.
-    if (s.changedOnDisk())
-        s.syncNow();
-    return read(settings);
-}
-
-// Called with the mutex held.
-void setValueLocked(Store &s, const QString &key, const QVariant &value)
-{
-    QSettings &settings = s.open();
-    // Compared with what the file holds now, not with what another process has replaced.
-    if (s.changedOnDisk())
-        s.syncNow();
-    // Rewriting and syncing the whole file for a value it already holds would be all cost.
-    if (settings.contains(key) && settings.value(key) == value)
-        return;
-    settings.setValue(key, value);
-    s.markChanged(key, value);
-}
-
-void logRecovered(const Recovered &recovered, const QString &path)
+void logRecovered(const UserDefaults::Recovered &recovered, const QString &path)
 {
     const QString what = QStringLiteral("%1 value(s) the last run could not store: %2")
                              .arg(recovered.keys.size())
@@ -319,26 +327,67 @@ void logRecovered(const Recovered &recovered, const QString &path)
 
 } // namespace
 
-QVariant value(const QString &key)
+UserDefaults::Store::Store(const QString &path)
+    : overridePath(path)
 {
-    return readFresh([&](const QSettings &settings) { return settings.value(key); });
+    rememberAtExit(this);
 }
 
-bool contains(const QString &key)
+void UserDefaults::Store::rememberAtExit(Store *store)
 {
-    return readFresh([&](const QSettings &settings) { return settings.contains(key); });
+    Running &r = running();
+    QMutexLocker lock(&r.mutex);
+    if (!r.routineAdded) {
+        qAddPostRoutine([] {
+            Running &all = running();
+            QMutexLocker allLock(&all.mutex);
+            for (Store *each : std::as_const(all.stores))
+                each->endFlusher();
+            all.stores.clear();
+        });
+        r.routineAdded = true;
+    }
+    r.stores.append(store);
 }
 
-void setValue(const QString &key, const QVariant &value)
+void UserDefaults::Store::forgetAtExit(Store *store)
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    setValueLocked(s, key, value);
+    Running &r = running();
+    QMutexLocker lock(&r.mutex);
+    r.stores.removeOne(store);
 }
 
-void remove(const QString &key)
+UserDefaults::Store::Running &UserDefaults::Store::running()
 {
-    Store &s = store();
+    static Running instance;
+    return instance;
+}
+
+UserDefaults::UserDefaults(const QString &file)
+    : m_store(std::make_unique<Store>(file))
+{}
+
+UserDefaults::~UserDefaults() = default;
+
+QVariant UserDefaults::value(const QString &key) const
+{
+    return m_store->readFresh([&](const QSettings &settings) { return settings.value(key); });
+}
+
+bool UserDefaults::contains(const QString &key) const
+{
+    return m_store->readFresh([&](const QSettings &settings) { return settings.contains(key); });
+}
+
+void UserDefaults::setValue(const QString &key, const QVariant &value)
+{
+    QMutexLocker lock(&m_store->mutex);
+    m_store->setValueLocked(key, value);
+}
+
+void UserDefaults::remove(const QString &key)
+{
+    Store &s = *m_store;
     QMutexLocker lock(&s.mutex);
     QSettings &settings = s.open();
     if (s.changedOnDisk())
@@ -349,16 +398,15 @@ void remove(const QString &key)
     s.markChanged(key, std::nullopt);
 }
 
-bool flush()
+bool UserDefaults::flush()
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    return s.syncNow();
+    QMutexLocker lock(&m_store->mutex);
+    return m_store->syncNow();
 }
 
-bool flushAtQuit()
+bool UserDefaults::flushAtQuit()
 {
-    Store &s = store();
+    Store &s = *m_store;
     QMutexLocker lock(&s.mutex);
     if (s.syncNow())
         return true;
@@ -366,7 +414,7 @@ bool flushAtQuit()
     return false;
 }
 
-Recovered mergeRecoveryFile(const QString &path)
+UserDefaults::Recovered UserDefaults::mergeRecoveryFile(const QString &path)
 {
     if (!QFileInfo::exists(path))
         return {};
@@ -382,10 +430,10 @@ Recovered mergeRecoveryFile(const QString &path)
         QFile::remove(path);
         return {{}, true};
     }
-    Store &s = store();
+    Store &s = *m_store;
     QMutexLocker lock(&s.mutex);
     for (const QString &key : std::as_const(recovered.keys))
-        setValueLocked(s, key, file.value(key));
+        s.setValueLocked(key, file.value(key));
     recovered.onDisk = s.syncNow();
     if (recovered.onDisk)
         QFile::remove(path);
@@ -395,32 +443,27 @@ Recovered mergeRecoveryFile(const QString &path)
     return recovered;
 }
 
-quint64 writesToDisk()
+quint64 UserDefaults::writesToDisk() const
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    return s.writes;
+    QMutexLocker lock(&m_store->mutex);
+    return m_store->writes;
 }
 
-QString fileName()
+QString UserDefaults::fileName() const
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    return s.open().fileName();
+    QMutexLocker lock(&m_store->mutex);
+    return m_store->open().fileName();
 }
 
-void useFile(const QString &path)
+void UserDefaults::useFile(const QString &path)
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    s.useFile(path);
+    QMutexLocker lock(&m_store->mutex);
+    m_store->useFile(path);
 }
 
-void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+void UserDefaults::setRetryDelays(std::chrono::milliseconds first,
+                                  std::chrono::milliseconds longest)
 {
-    Store &s = store();
-    QMutexLocker lock(&s.mutex);
-    s.backoff = Backoff{first, longest, first};
+    QMutexLocker lock(&m_store->mutex);
+    m_store->backoff = Backoff{first, longest, first};
 }
-
-} // namespace UserDefaults

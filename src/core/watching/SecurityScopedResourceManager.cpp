@@ -63,13 +63,13 @@ SecurityScopedResourceManager::parseBookmark(const QByteArray &data)
 
 QVariantMap SecurityScopedResourceManager::storedBookmarks() const
 {
-    const QVariant stored = UserDefaults::value(bookmarkKey);
+    const QVariant stored = m_settings.value(bookmarkKey);
     QVariantMap bookmarks = stored.toMap();
     const qsizetype dropped = bookmarks.removeIf(
         [](const auto &entry) { return entry.value().typeId() != QMetaType::QByteArray; });
     const bool isMap = stored.typeId() == QMetaType::QVariantMap;
     if (stored.isValid() && (!isMap || dropped > 0))
-        StoredValueBackup::keep(bookmarkKey, stored);
+        StoredValueBackup::keep(m_settings, bookmarkKey, stored);
     return bookmarks;
 }
 
@@ -81,7 +81,7 @@ Result<QByteArray> SecurityScopedResourceManager::saveBookmark(const QUrl &direc
         return bookmark;
     QVariantMap bookmarks = storedBookmarks();
     bookmarks.insert(path, bookmark.value());
-    UserDefaults::setValue(bookmarkKey, bookmarks);
+    m_settings.setValue(bookmarkKey, bookmarks);
     return bookmark;
 }
 
@@ -110,7 +110,7 @@ std::optional<QUrl> SecurityScopedResourceManager::resolveBookmark(const QString
         // Another directory now stands at the path: renew under the path the caller gave.
         if (Result<QByteArray> renewed = makeBookmark(bookmark->path)) {
             bookmarks.insert(path, renewed.value());
-            UserDefaults::setValue(bookmarkKey, bookmarks);
+            m_settings.setValue(bookmarkKey, bookmarks);
         }
     }
     return LocalPath::directoryUrl(bookmark->path);

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+class UserDefaults;
+
 // Remembers the watched directories across runs under "DirectoryBookmarks": path → bookmark.
 // Linux has no sandbox, so a bookmark is our own small record of the directory's path, device
 // and inode; access is granted while the directory exists and can be read. Main thread only.
@@ -17,6 +19,10 @@ class SecurityScopedResourceManager
 {
 public:
     static inline const QString bookmarkKey = QStringLiteral("DirectoryBookmarks");
+
+    explicit SecurityScopedResourceManager(UserDefaults &settings)
+        : m_settings(settings)
+    {}
 
     // Makes and stores a bookmark for a directory; fails when the directory cannot be reached.
     Result<QByteArray> saveBookmark(const QUrl &directory);
@@ -40,4 +46,6 @@ public:
 private:
     // The entries that are byte strings; a value with any other is backed up.
     QVariantMap storedBookmarks() const;
+
+    UserDefaults &m_settings;
 };

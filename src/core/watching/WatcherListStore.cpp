@@ -56,14 +56,14 @@ void WatcherListStore::forget(const QUuid &watcherId)
 
 QList<CodeWatcherModel> WatcherListStore::load()
 {
-    const QVariant stored = UserDefaults::value(userDefaultsKeyForWatchers);
+    const QVariant stored = m_settings.value(userDefaultsKeyForWatchers);
     if (!stored.isValid())
         return {};
     const SalvagedList<CodeWatcherModel> watchers = decode(stored.toByteArray());
     if (watchers.whole())
         m_written = {watchers.items, stored.toByteArray()};
     else
-        StoredValueBackup::keep(userDefaultsKeyForWatchers, stored);
+        StoredValueBackup::keep(m_settings, userDefaultsKeyForWatchers, stored);
     m_unregistered = watchers.items;
     return m_unregistered;
 }
@@ -76,8 +76,8 @@ void WatcherListStore::save(const QList<CodeWatcherModel> &registered)
     });
     const QList<CodeWatcherModel> watchers = registered + m_unregistered;
     if (watchers == m_written.watchers && !m_written.stored.isEmpty() &&
-        UserDefaults::value(userDefaultsKeyForWatchers).toByteArray() == m_written.stored)
+        m_settings.value(userDefaultsKeyForWatchers).toByteArray() == m_written.stored)
         return;
     m_written = {watchers, encode(watchers)};
-    UserDefaults::setValue(userDefaultsKeyForWatchers, m_written.stored);
+    m_settings.setValue(userDefaultsKeyForWatchers, m_written.stored);
 }

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QList>
 
+class UserDefaults;
+
 // The stored watcher list under "monitoredPaths": one compact JSON array that alternates
 // each watcher's id text with the watcher object, as the original encoder wrote a dictionary.
 //
@@ -16,6 +18,10 @@ class WatcherListStore
 {
 public:
     static inline const QString userDefaultsKeyForWatchers = QStringLiteral("monitoredPaths");
+
+    explicit WatcherListStore(UserDefaults &settings)
+        : m_settings(settings)
+    {}
 
     static QByteArray encode(const QList<CodeWatcherModel> &watchers);
     // A pair with any fault is left out; the others are read.
@@ -38,6 +44,7 @@ private:
         QByteArray stored;
     };
 
+    UserDefaults &m_settings;
     QList<CodeWatcherModel> m_unregistered;
     Written m_written;
 };

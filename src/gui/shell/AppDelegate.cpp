@@ -22,9 +22,10 @@ const QString kTrayExplainedKey = QStringLiteral("trayHintShown");
 
 } // namespace
 
-AppDelegate::AppDelegate(NotificationCenter &notifications, QObject *parent)
+AppDelegate::AppDelegate(NotificationCenter &notifications, UserDefaults &settings, QObject *parent)
     : QObject(parent)
     , m_notifications(notifications)
+    , m_settings(settings)
     , m_activation(new QAction(QStringLiteral("Deactivate"), this))
     , m_showMainWindow(new QAction(QStringLiteral("Show Main Window"), this))
     , m_quit(new QAction(QStringLiteral("Quit"), this))
@@ -56,15 +57,14 @@ void AppDelegate::applicationDidFinishLaunching(const PlatformServices &platform
         makeStatusItem();
 }
 
-bool AppDelegate::startsAtLogin()
+bool AppDelegate::startsAtLogin() const
 {
-    return !UserDefaults::contains(startAtLoginKey) ||
-           UserDefaults::value(startAtLoginKey).toBool();
+    return !m_settings.contains(startAtLoginKey) || m_settings.value(startAtLoginKey).toBool();
 }
 
 Result<void> AppDelegate::setStartsAtLogin(bool starts)
 {
-    UserDefaults::setValue(startAtLoginKey, starts);
+    m_settings.setValue(startAtLoginKey, starts);
     if (!m_platform.registerLoginItem || !m_platform.unregisterLoginItem)
         return {};
     // Turned on here, it is on, even where the desktop's own settings had turned it off.
@@ -168,9 +168,9 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 
 void AppDelegate::explainTrayOnce()
 {
-    if (!m_statusItem || UserDefaults::value(kTrayExplainedKey).toBool())
+    if (!m_statusItem || m_settings.value(kTrayExplainedKey).toBool())
         return;
-    UserDefaults::setValue(kTrayExplainedKey, true);
+    m_settings.setValue(kTrayExplainedKey, true);
     m_statusItem->showMessage(QStringLiteral("Sprucer is still running"),
                               QStringLiteral("It goes on formatting your saves from the tray. To "
                                              "quit, choose Quit in the tray icon's menu, or press "

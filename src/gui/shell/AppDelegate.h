@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class NotificationCenter;
+class UserDefaults;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
@@ -23,14 +24,15 @@ public:
     // Whether Sprucer starts at login ("Start Sprucer when I log in"); on unless turned off.
     static inline const QString startAtLoginKey = QStringLiteral("startAtLogin");
 
-    explicit AppDelegate(NotificationCenter &notifications, QObject *parent = nullptr);
+    AppDelegate(NotificationCenter &notifications, UserDefaults &settings,
+                QObject *parent = nullptr);
     ~AppDelegate() override;
 
     // Registers the login item unless the user turned it off (printing the outcome), then makes
     // the tray icon when the desktop has a tray.
     void applicationDidFinishLaunching(const PlatformServices &platform);
 
-    static bool startsAtLogin();
+    bool startsAtLogin() const;
     // Stores the choice and writes or removes the login item now.
     Result<void> setStartsAtLogin(bool starts);
     // While a watcher meant to run has a problem, the tray icon carries a warning.
@@ -75,6 +77,7 @@ private:
     void showAbout();
 
     NotificationCenter &m_notifications;
+    UserDefaults &m_settings;
     PlatformServices m_platform;
     bool m_isActive = true;
     bool m_quitting = false;

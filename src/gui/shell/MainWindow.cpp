@@ -19,6 +19,7 @@
 MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *parent)
     : QMainWindow(parent)
     , m_delegate(delegate)
+    , m_userDefaults(core.settings())
     , m_health(core.health())
     , m_mainView(new MainView(core.notifications()))
 {
@@ -71,7 +72,7 @@ void MainWindow::showSettings()
     if (m_settings)
         return;
     m_settings = new SettingsView(
-        AppDelegate::startsAtLogin(),
+        m_userDefaults, m_delegate.startsAtLogin(),
         [delegate = &m_delegate](bool starts) { return delegate->setStartsAtLogin(starts); }, this);
     m_settings->setAttribute(Qt::WA_DeleteOnClose);
     m_settings->open();

@@ -9,6 +9,7 @@
 class AppDelegate;
 class MainView;
 class CoreServices;
+class UserDefaults;
 class WatcherHealth;
 
 // A main window: the menu bar with the "Sprucer" menu, the toolbar (sidebar toggle, settings)
@@ -35,6 +36,7 @@ private:
     void makeToolBar();
 
     AppDelegate &m_delegate;
+    UserDefaults &m_userDefaults;
     WatcherHealth &m_health;
     MainView *m_mainView;
     QAction *m_toggleSidebar = nullptr;

@@ -27,7 +27,7 @@ constexpr Card kCards[] = {
 
 } // namespace
 
-OnBoardingCardView::OnBoardingCardView(QWidget *parent)
+OnBoardingCardView::OnBoardingCardView(UserDefaults &settings, QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Welcome to Sprucer"));
@@ -60,7 +60,7 @@ OnBoardingCardView::OnBoardingCardView(QWidget *parent)
     connect(gotIt, &QPushButton::clicked, this, &QDialog::accept);
     // However the sheet goes (the button, Esc, the window's close button), it is not shown again.
     connect(this, &QDialog::finished, this,
-            [] { UserDefaults::setValue(shouldBeOnBoardKey, false); });
+            [&settings] { settings.setValue(shouldBeOnBoardKey, false); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -70,8 +70,8 @@ OnBoardingCardView::OnBoardingCardView(QWidget *parent)
     layout->addWidget(gotIt, 0, Qt::AlignCenter);
 }
 
-bool OnBoardingCardView::shouldBeOnBoard()
+bool OnBoardingCardView::shouldBeOnBoard(const UserDefaults &settings)
 {
-    const QVariant stored = UserDefaults::value(shouldBeOnBoardKey);
+    const QVariant stored = settings.value(shouldBeOnBoardKey);
     return stored.isValid() ? stored.toBool() : true;
 }

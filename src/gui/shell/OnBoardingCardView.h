@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+class UserDefaults;
+
 // The sheet that tells a new user what Sprucer does. Shown at every launch until it has been
 // dismissed once, however it was dismissed.
 class OnBoardingCardView : public QDialog
@@ -12,8 +14,8 @@ class OnBoardingCardView : public QDialog
 public:
     static inline const QString shouldBeOnBoardKey = QStringLiteral("shouldBeOnBoard");
 
-    explicit OnBoardingCardView(QWidget *parent = nullptr);
+    explicit OnBoardingCardView(UserDefaults &settings, QWidget *parent = nullptr);
 
     // True until the sheet was dismissed once.
-    static bool shouldBeOnBoard();
+    static bool shouldBeOnBoard(const UserDefaults &settings);
 };

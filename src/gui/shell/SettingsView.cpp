@@ -17,7 +17,8 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-SettingsView::SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWidget *parent)
+SettingsView::SettingsView(UserDefaults &settings, bool startsAtLogin, StartAtLogin setStartAtLogin,
+                           QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
@@ -38,13 +39,13 @@ SettingsView::SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWi
     versionValue->setAccessibleName(QStringLiteral("Version ") + version());
     form->addRow(QStringLiteral("Version"), versionValue);
     // Empty: files open in the desktop's default application, without a line to land on.
-    m_openWith = new QLineEdit(UserDefaults::value(FileOpener::commandKey).toString());
+    m_openWith = new QLineEdit(settings.value(FileOpener::commandKey).toString());
     m_openWith->setPlaceholderText(QStringLiteral("Default application"));
     m_openWith->setAccessibleName(QStringLiteral("Open files with"));
     m_openWith->setToolTip(QStringLiteral("A command run with {file} and {line} replaced, for "
                                           "example: code --goto {file}:{line}"));
-    connect(m_openWith, &QLineEdit::textChanged, this, [](const QString &command) {
-        UserDefaults::setValue(FileOpener::commandKey, command.trimmed());
+    connect(m_openWith, &QLineEdit::textChanged, this, [&settings](const QString &command) {
+        settings.setValue(FileOpener::commandKey, command.trimmed());
     });
     form->addRow(QStringLiteral("Open files with"), m_openWith);
     m_startAtLogin = new QCheckBox(QStringLiteral("Start Sprucer when I log in"));

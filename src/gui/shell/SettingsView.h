@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class UserDefaults;
 
 // The settings sheet: the application's version, the command files open with, whether Sprucer
 // starts at login, and "Done".
@@ -20,7 +21,8 @@ public:
     // Writes or removes the login item; its failure is shown.
     using StartAtLogin = std::function<Result<void>(bool starts)>;
 
-    SettingsView(bool startsAtLogin, StartAtLogin setStartAtLogin, QWidget *parent = nullptr);
+    SettingsView(UserDefaults &settings, bool startsAtLogin, StartAtLogin setStartAtLogin,
+                 QWidget *parent = nullptr);
 
     // The version the build was given; "1.0.0" when it was given none.
     static QString version();

@@ -9,6 +9,7 @@
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/StatusBarViewModel.h"
 #include "gui/shell/WindowManager.h"
+#include "gui/support/FileOpener.h"
 #include "gui/support/ShellNotifications.h"
 #include "gui/support/SymbolIcons.h"
 
@@ -52,10 +53,12 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
     : QObject(parent)
     , m_core(core)
     , m_platform(std::move(platform))
-    , m_delegate(std::make_unique<AppDelegate>(core.notifications()))
+    , m_delegate(std::make_unique<AppDelegate>(core.notifications(), core.settings()))
+    , m_fileOpener(std::make_unique<DesktopFileOpener>(&core.settings()))
     , m_windowManager(std::make_unique<WindowManager>(*m_delegate, core))
 {
     QApplication::setWindowIcon(SymbolIcons::applicationIcon());
+    FileOpener::install(m_fileOpener.get());
     connect(&core.notifications(), &NotificationCenter::posted, this,
             [this](const QString &name, const QVariantMap &, const QVariant &object) {
                 if (name != ShellNotifications::activeStateChanged ||
@@ -67,7 +70,10 @@ SprucerApp::SprucerApp(CoreServices &core, PlatformServices platform, QObject *p
             });
 }
 
-SprucerApp::~SprucerApp() = default;
+SprucerApp::~SprucerApp()
+{
+    FileOpener::install(nullptr);
+}
 
 StatusBarView &SprucerApp::popover()
 {
@@ -124,9 +130,9 @@ void SprucerApp::hideForQuit()
 
 void SprucerApp::showOnBoardingIfNeeded()
 {
-    if (!OnBoardingCardView::shouldBeOnBoard())
+    if (!OnBoardingCardView::shouldBeOnBoard(m_core.settings()))
         return;
-    m_onBoarding = new OnBoardingCardView(m_mainWindow.get());
+    m_onBoarding = new OnBoardingCardView(m_core.settings(), m_mainWindow.get());
     m_onBoarding->setAttribute(Qt::WA_DeleteOnClose);
     m_onBoarding->open();
 }

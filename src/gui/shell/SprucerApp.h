@@ -11,6 +11,7 @@
 
 class AppDelegate;
 class CoreServices;
+class DesktopFileOpener;
 class MainWindow;
 class StatusBarView;
 class StatusBarViewModel;
@@ -49,6 +50,7 @@ private:
     CoreServices &m_core;
     PlatformServices m_platform;
     std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<DesktopFileOpener> m_fileOpener;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<WindowManager> m_windowManager;
     std::unique_ptr<StatusBarViewModel> m_statusModel;

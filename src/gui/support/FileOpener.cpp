@@ -39,14 +39,16 @@ void FileOpener::install(FileOpener *opener)
     s_installed = opener;
 }
 
-DesktopFileOpener::DesktopFileOpener(UrlOpener openUrl)
-    : m_openUrl(openUrl ? std::move(openUrl)
+DesktopFileOpener::DesktopFileOpener(const UserDefaults *settings, UrlOpener openUrl)
+    : m_settings(settings)
+    , m_openUrl(openUrl ? std::move(openUrl)
                         : [](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {}
 
 void DesktopFileOpener::open(const QString &path, qint64 line)
 {
-    const QString command = UserDefaults::value(commandKey).toString().trimmed();
+    const QString command =
+        m_settings ? m_settings->value(commandKey).toString().trimmed() : QString();
     if (const std::optional<QStringList> arguments = commandLine(command, path, line)) {
         if (QProcess::startDetached(arguments->first(), arguments->mid(1)))
             return;

@@ -8,9 +8,12 @@
 #include <functional>
 #include <optional>
 
+class UserDefaults;
+
 // Opens a source file for the user: with the command they chose in the settings ("Open files
-// with", e.g. `code --goto {file}:{line}`), else with the desktop's default application. Tests
-// install an implementation of their own that records what was opened.
+// with", e.g. `code --goto {file}:{line}`), else with the desktop's default application. The
+// application installs one that reads the user's settings; tests install an implementation of
+// their own that records what was opened.
 class FileOpener
 {
 public:
@@ -27,7 +30,7 @@ public:
                                                   qint64 line);
 
     static FileOpener &current();
-    // Null puts the desktop's back.
+    // Null puts back the default one, which knows no command of the user's.
     static void install(FileOpener *opener);
 };
 
@@ -37,11 +40,13 @@ class DesktopFileOpener : public FileOpener
 public:
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    // Empty: the desktop's default application.
-    explicit DesktopFileOpener(UrlOpener openUrl = {});
+    // The command is read from `settings` (none: always the default application); an empty
+    // `openUrl` is the desktop's default application.
+    explicit DesktopFileOpener(const UserDefaults *settings = nullptr, UrlOpener openUrl = {});
 
     void open(const QString &path, qint64 line) override;
 
 private:
+    const UserDefaults *m_settings;
     UrlOpener m_openUrl;
 };

@@ -100,7 +100,7 @@ class TestFixers : public QObject
     CopyJournal m_journal{m_root.filePath(u"journals"_s), m_copies, 0ms};
     QStringList m_console;
     FileCoordinator m_coordinator;
-    ConfigManagerFactory m_configurations;
+    ConfigManagerFactory m_configurations{TestHome::settings()};
     std::function<void(FixStage)> m_probe;
     std::optional<ToolLimits> m_limits; // the environment's own when absent
 
@@ -173,8 +173,8 @@ private Q_SLOTS:
     // file is written first.
     void theStoreKeepsTheListInStepWithTheFiles()
     {
-        ConfigManagerFactory store, other;
-        UserDefaults::setValue(ConfigManagerFactory::storageKey, u"[{\"id\":1}]"_s);
+        ConfigManagerFactory store{TestHome::settings()}, other{TestHome::settings()};
+        TestHome::settings().setValue(ConfigManagerFactory::storageKey, u"[{\"id\":1}]"_s);
         QVERIFY(other.configs().isEmpty());
         QVERIFY(LogFile::messages().last().startsWith(u"Error: "_s));
         QSignalSpy changed(&store, &ConfigManagerFactory::configsChanged);
@@ -182,7 +182,8 @@ private Q_SLOTS:
         QCOMPARE(store.updateConfig(first, {}, {}).error(), ConfigManagerFactory::notFoundError());
         QVERIFY(store.createConfig(first, u"a"_s, Kind::kotlin, u"First"_s));
         QVERIFY(store.createConfig(second, u"b"_s, Kind::cpp, u"Second"_s));
-        const QString list = UserDefaults::value(ConfigManagerFactory::storageKey).toString();
+        const QString list =
+            TestHome::settings().value(ConfigManagerFactory::storageKey).toString();
         QVERIFY(LogFile::messages().contains(u"Returning "_s + list));
         const QList<ConfigurationItem> created = other.configs();
         QVERIFY(qAbs(created.value(0).createdAt.secsTo(QDateTime::currentDateTime())) < 60);

@@ -87,7 +87,7 @@ private Q_SLOTS:
             QTest::qWait(300);
             now = otherThreadsSwitches();
         }
-        const quint64 writes = UserDefaults::writesToDisk();
+        const quint64 writes = TestHome::settings().writesToDisk();
         TimerEvents timers;
         QCoreApplication::instance()->installEventFilter(&timers);
         QTest::qWait(1000);
@@ -95,7 +95,7 @@ private Q_SLOTS:
 
         QCOMPARE(otherThreadsSwitches() - before, 0);
         QCOMPARE(timers.count, 0);
-        QCOMPARE(UserDefaults::writesToDisk(), writes);
+        QCOMPARE(TestHome::settings().writesToDisk(), writes);
         QCOMPARE(analytics.requests().size(), 1);
     }
 };

@@ -29,24 +29,24 @@ private Q_SLOTS:
                    R"(,"id":"6F1C2A9E-3B4D-4E5F-8A7B-1C2D3E4F5A6B"}])";
         };
         const auto written = [] {
-            return UserDefaults::value(CounterStore::counterKey).toByteArray();
+            return TestHome::settings().value(CounterStore::counterKey).toByteArray();
         };
         const QUuid id = QUuid::fromString(u"6f1c2a9e-3b4d-4e5f-8a7b-1c2d3e4f5a6b"_s);
         const QUuid other = QUuid::createUuid();
-        UserDefaults::setValue(CounterStore::counterKey, stored(41));
-        CounterStore store;
+        TestHome::settings().setValue(CounterStore::counterKey, stored(41));
+        CounterStore store{TestHome::settings()};
         QSignalSpy changed(&store, &CounterStore::fixedCountChanged);
         for (const QUuid &watcher : {id, other, other})
             store.incrementCount(watcher);
         QCOMPARE(changed.size(), 3);
         QCOMPARE(store.fixedCount(), (QList<CodeCounterModel>{{id, 42}, {other, 2}}));
         QCOMPARE(store.countFor(QUuid()), 0);
-        QCOMPARE(CounterStore().fixedCount(), store.fixedCount());
+        QCOMPARE(CounterStore(TestHome::settings()).fixedCount(), store.fixedCount());
         QVERIFY(written().startsWith(stored(42).chopped(1)));
 
         // A negative count is damage, not a count: set aside like any undecodable value.
-        UserDefaults::setValue(CounterStore::counterKey, stored(-3));
-        QCOMPARE(CounterStore().fixedCount(), QList<CodeCounterModel>());
+        TestHome::settings().setValue(CounterStore::counterKey, stored(-3));
+        QCOMPARE(CounterStore(TestHome::settings()).fixedCount(), QList<CodeCounterModel>());
         QVERIFY(LogFile::messages().last().startsWith(
             u"⚠️ The stored \"%1\" could not be read whole"_s.arg(CounterStore::counterKey)));
     }
@@ -56,7 +56,7 @@ private Q_SLOTS:
         const QDateTime dec5 = QDate(2026, 12, 5).startOfDay();
         const QDateTime dec6 = dec5.addDays(1);
         QDateTime now;
-        CodeFixStatistics statistics;
+        CodeFixStatistics statistics{TestHome::settings()};
         statistics.setClock([&now] { return now; });
         QSignalSpy changed(&statistics, &CodeFixStatistics::dailyFixesChanged);
         for (const QDateTime &at : {dec5, dec6.addSecs(-60), dec6.addSecs(60)}) {
@@ -73,7 +73,7 @@ private Q_SLOTS:
         QCOMPARE(statistics.dailyFixes(),
                  (QList<DailyFix>{
                      {dec5, 2, u"Swift"_s}, {dec6, 1, u"Swift"_s}, {dec6, 200, u"Kotlin"_s}}));
-        QCOMPARE(CodeFixStatistics().dailyFixes(), statistics.dailyFixes());
+        QCOMPARE(CodeFixStatistics(TestHome::settings()).dailyFixes(), statistics.dailyFixes());
     }
 
     // Each record's stored form is made once and kept: it must still be the whole list's form
@@ -82,13 +82,13 @@ private Q_SLOTS:
     {
         const QDateTime dec5 = QDate(2026, 12, 5).startOfDay();
         const auto stored = [] {
-            return UserDefaults::value(CodeFixStatistics::storageKey).toByteArray();
+            return TestHome::settings().value(CodeFixStatistics::storageKey).toByteArray();
         };
-        UserDefaults::setValue(
+        TestHome::settings().setValue(
             CodeFixStatistics::storageKey,
             CodeFixStatistics::encode({{dec5, 7, u"C++"_s}, {dec5, 1, u"Swift"_s}}));
         QDateTime now = dec5.addSecs(3600);
-        CodeFixStatistics statistics;
+        CodeFixStatistics statistics{TestHome::settings()};
         statistics.setClock([&now] { return now; });
         statistics.recordFix(u"C++"_s);
         QCOMPARE(statistics.dailyFixes().value(0), (DailyFix{dec5, 8, u"C++"_s}));
@@ -114,14 +114,14 @@ private Q_SLOTS:
         QCOMPARE(statistics.dailyFixes().size(), 4);
         QCOMPARE(statistics.dailyFixes().value(2).count, 2);
         QCOMPARE(stored(), CodeFixStatistics::encode(statistics.dailyFixes()));
-        QCOMPARE(CodeFixStatistics().dailyFixes(), statistics.dailyFixes());
+        QCOMPARE(CodeFixStatistics(TestHome::settings()).dailyFixes(), statistics.dailyFixes());
         QCOMPARE(statistics.lastYearFixes().size(), 4);
     }
 
     void lastYearKeepsBothEnds()
     {
         QDate today(2024, 3, 1); // a year back crosses a leap day
-        CodeFixStatistics statistics;
+        CodeFixStatistics statistics{TestHome::settings()};
         statistics.setClock([&today] { return QDateTime(today, QTime(15, 0)); });
         QList<DailyFix> fixes;
         for (const QDate day : {QDate(2023, 2, 28), QDate(2023, 3, 1), QDate(2024, 2, 29),
@@ -137,15 +137,15 @@ private Q_SLOTS:
     {
         // 2026-12-05 00:00 UTC, in seconds since 2001.
         const QByteArray stored = R"([{"count":7,"date":818121600,"language":"C++"}])";
-        UserDefaults::setValue(CodeFixStatistics::storageKey, stored);
-        CodeFixStatistics statistics;
+        TestHome::settings().setValue(CodeFixStatistics::storageKey, stored);
+        CodeFixStatistics statistics{TestHome::settings()};
         const QDateTime dec5(QDate(2026, 12, 5), QTime(0, 0), Qt::UTC);
         QCOMPARE(statistics.dailyFixes(), (QList<DailyFix>{{dec5, 7, u"C++"_s}}));
         statistics.saveStatistics();
-        QCOMPARE(UserDefaults::value(CodeFixStatistics::storageKey).toByteArray(), stored);
-        UserDefaults::setValue(CodeFixStatistics::storageKey,
-                               QByteArray(stored).replace(R"(,"language":"C++")", ""));
-        QVERIFY(CodeFixStatistics().dailyFixes().isEmpty());
+        QCOMPARE(TestHome::settings().value(CodeFixStatistics::storageKey).toByteArray(), stored);
+        TestHome::settings().setValue(CodeFixStatistics::storageKey,
+                                      QByteArray(stored).replace(R"(,"language":"C++")", ""));
+        QVERIFY(CodeFixStatistics(TestHome::settings()).dailyFixes().isEmpty());
     }
 };
 

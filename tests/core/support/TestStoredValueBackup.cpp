@@ -23,7 +23,7 @@ using Scenario = std::function<QStringList()>;
 // What the backups of a key hold.
 QVariantList backups(const QString &key)
 {
-    const QDir folder = QFileInfo(UserDefaults::fileName()).absoluteDir();
+    const QDir folder = QFileInfo(TestHome::settings().fileName()).absoluteDir();
     QVariantList values;
     for (const QFileInfo &file : folder.entryInfoList({key + u"-*.backup"_s}))
         values << QSettings(file.filePath(), QSettings::IniFormat).value(key);
@@ -70,10 +70,10 @@ private Q_SLOTS:
         QTest::newRow("watchers") << WatcherListStore::userDefaultsKeyForWatchers
                                   << QVariant(QByteArray(watchers).replace("kotlin", "java"))
                                   << Scenario([] {
-                                         WatcherListStore store;
+                                         WatcherListStore store{TestHome::settings()};
                                          store.load();
                                          store.save({watcher(u"New"_s, Kind::swift)});
-                                         return names(WatcherListStore().load(),
+                                         return names(WatcherListStore(TestHome::settings()).load(),
                                                       [](const auto &w) { return w.name; });
                                      })
                                   << QStringList{u"New"_s, u"Kept"_s};
@@ -82,9 +82,9 @@ private Q_SLOTS:
             << QVariant(R"([{"id":"x"},{"fixedCount":41,"id":")" +
                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8() + R"("}])")
             << Scenario([] {
-                   CounterStore store, again;
+                   CounterStore store{TestHome::settings()}, again{TestHome::settings()};
                    store.incrementCount(QUuid::createUuid());
-                   const CounterStore fresh;
+                   const CounterStore fresh{TestHome::settings()};
                    return names(fresh.fixedCount(),
                                 [](const auto &c) { return QString::number(c.fixedCount); });
                })
@@ -94,9 +94,9 @@ private Q_SLOTS:
             << QVariant(QByteArray(R"([{"count":5,"date":818121600,"language":"C++"},)"
                                    R"({"count":"6","date":818121600,"language":"Swift"}])"))
             << Scenario([] {
-                   CodeFixStatistics statistics, again;
+                   CodeFixStatistics statistics{TestHome::settings()}, again{TestHome::settings()};
                    statistics.recordFix(u"Kotlin"_s);
-                   const CodeFixStatistics fresh;
+                   const CodeFixStatistics fresh{TestHome::settings()};
                    return names(fresh.dailyFixes(), [](const auto &fix) { return fix.language; });
                })
             << QStringList{u"C++"_s, u"Kotlin"_s};
@@ -107,7 +107,7 @@ private Q_SLOTS:
             << ConfigManagerFactory::storageKey
             << QVariant(u"[1,"_s + QString::fromUtf8(ConfigManagerFactory::encode({kept}).mid(1)))
             << Scenario([] {
-                   ConfigManagerFactory store;
+                   ConfigManagerFactory store{TestHome::settings()};
                    store.createConfig(QUuid::createUuid(), u"text"_s, Kind::cpp, u"New"_s);
                    return names(store.configs(), [](const auto &item) { return item.name; });
                })
@@ -116,10 +116,11 @@ private Q_SLOTS:
             << SecurityScopedResourceManager::bookmarkKey
             << QVariant(QVariantMap{{u"/kept"_s, QByteArray("k")}, {u"/lost"_s, 42}})
             << Scenario([] {
-                   SecurityScopedResourceManager manager;
+                   SecurityScopedResourceManager manager{TestHome::settings()};
                    manager.resolveBookmark(u"/kept"_s);
                    manager.saveBookmark(QUrl::fromLocalFile(u"/"_s));
-                   return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey)
+                   return TestHome::settings()
+                       .value(SecurityScopedResourceManager::bookmarkKey)
                        .toMap()
                        .keys();
                })
@@ -132,7 +133,7 @@ private Q_SLOTS:
         QFETCH(QVariant, stored);
         QFETCH(Scenario, scenario);
         QFETCH(QStringList, expected);
-        UserDefaults::setValue(key, stored);
+        TestHome::settings().setValue(key, stored);
         QCOMPARE(scenario(), expected);
         QCOMPARE(backups(key), QVariantList{stored});
         QCOMPARE(LogFile::messages().filter(u'"' + key + u'"').size(), 1);
@@ -143,8 +144,8 @@ private Q_SLOTS:
     {
         const QVariantList damaged{QByteArray("[1"), QByteArray("[2")};
         for (const QVariant &value : damaged) {
-            UserDefaults::setValue(CounterStore::counterKey, value);
-            CounterStore store;
+            TestHome::settings().setValue(CounterStore::counterKey, value);
+            CounterStore store{TestHome::settings()};
         }
         const QVariantList kept = backups(CounterStore::counterKey);
         QVERIFY(kept.size() == 2 && kept.contains(damaged[0]) && kept.contains(damaged[1]));

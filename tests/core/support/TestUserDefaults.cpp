@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -25,15 +26,17 @@ struct RefusingStore
     QTemporaryDir dir;
     QString folder = dir.filePath(u"conf"_s);
     QString file = folder + u"/settings.ini"_s;
+    // Made after the folder; gone before it, or a retry would make it again.
+    std::unique_ptr<UserDefaults> settings;
 
     RefusingStore()
     {
         QDir().mkpath(folder);
-        UserDefaults::useFile(file);
+        settings = std::make_unique<UserDefaults>(file);
+        settings->setRetryDelays(10ms, 40ms);
     }
 
-    // Before the folder goes: a retry would make it again.
-    ~RefusingStore() { UserDefaults::useFile(TestHome::current().userDefaultsFile()); }
+    ~RefusingStore() { settings.reset(); }
 
     // Swaps "conf" with `other`, atomically, so that the retries never meet a half-made state.
     void swapFolderWith(const QString &other) const
@@ -70,38 +73,33 @@ class TestUserDefaults : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        TestHome::current().reset();
-        UserDefaults::setRetryDelays(10ms, 40ms);
-    }
-
-    void cleanup() { UserDefaults::setRetryDelays(1s, 60s); }
+    void init() { TestHome::current().reset(); }
 
     // The window and the headless agent share one file: each must see what the other wrote,
     // and a value set again unchanged must cost no write of the whole file.
     void writesOnlyChangesAndSeesAnotherProcesssWrites()
     {
-        UserDefaults::setValue(u"ours"_s, u"1"_s);
-        UserDefaults::flush();
-        const quint64 writes = UserDefaults::writesToDisk();
-        UserDefaults::setValue(u"ours"_s, u"1"_s);
-        UserDefaults::remove(u"never set"_s);
-        UserDefaults::flush();
-        QCOMPARE(UserDefaults::writesToDisk(), writes);
+        UserDefaults &settings = TestHome::settings();
+        settings.setValue(u"ours"_s, u"1"_s);
+        settings.flush();
+        const quint64 writes = settings.writesToDisk();
+        settings.setValue(u"ours"_s, u"1"_s);
+        settings.remove(u"never set"_s);
+        settings.flush();
+        QCOMPARE(settings.writesToDisk(), writes);
 
-        const QString file = UserDefaults::fileName();
+        const QString file = settings.fileName();
         QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s,
                                              u"cp \"$0\" \"$0.new\" && "
                                              "printf 'theirs=2\\n' >> \"$0.new\" && "
                                              "mv \"$0.new\" \"$0\""_s,
                                              file}),
                  0);
-        QCOMPARE(UserDefaults::value(u"theirs"_s).toString(), u"2"_s);
+        QCOMPARE(settings.value(u"theirs"_s).toString(), u"2"_s);
 
-        UserDefaults::setValue(u"ours"_s, u"3"_s);
-        UserDefaults::flush();
-        QCOMPARE(UserDefaults::writesToDisk(), writes + 1);
+        settings.setValue(u"ours"_s, u"3"_s);
+        settings.flush();
+        QCOMPARE(settings.writesToDisk(), writes + 1);
         QFile written(file);
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray text = written.readAll();
@@ -112,15 +110,15 @@ private Q_SLOTS:
     void refusedWriteStaysReadableAndIsRetried()
     {
         RefusingStore store;
-        UserDefaults::setValue(u"kept"_s, u"1"_s);
-        QVERIFY(UserDefaults::flush());
-        const quint64 writes = UserDefaults::writesToDisk();
+        store.settings->setValue(u"kept"_s, u"1"_s);
+        QVERIFY(store.settings->flush());
+        const quint64 writes = store.settings->writesToDisk();
         const QString plain = store.refuse();
 
-        UserDefaults::setValue(u"fixCount.swift"_s, 3);
-        QVERIFY(!UserDefaults::flush());
-        QVERIFY(!UserDefaults::flush()); // the same failure again
-        QCOMPARE(UserDefaults::value(u"fixCount.swift"_s).toInt(), 3);
+        store.settings->setValue(u"fixCount.swift"_s, 3);
+        QVERIFY(!store.settings->flush());
+        QVERIFY(!store.settings->flush()); // the same failure again
+        QCOMPARE(store.settings->value(u"fixCount.swift"_s).toInt(), 3);
         QCOMPARE(linesStartingWith(u"❌"_s),
                  QStringList{u"❌ Could not store fixCount.swift: Not a directory"_s});
 
@@ -134,8 +132,8 @@ private Q_SLOTS:
         store.swapFolderWith(plain); // the real folder comes back
         QTRY_VERIFY(store.onDisk().contains("fixCount.swift=3"));
         QVERIFY(store.onDisk().contains("kept=1"));
-        QCOMPARE(UserDefaults::writesToDisk(), writes + 1);
-        QVERIFY(UserDefaults::flush());
+        QCOMPARE(store.settings->writesToDisk(), writes + 1);
+        QVERIFY(store.settings->flush());
         QCOMPARE(
             linesStartingWith(u"✅"_s),
             QStringList{u"✅ Stored 1 value(s) the settings file had refused: fixCount.swift"_s});
@@ -147,26 +145,28 @@ private Q_SLOTS:
     void quitThatFailsKeepsValuesUntilTheNextStartStoresThem()
     {
         const QString recovery = RecoveryFile::defaultPath();
-        RefusingStore last;
-        UserDefaults::setValue(u"fixCount.kotlin"_s, 7);
-        UserDefaults::setValue(u"recent"_s, QStringList{u"a"_s, u"b"_s});
-        QVERIFY(UserDefaults::flush());
-        UserDefaults::setValue(u"fixCount.kotlin"_s, 8); // only this one is not on disk
-        last.refuse();
-        QVERIFY(!UserDefaults::flushAtQuit());
-        QCOMPARE(QSettings(recovery, QSettings::IniFormat).allKeys(),
-                 QStringList{u"fixCount.kotlin"_s});
-        QVERIFY(linesStartingWith(u"⚠️"_s).value(0).contains(recovery));
+        {
+            RefusingStore last;
+            last.settings->setValue(u"fixCount.kotlin"_s, 7);
+            last.settings->setValue(u"recent"_s, QStringList{u"a"_s, u"b"_s});
+            QVERIFY(last.settings->flush());
+            last.settings->setValue(u"fixCount.kotlin"_s, 8); // only this one is not on disk
+            last.refuse();
+            QVERIFY(!last.settings->flushAtQuit());
+            QCOMPARE(QSettings(recovery, QSettings::IniFormat).allKeys(),
+                     QStringList{u"fixCount.kotlin"_s});
+            QVERIFY(linesStartingWith(u"⚠️"_s).value(0).contains(recovery));
+        } // the run ends
 
         RefusingStore next; // the next start, whose store refuses at first too
-        UserDefaults::setValue(u"fixCount.kotlin"_s, 5);
-        QVERIFY(UserDefaults::flush());
+        next.settings->setValue(u"fixCount.kotlin"_s, 5);
+        QVERIFY(next.settings->flush());
         const QString plain = next.refuse();
-        const UserDefaults::Recovered recovered = UserDefaults::mergeRecoveryFile(recovery);
+        const UserDefaults::Recovered recovered = next.settings->mergeRecoveryFile(recovery);
         QCOMPARE(recovered.keys, QStringList{u"fixCount.kotlin"_s});
         QVERIFY(!recovered.onDisk);
         QVERIFY(QFile::exists(recovery));
-        QCOMPARE(UserDefaults::value(u"fixCount.kotlin"_s).toInt(), 8);
+        QCOMPARE(next.settings->value(u"fixCount.kotlin"_s).toInt(), 8);
 
         next.swapFolderWith(plain);
         QTRY_VERIFY(!QFile::exists(recovery));

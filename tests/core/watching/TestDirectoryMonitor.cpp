@@ -124,7 +124,7 @@ public:
     const QString root = m_temporary.filePath(u"tree"_s);
     const QString outside = m_temporary.filePath(u"outside"_s);
     SerialQueue queue{u"test.fsmonitor"_s};
-    SecurityScopedResourceManager access;
+    SecurityScopedResourceManager access{TestHome::settings()};
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
     DirectoryMonitor monitor;
 };

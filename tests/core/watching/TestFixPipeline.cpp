@@ -77,7 +77,7 @@ struct Harness
     qint64 count() { return statistics.counters().countFor(route.watcherId); }
 
     QTemporaryDir project;
-    StatisticsService statistics;
+    StatisticsService statistics{TestHome::settings()};
     NotificationCenter center;
     FixProgress progress;
     FixPipeline pipeline;

@@ -23,19 +23,24 @@ namespace {
 
 QList<CodeWatcherModel> storedWatchers()
 {
-    return WatcherListStore::decode(
-               UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
+    return WatcherListStore::decode(TestHome::settings()
+                                        .value(WatcherListStore::userDefaultsKeyForWatchers)
+                                        .toByteArray())
         .items;
 }
 
 bool bookmarked(const QString &path)
 {
-    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap().contains(path);
+    return TestHome::settings()
+        .value(SecurityScopedResourceManager::bookmarkKey)
+        .toMap()
+        .contains(path);
 }
 
 QByteArray bookmarkOf(const QString &path)
 {
-    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey)
+    return TestHome::settings()
+        .value(SecurityScopedResourceManager::bookmarkKey)
         .toMap()
         .value(path)
         .toByteArray();
@@ -43,9 +48,10 @@ QByteArray bookmarkOf(const QString &path)
 
 void storeBookmark(const QString &path, const QByteArray &bookmark)
 {
-    QVariantMap bookmarks = UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
+    QVariantMap bookmarks =
+        TestHome::settings().value(SecurityScopedResourceManager::bookmarkKey).toMap();
     bookmarks.insert(path, bookmark);
-    UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey, bookmarks);
+    TestHome::settings().setValue(SecurityScopedResourceManager::bookmarkKey, bookmarks);
 }
 
 bool writeFile(const QString &path, const QByteArray &content)
@@ -179,15 +185,16 @@ private Q_SLOTS:
         QVERIFY(registry.stopWatcher(watcher));
         QVERIFY(QDir(project).removeRecursively());
         const QByteArray before =
-            UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
+            TestHome::settings().value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
         const Result<void> started = registry.startWatcher(watcher);
         const QString denied = u"Failed to access monitored directory - access denied"_s;
         QVERIFY(!started);
         QCOMPARE(started.error().description, denied);
         QVERIFY(LogFile::messages().contains(denied));
         QCOMPARE(registry.entry(watcher.id)->watcher.isActivated, false);
-        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
-                 before);
+        QCOMPARE(
+            TestHome::settings().value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
+            before);
     }
 
     // The menu's switch pauses every watcher and resumes exactly those whose own switch is on;
@@ -207,7 +214,7 @@ private Q_SLOTS:
         fixture.clearSentSignals();
         announced.clear();
         const QByteArray stored =
-            UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
+            TestHome::settings().value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
 
         QVERIFY(registry.setGlobalActivation(false).isEmpty());
         QVERIFY(registry.isPaused());
@@ -220,8 +227,9 @@ private Q_SLOTS:
         QCOMPARE(announced.size(), 1);
         for (const CodeWatcherModel &watcher : watchers)
             QVERIFY(!registry.entry(watcher.id)->monitor->isRunning());
-        QCOMPARE(UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
-                 stored);
+        QCOMPARE(
+            TestHome::settings().value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray(),
+            stored);
         QCOMPARE(storedWatchers()[0].isActivated, true);
 
         // Paused, a switch turned on is stored and waits for the resume; nothing is run.
@@ -450,7 +458,7 @@ private Q_SLOTS:
         // Its folder is missing for this run (an unplugged disk): it must stay stored.
         const CodeWatcherModel missing = fixture.makeWatcher(
             fixture.makeProject(u"c"_s) + u"/unplugged"_s, SupportedFileExtension::swift, true);
-        WatcherListStore().save({active, inactive, missing});
+        WatcherListStore(TestHome::settings()).save({active, inactive, missing});
 
         MonitorRegistry &registry = fixture.registry();
         QCOMPARE(registry.monitors().size(), 2);
@@ -492,14 +500,14 @@ private Q_SLOTS:
                                                 SupportedFileExtension::cpp, i % 2 == 0));
             QVERIFY(fixture.registry().addWatcher(watchers.last()));
         }
-        UserDefaults::flush();
-        const quint64 writes = UserDefaults::writesToDisk();
+        TestHome::settings().flush();
+        const quint64 writes = TestHome::settings().writesToDisk();
 
         fixture.restart();
         QCOMPARE(fixture.registry().monitors().size(), 20);
         QVERIFY(fixture.registry().entry(watchers[18].id)->monitor->isRunning());
-        UserDefaults::flush();
-        QCOMPARE(UserDefaults::writesToDisk(), writes);
+        TestHome::settings().flush();
+        QCOMPARE(TestHome::settings().writesToDisk(), writes);
         QCOMPARE(storedWatchers(), watchers);
     }
 };

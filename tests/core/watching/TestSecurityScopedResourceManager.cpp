@@ -14,7 +14,7 @@ namespace {
 
 QVariantMap storedBookmarks()
 {
-    return UserDefaults::value(SecurityScopedResourceManager::bookmarkKey).toMap();
+    return TestHome::settings().value(SecurityScopedResourceManager::bookmarkKey).toMap();
 }
 
 } // namespace
@@ -23,7 +23,7 @@ class TestSecurityScopedResourceManager : public QObject
 {
     Q_OBJECT
 
-    SecurityScopedResourceManager manager;
+    SecurityScopedResourceManager manager{TestHome::settings()};
     QTemporaryDir parent;
     const QString path = parent.filePath(u"project"_s);
 
@@ -52,8 +52,8 @@ private Q_SLOTS:
     // The caller then makes a fresh one, which replaces the corrupt entry.
     void corruptOrVanishedBookmarksAreLoggedAndResolveToNothing()
     {
-        UserDefaults::setValue(SecurityScopedResourceManager::bookmarkKey,
-                               QVariantMap{{path, QByteArray("garbage")}});
+        TestHome::settings().setValue(SecurityScopedResourceManager::bookmarkKey,
+                                      QVariantMap{{path, QByteArray("garbage")}});
         QVERIFY(!manager.resolveBookmark(path));
         QVERIFY(LogFile::messages().last().startsWith(u"Failed to resolve bookmark: "_s));
         QVERIFY(manager.saveBookmark(QUrl::fromLocalFile(path)) && manager.resolveBookmark(path));

@@ -24,7 +24,7 @@ const QByteArray kOriginalForm =
 
 QByteArray stored()
 {
-    return UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
+    return TestHome::settings().value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray();
 }
 
 } // namespace
@@ -98,8 +98,9 @@ private Q_SLOTS:
     // test for those not registered); an undecodable value is left alone until then too.
     void anUndecodableValueReadsEmptyAndStays()
     {
-        UserDefaults::setValue(WatcherListStore::userDefaultsKeyForWatchers, QByteArray("[1"));
-        QVERIFY(WatcherListStore().load().isEmpty());
+        TestHome::settings().setValue(WatcherListStore::userDefaultsKeyForWatchers,
+                                      QByteArray("[1"));
+        QVERIFY(WatcherListStore(TestHome::settings()).load().isEmpty());
         QCOMPARE(stored(), QByteArray("[1"));
     }
 };

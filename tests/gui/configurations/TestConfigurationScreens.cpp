@@ -66,7 +66,7 @@ private Q_SLOTS:
         QTemporaryDir tools;
         StandInTool::write(tools.path(), u"clang-format"_s, u"exit 0"_s);
         const DependencyChecker checker(ToolResolver({tools.path()}, false));
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         ConfigurationDashboardView dashboard(store, checker);
         dashboard.resize(1400, 700);
         dashboard.show();
@@ -103,7 +103,7 @@ private Q_SLOTS:
     // A language's sheet lists only its configurations, or says there are none.
     void listSheetShowsOneLanguageOrItsEmptyState()
     {
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         created(store, u"Shared name"_s, SupportedFileExtension::swift);
         ConfigEditorView kotlin(store, SupportedFileExtension::kotlin);
         QCOMPARE(kotlin.windowTitle(), u"kotlin Configuration Rules"_s);
@@ -132,7 +132,7 @@ private Q_SLOTS:
     // store, and an edit keeps the id, the file and the language.
     void editorSheetCreatesAndEdits()
     {
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         {
             RawXmlFormatterView sheet(store, std::nullopt, SupportedFileExtension::cpp);
             QCOMPARE(sheet.saveButton()->text(), u"Create Configuration"_s);
@@ -173,7 +173,7 @@ private Q_SLOTS:
     {
         if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
             QSKIP("clang-format is not installed");
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         RawXmlFormatterView sheet(store, std::nullopt, SupportedFileExtension::cpp);
         sheet.viewModel().setConfig(u"BasedOnStyle: LLVM\nFoo: 1\n"_s);
         QTRY_COMPARE(sheet.checkLine()->text(),
@@ -190,7 +190,7 @@ private Q_SLOTS:
     {
         if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
             QSKIP("clang-format is not installed");
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         AnsweringDialogs dialogs;
         RawXmlFormatterView sheet(store, std::nullopt, SupportedFileExtension::cpp);
         sheet.nameField()->setText(u"Future"_s);
@@ -216,7 +216,7 @@ private Q_SLOTS:
     // the file again; a save that fails keeps what the user typed.
     void deletedFilesAndFailedSaves()
     {
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         const ConfigurationItem item = created(store, u"Gone"_s, SupportedFileExtension::swift);
         QVERIFY(QFile::remove(item.path.toLocalFile()));
         RawXmlFormatterView sheet(store, item, SupportedFileExtension::swift);
@@ -246,7 +246,7 @@ private Q_SLOTS:
     // file too large for a configuration is refused without being read.
     void importsAndDrops()
     {
-        ConfigManagerFactory store;
+        ConfigManagerFactory store{TestHome::settings()};
         RawXmlFormatterView sheet(store, std::nullopt, SupportedFileExtension::cpp);
         QTemporaryDir files;
         const QString utf8 = files.filePath(u"style.yml"_s), latin1 = files.filePath(u"old.yml"_s),

@@ -132,18 +132,18 @@ private Q_SLOTS:
 
         // A command that cannot start is logged, and the default application opens the file.
         QList<QUrl> defaults;
-        DesktopFileOpener opener([&defaults](const QUrl &url) {
+        DesktopFileOpener opener(&TestHome::settings(), [&defaults](const QUrl &url) {
             defaults << url;
             return true;
         });
-        UserDefaults::setValue(FileOpener::commandKey, u"/no/such/editor {file}"_s);
+        TestHome::settings().setValue(FileOpener::commandKey, u"/no/such/editor {file}"_s);
         opener.open(u"/p/a.swift"_s, 3);
         QCOMPARE(defaults, QList<QUrl>{QUrl::fromLocalFile(u"/p/a.swift"_s)});
         QVERIFY(LogFile::text().contains(u"Could not start \"/no/such/editor {file}\""_s));
 
         // When nothing opens it either, the user is told where to choose an application.
         AnsweringDialogs dialogs;
-        DesktopFileOpener refusing([](const QUrl &) { return false; });
+        DesktopFileOpener refusing(nullptr, [](const QUrl &) { return false; });
         refusing.open(u"/p/a.swift"_s, 3);
         QCOMPARE(dialogs.asked.size(), 1);
         QVERIFY(dialogs.asked[0].startsWith(u"Could not open the file:No application opened"_s));

@@ -81,7 +81,7 @@ private Q_SLOTS:
             QCOMPARE(app.delegate().quitAction()->shortcut(), QKeySequence(u"Ctrl+Q"_s));
             QTRY_VERIFY(app.onBoardingSheet() && app.onBoardingSheet()->isVisible());
             app.onBoardingSheet()->reject(); // Esc, not "Got it!"
-            QCOMPARE(UserDefaults::value(u"shouldBeOnBoard"_s).toBool(), false);
+            QCOMPARE(TestHome::settings().value(u"shouldBeOnBoard"_s).toBool(), false);
         }
         SprucerApp again(fixture.core(), PlatformServices{});
         again.launch();
@@ -115,7 +115,7 @@ private Q_SLOTS:
     void otherScreensAndTheSettingsSheetCanBeReached()
     {
         CoreFixture fixture;
-        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         MainWindow &window = *app.mainWindow();
@@ -162,7 +162,7 @@ private Q_SLOTS:
         };
         StandInTool::write(tools.path(), u"swiftlint"_s, QString());
         fixture.useHealth(installed);
-        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         const QAbstractItemModel &list = *app.popover().list()->model();
@@ -193,7 +193,7 @@ private Q_SLOTS:
     void startingAtLoginFollowsTheSettings()
     {
         CoreFixture fixture;
-        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
         QStringList calls;
         PlatformServices platform;
         platform.registerLoginItem = [&calls] {
@@ -235,7 +235,7 @@ private Q_SLOTS:
             return ConfigurationCheckResult{};
         };
         fixture.useHealth(health);
-        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
         const QString project = fixture.makeProject(u"shop"_s);
         QVERIFY(fixture.registry().addWatcher(
             fixture.makeWatcher(project, SupportedFileExtension::cpp, true)));
@@ -263,7 +263,7 @@ private Q_SLOTS:
     void exportingTheLogNeverReplacesAFile()
     {
         CoreFixture fixture;
-        UserDefaults::setValue(u"shouldBeOnBoard"_s, false);
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
         SprucerApp app(fixture.core(), PlatformServices{});
         app.launch();
         AnsweringDialogs dialogs;

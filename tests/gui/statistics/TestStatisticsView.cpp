@@ -51,7 +51,7 @@ private Q_SLOTS:
     {
         TestHome::current().reset();
         m_now = QDateTime(QDate(2025, 3, 1), QTime(12, 0));
-        m_statistics = std::make_unique<CodeFixStatistics>();
+        m_statistics = std::make_unique<CodeFixStatistics>(TestHome::settings());
         m_statistics->setClock(clock());
     }
 

@@ -130,7 +130,7 @@ private Q_SLOTS:
         CoreFixture fixture;
         const CodeWatcherModel unplugged = fixture.makeWatcher(
             fixture.makeProject(u"disk"_s) + u"/unplugged"_s, SupportedFileExtension::cpp, true);
-        WatcherListStore().save({unplugged});
+        WatcherListStore(TestHome::settings()).save({unplugged});
         const CodeWatcherModel idle = fixture.makeWatcher(fixture.makeProject(u"idle"_s),
                                                           SupportedFileExtension::kotlin, false);
         QVERIFY(fixture.registry().addWatcher(idle));
@@ -144,12 +144,12 @@ private Q_SLOTS:
         QVERIFY(view.model().setData(view.model().index(0, CodeWatcherTableViewModel::nameColumn),
                                      u"Renamed"_s));
         QCOMPARE(fixture.registry().entry(idle.id)->watcher.name, u"Renamed"_s);
-        QCOMPARE(
-            WatcherListStore::decode(
-                UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
-                .items.value(0)
-                .name,
-            u"Renamed"_s);
+        QCOMPARE(WatcherListStore::decode(TestHome::settings()
+                                              .value(WatcherListStore::userDefaultsKeyForWatchers)
+                                              .toByteArray())
+                     .items.value(0)
+                     .name,
+                 u"Renamed"_s);
         QTRY_COMPARE(view.model().index(0, 0).data().toString(), u"Renamed"_s);
 
         // A stored watcher whose folder is gone shows why, cannot be switched on, and goes.
@@ -175,11 +175,11 @@ private Q_SLOTS:
         Q_EMIT view.table()->removeButtons()->clicked(remove);
         QTRY_COMPARE(view.model().rowCount(), 1);
         dialogs.asked.clear();
-        QCOMPARE(
-            WatcherListStore::decode(
-                UserDefaults::value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
-                .items.size(),
-            1);
+        QCOMPARE(WatcherListStore::decode(TestHome::settings()
+                                              .value(WatcherListStore::userDefaultsKeyForWatchers)
+                                              .toByteArray())
+                     .items.size(),
+                 1);
 
         dialogs.directory = fixture.makeProject(u"gone"_s);
         view.addWatcher()->chooseFolder();
