@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CommandLine.h"
+#include "cli/StoreCommand.h"
 #include "core/services/CoreServices.h"
 #include "core/services/InstanceGuard.h"
 #include "core/support/Log.h"
@@ -59,6 +61,14 @@ void tellRecoveredValues(const CoreServices &services)
                                     recovered.keys.join(QStringLiteral(", ")));
 }
 
+// A command line's change of the stores is made here while this process runs, so that it takes
+// effect at once.
+void answerCommands(InstanceGuard &guard, CoreServices &services)
+{
+    guard.setCommandHandler(
+        [&services](const QByteArray &request) { return StoreCommand::answer(request, services); });
+}
+
 // What both modes start first. The analytics client, before anything can send a usage signal;
 // only the modes that run the event loop start it: it takes over the unsent signals of the last
 // run and writes them back when the loop ends. And the loop ends on SIGINT or SIGTERM.
@@ -106,6 +116,7 @@ int runHeadless(QCoreApplication &app)
     const RunStart start(app);
     CoreServices services(Platform::services());
     tellRecoveredValues(services);
+    answerCommands(guard, services);
     MonitorRegistry &registry = services.registry();
     qsizetype running = 0;
     for (const MonitorEntry &entry : registry.monitors())
@@ -143,6 +154,7 @@ int runWindow(QApplication &app)
     options.health.checksWait = true; // until the window has painted
     CoreServices services(platform, std::move(options));
     tellRecoveredValues(services);
+    answerCommands(guard, services);
     SprucerApp sprucer(services, platform);
     QObject::connect(&guard, &InstanceGuard::showWindowRequested, &sprucer.delegate(),
                      &AppDelegate::showMainWindow);
@@ -170,15 +182,22 @@ bool needsDisplay(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && CommandLine::isSubcommand(QString::fromLocal8Bit(argv[1]))) {
+        const QCoreApplication app(argc, argv);
+        setIdentity();
+        return CommandLine::run(QCoreApplication::arguments().mid(1));
+    }
     const std::unique_ptr<QCoreApplication> app =
         needsDisplay(argc, argv) ? std::make_unique<QApplication>(argc, argv)
                                  : std::make_unique<QCoreApplication>(argc, argv);
     setIdentity();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sprucer keeps source code formatted: it watches project folders and runs the\n"
-        "language's formatter (clang-format, ktlint, SwiftLint) on every saved file."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Sprucer keeps source code formatted: it watches project folders and runs the\n"
+            "language's formatter (clang-format, ktlint, SwiftLint) on every saved file.\n\n") +
+        CommandLine::overview());
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption headless(

@@ -8,7 +8,10 @@
 #include "core/support/UserDefaults.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -136,6 +139,21 @@ Result<ConfigurationItem> ConfigManagerFactory::createConfig(const QUuid &id, co
     items.append(item);
     setConfigs(items);
     return item;
+}
+
+Result<void> ConfigManagerFactory::removeConfig(const QUuid &id)
+{
+    QList<ConfigurationItem> items = configs();
+    const auto found = std::find_if(items.cbegin(), items.cend(),
+                                    [&](const ConfigurationItem &item) { return item.id == id; });
+    if (found == items.cend())
+        return notFoundError();
+    const QString file = found->path.toLocalFile();
+    items.erase(found);
+    setConfigs(items);
+    if (QFile::exists(file) && !QFile::remove(file))
+        Log::line(QStringLiteral("Could not remove the configuration file ") + file);
+    return {};
 }
 
 Result<ConfigurationItem> ConfigManagerFactory::updateConfig(const QUuid &id, const QString &text,

@@ -40,6 +40,9 @@ public:
     Result<ConfigurationItem> updateConfig(const QUuid &id, const QString &text,
                                            const QString &name);
     Result<QUrl> createConfigFile(const QUuid &id, const QString &text);
+    // The list entry goes first, then its file: a file without an entry is never listed or
+    // reused. The caller makes sure no watcher uses it.
+    Result<void> removeConfig(const QUuid &id);
 
     // Domain "ConfigManagerFactory", code 404, "Configuration not found".
     static Error notFoundError();

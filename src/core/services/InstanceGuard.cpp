@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QSaveFile>
@@ -22,6 +23,12 @@ namespace {
 
 constexpr qsizetype maxLine = 64;
 constexpr qsizetype maxModeFile = 256;
+// A command carries at most a configuration's text and a few paths.
+constexpr qsizetype maxCommand = qsizetype{16} * 1024 * 1024;
+// A command of the command line holds the lock for a moment; longer means it hangs.
+constexpr int commandLineHoldMs = 5000;
+// A holder writes its mode right after taking the lock.
+constexpr int modeUnwrittenMs = 500;
 
 QString filePath(const QString &folder, QStringView suffix)
 {
@@ -30,7 +37,15 @@ QString filePath(const QString &folder, QStringView suffix)
 
 QByteArray modeName(InstanceGuard::Mode mode)
 {
-    return mode == InstanceGuard::Mode::window ? "window"_ba : "headless"_ba;
+    switch (mode) {
+    case InstanceGuard::Mode::window:
+        return "window"_ba;
+    case InstanceGuard::Mode::headless:
+        return "headless"_ba;
+    case InstanceGuard::Mode::commandLine:
+        break;
+    }
+    return "command-line"_ba;
 }
 
 // The name goes into a command the user is told to run, so only a plain unit name will do.
@@ -90,8 +105,12 @@ bool InstanceGuard::acquire()
         m_error = Error{u"InstanceGuard"_s, 1, u"could not create the folder "_s + m_folder};
         return false;
     }
-    // A holder that is just quitting leaves a lock without its details for a moment.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // A holder that is just quitting leaves a lock without its details for a moment; one that
+    // has just started has not written its mode yet; a command of the command line lets go soon.
+    QElapsedTimer started;
+    started.start();
+    int unreadable = 0;
+    while (true) {
         if (m_lock.tryLock(0)) {
             QSaveFile file(filePath(m_folder, u"mode"));
             if (!file.open(QIODevice::WriteOnly) ||
@@ -100,7 +119,8 @@ bool InstanceGuard::acquire()
                 !file.commit())
                 Log::line(u"Could not note the instance's mode in "_s + file.fileName() + u": "_s +
                           file.errorString());
-            listen();
+            if (m_mode != Mode::commandLine)
+                listen();
             return true;
         }
         if (m_lock.error() != QLockFile::LockFailedError) {
@@ -113,12 +133,21 @@ bool InstanceGuard::acquire()
         QString appName;
         if (m_lock.getLockInfo(&pid, &hostName, &appName)) {
             m_running = readHolder(pid);
+            if (!holderLetsGoSoon(*m_running, started.elapsed()))
+                return false;
+        } else if (++unreadable >= 3) {
+            m_running = RunningInstance{};
             return false;
         }
         QThread::msleep(20);
     }
-    m_running = RunningInstance{};
-    return false;
+}
+
+bool InstanceGuard::holderLetsGoSoon(const RunningInstance &holder, qint64 waitedMs)
+{
+    if (holder.mode == Mode::commandLine)
+        return waitedMs < commandLineHoldMs;
+    return !holder.mode && waitedMs < modeUnwrittenMs;
 }
 
 void InstanceGuard::setServiceName(const QString &unit)
@@ -136,10 +165,10 @@ InstanceGuard::RunningInstance InstanceGuard::readHolder(qint64 pid) const
     // A crashed predecessor's file says nothing about the holder.
     if (lines.size() < 2 || lines[0].toLongLong() != pid)
         return holder;
-    if (lines[1] == modeName(Mode::window))
-        holder.mode = Mode::window;
-    else if (lines[1] == modeName(Mode::headless))
-        holder.mode = Mode::headless;
+    for (const Mode mode : {Mode::window, Mode::headless, Mode::commandLine}) {
+        if (lines[1] == modeName(mode))
+            holder.mode = mode;
+    }
     if (lines.size() > 2 && isUnitName(QString::fromLatin1(lines[2])))
         holder.service = QString::fromLatin1(lines[2]);
     return holder;
@@ -162,23 +191,34 @@ void InstanceGuard::serve(QLocalSocket *socket)
         socket->abort();
         socket->deleteLater();
     });
+    socket->setReadBufferSize(maxCommand + 2);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
         if (!socket->canReadLine()) {
-            if (socket->bytesAvailable() > maxLine)
+            if (socket->bytesAvailable() > maxCommand)
                 socket->abort();
             return;
         }
-        const QByteArray request = socket->readLine(maxLine).trimmed();
+        const QByteArray request = socket->readLine(maxCommand + 2).trimmed();
         if (request == "show") {
             socket->write(m_mode == Mode::window ? "shown\n" : "headless\n");
             if (m_mode == Mode::window)
                 Q_EMIT showWindowRequested();
+        } else if (request.startsWith("command ")) {
+            answer(socket, QByteArray::fromBase64(request.mid(8)));
         }
         socket->disconnectFromServer();
     });
 }
 
-InstanceGuard::ShowResult InstanceGuard::askToShowWindow(int timeoutMs)
+void InstanceGuard::answer(QLocalSocket *socket, const QByteArray &request)
+{
+    if (!m_commandHandler)
+        return; // unanswered: the command line then says so
+    socket->write("reply " + m_commandHandler(request).toBase64() + '\n');
+}
+
+std::optional<QByteArray> InstanceGuard::exchange(const QByteArray &line, int timeoutMs,
+                                                  qsizetype maxReply) const
 {
     const QDeadlineTimer deadline(timeoutMs);
     const auto left = [&deadline] {
@@ -187,23 +227,37 @@ InstanceGuard::ShowResult InstanceGuard::askToShowWindow(int timeoutMs)
     QLocalSocket socket;
     socket.connectToServer(filePath(m_folder, u"socket"));
     if (!socket.waitForConnected(left()))
-        return ShowResult::noAnswer;
-    socket.write("show\n");
+        return std::nullopt;
+    socket.write(line + '\n');
     socket.flush();
     QByteArray reply;
-    while (!reply.contains('\n') && reply.size() <= maxLine) {
+    while (!reply.contains('\n') && reply.size() <= maxReply) {
         if (!socket.waitForReadyRead(left()) && socket.bytesAvailable() == 0)
             break;
         reply += socket.readAll();
     }
     if (!reply.contains('\n'))
-        return ShowResult::noAnswer;
-    const QByteArray answer = reply.left(reply.indexOf('\n'));
+        return std::nullopt;
+    return reply.left(reply.indexOf('\n'));
+}
+
+InstanceGuard::ShowResult InstanceGuard::askToShowWindow(int timeoutMs)
+{
+    const std::optional<QByteArray> answer = exchange("show", timeoutMs, maxLine);
     if (answer == "shown")
         return ShowResult::shown;
     if (answer == "headless")
         return ShowResult::headless;
     return ShowResult::noAnswer;
+}
+
+std::optional<QByteArray> InstanceGuard::sendCommand(const QByteArray &request, int timeoutMs)
+{
+    const std::optional<QByteArray> answer =
+        exchange("command " + request.toBase64(), timeoutMs, maxCommand);
+    if (!answer || !answer->startsWith("reply "))
+        return std::nullopt;
+    return QByteArray::fromBase64(answer->mid(6));
 }
 
 QString InstanceGuard::refusalLine() const
@@ -221,6 +275,9 @@ QString InstanceGuard::refusalLine() const
     if (!m_running->service.isEmpty())
         return u"Sprucer is already running (process %1, without a window, as the user service "
                u"%2). Stop it first with: systemctl --user stop %2"_s.arg(pid, m_running->service);
+    if (m_running->mode == Mode::commandLine)
+        return u"A Sprucer command (process %1) is changing the settings; try again in a moment."_s
+            .arg(pid);
     const QString how = m_running->mode == Mode::headless ? u", without a window"_s : QString();
     return u"Sprucer is already running (process %1%2). Stop it first, for example with: kill %1"_s
         .arg(pid, how);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QLocalSocket;
@@ -16,6 +17,10 @@ class QLocalSocket;
 // stores. The first process takes a lock and listens for requests from later ones; a later one
 // learns who holds the lock and may ask it to bring its window to the front. A crashed holder's
 // lock is taken over (its pid is dead). Main thread.
+//
+// A command of the command line that changes the stores takes the lock too, for the moment of
+// its change, so that a Sprucer starting meanwhile waits for it instead of reading half of it;
+// while a Sprucer runs, the command is handed to it instead (`sendCommand`).
 class InstanceGuard : public QObject
 {
     Q_OBJECT
@@ -24,7 +29,8 @@ public:
     enum class Mode
     {
         window,
-        headless
+        headless,
+        commandLine, // holds the lock for a moment and answers nobody
     };
     enum class ShowResult
     {
@@ -67,6 +73,15 @@ public:
     // at most `timeoutMs`.
     ShowResult askToShowWindow(int timeoutMs = 2000);
 
+    // In the holder: what answers a command sent by a later process (its request and reply are
+    // the command line's own bytes). Without one, commands go unanswered.
+    using CommandHandler = std::function<QByteArray(const QByteArray &request)>;
+    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
+
+    // From a later process: hands a command to the holder and waits for its reply; nothing when
+    // the holder did not answer within `timeoutMs`.
+    std::optional<QByteArray> sendCommand(const QByteArray &request, int timeoutMs = 30000);
+
 Q_SIGNALS:
     // In the holder, in window mode, when a later process asked for the window.
     void showWindowRequested();
@@ -74,10 +89,15 @@ Q_SIGNALS:
 private:
     void listen();
     void serve(QLocalSocket *socket);
+    void answer(QLocalSocket *socket, const QByteArray &request);
+    std::optional<QByteArray> exchange(const QByteArray &line, int timeoutMs,
+                                       qsizetype maxReply) const;
     RunningInstance readHolder(qint64 pid) const;
+    static bool holderLetsGoSoon(const RunningInstance &holder, qint64 waitedMs);
 
     Mode m_mode;
     QString m_service;
+    CommandHandler m_commandHandler;
     QString m_folder;
     QLockFile m_lock;
     QLocalServer m_server;

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CommandLine.h"
+
+#include "cli/CommandReply.h"
+#include "cli/ExportConfigCommand.h"
+#include "cli/StoreCommand.h"
+
+namespace {
+
+const QStringList kStoreCommands{QStringLiteral("config"), QStringLiteral("watcher")};
+const QString kExportConfig = QStringLiteral("export-config");
+
+} // namespace
+
+namespace CommandLine {
+
+bool isSubcommand(const QString &first)
+{
+    return kStoreCommands.contains(first) || first == kExportConfig;
+}
+
+int run(const QStringList &arguments)
+{
+    const QString command = arguments.value(0);
+    if (kStoreCommands.contains(command))
+        return StoreCommand::run(arguments).print();
+    if (command == kExportConfig)
+        return ExportConfigCommand::run(arguments.mid(1)).print();
+    return CommandReply::refused(QStringLiteral("sprucer: unknown command ") + command).print();
+}
+
+QString overview()
+{
+    return QStringLiteral(
+        "Commands (each with --help):\n"
+        "  config list [--json]\n"
+        "  config add NAME --language L (--file PATH | --stdin)\n"
+        "  config remove NAME|ID\n"
+        "  watcher list [--json]\n"
+        "  watcher add DIR --language L --config NAME|ID [--name NAME] [--off]\n"
+        "  watcher remove NAME|ID\n"
+        "  watcher set NAME|ID [--on | --off] [--config NAME|ID] [--name NAME]\n"
+        "  export-config NAME|ID [DIR] [--force]\n"
+        "Exit status: 0 done, 1 changes found (check), 2 bad input; nothing is changed on 2.");
+}
+
+} // namespace CommandLine

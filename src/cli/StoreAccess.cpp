@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/StoreAccess.h"
+
+#include "core/formatting/ConfigManagerFactory.h"
+#include "core/services/CoreServices.h"
+#include "core/watching/WatcherListStore.h"
+
+#include <algorithm>
+
+namespace {
+
+Error notFound()
+{
+    return Error{QStringLiteral("CommandLine"), 2, QStringLiteral("No such watcher.")};
+}
+
+class StoredAccess : public StoreAccess
+{
+public:
+    explicit StoredAccess(UserDefaults &settings)
+        : m_configurations(settings)
+        , m_store(settings)
+        , m_watchers(m_store.load())
+    {}
+
+    ConfigManagerFactory &configurations() override { return m_configurations; }
+    QList<CodeWatcherModel> watchers() override { return m_watchers; }
+
+    Result<void> addWatcher(const CodeWatcherModel &watcher) override
+    {
+        m_watchers.append(watcher);
+        m_store.save(m_watchers);
+        return {};
+    }
+
+    Result<void> removeWatcher(const QUuid &watcherId) override
+    {
+        if (m_watchers.removeIf([&](const auto &each) { return each.id == watcherId; }) == 0)
+            return notFound();
+        m_store.forget(watcherId);
+        m_store.save(m_watchers);
+        return {};
+    }
+
+    Result<void> changeWatcher(const CodeWatcherModel &changed) override
+    {
+        const auto found = std::find_if(m_watchers.begin(), m_watchers.end(),
+                                        [&](const auto &each) { return each.id == changed.id; });
+        if (found == m_watchers.end())
+            return notFound();
+        *found = changed;
+        m_store.save(m_watchers);
+        return {};
+    }
+
+private:
+    ConfigManagerFactory m_configurations;
+    WatcherListStore m_store;
+    QList<CodeWatcherModel> m_watchers;
+};
+
+class RunningAccess : public StoreAccess
+{
+public:
+    explicit RunningAccess(CoreServices &core)
+        : m_core(core)
+        , m_registry(core.registry())
+    {}
+
+    ConfigManagerFactory &configurations() override { return m_core.configurations(); }
+
+    QList<CodeWatcherModel> watchers() override
+    {
+        QList<CodeWatcherModel> all = m_registry.watchers();
+        for (const MonitorRegistry::WatcherFailure &failure : m_registry.unrestoredWatchers())
+            all.append(failure.watcher);
+        return all;
+    }
+
+    Result<void> addWatcher(const CodeWatcherModel &watcher) override
+    {
+        if (const AddWatcherResult added = m_registry.addWatcher(watcher); !added)
+            return added.error().error;
+        return {};
+    }
+
+    Result<void> removeWatcher(const QUuid &watcherId) override
+    {
+        if (m_registry.entry(watcherId))
+            return m_registry.removeWatcher(watcherId);
+        return m_registry.forgetWatcher(watcherId);
+    }
+
+    Result<void> changeWatcher(const CodeWatcherModel &changed) override
+    {
+        const MonitorEntry *entry = m_registry.entry(changed.id);
+        if (!entry)
+            return Error{QStringLiteral("CommandLine"), 2,
+                         QStringLiteral("The watcher could not be restored at this start; remove "
+                                        "it and add it again.")};
+        const CodeWatcherModel before = entry->watcher;
+        // Another configuration needs another fixer: the watcher is registered anew, same id.
+        if (changed.configurationId != before.configurationId)
+            return reregister(before, changed);
+        if (changed.name != before.name)
+            if (Result<void> renamed = m_registry.renameWatcher(changed.id, changed.name); !renamed)
+                return renamed;
+        if (changed.isActivated != before.isActivated)
+            return changed.isActivated ? m_registry.startWatcher(changed)
+                                       : m_registry.stopWatcher(changed);
+        return {};
+    }
+
+private:
+    Result<void> reregister(const CodeWatcherModel &before, const CodeWatcherModel &changed)
+    {
+        if (Result<void> removed = m_registry.removeWatcher(before.id); !removed)
+            return removed;
+        if (const AddWatcherResult added = m_registry.addWatcher(changed); !added) {
+            // Put back as it was, rather than lose the watcher to a refused change.
+            (void)m_registry.addWatcher(before);
+            return added.error().error;
+        }
+        return {};
+    }
+
+    CoreServices &m_core;
+    MonitorRegistry &m_registry;
+};
+
+} // namespace
+
+std::unique_ptr<StoreAccess> StoreAccess::stored(UserDefaults &settings)
+{
+    return std::make_unique<StoredAccess>(settings);
+}
+
+std::unique_ptr<StoreAccess> StoreAccess::running(CoreServices &core)
+{
+    return std::make_unique<RunningAccess>(core);
+}

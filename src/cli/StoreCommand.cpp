@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/StoreCommand.h"
+
+#include "cli/ConfigCommand.h"
+#include "cli/StoreAccess.h"
+#include "cli/WatcherCommand.h"
+#include "core/services/InstanceGuard.h"
+#include "core/support/UserDefaults.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+CommandReply execute(const QJsonObject &request, StoreAccess &stores)
+{
+    return request.value(QStringLiteral("command")).toString().startsWith(u"config ")
+               ? ConfigCommand::execute(request, stores)
+               : WatcherCommand::execute(request, stores);
+}
+
+CommandReply handOver(InstanceGuard &guard, const QJsonObject &request)
+{
+    const qint64 pid = guard.runningInstance() ? guard.runningInstance()->pid : 0;
+    const std::optional<QByteArray> answer =
+        guard.sendCommand(QJsonDocument(request).toJson(QJsonDocument::Compact));
+    if (const std::optional<CommandReply> reply =
+            answer ? CommandReply::fromJson(*answer) : std::nullopt)
+        return *reply;
+    return CommandReply::refused(
+        QStringLiteral("sprucer: the running Sprucer (process %1) did not take the change; "
+                       "nothing was changed. Try again, or quit it first.")
+            .arg(pid));
+}
+
+CommandReply changeHere(const QJsonObject &request)
+{
+    UserDefaults settings;
+    const CommandReply reply = execute(request, *StoreAccess::stored(settings));
+    // On disk before the lock goes, so the next Sprucer reads it.
+    if (!settings.flush())
+        return CommandReply::refused(QStringLiteral("sprucer: the change could not be stored: ") +
+                                     settings.fileName() + QStringLiteral(" cannot be written"));
+    return reply;
+}
+
+} // namespace
+
+namespace StoreCommand {
+
+CommandReply run(const QStringList &arguments)
+{
+    std::variant<QJsonObject, CommandReply> read;
+    {
+        UserDefaults settings;
+        const std::unique_ptr<StoreAccess> stores = StoreAccess::stored(settings);
+        const QStringList rest = arguments.mid(1);
+        read = arguments.value(0) == QStringLiteral("config") ? ConfigCommand::read(rest, *stores)
+                                                              : WatcherCommand::read(rest, *stores);
+    }
+    if (const auto *reply = std::get_if<CommandReply>(&read))
+        return *reply;
+    const QJsonObject &request = std::get<QJsonObject>(read);
+    InstanceGuard guard(InstanceGuard::Mode::commandLine);
+    if (guard.acquire())
+        return changeHere(request);
+    if (guard.runningInstance() &&
+        guard.runningInstance()->mode != InstanceGuard::Mode::commandLine)
+        return handOver(guard, request);
+    return CommandReply::refused(QStringLiteral("sprucer: ") + guard.refusalLine());
+}
+
+QByteArray answer(const QByteArray &request, CoreServices &core)
+{
+    const QJsonObject object = QJsonDocument::fromJson(request).object();
+    if (!object.value(QStringLiteral("command")).isString())
+        return CommandReply::refused(QStringLiteral("sprucer: a malformed request")).toJson();
+    return execute(object, *StoreAccess::running(core)).toJson();
+}
+
+} // namespace StoreCommand
