@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/SeededHome.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The real program's subcommand, in the home, with `input` on its standard input.
+Run sprucer(const SeededHome &home, const QStringList &arguments, const QByteArray &input = {})
+{
+    QProcess process;
+    home.start(process, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QJsonArray listed(const SeededHome &home, const QString &what)
+{
+    const Run run = sprucer(home, {what, u"list"_s, u"--json"_s});
+    return QJsonDocument::fromJson(run.out.toUtf8()).array();
+}
+
+QStringList namesOf(const QJsonArray &array)
+{
+    QStringList names;
+    for (const QJsonValue &each : array)
+        names.append(each[u"name"_s].toString());
+    return names;
+}
+
+QByteArray storedSettings(const SeededHome &home)
+{
+    return SeededHome::readAll(home.path(u"config/Velmora/Sprucer.conf"_s));
+}
+
+} // namespace
+
+// The command line changes the stores the window and the agent read, and refuses bad input
+// without changing anything.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void changesTheStoresAndRefusesBadInputWithoutChangingThem()
+    {
+        const SeededHome home;
+        SeededHome::writeFile(home.path(u"style"_s), "BasedOnStyle: Google\n");
+        QCOMPARE(sprucer(home, {u"config"_s, u"add"_s, u"Google"_s, u"--language"_s, u"cpp"_s,
+                                u"--file"_s, home.path(u"style"_s)})
+                     .status,
+                 0);
+        QCOMPARE(sprucer(home,
+                         {u"config"_s, u"add"_s, u"Kotlin"_s, u"--language"_s, u"kotlin"_s,
+                          u"--stdin"_s},
+                         "root = true\n")
+                     .status,
+                 0);
+        QCOMPARE(namesOf(listed(home, u"config"_s)),
+                 (QStringList{u"LLVM 4"_s, u"Google"_s, u"Kotlin"_s}));
+
+        QDir().mkpath(home.path(u"other"_s));
+        const Run added =
+            sprucer(home, {u"watcher"_s, u"add"_s, home.path(u"other"_s), u"--language"_s, u"cpp"_s,
+                           u"--config"_s, u"Google"_s, u"--off"_s});
+        QCOMPARE(added.status, 0);
+        const QJsonArray watchers = listed(home, u"watcher"_s);
+        QCOMPARE(namesOf(watchers), (QStringList{u"Project"_s, u"other"_s}));
+        QCOMPARE(watchers[1][u"id"_s].toString(), added.out.trimmed());
+        QCOMPARE(watchers[1][u"activated"_s].toBool(), false);
+        QCOMPARE(watchers[1][u"configuration"_s][u"name"_s].toString(), u"Google"_s);
+
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"other"_s, u"--on"_s, u"--name"_s,
+                                u"Other"_s, u"--config"_s, u"LLVM 4"_s})
+                     .status,
+                 0);
+        QCOMPARE(listed(home, u"watcher"_s)[1][u"activated"_s].toBool(), true);
+        QCOMPARE(listed(home, u"watcher"_s)[1][u"configuration"_s][u"name"_s].toString(),
+                 u"LLVM 4"_s);
+
+        // Each mistake: status 2, one line that says what is wrong, and nothing stored.
+        const QByteArray before = storedSettings(home);
+        const QList<QStringList> mistakes{
+            {u"config"_s, u"add"_s, u"Google"_s, u"--language"_s, u"cpp"_s, u"--file"_s,
+             home.path(u"style"_s)},
+            {u"config"_s, u"add"_s, u"X"_s, u"--language"_s, u"rust"_s, u"--stdin"_s},
+            {u"config"_s, u"add"_s, u"X"_s, u"--language"_s, u"cpp"_s, u"--file"_s,
+             home.path(u"missing"_s)},
+            {u"config"_s, u"remove"_s, u"LLVM 4"_s}, // the watchers use it
+            {u"watcher"_s, u"add"_s, home.path(u"missing"_s), u"--language"_s, u"cpp"_s,
+             u"--config"_s, u"Google"_s},
+            {u"watcher"_s, u"add"_s, home.path(u"other"_s), u"--language"_s, u"swift"_s,
+             u"--config"_s, u"Google"_s}, // a C++ configuration
+            {u"watcher"_s, u"add"_s, home.path(u"other"_s), u"--language"_s, u"cpp"_s,
+             u"--config"_s, u"Google"_s}, // already watched
+            {u"watcher"_s, u"remove"_s, u"nobody"_s},
+            {u"watcher"_s, u"set"_s, u"Other"_s, u"--name"_s, u"Project"_s},
+        };
+        for (const QStringList &arguments : mistakes) {
+            const Run run = sprucer(home, arguments);
+            QVERIFY2(run.status == 2, qPrintable(arguments.join(u' ')));
+            QVERIFY2(run.err.count(u'\n') == 1 && run.err.startsWith(u"sprucer "_s),
+                     qPrintable(run.err));
+            QVERIFY(run.out.isEmpty());
+        }
+        QCOMPARE(storedSettings(home), before);
+
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"remove"_s, u"Other"_s}).status, 0);
+        QCOMPARE(sprucer(home, {u"config"_s, u"remove"_s, u"Google"_s}).status, 0);
+        QCOMPARE(namesOf(listed(home, u"config"_s)), (QStringList{u"LLVM 4"_s, u"Kotlin"_s}));
+        QCOMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
+    }
+
+    // With the agent running the change goes through it: a new watcher formats the next save at
+    // once, and a removed one is gone from the agent's list too.
+    void aChangeWhileTheAgentRunsTakesEffectAtOnce()
+    {
+        const SeededHome home;
+        QProcess agent;
+        home.start(agent, {u"--headless"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.canReadLine(), 10000);
+
+        const QString folder = home.path(u"second"_s);
+        QDir().mkpath(folder);
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"add"_s, folder, u"--language"_s, u"cpp"_s,
+                                u"--config"_s, u"LLVM 4"_s})
+                     .status,
+                 0);
+        QVERIFY(SeededHome::writeFile(folder + u"/main.cpp"_s, SeededHome::unformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(folder + u"/main.cpp"_s),
+                                  SeededHome::formatted, 15000);
+
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"remove"_s, u"second"_s}).status, 0);
+        QTRY_COMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
+        QVERIFY(SeededHome::terminate(agent) >= 0);
+        QCOMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
+    }
+
+    // The configuration as the tool's own file: written, left alone when equal, kept when
+    // different unless forced.
+    void exportConfigWritesTheToolsFileAndKeepsADifferentOne()
+    {
+        const SeededHome home;
+        const QString target = home.project() + u"/.clang-format"_s;
+        const QStringList exportTo{u"export-config"_s, u"LLVM 4"_s, home.project()};
+        QCOMPARE(sprucer(home, exportTo).status, 0);
+        QCOMPARE(SeededHome::readAll(target), SeededHome::readAll(home.configurationFile()));
+        QCOMPARE(sprucer(home, exportTo).status, 0);
+
+        QVERIFY(SeededHome::writeFile(target, "BasedOnStyle: Mozilla\n"));
+        QCOMPARE(sprucer(home, exportTo).status, 2);
+        QCOMPARE(SeededHome::readAll(target), "BasedOnStyle: Mozilla\n");
+        QCOMPARE(sprucer(home, exportTo + QStringList{u"--force"_s}).status, 0);
+        QCOMPARE(SeededHome::readAll(target), SeededHome::readAll(home.configurationFile()));
+    }
+};
+
+SPRUCER_TEST_MAIN(TestCommandLine)
+#include "TestCommandLine.moc"
