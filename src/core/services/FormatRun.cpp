@@ -65,7 +65,7 @@ void FormatRun::handOver(const Group &group, Pending &pending)
 {
     QStringList paths;
     for (const QString &given : group.paths) {
-        const QString path = QDir::cleanPath(given);
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
         if (!pending.named.contains(path)) {
             pending.named.insert(path);
             paths.append(path);

@@ -28,7 +28,8 @@ public:
         // null id, its fixes count in the day's statistics (by language) but for no watcher.
         CodeWatcherModel watcher;
         std::shared_ptr<IFixer> fixer; // CoreServices::makeFixer(watcher)
-        QStringList paths;             // absolute; a path named twice is formatted once
+        // Relative ones from the working folder; a path named twice is formatted once.
+        QStringList paths;
     };
 
     struct Report
