@@ -324,13 +324,15 @@ QString millisecondFigures(std::vector<double> times)
         .arg(times.back(), 0, 'f', 3);
 }
 
-// One recorded fix on the main thread, from the call to the records handed to the store.
-void benchRecordedFix(UserDefaults &settings, int reps)
+// One recorded fix on the main thread, from the call to the records handed to the store. Each
+// store has a settings file of its own: over one file, each would take in the other's list.
+void benchRecordedFix(const QString &folder, int reps)
 {
-    storeStatistics(settings, true);
-    CodeFixStatistics year(settings);
-    storeStatistics(settings, false);
-    CodeFixStatistics none(settings);
+    UserDefaults yearSettings(folder + QStringLiteral("/year.conf"));
+    UserDefaults noneSettings(folder + QStringLiteral("/none.conf"));
+    storeStatistics(yearSettings, true);
+    CodeFixStatistics year(yearSettings);
+    CodeFixStatistics none(noneSettings);
     CodeFixStatistics *const statistics[] = {&none, &year};
     std::vector<double> times[2];
     for (int rep = 0; rep <= reps; ++rep) {
@@ -347,6 +349,33 @@ void benchRecordedFix(UserDefaults &settings, int reps)
         << millisecondFigures(times[1]) << ", " << none.dailyFixes().size() << " records "
         << millisecondFigures(times[0]) << ", ratio "
         << QString::number(median(times[1]) / median(times[0]), 'f', 2) << Qt::endl;
+}
+
+// One recorded fix with a year of records right after another process stored its own list: the
+// store reads the settings file again and takes that list in before counting.
+void benchRecordedFixAfterOtherProcess(const QString &folder, int reps)
+{
+    const QString file = folder + QStringLiteral("/shared.conf");
+    UserDefaults ours(file);
+    UserDefaults theirs(file);
+    storeStatistics(ours, true);
+    ours.flush();
+    CodeFixStatistics statistics(ours);
+    CodeFixStatistics other(theirs);
+    std::vector<double> times;
+    for (int rep = 0; rep <= reps; ++rep) {
+        other.recordFix(YearOfFixes::languages[(rep + 1) % 4]);
+        theirs.flush();
+        QElapsedTimer timer;
+        timer.start();
+        statistics.recordFix(YearOfFixes::languages[rep % 4]);
+        if (rep > 0)
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        ours.flush();
+    }
+    out << "A recorded fix after another process's (median of " << reps
+        << "): " << statistics.dailyFixes().size() << " records " << millisecondFigures(times)
+        << Qt::endl;
 }
 
 // "Run Fixers" over the same tree, starting from a year of statistics and from none, in
@@ -416,8 +445,10 @@ int main(int argc, char *argv[])
     if (all || what.contains(QStringLiteral("run-fixers")))
         benchRunFixers(home, cpp, jobCounts, batchSizes);
     const bool statistics = all || what.contains(QStringLiteral("statistics"));
-    if (statistics || what.contains(QStringLiteral("recorded-fix")))
-        benchRecordedFix(home.settings(), 301);
+    if (statistics || what.contains(QStringLiteral("recorded-fix"))) {
+        benchRecordedFix(home.path(), 301);
+        benchRecordedFixAfterOtherProcess(home.path(), 101);
+    }
     if (statistics)
         benchRunFixersWithStatistics(home, cpp, jobCounts.first());
     if (all || what.contains(QStringLiteral("kotlin"))) {

@@ -68,14 +68,16 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.pipeline = m_pipeline.get();
     parts.markupWatcher = m_markupWatcher.get();
     parts.markups = m_markups.get();
-    parts.makeFixer = std::move(options.makeFixer);
-    if (!parts.makeFixer) {
+    m_makeFixer = std::move(options.makeFixer);
+    if (!m_makeFixer) {
         ToolFixer::Environment environment;
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
-        parts.makeFixer = realFixers(*m_configurations, std::move(environment));
+        m_makeFixer = realFixers(*m_configurations, std::move(environment));
     }
+    parts.makeFixer = m_makeFixer;
+    parts.restore = options.restoreWatchers;
     parts.sendSignal = std::move(options.sendSignal);
     if (!parts.sendSignal) {
         parts.sendSignal = [](const QString &name, const QMap<QString, QString> &parameters) {
@@ -85,6 +87,11 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     m_registry = std::make_unique<MonitorRegistry>(std::move(parts));
     m_health = std::make_unique<WatcherHealth>(*m_registry, *m_pipeline, *m_configurations,
                                                std::move(options.health));
+}
+
+Result<std::shared_ptr<IFixer>> CoreServices::makeFixer(const CodeWatcherModel &watcher) const
+{
+    return m_makeFixer(watcher);
 }
 
 CounterStore &CoreServices::counters()

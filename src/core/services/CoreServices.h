@@ -34,6 +34,9 @@ struct CoreServicesOptions
     WatcherHealth::Options health;
     // Null: the user's own store, with what the last run could not store taken in first.
     UserDefaults *settings = nullptr;
+    // False for a command that only formats: the same stores, pipeline, fixers and counting, but
+    // no stored watcher is restored, watched or scanned, and the stored list stays as it is.
+    bool restoreWatchers = true;
 };
 
 // The process-wide objects of the core, made in one place, in the order they depend on each
@@ -64,6 +67,8 @@ public:
     MarkupIndex &markups() { return *m_markups; }
     MonitorRegistry &registry() { return *m_registry; }
     WatcherHealth &health() { return *m_health; }
+    // A fixer as a watcher of this configuration and language would have, made the same way.
+    Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher) const;
 
 private:
     void listenToOutcomes();
@@ -85,4 +90,5 @@ private:
     std::unique_ptr<MarkupWatcher> m_markupWatcher;
     std::unique_ptr<MonitorRegistry> m_registry;
     std::unique_ptr<WatcherHealth> m_health;
+    MonitorRegistryParts::FixerMaker m_makeFixer;
 };

@@ -81,6 +81,10 @@ void CodeFixStatistics::recordFix(const QString &language)
 
 void CodeFixStatistics::applyFix(const QDateTime &today, const QString &language)
 {
+    if (const QVariant stored = m_settings.value(storageKey); stored.toByteArray() != m_stored) {
+        if (!takeIn(stored.toByteArray()))
+            load(stored);
+    }
     followZone();
     const QDate day = today.date();
     qsizetype at = 0;
@@ -115,13 +119,78 @@ QList<DailyFix> CodeFixStatistics::lastYearFixes() const
 
 void CodeFixStatistics::loadStatistics()
 {
-    const QVariant stored = m_settings.value(storageKey);
+    load(m_settings.value(storageKey));
+}
+
+void CodeFixStatistics::load(const QVariant &stored)
+{
     if (!stored.isValid())
         return;
-    const SalvagedList<DailyFix> fixes = decode(stored.toByteArray());
+    m_stored = stored.toByteArray();
+    const SalvagedList<DailyFix> fixes = decode(m_stored);
     if (!fixes.whole())
         StoredValueBackup::keep(m_settings, storageKey, stored);
     setDailyFixes(fixes.items);
+}
+
+// The other process's list is ours with some records counted on and others added, in the same
+// stored forms: a record whose form is the one we hold at its place is kept as it is, and only
+// the others are decoded, since decoding and working out a year of records costs many fixes.
+bool CodeFixStatistics::takeIn(const QByteArray &stored)
+{
+    followZone();
+    if (!stored.startsWith('[') || !stored.endsWith(']'))
+        return false;
+    QList<DailyFix> fixes;
+    QList<Worked> worked;
+    qsizetype at = stored.size() == 2 ? stored.size() : 1;
+    while (at < stored.size()) {
+        const qsizetype end = recordEnd(stored, at);
+        if (end < 0 || (stored[end] != ',' && end != stored.size() - 1))
+            return false;
+        const QByteArrayView form = QByteArrayView(stored).sliced(at, end - at);
+        const qsizetype index = fixes.size();
+        if (index < m_worked.size() && form == m_worked[index].stored) {
+            fixes.append(m_dailyFixes[index]);
+            worked.append(m_worked[index]);
+        } else {
+            const SalvagedList<DailyFix> one = decode('[' + form.toByteArray() + ']');
+            if (!one.whole() || one.items.size() != 1)
+                return false;
+            fixes.append(one.items.first());
+            worked.append(workOut(one.items.first()));
+        }
+        at = end + 1;
+    }
+    m_dailyFixes = std::move(fixes);
+    m_worked = std::move(worked);
+    m_stored = stored;
+    Q_EMIT dailyFixesChanged();
+    return true;
+}
+
+// One past the end of the stored record that begins at `at`, or -1 when none begins there.
+qsizetype CodeFixStatistics::recordEnd(QByteArrayView json, qsizetype at)
+{
+    if (at >= json.size() || json[at] != '{')
+        return -1;
+    bool quoted = false;
+    for (qsizetype i = at + 1; i < json.size(); ++i) {
+        const char c = json[i];
+        if (quoted) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '}') {
+            return i + 1;
+        } else if (c == '{' || c == '[') {
+            return -1; // records hold no nested values
+        }
+    }
+    return -1;
 }
 
 void CodeFixStatistics::saveStatistics()
@@ -145,6 +214,7 @@ void CodeFixStatistics::store()
         json += m_worked[i].stored;
     }
     json += ']';
+    m_stored = json;
     m_settings.setValue(storageKey, json);
 }
 

@@ -17,6 +17,9 @@ class UserDefaults;
 // Each record's day and stored form are worked out once and kept: a fix then costs the same
 // with a year of records as with none. They are worked out again when the system's time zone
 // changes, since a stored date is the record's local midnight turned into a moment.
+// Another process (the agent beside the command line) records into the same value: a list
+// stored since this one last read or wrote it is taken in before a fix is applied, so neither
+// process's whole-list write erases the other's fixes.
 class CodeFixStatistics : public QObject
 {
     Q_OBJECT
@@ -60,11 +63,16 @@ private:
     static Worked workOut(const DailyFix &fix);
     // Works every record out again when the zone is not the one they were worked out in.
     void followZone();
+    void load(const QVariant &stored);
+    // Takes in a list another process stored; false when it must be loaded whole.
+    bool takeIn(const QByteArray &stored);
+    static qsizetype recordEnd(QByteArrayView json, qsizetype at);
     void store();
 
     UserDefaults &m_settings;
     QList<DailyFix> m_dailyFixes;
     QList<Worked> m_worked; // one per record, in the same order
     QByteArray m_zone;
+    QByteArray m_stored; // the value as this store last read or wrote it
     Clock m_clock;
 };

@@ -36,10 +36,15 @@ qint64 CounterStore::countFor(const QUuid &watcherId) const
 
 void CounterStore::loadCounts()
 {
-    const QVariant stored = m_settings.value(counterKey);
+    load(m_settings.value(counterKey));
+}
+
+void CounterStore::load(const QVariant &stored)
+{
     if (!stored.isValid())
         return;
-    const SalvagedList<CodeCounterModel> counts = decode(stored.toByteArray());
+    m_stored = stored.toByteArray();
+    const SalvagedList<CodeCounterModel> counts = decode(m_stored);
     if (!counts.whole())
         StoredValueBackup::keep(m_settings, counterKey, stored);
     setFixedCount(counts.items);
@@ -47,6 +52,8 @@ void CounterStore::loadCounts()
 
 void CounterStore::incrementCount(const QUuid &watcherId)
 {
+    if (const QVariant stored = m_settings.value(counterKey); stored.toByteArray() != m_stored)
+        load(stored);
     QList<CodeCounterModel> counts = m_fixedCount;
     auto found = std::find_if(counts.begin(), counts.end(),
                               [&](const CodeCounterModel &c) { return c.id == watcherId; });
@@ -54,7 +61,8 @@ void CounterStore::incrementCount(const QUuid &watcherId)
         found = counts.insert(counts.end(), CodeCounterModel{watcherId, 0});
     ++found->fixedCount;
     setFixedCount(counts);
-    m_settings.setValue(counterKey, encode(m_fixedCount));
+    m_stored = encode(m_fixedCount);
+    m_settings.setValue(counterKey, m_stored);
 }
 
 QByteArray CounterStore::encode(const QList<CodeCounterModel> &counts)

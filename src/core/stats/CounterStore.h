@@ -11,6 +11,9 @@ class UserDefaults;
 
 // Fixes counted per watcher, stored under "fixedCountKey3". Lives on the main thread;
 // `fixedCountChanged` tells observers of every change.
+// Another process (the agent beside the command line) counts into the same value: a list stored
+// since this store last read or wrote it is taken in before a count is added, so neither
+// process's whole-list write erases the other's counts.
 class CounterStore : public QObject
 {
     Q_OBJECT
@@ -39,6 +42,9 @@ Q_SIGNALS:
     void fixedCountChanged();
 
 private:
+    void load(const QVariant &stored);
+
     UserDefaults &m_settings;
     QList<CodeCounterModel> m_fixedCount;
+    QByteArray m_stored; // the value as this store last read or wrote it
 };

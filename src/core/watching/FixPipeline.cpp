@@ -136,10 +136,10 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     return delivery;
 }
 
-void FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)
+QStringList FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)
 {
     if (m_stopped)
-        return;
+        return {};
     const std::shared_ptr<Delivery> delivery = takeNewPaths(route, paths, origin);
     if (delivery->paths.isEmpty()) {
         // A run over a tree with nothing left to format still says so.
@@ -151,7 +151,7 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
                 },
                 Qt::QueuedConnection);
         }
-        return;
+        return {};
     }
     const QUuid watcherId = route.watcherId;
     const qsizetype count = delivery->paths.size();
@@ -172,6 +172,7 @@ void FixPipeline::process(const Route &route, const QStringList &paths, Origin o
         const QStringList batch = delivery->paths.mid(start, step);
         m_workers.start([this, batch, delivery] { processBatch(batch, delivery); }, lane);
     }
+    return delivery->paths;
 }
 
 void FixPipeline::processBatch(const QStringList &batch, const std::shared_ptr<Delivery> &delivery)

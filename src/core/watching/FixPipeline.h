@@ -60,7 +60,10 @@ public:
     explicit FixPipeline(Timings timings, QObject *parent = nullptr);
     ~FixPipeline() override;
 
-    void process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
+    // Returns the paths taken, each of which will have one `fileFinished`; the others are not
+    // the route's language, are private copies, or hold what the fixer left a moment ago or are
+    // being fixed already.
+    QStringList process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
     // Main thread, at quit: starts no more tools and drops the files not yet begun (their next
     // save formats them); tools under way get the quit grace, then are stopped. Returns once
     // every file formatted so far is counted. Nothing is processed after it.

@@ -62,7 +62,8 @@ MonitorRegistry::MonitorRegistry(Parts parts, QObject *parent)
     connect(m_parts.markups, &MarkupIndex::markupsChanged, this, &MonitorRegistry::announce);
     // A folder that went away or came back changes what its watcher's row says.
     m_parts.monitors->setRootListener([this] { announce(); });
-    loadWatchers();
+    if (m_parts.restore)
+        loadWatchers();
 }
 
 MonitorRegistry::~MonitorRegistry()
@@ -332,6 +333,8 @@ Result<void> MonitorRegistry::forgetWatcher(const QUuid &watcherId)
 
 void MonitorRegistry::saveWatchers()
 {
+    if (!m_parts.restore)
+        return;
     QList<CodeWatcherModel> watchers;
     for (const MonitorEntry &each : std::as_const(m_entries))
         watchers.append(each.watcher);

@@ -38,6 +38,9 @@ struct MonitorRegistryParts
     MarkupIndex *markups = nullptr;         // the running watchers' findings
     FixerMaker makeFixer;                   // the fixer of a new watcher
     SignalSender sendSignal;                // usage signals
+    // False in a process that only formats (the command line): the stored watchers are neither
+    // restored nor ever written, since the list it would hold is not the user's.
+    bool restore = true;
 };
 
 // The registered watchers and what serves each of them: its directory monitor and its fixer. The
@@ -63,7 +66,7 @@ public:
         Error error;
     };
 
-    // Loads the stored watchers.
+    // Loads the stored watchers, unless told not to restore them.
     explicit MonitorRegistry(Parts parts, QObject *parent = nullptr);
     ~MonitorRegistry() override;
 

@@ -51,6 +51,47 @@ private Q_SLOTS:
             u"⚠️ The stored \"%1\" could not be read whole"_s.arg(CounterStore::counterKey)));
     }
 
+    // The command line and the agent count into one settings file, each store writing its
+    // whole list: neither may erase what the other counted since it last looked.
+    void twoProcessesCountingIntoOneFileLoseNothing()
+    {
+        UserDefaults agentSettings(TestHome::current().userDefaultsFile());
+        UserDefaults &ours = TestHome::settings();
+        const QUuid first = QUuid::createUuid();
+        const QUuid second = QUuid::createUuid();
+        const QDateTime now = QDate(2026, 12, 5).startOfDay().addSecs(3600);
+        const DailyFix dayBefore{now.date().addDays(-1).startOfDay(), 5, u"C++"_s};
+        ours.setValue(CodeFixStatistics::storageKey, CodeFixStatistics::encode({dayBefore}));
+        QVERIFY(ours.flush());
+        CounterStore counters{ours};
+        CounterStore agentCounters{agentSettings};
+        CodeFixStatistics daily{ours};
+        CodeFixStatistics agentDaily{agentSettings};
+        for (CodeFixStatistics *each : {&daily, &agentDaily})
+            each->setClock([now] { return now; });
+        const auto fix = [](CounterStore &store, CodeFixStatistics &statistics,
+                            UserDefaults &settings, const QUuid &watcher, const QString &language) {
+            store.incrementCount(watcher);
+            statistics.recordFix(language);
+            QVERIFY(settings.flush());
+        };
+        fix(agentCounters, agentDaily, agentSettings, first, u"C++"_s);
+        fix(counters, daily, ours, first, u"C++"_s);
+        fix(counters, daily, ours, second, u"Swift"_s);
+        fix(agentCounters, agentDaily, agentSettings, second, u"C++"_s);
+        fix(counters, daily, ours, first, u"Kotlin"_s);
+
+        const QList<CodeCounterModel> counted{{first, 3}, {second, 2}};
+        const QDateTime day = now.date().startOfDay();
+        const QList<DailyFix> recorded{
+            dayBefore, {day, 3, u"C++"_s}, {day, 1, u"Swift"_s}, {day, 1, u"Kotlin"_s}};
+        QCOMPARE(counters.fixedCount(), counted);
+        QCOMPARE(daily.dailyFixes(), recorded);
+        UserDefaults reread(TestHome::current().userDefaultsFile());
+        QCOMPARE(CounterStore(reread).fixedCount(), counted);
+        QCOMPARE(CodeFixStatistics(reread).dailyFixes(), recorded);
+    }
+
     void fixesOfOneDayAndLanguageShareARecord()
     {
         const QDateTime dec5 = QDate(2026, 12, 5).startOfDay();
