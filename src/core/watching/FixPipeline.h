@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/FixBatching.h"
 #include "core/formatting/IFixer.h"
 #include "core/formatting/ToolStop.h"
 #include "core/model/FixOutcome.h"
@@ -74,7 +75,7 @@ public:
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
-    static constexpr int defaultBatchSize = 20;
+    static constexpr int defaultBatchSize = FixBatching::batchSize;
     int batchSize() const { return m_batchSize; }
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 
