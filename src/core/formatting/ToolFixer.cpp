@@ -85,7 +85,7 @@ FixResult ToolFixer::fix(const QString &filePath)
     // The fixer may be released while this call waits for the file's lock, so from here on
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
-    Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
+    announce(filePath);
     sweepLeftovers();
     FixResult result;
     m_environment.coordinator->coordinate(filePath, [&](const std::optional<Error> &error) {
@@ -107,7 +107,7 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
         return IFixer::fixAll(filePaths);
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     for (const QString &path : filePaths)
-        Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(path));
+        announce(path);
     sweepLeftovers();
     QList<FixResult> results(filePaths.size());
     m_environment.coordinator->coordinateAll(
@@ -319,6 +319,11 @@ FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) co
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
     }
+    if (m_environment.checkOnly) {
+        FixResult wouldChange = FixResult::of(Outcome::changed, result);
+        wouldChange.original = saved.bytes();
+        return wouldChange;
+    }
     return replace(saved, copy, result);
 }
 
@@ -360,4 +365,10 @@ void ToolFixer::reach(FixStage stage) const
 {
     if (m_environment.probe)
         m_environment.probe(stage);
+}
+
+void ToolFixer::announce(const QString &filePath) const
+{
+    if (!m_environment.checkOnly)
+        Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
 }
