@@ -29,8 +29,6 @@ void log(const QString &line)
     Log::line(line);
 }
 
-const QString quitting = QStringLiteral("Sprucer is quitting");
-
 // The tool's first line on standard error that is not its own progress: what the user is
 // shown of a complaint.
 QString firstComplaint(const QString &toolName, const ToolRun &run)
@@ -227,7 +225,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 {
     // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
     if (m_environment.stop && m_environment.stop->refusesNewRuns())
-        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+        return FixResult::of(Outcome::skipped, saved.bytes(), ToolStop::reason());
     const Result<std::unique_ptr<PrivateCopy>> copy = copyFor(saved);
     if (!copy) {
         log(copy.error().description);
@@ -236,7 +234,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
     reach(FixStage::copied);
     const ToolRun run = runOnCopy(saved.path(), copy.value()->path());
     if (run.outcome == ToolRun::Outcome::stopped) // left as it is, for its next save
-        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+        return FixResult::of(Outcome::skipped, saved.bytes(), ToolStop::reason());
     if (reachedLimit(run)) { // the copy is dropped: the file stays as the user saved it
         const QString failure = limitFailure(run, saved.path());
         log(failure);
