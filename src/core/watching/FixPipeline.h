@@ -65,6 +65,8 @@ public:
     // the route's language, are private copies, or hold what the fixer left a moment ago or are
     // being fixed already.
     QStringList process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
+    // Whether a watcher of `kind` formats the file at `path`, of those its monitor reports.
+    static bool takes(SupportedFileExtension kind, const QString &path);
     // Main thread, at quit: starts no more tools and drops the files not yet begun (their next
     // save formats them); tools under way get the quit grace, then are stopped. Returns once
     // every file formatted so far is counted. Nothing is processed after it.
