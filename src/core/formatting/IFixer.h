@@ -22,7 +22,8 @@ struct FixResult
     };
 
     // The bytes of the version the fixer knows the file to hold: what it wrote, or what it read
-    // when it wrote nothing. Absent when it could not read the file.
+    // when it wrote nothing. Absent when it could not read the file. A check that writes
+    // nothing gives here the result it would have written (`ToolFixerEnvironment::checkOnly`).
     std::optional<QByteArray> content;
     // Changed: the bytes the fixer read and replaced. Otherwise absent, the file holding what
     // it held.

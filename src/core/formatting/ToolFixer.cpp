@@ -29,8 +29,6 @@ void log(const QString &line)
     Log::line(line);
 }
 
-const QString quitting = QStringLiteral("Sprucer is quitting");
-
 // The tool's first line on standard error that is not its own progress: what the user is
 // shown of a complaint.
 QString firstComplaint(const QString &toolName, const ToolRun &run)
@@ -85,7 +83,7 @@ FixResult ToolFixer::fix(const QString &filePath)
     // The fixer may be released while this call waits for the file's lock, so from here on
     // only the weak reference reaches it.
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
-    Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
+    announce(filePath);
     sweepLeftovers();
     FixResult result;
     m_environment.coordinator->coordinate(filePath, [&](const std::optional<Error> &error) {
@@ -107,7 +105,7 @@ QList<FixResult> ToolFixer::fixAll(const QStringList &filePaths)
         return IFixer::fixAll(filePaths);
     const std::weak_ptr<const ToolFixer> weakSelf = weak_from_this();
     for (const QString &path : filePaths)
-        Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(path));
+        announce(path);
     sweepLeftovers();
     QList<FixResult> results(filePaths.size());
     m_environment.coordinator->coordinateAll(
@@ -227,7 +225,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
 {
     // Quitting: no copy for a run that would be refused, as for each file of a stopped group.
     if (m_environment.stop && m_environment.stop->refusesNewRuns())
-        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+        return FixResult::of(Outcome::skipped, saved.bytes(), ToolStop::reason());
     const Result<std::unique_ptr<PrivateCopy>> copy = copyFor(saved);
     if (!copy) {
         log(copy.error().description);
@@ -236,7 +234,7 @@ FixResult ToolFixer::fixVersion(const SavedFile &saved) const
     reach(FixStage::copied);
     const ToolRun run = runOnCopy(saved.path(), copy.value()->path());
     if (run.outcome == ToolRun::Outcome::stopped) // left as it is, for its next save
-        return FixResult::of(Outcome::skipped, saved.bytes(), quitting);
+        return FixResult::of(Outcome::skipped, saved.bytes(), ToolStop::reason());
     if (reachedLimit(run)) { // the copy is dropped: the file stays as the user saved it
         const QString failure = limitFailure(run, saved.path());
         log(failure);
@@ -319,6 +317,11 @@ FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) co
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
     }
+    if (m_environment.checkOnly) {
+        FixResult wouldChange = FixResult::of(Outcome::changed, result);
+        wouldChange.original = saved.bytes();
+        return wouldChange;
+    }
     return replace(saved, copy, result);
 }
 
@@ -360,4 +363,10 @@ void ToolFixer::reach(FixStage stage) const
 {
     if (m_environment.probe)
         m_environment.probe(stage);
+}
+
+void ToolFixer::announce(const QString &filePath) const
+{
+    if (!m_environment.checkOnly)
+        Console::writeLine(QStringLiteral("Run Fix ") + LocalPath::urlText(filePath));
 }

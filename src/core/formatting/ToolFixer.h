@@ -44,12 +44,18 @@ struct ToolFixerEnvironment
     std::chrono::milliseconds timeout{60000};
     // Of one run of one file; the tool's profile says which memory is bounded.
     ToolLimits limits = ToolLimits::standard(timeout);
+    // A check of what the tool would do: every run is judged as in a fix, but no result is put
+    // in place and no "Run Fix" line is written. A file whose result differs comes back
+    // `changed`, its `content` the tool's result (not what the file holds) and its `original`
+    // the bytes read, which the file still holds unless saved meanwhile. Every other outcome
+    // means what it means in a fix.
+    bool checkOnly = false;
     std::function<void(FixStage)> probe; // tests only
 };
 
 // The fixer of one language: announces the file, takes its lock, runs the language's tool on a
 // private copy of it (its row of ToolProfile), judges the run, and puts the result in place only if
-// the user has not saved since it was read.
+// the user has not saved since it was read (or, in a check, leaves it where it is).
 //
 // Files handed in together share runs of the tool, since starting it costs far more than
 // formatting a file. A run of several files that says anything at all proves nothing about any
@@ -107,6 +113,7 @@ private:
     FixResult replace(const SavedFile &saved, const PrivateCopy &copy,
                       const QByteArray &result) const;
     void reach(FixStage stage) const;
+    void announce(const QString &filePath) const;
 
     const SupportedFileExtension m_language;
     const ToolProfile &m_profile;

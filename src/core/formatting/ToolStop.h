@@ -3,6 +3,7 @@
 
 #include <QMutex>
 #include <QSet>
+#include <QString>
 #include <QtGlobal>
 
 // Lets a quitting program stop its formatting tools: once `refuseNewRuns` was called no tool
@@ -16,6 +17,8 @@ public:
     bool refusesNewRuns() const;
     // Whether runs under way are being killed: a run that ended by a signal was stopped here.
     bool stopsRunning() const;
+    // Why a file was left alone once runs were refused or stopped.
+    static QString reason() { return QStringLiteral("Sprucer is quitting"); }
 
     // Whether a run that has started may go on; if not, the caller stops it itself.
     bool enlist(qint64 processGroup);

@@ -4,12 +4,11 @@
 #include "core/support/LocalPath.h"
 #include "core/support/Log.h"
 #include "core/support/SerialQueue.h"
-#include "core/support/TreeWalk.h"
 #include "core/watching/DirectoryMonitorProtocol.h"
 #include "core/watching/EventCoalescer.h"
 #include "core/watching/SecurityScopedResourceManager.h"
+#include "core/watching/SourceFiles.h"
 
-#include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -115,13 +114,7 @@ void DirectoryMonitor::Stream::rescan()
 {
     if (m_cancel)
         return;
-    QStringList files;
-    TreeWalk::Options options;
-    options.cancel = &m_cancel;
-    TreeWalk::files(QFile::encodeName(m_root).toStdString(), options,
-                    [&files](std::string path, std::string_view) {
-                        files.append(QFile::decodeName(path.c_str()));
-                    });
+    const QStringList files = SourceFiles::inTree(m_root, &m_cancel);
     if (m_cancel)
         return;
     // An unreadable tree is reported as empty: the run still ends with its summary.

@@ -117,10 +117,8 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     delivery->origin = origin;
     delivery->number = m_echoes.newDelivery();
     for (const QString &path : paths) {
-        if (!SupportedFileExtensions::matches(route.codeKind, path) ||
-            PrivateCopyNames::isInsideCopy(path)) {
+        if (!takes(route.codeKind, path))
             continue;
-        }
         switch (m_echoes.take(path, delivery->number)) {
         case EchoFilter::Verdict::taken:
             delivery->paths.append(path);
@@ -134,6 +132,11 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
         }
     }
     return delivery;
+}
+
+bool FixPipeline::takes(SupportedFileExtension kind, const QString &path)
+{
+    return SupportedFileExtensions::matches(kind, path) && !PrivateCopyNames::isInsideCopy(path);
 }
 
 QStringList FixPipeline::process(const Route &route, const QStringList &paths, Origin origin)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/formatting/FixBatching.h"
 #include "core/formatting/IFixer.h"
 #include "core/formatting/ToolStop.h"
 #include "core/model/FixOutcome.h"
@@ -64,6 +65,8 @@ public:
     // the route's language, are private copies, or hold what the fixer left a moment ago or are
     // being fixed already.
     QStringList process(const Route &route, const QStringList &paths, Origin origin = Origin::save);
+    // Whether a watcher of `kind` formats the file at `path`, of those its monitor reports.
+    static bool takes(SupportedFileExtension kind, const QString &path);
     // Main thread, at quit: starts no more tools and drops the files not yet begun (their next
     // save formats them); tools under way get the quit grace, then are stopped. Returns once
     // every file formatted so far is counted. Nothing is processed after it.
@@ -74,7 +77,7 @@ public:
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
-    static constexpr int defaultBatchSize = 20;
+    static constexpr int defaultBatchSize = FixBatching::batchSize;
     int batchSize() const { return m_batchSize; }
     void setBatchSize(int size) { m_batchSize = std::max(1, size); }
 

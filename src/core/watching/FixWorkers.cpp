@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/FixWorkers.h"
 
+#include "core/formatting/FixBatching.h"
+
 #include <QDeadlineTimer>
-#include <QThread>
 
 #include <atomic>
 
@@ -28,9 +29,7 @@ FixWorkers::FixWorkers(std::chrono::milliseconds heldLong)
     QObject::connect(&m_watchdog, &QTimer::timeout, [this] { watch(); });
     m_pool.setObjectName(QStringLiteral("com.sprucer.processing"));
     m_spares.setObjectName(QStringLiteral("com.sprucer.processing.saves"));
-    // Each batch mostly waits for a formatter process; two per core kept Run Fixers over 1,000
-    // files level with xargs -P running clang-format alone (see bench/PipelineBench).
-    m_pool.setMaxThreadCount(2 * std::max(1, QThread::idealThreadCount()));
+    m_pool.setMaxThreadCount(FixBatching::workerCount());
     m_spares.setMaxThreadCount(spareCount);
 }
 

@@ -103,6 +103,7 @@ class TestFixers : public QObject
     ConfigManagerFactory m_configurations{TestHome::settings()};
     std::function<void(FixStage)> m_probe;
     std::optional<ToolLimits> m_limits; // the environment's own when absent
+    bool m_checkOnly = false;
 
     ToolFixer::Environment environment(const ToolResolver &resolver,
                                        std::chrono::milliseconds timeout = 30s)
@@ -113,6 +114,7 @@ class TestFixers : public QObject
         made.journal = &m_journal;
         made.timeout = timeout;
         made.probe = m_probe;
+        made.checkOnly = m_checkOnly;
         if (m_limits)
             made.limits = *m_limits;
         return made;
@@ -167,6 +169,7 @@ private Q_SLOTS:
         QDir(m_tools).removeRecursively();
         m_probe = nullptr;
         m_limits.reset();
+        m_checkOnly = false;
     }
 
     // The store tells of each write, which a later reader of the defaults sees in order; the
@@ -631,6 +634,50 @@ private Q_SLOTS:
                  QStringList());
         for (const QString &folder : {m_copies, m_journal.outOfTreeFolder()})
             QCOMPARE(statOf(folder).st_mode & 0777, 0700u);
+    }
+
+    // A check runs and judges the real formatter as a fix does, in a group and alone, and hands
+    // back what it would write, but every file stays as it was, to its inode and time. An empty
+    // result still fails, and nothing is written to the console.
+    void aCheckLeavesEveryFileAsItWas()
+    {
+        m_checkOnly = true;
+        const QString tree = m_root.filePath(u"checked"_s), reference = m_root.filePath(u"ref.h"_s);
+        const QByteArrayList texts = {"int  f(){return 1;}\n", "int g();\n", kObjectiveC,
+                                      "int x ;\n"};
+        const auto cpp = fixer(Kind::cpp, ToolResolver({}, true), kLanguageSections);
+        const QString configPath = m_configurations.configs().constLast().path.toLocalFile();
+        QVERIFY(QDir().mkpath(tree));
+        QStringList files;
+        QByteArrayList expected;
+        std::vector<struct stat> before;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            writeFile(reference, texts[i]);
+            QCOMPARE(
+                QProcess::execute(u"clang-format"_s, arguments(Kind::cpp, configPath, reference)),
+                0);
+            expected << readFile(reference);
+            files << tree + u"/f%1.h"_s.arg(i);
+            writeFile(files.last(), i == 1 ? expected.last() : texts[i]);
+            before.push_back(statOf(files.last()));
+        }
+        const QList<FixResult> results = cpp->fixAll(files.mid(0, 3)) << cpp->fix(files[3]);
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            QCOMPARE(results[i].outcome,
+                     i == 1 ? FixResult::Outcome::unchanged : FixResult::Outcome::changed);
+            QCOMPARE(results[i].content, std::optional(expected[i]));
+            QCOMPARE(results[i].original, i == 1 ? std::nullopt : std::optional(texts[i]));
+            QCOMPARE(readFile(files[i]), i == 1 ? expected[i] : texts[i]);
+            const struct stat after = statOf(files[i]);
+            QVERIFY(after.st_ino == before[i].st_ino &&
+                    after.st_mtim.tv_sec == before[i].st_mtim.tv_sec &&
+                    after.st_mtim.tv_nsec == before[i].st_mtim.tv_nsec);
+        }
+        const FixResult emptied = standIn(Kind::cpp, u": > \"$file\""_s)->fix(files[0]);
+        QCOMPARE(emptied.outcome, FixResult::Outcome::failed);
+        QCOMPARE(emptied.reason, u"clang-format left an empty result"_s);
+        QCOMPARE(readFile(files[0]), texts[0]);
+        QCOMPARE(m_console, QStringList());
     }
 
     // The result takes the file's place with its mode and links; an unchanged one is not
