@@ -14,7 +14,7 @@ set(layers
     "core/watching=4"
     "core/services=5"
     "platform=6"
-    "gui=7"
+    "gui=7" "cli=7"
     "app=8")
 
 function(layer_of folder out_group out_rank)

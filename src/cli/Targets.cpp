@@ -25,8 +25,8 @@ bool contains(const QString &folder, const QString &path)
 TargetGroup &groupOf(QList<TargetGroup> &groups, const CodeWatcherModel &watcher)
 {
     for (TargetGroup &group : groups) {
-        if (group.watcher.id == watcher.id && group.watcher.configurationId ==
-                                                  watcher.configurationId)
+        if (group.watcher.id == watcher.id &&
+            group.watcher.configurationId == watcher.configurationId)
             return group;
     }
     groups.append(TargetGroup{watcher, {}});
@@ -37,12 +37,12 @@ TargetGroup &groupOf(QList<TargetGroup> &groups, const CodeWatcherModel &watcher
 // nested inside belongs to that one, as when it is saved.
 void addFiles(TargetGroup &group, const QString &path, const QList<CodeWatcherModel> &watchers)
 {
-    const QList<WatcherNesting::Inner> inner = group.watcher.id.isNull()
-                                                   ? QList<WatcherNesting::Inner>()
-                                                   : WatcherNesting::innerOf(group.watcher, watchers);
+    const QList<WatcherNesting::Inner> inner =
+        group.watcher.id.isNull() ? QList<WatcherNesting::Inner>()
+                                  : WatcherNesting::innerOf(group.watcher, watchers);
     QSet<QString> present(group.files.cbegin(), group.files.cend());
-    for (const QString &file : SourceFiles::under(path, group.watcher.codeKind)) {
-        if (!WatcherNesting::ownedByInner(inner, file) && !present.contains(file)) {
+    for (const QString &file : SourceFiles::of(group.watcher.codeKind, path, inner)) {
+        if (!present.contains(file)) {
             group.files.append(file);
             present.insert(file);
         }
@@ -51,9 +51,9 @@ void addFiles(TargetGroup &group, const QString &path, const QList<CodeWatcherMo
 
 CodeWatcherModel watcherFor(const ConfigurationItem &configuration, const QString &path)
 {
-    CodeWatcherModel watcher = CodeWatcherModel::make(
-        configuration.name, LocalPath::directoryUrl(path), configuration.language,
-        configuration.id);
+    CodeWatcherModel watcher =
+        CodeWatcherModel::make(configuration.name, LocalPath::directoryUrl(path),
+                               configuration.language, configuration.id);
     watcher.id = QUuid(); // counted by language only: no watcher's row to count it in
     return watcher;
 }

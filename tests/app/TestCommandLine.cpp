@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/CodeCounterModel.h"
 #include "support/SeededHome.h"
 #include "support/TestMain.h"
 
@@ -152,6 +153,62 @@ private Q_SLOTS:
         QTRY_COMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
         QVERIFY(SeededHome::terminate(agent) >= 0);
         QCOMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
+    }
+
+    // `check` tells by its status whether a tree is formatted and changes nothing; `format`
+    // formats and counts as the window does; both with the real clang-format.
+    void checkAndFormatATreeWithTheRealFormatter()
+    {
+        const SeededHome home;
+        const QString src = home.project() + u"/src"_s;
+        QVERIFY(SeededHome::writeFile(src + u"/clean.cpp"_s, SeededHome::formatted));
+        QVERIFY(SeededHome::writeFile(src + u"/messy.cpp"_s, SeededHome::unformatted));
+        QVERIFY(SeededHome::writeFile(src + u"/notes.txt"_s, SeededHome::unformatted));
+
+        const Run check = sprucer(home, {u"check"_s, u"--json"_s});
+        QCOMPARE(check.status, 1);
+        QStringList changed;
+        for (const QString &line : check.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject file = QJsonDocument::fromJson(line.toUtf8()).object();
+            QCOMPARE(file[u"watcher"_s].toString(), u"Project"_s);
+            QVERIFY(file[u"error"_s].isNull());
+            if (file[u"changed"_s].toBool())
+                changed.append(file[u"path"_s].toString());
+        }
+        QCOMPARE(changed, QStringList{src + u"/messy.cpp"_s});
+        QCOMPARE(SeededHome::readAll(src + u"/messy.cpp"_s), SeededHome::unformatted);
+        const Run diff = sprucer(home, {u"check"_s, u"--diff"_s, src + u"/messy.cpp"_s});
+        QCOMPARE(diff.status, 1);
+        QVERIFY2(diff.out.contains(u"+    return x;"_s), qPrintable(diff.out));
+
+        // Outside every watcher a configuration must be named.
+        const QString elsewhere = home.path(u"elsewhere"_s);
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(SeededHome::writeFile(elsewhere + u"/a.cpp"_s, SeededHome::formatted));
+        QCOMPARE(sprucer(home, {u"check"_s, elsewhere}).status, 2);
+        QCOMPARE(sprucer(home, {u"check"_s, elsewhere, u"--config"_s, u"LLVM 4"_s}).status, 0);
+
+        const Run format = sprucer(home, {u"format"_s});
+        QCOMPARE(format.status, 0);
+        QCOMPARE(format.out, u"2 checked · 1 changed · 0 failed\n"_s);
+        QCOMPARE(SeededHome::readAll(src + u"/messy.cpp"_s), SeededHome::formatted);
+        QCOMPARE(home.storedCounts(),
+                 (QList<CodeCounterModel>{{QUuid::fromString(SeededHome::watcherId), 1}}));
+        QCOMPARE(sprucer(home, {u"check"_s}).status, 0);
+        QCOMPARE(sprucer(home, {u"check"_s}).status, 0); // as the formatted files it knows
+    }
+
+    // A formatter that is not installed, or refuses the configuration, is an error in its own
+    // words, not a clean tree.
+    void checkSaysWhyAFileCouldNotBeChecked()
+    {
+        const SeededHome home;
+        QVERIFY(SeededHome::writeFile(home.project() + u"/src/a.cpp"_s, SeededHome::formatted));
+        QVERIFY(SeededHome::writeFile(home.configurationFile(), "BasedOnStyle: Nonsense\n"));
+        const Run refused = sprucer(home, {u"check"_s});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains(u"Nonsense"_s) || refused.err.contains(u"nvalid"_s),
+                 qPrintable(refused.err));
     }
 
     // The configuration as the tool's own file: written, left alone when equal, kept when

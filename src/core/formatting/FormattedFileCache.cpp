@@ -145,9 +145,21 @@ void FormattedFileCache::load()
         m_entries = std::move(entries);
 }
 
+void FormattedFileCache::saveIfDue()
+{
+    constexpr qint64 kEveryMs = 5000;
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (m_sinceSave.isValid() && m_sinceSave.elapsed() < kEveryMs)
+            return;
+    }
+    save();
+}
+
 bool FormattedFileCache::save()
 {
     const QMutexLocker lock(&m_mutex);
+    m_sinceSave.start();
     if (!m_dirty || m_file.isEmpty())
         return true;
     QByteArray payload;

@@ -4,6 +4,7 @@
 #include "core/formatting/SavedFile.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QString>
@@ -39,6 +40,8 @@ public:
 
     // Writes the entries if any changed since the file was last read or written.
     bool save();
+    // The same, at most every few seconds: a run over a tree learns a batch at a time.
+    void saveIfDue();
 
     // More entries than this and the oldest knowledge goes: the whole cache starts again.
     static constexpr qsizetype maxEntries = 200000;
@@ -58,6 +61,7 @@ private:
     QMutex m_mutex;
     bool m_loaded = false;
     bool m_dirty = false;
+    QElapsedTimer m_sinceSave;
     QHash<QString, Entry> m_entries;
     QHash<QByteArray, QByteArray> m_versions; // by the executable's path, size and time
 };

@@ -3,6 +3,7 @@
 
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
+#include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/PrivateCopy.h"
 #include "core/formatting/ResultPublisher.h"
 #include "core/formatting/SavedFile.h"
@@ -167,6 +168,9 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
                                            const QList<std::optional<Error>> &errors) const
 {
     QList<FixResult> results(filePaths.size());
+    FormattedFileCache *const formatted = m_environment.formatted;
+    const QByteArray stamp = formatted ? formatted->stamp(toolPath(), m_configPath) : QByteArray();
+    std::vector<Member> run;
     Group group;
     qint64 groupBytes = 0;
     for (qsizetype i = 0; i < filePaths.size(); ++i) {
@@ -176,6 +180,12 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
             results[i] = std::get<FixResult>(std::move(admitted));
             continue;
         }
+        if (formatted && formatted->isFormatted(*saved, stamp)) {
+            results[i] = FixResult::of(Outcome::unchanged, saved->bytes());
+            continue;
+        }
+        if (formatted)
+            run.push_back({i, *saved});
         if (!group.empty() && groupBytes + saved->bytes().size() > groupByteBudget) {
             fixGroup(group, results);
             group.clear();
@@ -185,7 +195,22 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
         group.push_back({i, std::move(*saved)});
     }
     fixGroup(group, results);
+    if (formatted)
+        learn(*formatted, run, results, stamp);
     return results;
+}
+
+// Only a version the tool left as it was is known formatted; any other, the file's entry goes.
+void ToolFixer::learn(FormattedFileCache &formatted, const std::vector<Member> &run,
+                      const QList<FixResult> &results, const QByteArray &stamp)
+{
+    for (const Member &member : run) {
+        if (results[member.index].outcome == Outcome::unchanged)
+            formatted.rememberFormatted(member.saved, stamp);
+        else
+            formatted.forget(member.saved.path());
+    }
+    formatted.saveIfDue();
 }
 
 void ToolFixer::fixGroup(const Group &group, QList<FixResult> &results) const

@@ -18,6 +18,7 @@
 #include <vector>
 
 class CopyJournal;
+class FormattedFileCache;
 class FileCoordinator;
 class PrivateCopy;
 class ToolStop;
@@ -50,6 +51,9 @@ struct ToolFixerEnvironment
     // the bytes read, which the file still holds unless saved meanwhile. Every other outcome
     // means what it means in a fix.
     bool checkOnly = false;
+    // The files the tool found formatted: files handed in together (a run over a tree, a
+    // command line's) that it knows are not run again. A save always runs. May be null.
+    FormattedFileCache *formatted = nullptr;
     std::function<void(FixStage)> probe; // tests only
 };
 
@@ -103,6 +107,8 @@ private:
     QList<FixResult> fixCoordinated(const QStringList &filePaths,
                                     const QList<std::optional<Error>> &errors) const;
     void fixGroup(const Group &group, QList<FixResult> &results) const;
+    static void learn(FormattedFileCache &formatted, const std::vector<Member> &run,
+                      const QList<FixResult> &results, const QByteArray &stamp);
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
     void sweepLeftovers() const;

@@ -4,6 +4,7 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
+#include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
@@ -49,6 +50,8 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     , m_fileCoordinator(std::make_unique<FileCoordinator>())
     , m_copyJournal(std::make_unique<CopyJournal>(AppPaths::cachesDirectory() + u"/private-copies",
                                                   AppPaths::outOfTreeCopiesDirectory()))
+    , m_formatted(
+          std::make_unique<FormattedFileCache>(AppPaths::cachesDirectory() + u"/formatted-files"))
     , m_watcherStore(std::make_unique<WatcherListStore>(*m_settings))
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
@@ -69,12 +72,16 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.markupWatcher = m_markupWatcher.get();
     parts.markups = m_markups.get();
     m_makeFixer = std::move(options.makeFixer);
+    m_makeCheckingFixer = m_makeFixer;
     if (!m_makeFixer) {
         ToolFixer::Environment environment;
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
-        m_makeFixer = realFixers(*m_configurations, std::move(environment));
+        environment.formatted = m_formatted.get();
+        m_makeFixer = realFixers(*m_configurations, environment);
+        environment.checkOnly = true;
+        m_makeCheckingFixer = realFixers(*m_configurations, std::move(environment));
     }
     parts.makeFixer = m_makeFixer;
     parts.restore = options.restoreWatchers;
@@ -89,9 +96,10 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
                                                std::move(options.health));
 }
 
-Result<std::shared_ptr<IFixer>> CoreServices::makeFixer(const CodeWatcherModel &watcher) const
+Result<std::shared_ptr<IFixer>> CoreServices::makeFixer(const CodeWatcherModel &watcher,
+                                                        FixerUse use) const
 {
-    return m_makeFixer(watcher);
+    return use == FixerUse::check ? m_makeCheckingFixer(watcher) : m_makeFixer(watcher);
 }
 
 CounterStore &CoreServices::counters()

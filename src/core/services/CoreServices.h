@@ -12,6 +12,7 @@
 class CodeFixStatistics;
 class ConfigManagerFactory;
 class CopyJournal;
+class FormattedFileCache;
 class CounterStore;
 class FileCoordinator;
 class FixPipeline;
@@ -67,8 +68,15 @@ public:
     MarkupIndex &markups() { return *m_markups; }
     MonitorRegistry &registry() { return *m_registry; }
     WatcherHealth &health() { return *m_health; }
-    // A fixer as a watcher of this configuration and language would have, made the same way.
-    Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher) const;
+    // A fixer as a watcher of this configuration and language would have, made the same way;
+    // to check, one that judges its tool's result but never puts it in place.
+    enum class FixerUse
+    {
+        format,
+        check,
+    };
+    Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher,
+                                              FixerUse use = FixerUse::format) const;
 
 private:
     void listenToOutcomes();
@@ -82,6 +90,7 @@ private:
     std::unique_ptr<SecurityScopedResourceManager> m_bookmarks;
     std::unique_ptr<FileCoordinator> m_fileCoordinator;
     std::unique_ptr<CopyJournal> m_copyJournal;
+    std::unique_ptr<FormattedFileCache> m_formatted;
     std::unique_ptr<WatcherListStore> m_watcherStore;
     std::unique_ptr<MonitorLifecycle> m_monitors;
     std::unique_ptr<FixPipeline> m_pipeline;
@@ -91,4 +100,5 @@ private:
     std::unique_ptr<MonitorRegistry> m_registry;
     std::unique_ptr<WatcherHealth> m_health;
     MonitorRegistryParts::FixerMaker m_makeFixer;
+    MonitorRegistryParts::FixerMaker m_makeCheckingFixer;
 };

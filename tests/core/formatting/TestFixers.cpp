@@ -4,6 +4,7 @@
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/DependencyStatusViewModel.h"
 #include "core/formatting/FileCoordinator.h"
+#include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/PrivateCopy.h"
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/SprucerFactory.h"
@@ -104,6 +105,7 @@ class TestFixers : public QObject
     std::function<void(FixStage)> m_probe;
     std::optional<ToolLimits> m_limits; // the environment's own when absent
     bool m_checkOnly = false;
+    FormattedFileCache *m_formatted = nullptr;
 
     ToolFixer::Environment environment(const ToolResolver &resolver,
                                        std::chrono::milliseconds timeout = 30s)
@@ -115,6 +117,7 @@ class TestFixers : public QObject
         made.timeout = timeout;
         made.probe = m_probe;
         made.checkOnly = m_checkOnly;
+        made.formatted = m_formatted;
         if (m_limits)
             made.limits = *m_limits;
         return made;
@@ -586,6 +589,40 @@ private Q_SLOTS:
         QCOMPARE(results[0].outcome, FixResult::Outcome::changed);
         QCOMPARE(LogFile::messages(), logged.replaceInStrings(u"%1"_s, files[1]));
         QCOMPARE(m_console.size(), 3); // "Run Fix" once a file, even when redone
+    }
+
+    // Files handed in together that the tool left as they were are not run again while they
+    // stay so; a file it changed is, once; a save always runs.
+    void filesFoundFormattedAreNotRunAgain()
+    {
+        const QString record = m_root.filePath(u"runs"_s);
+        QFile::remove(record);
+        const QStringList files{m_root.filePath(u"A.cpp"_s), m_root.filePath(u"b.cpp"_s)};
+        writeFile(files[0], "INT A;\n");
+        writeFile(files[1], "int b;\n");
+        FormattedFileCache formatted({});
+        m_formatted = &formatted;
+        const auto fixer =
+            standIn(Kind::cpp, u"case \"$1\" in --version) echo 'stand-in 1'; exit 0;; esac\n"
+                               "echo run >> '%1'\n"
+                               "for f; do case \"$f\" in -*) continue;; esac\n"
+                               "  tr a-z A-Z < \"$f\" > \"$f.new\" && mv \"$f.new\" \"$f\"\n"
+                               "done"_s.arg(record));
+        m_formatted = nullptr;
+        const auto runs = [&] {
+            return StandInTool::readLines(record).size();
+        };
+
+        QCOMPARE(fixer->fixAll(files)[1].outcome, FixResult::Outcome::changed);
+        QCOMPARE(runs(), 1);
+        QCOMPARE(fixer->fixAll(files)[1].outcome, FixResult::Outcome::unchanged);
+        QCOMPARE(runs(), 2); // b only: the first run changed it
+        const QList<FixResult> third = fixer->fixAll(files);
+        QCOMPARE(third[0].outcome, FixResult::Outcome::unchanged);
+        QCOMPARE(third[1].outcome, FixResult::Outcome::unchanged);
+        QCOMPARE(runs(), 2);
+        QCOMPARE(fixer->fix(files[0]).outcome, FixResult::Outcome::unchanged);
+        QCOMPARE(runs(), 3);
     }
 
     // The real formatter over a small tree, on copies out of it: one run gives each file what
