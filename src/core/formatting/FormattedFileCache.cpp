@@ -14,7 +14,7 @@
 namespace {
 
 // Which cache this is and which form: another form is a miss, never a misreading.
-const QByteArray kMagic = QByteArrayLiteral("sprucer formatted files 1\n");
+const QByteArray kMagic = QByteArrayLiteral("sprucer formatted files 2\n");
 
 QByteArray sha256(const QByteArray &bytes)
 {
@@ -72,6 +72,7 @@ QByteArray FormattedFileCache::toolVersion(const QString &toolPath)
                            QByteArray::number(executable.lastModified().toMSecsSinceEpoch());
     {
         const QMutexLocker lock(&m_mutex);
+        load();
         if (const auto known = m_versions.constFind(key); known != m_versions.cend())
             return *known;
     }
@@ -82,7 +83,10 @@ QByteArray FormattedFileCache::toolVersion(const QString &toolPath)
         tool.exitCode() == 0)
         version = tool.readAllStandardOutput().trimmed();
     const QMutexLocker lock(&m_mutex);
-    m_versions.insert(key, version);
+    if (!version.isEmpty()) {
+        m_versions.insert(key, version);
+        m_dirty = true;
+    }
     return version;
 }
 
@@ -141,8 +145,13 @@ void FormattedFileCache::load()
         in >> path >> entry.identity >> entry.digest >> entry.stamp;
         entries.insert(path, entry);
     }
-    if (in.status() == QDataStream::Ok && entries.size() <= maxEntries)
+    // Asking a tool its version costs a process start as long as a check of a formatted tree.
+    QHash<QByteArray, QByteArray> versions;
+    in >> versions;
+    if (in.status() == QDataStream::Ok && entries.size() <= maxEntries) {
         m_entries = std::move(entries);
+        m_versions = std::move(versions);
+    }
 }
 
 void FormattedFileCache::saveIfDue()
@@ -167,6 +176,7 @@ bool FormattedFileCache::save()
     out << qint64(m_entries.size());
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
         out << it.key() << it->identity << it->digest << it->stamp;
+    out << m_versions;
     QDir().mkpath(QFileInfo(m_file).path());
     QSaveFile file(m_file);
     if (!file.open(QIODevice::WriteOnly) || file.write(kMagic + sha256(payload) + payload) < 0 ||

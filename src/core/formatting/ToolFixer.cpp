@@ -200,15 +200,24 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
     return results;
 }
 
-// Only a version the tool left as it was is known formatted; any other, the file's entry goes.
+// A version the tool left as it was is formatted, and so is the result it put in place, as
+// long as the file still holds it; of any other, the file's entry goes.
 void ToolFixer::learn(FormattedFileCache &formatted, const std::vector<Member> &run,
-                      const QList<FixResult> &results, const QByteArray &stamp)
+                      const QList<FixResult> &results, const QByteArray &stamp) const
 {
     for (const Member &member : run) {
-        if (results[member.index].outcome == Outcome::unchanged)
+        const FixResult &result = results[member.index];
+        if (result.outcome == Outcome::unchanged) {
             formatted.rememberFormatted(member.saved, stamp);
-        else
-            formatted.forget(member.saved.path());
+            continue;
+        }
+        formatted.forget(member.saved.path());
+        if (result.outcome != Outcome::changed || m_environment.checkOnly)
+            continue;
+        // Read back: a save since it was put in place is not what the tool wrote.
+        const Result<SavedFile> now = SavedFile::read(member.saved.path(), sizeLimit);
+        if (now && now.value().bytes() == result.content)
+            formatted.rememberFormatted(now.value(), stamp);
     }
     formatted.saveIfDue();
 }

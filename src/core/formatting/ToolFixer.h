@@ -107,8 +107,8 @@ private:
     QList<FixResult> fixCoordinated(const QStringList &filePaths,
                                     const QList<std::optional<Error>> &errors) const;
     void fixGroup(const Group &group, QList<FixResult> &results) const;
-    static void learn(FormattedFileCache &formatted, const std::vector<Member> &run,
-                      const QList<FixResult> &results, const QByteArray &stamp);
+    void learn(FormattedFileCache &formatted, const std::vector<Member> &run,
+               const QList<FixResult> &results, const QByteArray &stamp) const;
     bool fixTogether(const Group &group, QList<FixResult> &results) const;
     FixResult fixVersion(const SavedFile &saved) const;
     void sweepLeftovers() const;
