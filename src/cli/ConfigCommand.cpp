@@ -4,6 +4,7 @@
 #include "cli/CommandParser.h"
 #include "cli/Lookup.h"
 #include "cli/StoreAccess.h"
+#include "cli/Verbs.h"
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/model/Languages.h"
 #include "core/support/StoredForms.h"
@@ -174,31 +175,31 @@ CommandReply remove(const QJsonObject &request, StoreAccess &stores)
 
 namespace ConfigCommand {
 
+namespace {
+
+std::variant<QJsonObject, CommandReply> readList(const QStringList &arguments, StoreAccess &stores)
+{
+    return list(arguments, stores);
+}
+
+const Verb kVerbs[] = {
+    {QStringLiteral("list"), readList, nullptr},
+    {QStringLiteral("add"),
+     [](const QStringList &arguments, StoreAccess &) { return readAdd(arguments); }, add},
+    {QStringLiteral("remove"),
+     [](const QStringList &arguments, StoreAccess &) { return readRemove(arguments); }, remove},
+};
+
+} // namespace
+
 std::variant<QJsonObject, CommandReply> read(const QStringList &arguments, StoreAccess &stores)
 {
-    const QString verb = arguments.value(0);
-    const QStringList rest = arguments.mid(1);
-    if (verb == QStringLiteral("list"))
-        return list(rest, stores);
-    if (verb == QStringLiteral("add"))
-        return readAdd(rest);
-    if (verb == QStringLiteral("remove"))
-        return readRemove(rest);
-    const QString usage =
-        QStringLiteral("Usage: sprucer config {list|add|remove} ... (each with --help)\n");
-    if (verb == QStringLiteral("--help") || verb == QStringLiteral("-h"))
-        return CommandReply::done(usage);
-    return CommandReply{CommandReply::badInput, {}, usage};
+    return Verbs::read(QStringLiteral("config"), kVerbs, arguments, stores);
 }
 
 CommandReply execute(const QJsonObject &request, StoreAccess &stores)
 {
-    const QString command = request.value(kCommand).toString();
-    if (command == QStringLiteral("config add"))
-        return add(request, stores);
-    if (command == QStringLiteral("config remove"))
-        return remove(request, stores);
-    return CommandReply::refused(QStringLiteral("sprucer: unknown request ") + command);
+    return Verbs::execute(QStringLiteral("config"), kVerbs, request, stores);
 }
 
 } // namespace ConfigCommand

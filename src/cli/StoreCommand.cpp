@@ -3,6 +3,7 @@
 
 #include "cli/ConfigCommand.h"
 #include "cli/StoreAccess.h"
+#include "cli/Verbs.h"
 #include "cli/WatcherCommand.h"
 #include "core/services/InstanceGuard.h"
 #include "core/support/UserDefaults.h"
@@ -14,7 +15,7 @@ namespace {
 
 CommandReply execute(const QJsonObject &request, StoreAccess &stores)
 {
-    return request.value(QStringLiteral("command")).toString().startsWith(u"config ")
+    return Verbs::commandOf(request).startsWith(u"config ")
                ? ConfigCommand::execute(request, stores)
                : WatcherCommand::execute(request, stores);
 }

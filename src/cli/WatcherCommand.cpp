@@ -4,6 +4,7 @@
 #include "cli/CommandParser.h"
 #include "cli/Lookup.h"
 #include "cli/StoreAccess.h"
+#include "cli/Verbs.h"
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/model/Languages.h"
 #include "core/support/LocalPath.h"
@@ -254,35 +255,33 @@ CommandReply set(const QJsonObject &request, StoreAccess &stores)
 
 namespace WatcherCommand {
 
+namespace {
+
+std::variant<QJsonObject, CommandReply> readList(const QStringList &arguments, StoreAccess &stores)
+{
+    return list(arguments, stores);
+}
+
+const Verb kVerbs[] = {
+    {QStringLiteral("list"), readList, nullptr},
+    {QStringLiteral("add"),
+     [](const QStringList &arguments, StoreAccess &) { return readAdd(arguments); }, add},
+    {QStringLiteral("remove"),
+     [](const QStringList &arguments, StoreAccess &) { return readRemove(arguments); }, remove},
+    {QStringLiteral("set"),
+     [](const QStringList &arguments, StoreAccess &) { return readSet(arguments); }, set},
+};
+
+} // namespace
+
 std::variant<QJsonObject, CommandReply> read(const QStringList &arguments, StoreAccess &stores)
 {
-    const QString verb = arguments.value(0);
-    const QStringList rest = arguments.mid(1);
-    if (verb == QStringLiteral("list"))
-        return list(rest, stores);
-    if (verb == QStringLiteral("add"))
-        return readAdd(rest);
-    if (verb == QStringLiteral("remove"))
-        return readRemove(rest);
-    if (verb == QStringLiteral("set"))
-        return readSet(rest);
-    const QString usage =
-        QStringLiteral("Usage: sprucer watcher {list|add|remove|set} ... (each with --help)\n");
-    if (verb == QStringLiteral("--help") || verb == QStringLiteral("-h"))
-        return CommandReply::done(usage);
-    return CommandReply{CommandReply::badInput, {}, usage};
+    return Verbs::read(QStringLiteral("watcher"), kVerbs, arguments, stores);
 }
 
 CommandReply execute(const QJsonObject &request, StoreAccess &stores)
 {
-    const QString command = request.value(kCommand).toString();
-    if (command == QStringLiteral("watcher add"))
-        return add(request, stores);
-    if (command == QStringLiteral("watcher remove"))
-        return remove(request, stores);
-    if (command == QStringLiteral("watcher set"))
-        return set(request, stores);
-    return CommandReply::refused(QStringLiteral("sprucer: unknown request ") + command);
+    return Verbs::execute(QStringLiteral("watcher"), kVerbs, request, stores);
 }
 
 } // namespace WatcherCommand
