@@ -13,11 +13,18 @@
 
 namespace {
 
+const QString kConfig = QStringLiteral("config");
+const QString kWatcher = QStringLiteral("watcher");
+
+std::span<const Verb> verbsOf(const QString &group)
+{
+    return group == kConfig ? ConfigCommand::verbs() : WatcherCommand::verbs();
+}
+
 CommandReply execute(const QJsonObject &request, StoreAccess &stores)
 {
-    return Verbs::commandOf(request).startsWith(u"config ")
-               ? ConfigCommand::execute(request, stores)
-               : WatcherCommand::execute(request, stores);
+    const QString group = Verbs::commandOf(request).section(u' ', 0, 0);
+    return Verbs::execute(group, verbsOf(group), request, stores);
 }
 
 CommandReply handOver(InstanceGuard &guard, const QJsonObject &request)
@@ -55,9 +62,8 @@ CommandReply run(const QStringList &arguments)
     {
         UserDefaults settings;
         const std::unique_ptr<StoreAccess> stores = StoreAccess::stored(settings);
-        const QStringList rest = arguments.mid(1);
-        read = arguments.value(0) == QStringLiteral("config") ? ConfigCommand::read(rest, *stores)
-                                                              : WatcherCommand::read(rest, *stores);
+        const QString group = arguments.value(0);
+        read = Verbs::read(group, verbsOf(group), arguments.mid(1), *stores);
     }
     if (const auto *reply = std::get_if<CommandReply>(&read))
         return *reply;

@@ -274,14 +274,9 @@ const Verb kVerbs[] = {
 
 } // namespace
 
-std::variant<QJsonObject, CommandReply> read(const QStringList &arguments, StoreAccess &stores)
+std::span<const Verb> verbs()
 {
-    return Verbs::read(QStringLiteral("watcher"), kVerbs, arguments, stores);
-}
-
-CommandReply execute(const QJsonObject &request, StoreAccess &stores)
-{
-    return Verbs::execute(QStringLiteral("watcher"), kVerbs, request, stores);
+    return kVerbs;
 }
 
 } // namespace WatcherCommand
