@@ -178,6 +178,26 @@ double oursSeconds(const FormattingHome &home, const QString &root, const Worklo
     return completed ? seconds : -1;
 }
 
+// "Run Fixers" twice over a tree nobody changes in between: the second run finds the files the
+// first left formatted, as the tool wrote them, and runs the tool on none.
+void benchRunFixersAgain(const FormattingHome &home, const Workload &work, int jobs)
+{
+    constexpr int kRounds = 3;
+    std::vector<double> first, second;
+    const QString root = home.path() + QStringLiteral("/again");
+    for (int round = 0; round < kRounds; ++round) {
+        makeTree(root, work);
+        first.push_back(oursSeconds(home, root, work, jobs, FixPipeline::defaultBatchSize));
+        second.push_back(oursSeconds(home, root, work, jobs, FixPipeline::defaultBatchSize));
+        QDir(root).removeRecursively();
+    }
+    out << "Run Fixers twice over " << work.files << ' ' << work.name << " files, N = " << jobs
+        << " (median of " << kRounds << "): first " << QString::number(median(first), 'f', 2)
+        << " s, second " << QString::number(median(second), 'f', 3) << " s, second/first "
+        << QString::number(median(second) / median(first), 'f', 3) << " (aim: at most 0.1)"
+        << Qt::endl;
+}
+
 // How many files of `root` differ from the same file under `reference`.
 int differingFiles(const QString &root, const QString &reference, const QStringList &paths)
 {
@@ -412,9 +432,9 @@ int main(int argc, char *argv[])
         return 1;
     FormattingHome home;
 
-    // Arguments: "run-fixers", "kotlin", "save", "statistics" ("recorded-fix" for its first
-    // half; all when none), pool sizes to try (default 4),
-    // and "--batch K,K,..." for the batch sizes (default the pipeline's own).
+    // Arguments: "run-fixers", "run-fixers-again", "kotlin", "save", "statistics" ("recorded-fix"
+    // for its first half; all when none), pool sizes to try (default 4), and "--batch K,K,..." for
+    // the batch sizes (default the pipeline's own).
     QStringList what;
     QList<int> jobCounts, batchSizes;
     const QStringList arguments = app.arguments().mid(1);
@@ -442,6 +462,8 @@ int main(int argc, char *argv[])
                        home.configurationId,
                        {QStringLiteral("clang-format"), QStringLiteral("-i"),
                         QStringLiteral("-style=file:") + home.stylePath}};
+    if (all || what.contains(QStringLiteral("run-fixers-again")))
+        benchRunFixersAgain(home, cpp, jobCounts.first());
     if (all || what.contains(QStringLiteral("run-fixers")))
         benchRunFixers(home, cpp, jobCounts, batchSizes);
     const bool statistics = all || what.contains(QStringLiteral("statistics"));

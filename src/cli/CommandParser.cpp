@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandParser.h"
 
-CommandParser::CommandParser(const QString &command, const QString &synopsis,
-                             const QString &description)
-    : m_command(command)
-    , m_synopsis(synopsis)
+#include <utility>
+
+CommandParser::CommandParser(QString command, QString synopsis, const QString &description)
+    : m_command(std::move(command))
+    , m_synopsis(std::move(synopsis))
 {
     m_parser.setApplicationDescription(description);
     m_parser.addHelpOption();

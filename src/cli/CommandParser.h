@@ -14,7 +14,7 @@ class CommandParser
 {
 public:
     // `command`: "config add"; `synopsis`: what follows it in the usage line.
-    CommandParser(const QString &command, const QString &synopsis, const QString &description);
+    CommandParser(QString command, QString synopsis, const QString &description);
 
     QCommandLineParser &options() { return m_parser; }
 

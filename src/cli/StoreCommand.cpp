@@ -44,7 +44,7 @@ CommandReply handOver(InstanceGuard &guard, const QJsonObject &request)
 CommandReply changeHere(const QJsonObject &request)
 {
     UserDefaults settings;
-    const CommandReply reply = execute(request, *StoreAccess::stored(settings));
+    CommandReply reply = execute(request, *StoreAccess::stored(settings));
     // On disk before the lock goes, so the next Sprucer reads it.
     if (!settings.flush())
         return CommandReply::refused(QStringLiteral("sprucer: the change could not be stored: ") +

@@ -43,10 +43,12 @@ void keep(Record &record, FixResult &result, bool keepContents)
 
 QList<FixResult> resultsOf(const Batch &batch, const ToolStop *stop)
 {
-    if ((stop && stop->refusesNewRuns()) || !batch.group->fixer)
-        return QList<FixResult>(batch.paths.size(),
-                                FixResult::of(FixResult::Outcome::skipped, std::nullopt,
+    if ((stop && stop->refusesNewRuns()) || !batch.group->fixer) {
+        QList<FixResult> skipped(
+            batch.paths.size(), FixResult::of(FixResult::Outcome::skipped, std::nullopt,
                                               batch.group->fixer ? ToolStop::reason() : QString()));
+        return skipped;
+    }
     return batch.group->fixer->fixAll(batch.paths);
 }
 

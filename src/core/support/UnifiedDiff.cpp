@@ -270,8 +270,8 @@ QByteArray range(std::ptrdiff_t start, std::ptrdiff_t count)
     if (count == 0)
         return QByteArray::number(qint64(start)) + ",0";
     if (count == 1)
-        return QByteArray::number(qint64(start + 1));
-    return QByteArray::number(qint64(start + 1)) + ',' + QByteArray::number(qint64(count));
+        return QByteArray::number(qint64(start) + 1);
+    return QByteArray::number(qint64(start) + 1) + ',' + QByteArray::number(qint64(count));
 }
 
 void appendLine(QByteArray &out, char mark, std::string_view line)

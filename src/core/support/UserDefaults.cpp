@@ -102,7 +102,7 @@ struct UserDefaults::Store
         flushLoop();
     }};
 
-    explicit Store(const QString &path);
+    explicit Store(QString path);
 
     ~Store()
     {
@@ -327,8 +327,8 @@ void logRecovered(const UserDefaults::Recovered &recovered, const QString &path)
 
 } // namespace
 
-UserDefaults::Store::Store(const QString &path)
-    : overridePath(path)
+UserDefaults::Store::Store(QString path)
+    : overridePath(std::move(path))
 {
     rememberAtExit(this);
 }
