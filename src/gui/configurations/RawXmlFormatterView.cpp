@@ -140,6 +140,7 @@ QLayout *RawXmlFormatterView::makeContentBlock()
     m_editorFrame->setObjectName(QStringLiteral("EditorFrame"));
     auto *frameLayout = new QVBoxLayout(m_editorFrame);
     frameLayout->setContentsMargins(3, 3, 3, 3);
+    m_editor->setFrameShape(QFrame::NoFrame); // the rounded frame is the one border
     frameLayout->addWidget(m_editor);
     setHovering(false);
 
@@ -178,7 +179,7 @@ void RawXmlFormatterView::setHovering(bool hovering)
     m_editorFrame->setStyleSheet(
         QStringLiteral("QFrame#EditorFrame { border: %1px solid %2; border-radius: 8px; }")
             .arg(hovering ? 2 : 1)
-            .arg(colour.name()));
+            .arg(Palette::css(colour)));
 }
 
 void RawXmlFormatterView::updateSaveButton()

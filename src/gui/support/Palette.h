@@ -31,4 +31,15 @@ inline QColor gray()
     return {0x8a, 0x8a, 0x8a};
 }
 
+// A colour as a style sheet takes it, alpha included: `name()` drops the alpha, and the
+// palette's secondary colours are translucent black, which would come out solid.
+inline QString css(const QColor &colour)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue())
+        .arg(colour.alpha());
+}
+
 } // namespace Palette

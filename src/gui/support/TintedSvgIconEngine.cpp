@@ -37,8 +37,11 @@ QPixmap TintedSvgIconEngine::pixmap(const QSize &size, QIcon::Mode mode, QIcon::
     QPixmap drawn(size);
     drawn.fill(Qt::transparent);
     QByteArray svg = m_svg;
+    // An SVG colour carries no alpha, and the palette's secondary and disabled colours are
+    // translucent: the alpha goes into the painting instead, or grey would come out black.
     QSvgRenderer renderer(svg.replace("currentColor", colour.name(QColor::HexRgb).toLatin1()));
     QPainter painter(&drawn);
+    painter.setOpacity(colour.alphaF());
     renderer.render(&painter, QRectF(QPointF(), QSizeF(size)));
     painter.end();
     m_drawn.insert(key, drawn);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 class TestSymbolIcons : public QObject
@@ -14,6 +16,20 @@ class TestSymbolIcons : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A translucent tint stays translucent: the palette's grey is black at a fraction of alpha.
+    void aTintKeepsItsAlpha()
+    {
+        QColor halfBlack(Qt::black);
+        halfBlack.setAlpha(128);
+        const QImage drawn =
+            SymbolIcons::icon(u"gear"_s, halfBlack).pixmap(QSize(32, 32)).toImage();
+        int strongest = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                strongest = std::max(strongest, qAlpha(drawn.pixel(x, y)));
+        QVERIFY2(strongest >= 120 && strongest <= 136, qPrintable(QString::number(strongest)));
+    }
+
     // Installed, the icon comes from the theme under the desktop id, so the launcher, the
     // window and the tray show the same one; built in place, the bundled one stands in.
     void applicationIconPrefersTheInstalledTheme()
