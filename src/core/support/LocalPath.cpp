@@ -20,6 +20,18 @@ QString urlText(const QString &path)
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
+QString shown(const QString &path)
+{
+    const QString home = normalized(QDir::homePath());
+    if (home == QStringLiteral("/") || home.isEmpty())
+        return path;
+    if (path == home)
+        return QStringLiteral("~");
+    if (path.startsWith(home + u'/'))
+        return u'~' + path.mid(home.size());
+    return path;
+}
+
 QUrl directoryUrl(const QString &path)
 {
     const QString clean = normalized(path);

@@ -21,4 +21,7 @@ QString urlText(const QString &path);
 // A directory's URL, ending in "/" as stored directory URLs do.
 QUrl directoryUrl(const QString &path);
 
+// A path as a person reads it: decoded, and "~" for the home folder ("~/Code/My Project").
+QString shown(const QString &path);
+
 } // namespace LocalPath

@@ -3,6 +3,7 @@
 
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/stats/CounterStore.h"
+#include "core/support/LocalPath.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/FixProgress.h"
 #include "core/watching/MonitorRegistry.h"
@@ -247,7 +248,7 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     case statusColumn:
         return m_health.status(watcher.id).shortText();
     case urlColumn:
-        return watcher.url.path(QUrl::FullyEncoded);
+        return LocalPath::shown(LocalPath::fromUrl(watcher.url));
     case fixAllColumn:
         return QStringLiteral("Run Fixers");
     case extensionColumn:

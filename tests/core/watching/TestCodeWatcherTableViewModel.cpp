@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stats/CounterStore.h"
+#include "core/support/LocalPath.h"
 #include "core/support/NotificationCenter.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "support/CoreFixture.h"
 #include "support/TestMain.h"
 
 #include <QAbstractItemModelTester>
+#include <QDir>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +32,16 @@ class TestCodeWatcherTableViewModel : public QObject
     }
 
 private Q_SLOTS:
+    // The home folder reads as "~", and only a whole folder name of it.
+    void foldersReadAsAPersonWritesThem()
+    {
+        const QString home = LocalPath::normalized(QDir::homePath());
+        QCOMPARE(LocalPath::shown(home + u"/Code/My Project"_s), u"~/Code/My Project"_s);
+        QCOMPARE(LocalPath::shown(home), u"~"_s);
+        QCOMPARE(LocalPath::shown(home + u"2/x"_s), home + u"2/x"_s);
+        QCOMPARE(LocalPath::shown(u"/srv/a b"_s), u"/srv/a b"_s);
+    }
+
     void init() { TestHome::current().reset(); }
 
     void followsTheRegistryRowByRow()
@@ -64,7 +76,11 @@ private Q_SLOTS:
         QVERIFY(core.registry().addWatcher(second));
         QTRY_COMPARE(inserted.size(), 1);
         QCOMPARE(inserted[0][1].toInt(), 1);
-        QVERIFY(model.index(1, Model::urlColumn).data().toString().endsWith(u"/b%20c/"));
+        // The folder as a person reads it, whole in the tooltip.
+        const QString folder = LocalPath::fromUrl(second.url);
+        QCOMPARE(model.index(1, Model::urlColumn).data().toString(), folder);
+        QCOMPARE(model.index(1, Model::urlColumn).data(Qt::ToolTipRole).toString(), folder);
+        QVERIFY(folder.endsWith(u"/b c"_s));
 
         QVERIFY(core.registry().startWatcher(second));
         QTRY_COMPARE(model.index(1, 0).data(Model::activatedRole), true);
