@@ -275,7 +275,7 @@ QVariant CodeWatcherTableViewModel::cellHelp(int column, const CodeWatcherModel 
     case statusColumn:
         return m_health.status(watcher.id).description();
     case urlColumn:
-        return watcher.url.toLocalFile(); // the cell elides it
+        return LocalPath::fromUrl(watcher.url); // whole: the cell elides it
     case fixAllColumn:
         return QStringLiteral("Format every file of this folder now");
     case extensionColumn:
