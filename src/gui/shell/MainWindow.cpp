@@ -5,6 +5,7 @@
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/markups/MarkupsView.h"
 #include "gui/shell/AppDelegate.h"
+#include "gui/shell/LogExport.h"
 #include "gui/shell/MainView.h"
 #include "gui/shell/SettingsView.h"
 #include "gui/statistics/StatisticsView.h"
@@ -37,10 +38,27 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     resize(1200, 760); // room for every column of the watcher table
 
     setCentralWidget(m_mainView);
-    menuBar()->addMenu(delegate.makeMenu(this));
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->addAction(delegate.aboutAction());
     makeToolBar();
+    makeMenus();
+}
+
+// The window's own commands join the "Sprucer" menu, before Quit, each with its shortcut, so
+// the keyboard reaches every one of them.
+void MainWindow::makeMenus()
+{
+    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_toggleSidebar->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+    m_exportLog = new QAction(QStringLiteral("Export log…"), this);
+    m_exportLog->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(m_exportLog, &QAction::triggered, this, [this] { LogExport::exportLogs(this); });
+
+    QMenu *application = m_delegate.makeMenu(this);
+    QAction *quit = m_delegate.quitAction();
+    application->insertActions(quit, {m_settingsAction, m_toggleSidebar, m_exportLog});
+    application->insertSeparator(quit);
+    menuBar()->addMenu(application);
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->addAction(m_delegate.aboutAction());
 }
 
 void MainWindow::makeToolBar()

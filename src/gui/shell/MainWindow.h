@@ -27,6 +27,7 @@ public:
     SettingsView *settingsSheet() const { return m_settings; }
     QAction *toggleSidebarAction() const { return m_toggleSidebar; }
     QAction *settingsAction() const { return m_settingsAction; }
+    QAction *exportLogAction() const { return m_exportLog; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -34,6 +35,7 @@ protected:
 
 private:
     void makeToolBar();
+    void makeMenus();
 
     AppDelegate &m_delegate;
     UserDefaults &m_userDefaults;
@@ -41,5 +43,6 @@ private:
     MainView *m_mainView;
     QAction *m_toggleSidebar = nullptr;
     QAction *m_settingsAction = nullptr;
+    QAction *m_exportLog = nullptr;
     QPointer<SettingsView> m_settings;
 };

@@ -75,10 +75,15 @@ private Q_SLOTS:
             QCOMPARE(sidebarEntries(*window.mainView()),
                      (QStringList{u"Watchers"_s, u"TODO"_s, u"Configurations"_s, u"Statistics"_s}));
             QCOMPARE(window.mainView()->currentEntry(), MainView::Entry::watchers);
+            // The window's own commands too, each reachable from the keyboard.
             QCOMPARE(
                 menuTitles(sprucerMenu(window)),
-                (QStringList{u"Deactivate"_s, u"-"_s, u"Show Main Window"_s, u"-"_s, u"Quit"_s}));
+                (QStringList{u"Deactivate"_s, u"-"_s, u"Show Main Window"_s, u"-"_s, u"Settings"_s,
+                             u"Toggle Sidebar"_s, u"Export log…"_s, u"-"_s, u"Quit"_s}));
             QCOMPARE(app.delegate().quitAction()->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+            QCOMPARE(window.settingsAction()->shortcut(), QKeySequence(u"Ctrl+,"_s));
+            QVERIFY(!window.toggleSidebarAction()->shortcut().isEmpty());
+            QVERIFY(!window.exportLogAction()->shortcut().isEmpty());
             QTRY_VERIFY(app.onBoardingSheet() && app.onBoardingSheet()->isVisible());
             app.onBoardingSheet()->reject(); // Esc, not "Got it!"
             QCOMPARE(TestHome::settings().value(u"shouldBeOnBoard"_s).toBool(), false);
