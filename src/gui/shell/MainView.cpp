@@ -137,5 +137,15 @@ QWidget *MainView::screen(Entry entry)
 
 void MainView::toggleSidebar()
 {
-    m_sidebar->setVisible(!m_sidebar->isVisible());
+    setSidebarShown(!sidebarShown());
+}
+
+bool MainView::sidebarShown() const
+{
+    return !m_sidebar->isHidden();
+}
+
+void MainView::setSidebarShown(bool shown)
+{
+    m_sidebar->setVisible(shown);
 }

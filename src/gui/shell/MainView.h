@@ -41,6 +41,9 @@ public:
 
     QListView *sidebar() const { return m_sidebar; }
     void toggleSidebar();
+    // Whether the user keeps the sidebar, even while the window is hidden.
+    bool sidebarShown() const;
+    void setSidebarShown(bool shown);
 
 private:
     void buildIfWaiting(Entry entry);

@@ -40,6 +40,35 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     setCentralWidget(m_mainView);
     makeToolBar();
     makeMenus();
+    restorePlace();
+}
+
+void MainWindow::restorePlace()
+{
+    const QByteArray geometry = m_userDefaults.value(geometryKey).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    if (m_userDefaults.contains(sidebarKey))
+        m_mainView->setSidebarShown(m_userDefaults.value(sidebarKey).toBool());
+    bool known = false;
+    const int screen = m_userDefaults.value(screenKey).toInt(&known);
+    if (known && screen >= int(MainView::Entry::watchers) &&
+        screen <= int(MainView::Entry::statistics))
+        m_mainView->select(MainView::Entry(screen));
+}
+
+// Hidden, whether to the tray or at quit: the place is kept as the user left it.
+void MainWindow::keepPlace()
+{
+    m_userDefaults.setValue(geometryKey, saveGeometry());
+    m_userDefaults.setValue(sidebarKey, m_mainView->sidebarShown());
+    m_userDefaults.setValue(screenKey, int(m_mainView->currentEntry()));
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    keepPlace();
+    QMainWindow::hideEvent(event);
 }
 
 // The window's own commands join the "Sprucer" menu, before Quit, each with its shortcut, so

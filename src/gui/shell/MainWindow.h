@@ -29,13 +29,21 @@ public:
     QAction *settingsAction() const { return m_settingsAction; }
     QAction *exportLogAction() const { return m_exportLog; }
 
+    // Where the window was left, stored as the user left it and restored at the next start.
+    static inline const QString geometryKey = QStringLiteral("mainWindowGeometry");
+    static inline const QString sidebarKey = QStringLiteral("mainWindowSidebarShown");
+    static inline const QString screenKey = QStringLiteral("mainWindowScreen");
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void makeToolBar();
     void makeMenus();
+    void restorePlace();
+    void keepPlace();
 
     AppDelegate &m_delegate;
     UserDefaults &m_userDefaults;

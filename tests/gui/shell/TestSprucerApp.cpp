@@ -139,6 +139,29 @@ private Q_SLOTS:
         }
     }
 
+    // The window opens where and as the user left it: size, sidebar and screen.
+    void theWindowOpensAsItWasLeft()
+    {
+        CoreFixture fixture;
+        TestHome::settings().setValue(OnBoardingCardView::shouldBeOnBoardKey, false);
+        {
+            SprucerApp app(fixture.core(), PlatformServices{});
+            app.launch();
+            MainWindow &window = *app.mainWindow();
+            window.resize(900, 650);
+            window.mainView()->select(MainView::Entry::statistics);
+            window.mainView()->toggleSidebar(); // the action acts on the active window only
+            QVERIFY(!window.mainView()->sidebarShown());
+            window.hide();
+        }
+        SprucerApp again(fixture.core(), PlatformServices{});
+        again.launch();
+        const MainWindow &window = *again.mainWindow();
+        QCOMPARE(window.size(), QSize(900, 650));
+        QCOMPARE(window.mainView()->currentEntry(), MainView::Entry::statistics);
+        QVERIFY(!window.mainView()->sidebarShown());
+    }
+
     void everyControlHasAName()
     {
         CoreFixture fixture;
