@@ -255,6 +255,10 @@ int main(int argc, char *argv[])
     sprucer.onBoardingSheet()->reject();
     runFixersOnTheEngine(core);
     saved &= save(&window, out + QStringLiteral("/watchers.png"));
+    const QSize size = window.size();
+    window.resize(window.minimumSize()); // the smallest window: every column still on screen
+    saved &= save(&window, out + QStringLiteral("/watchers-small.png"));
+    window.resize(size);
     window.showSettings();
     saved &= save(window.settingsSheet(), out + QStringLiteral("/settings.png"));
     window.settingsSheet()->accept();

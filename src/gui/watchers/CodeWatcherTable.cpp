@@ -13,11 +13,50 @@
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 using Model = CodeWatcherTableViewModel;
 
-constexpr int kMinimumUrlWidth = 120;
+// Each column's width when there is room, and the least it keeps in a small window (its
+// button, switch or a few letters of text). The folder takes what the others leave; when the
+// window narrows it gives way first, then the others shrink alike down to their least.
+struct ColumnWidth
+{
+    int preferred;
+    int least;
+};
+constexpr ColumnWidth kWidths[] = {{100, 64}, {200, 116}, {120, 50}, {160, 98},
+                                   {150, 58}, {100, 70},  {80, 48},  {60, 36}};
+
+// The widths of the columns for a viewport `available` pixels wide.
+QList<int> columnWidths(int available)
+{
+    int preferred = 0;
+    int least = 0;
+    for (int column = 0; column < int(std::size(kWidths)); ++column) {
+        if (column == Model::urlColumn)
+            continue;
+        preferred += kWidths[column].preferred;
+        least += kWidths[column].least;
+    }
+    const int forOthers = available - kWidths[Model::urlColumn].least;
+    // 0 when the others keep no more than their least, 1 when they keep all they would like.
+    const double share =
+        preferred == least ? 1.0
+                           : std::clamp(double(forOthers - least) / (preferred - least), 0.0, 1.0);
+    QList<int> widths;
+    int taken = 0;
+    for (int column = 0; column < int(std::size(kWidths)); ++column) {
+        const ColumnWidth width = kWidths[column];
+        widths.append(width.least + int((width.preferred - width.least) * share));
+        taken += column == Model::urlColumn ? 0 : widths.last();
+    }
+    widths[Model::urlColumn] = std::max(kWidths[Model::urlColumn].least, available - taken);
+    return widths;
+}
 
 const CodeWatcherModel *watcherAt(const Model &model, const QModelIndex &index)
 {
@@ -80,10 +119,11 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
 
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
-    setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
-    const int widths[] = {100, 200, kMinimumUrlWidth, 160, 150, 100, 80, 60};
+    setTextElideMode(Qt::ElideMiddle);        // a long path keeps its start and its folder's name
+    header->setTextElideMode(Qt::ElideRight); // a narrow column's title ends in "…"
+    const QList<int> widths = columnWidths(1200);
     for (int column = 0; column < model.columnCount(); ++column)
-        header->resizeSection(column, widths[column]);
+        header->resizeSection(column, widths.value(column));
 
     connect(m_runFixers, &CellButtonDelegate::clicked, this, &CodeWatcherTable::runFixers);
     connect(m_language, &CellButtonDelegate::clicked, this,
@@ -95,14 +135,11 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
 void CodeWatcherTable::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);
-    // The folder takes the room the other columns leave, but never less than it needs to be
-    // told apart; below that the table scrolls sideways.
-    QHeaderView *header = horizontalHeader();
-    int others = 0;
-    for (int column = 0; column < header->count(); ++column)
-        others += column == Model::urlColumn ? 0 : header->sectionSize(column);
-    header->resizeSection(Model::urlColumn,
-                          std::max(kMinimumUrlWidth, viewport()->width() - others));
+    // Every column stays on screen down to the smallest window; only below the columns' least
+    // widths does the table scroll sideways.
+    const QList<int> widths = columnWidths(viewport()->width());
+    for (int column = 0; column < horizontalHeader()->count(); ++column)
+        horizontalHeader()->resizeSection(column, widths.value(column));
 }
 
 void CodeWatcherTable::keyPressEvent(QKeyEvent *event)

@@ -10,6 +10,7 @@
 #include "gui/shell/StatusBarView.h"
 #include "gui/shell/WindowManager.h"
 #include "gui/support/ShellNotifications.h"
+#include "gui/watchers/CodeWatcherTable.h"
 #include "support/AnsweringDialogs.h"
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
@@ -21,9 +22,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
@@ -160,6 +163,26 @@ private Q_SLOTS:
         QCOMPARE(window.size(), QSize(900, 650));
         QCOMPARE(window.mainView()->currentEntry(), MainView::Entry::statistics);
         QVERIFY(!window.mainView()->sidebarShown());
+    }
+
+    // In the smallest window every column of the watchers table is on screen, no scrolling.
+    void theSmallestWindowShowsEveryColumn()
+    {
+        CoreFixture fixture;
+        QVERIFY(fixture.registry().addWatcher(
+            fixture.makeWatcher(fixture.makeProject(u"small"_s), SupportedFileExtension::cpp)));
+        TestHome::settings().setValue(OnBoardingCardView::shouldBeOnBoardKey, false);
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        MainWindow &window = *app.mainWindow();
+        window.resize(window.minimumSize());
+        const auto *table = window.findChild<CodeWatcherTable *>();
+        QVERIFY(table);
+        const QHeaderView *header = table->horizontalHeader();
+        const int last = header->count() - 1;
+        QTRY_VERIFY(header->sectionViewportPosition(last) + header->sectionSize(last) <=
+                    table->viewport()->width());
+        QTRY_COMPARE(table->horizontalScrollBar()->maximum(), 0);
     }
 
     void everyControlHasAName()
