@@ -103,6 +103,8 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     setAccessibleName(QStringLiteral("Watchers"));
     setMinimumSize(400, 300);
     setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab and Shift+Tab leave the table, as from any other control; arrows move between cells.
+    setTabKeyNavigation(false);
     // Only the name column is editable (the model says so).
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     setShowGrid(false);

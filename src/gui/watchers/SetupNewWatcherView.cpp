@@ -2,6 +2,7 @@
 #include "gui/watchers/SetupNewWatcherView.h"
 
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/model/Languages.h"
 #include "core/support/LocalPath.h"
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Controls.h"
@@ -61,9 +62,13 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     m_name->setAccessibleName(QStringLiteral("Name"));
     m_configuration->setAccessibleName(QStringLiteral("Select configuration"));
     m_configuration->addItem(QStringLiteral("Select a configuration"));
+    // The configuration decides the watcher's language: the menu says which each one is.
     for (const ConfigurationItem &item : configurations.configs())
-        m_configuration->addItem(item.name, QVariant::fromValue(item.id));
-    auto *path = new QLabel(QStringLiteral("Path to watch: ") + chosenUrl.path(QUrl::FullyEncoded));
+        m_configuration->addItem(
+            QStringLiteral("%1 (%2)").arg(item.name, Languages::of(item.language).displayName),
+            QVariant::fromValue(item.id));
+    auto *path = new QLabel(QStringLiteral("Path to watch: ") +
+                            LocalPath::shown(LocalPath::fromUrl(chosenUrl)));
     path->setTextInteractionFlags(Qt::TextSelectableByMouse);
     path->setWordWrap(true);
 

@@ -71,6 +71,7 @@ private Q_SLOTS:
         QCOMPARE(sheet.missingLine()->text(), u"Choose a configuration to add the watcher."_s);
         sheet.addButton()->click(); // disabled: nothing happens
         QVERIFY(sheet.isVisible() && fixture.registry().monitors().isEmpty());
+        QCOMPARE(sheet.configurationPicker()->itemText(1), u"House style (C++)"_s);
         sheet.configurationPicker()->setCurrentIndex(1);
         sheet.nameField()->setText(u"  "_s);
         QVERIFY(!sheet.addButton()->isEnabled());
