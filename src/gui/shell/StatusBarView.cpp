@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -28,6 +29,20 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         option->decorationPosition = QStyleOptionViewItem::Right;
         option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    }
+
+    // A divider under every row but the last, so the rows read apart.
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.row() + 1 >= index.model()->rowCount(index.parent()))
+            return;
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.bottomLeft() + QPoint(0, 2),
+                          option.rect.bottomRight() + QPoint(0, 2));
+        painter->restore();
     }
 };
 

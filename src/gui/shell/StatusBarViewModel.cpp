@@ -43,6 +43,8 @@ QVariant StatusBarViewModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         return WatcherStatusIcon::icon(status.state, status.needsAttention);
     case Qt::ToolTipRole:
+        if (m_unrestored.contains(watcher.id))
+            return QString(QStringLiteral("Not watched: ") + m_unrestored.value(watcher.id));
         return status.description();
     case Qt::AccessibleTextRole:
         return QString(watcher.name + QStringLiteral(", ") + status.shortText());
@@ -58,7 +60,13 @@ void StatusBarViewModel::refresh()
     QList<CodeWatcherModel> watchers;
     for (const MonitorEntry &entry : m_registry.monitors())
         watchers.append(entry.watcher);
+    QHash<QUuid, QString> unrestored;
+    for (const MonitorRegistry::WatcherFailure &failure : m_registry.unrestoredWatchers()) {
+        watchers.append(failure.watcher);
+        unrestored.insert(failure.watcher.id, failure.error.description);
+    }
     beginResetModel();
     m_codeWatchers = std::move(watchers);
+    m_unrestored = std::move(unrestored);
     endResetModel();
 }

@@ -4,13 +4,14 @@
 #include "core/model/CodeWatcherModel.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 
 class MonitorRegistry;
 class WatcherHealth;
 
 // The tray popover's list: every registered watcher, its name and its status, as its row in
-// the window says it. Follows the registry: each change is read again on the next turn of the
-// event loop; a status redraws its row.
+// the window says it, then those that could not be restored at launch, with the reason. Follows the
+// registry: each change is read again on the next turn of the event loop; a status redraws its row.
 class StatusBarViewModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -29,4 +30,5 @@ private:
     MonitorRegistry &m_registry;
     WatcherHealth &m_health;
     QList<CodeWatcherModel> m_codeWatchers;
+    QHash<QUuid, QString> m_unrestored; // why, by watcher
 };

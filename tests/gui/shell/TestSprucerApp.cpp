@@ -2,6 +2,7 @@
 #include "core/support/NotificationCenter.h"
 #include "core/support/SprucerLogger.h"
 #include "core/support/UserDefaults.h"
+#include "core/watching/WatcherListStore.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
@@ -237,6 +238,24 @@ private Q_SLOTS:
         app.popover().openAppButton()->click();
         QCOMPARE(app.windowManager().window(), opened);
         QVERIFY(opened->isVisible());
+    }
+
+    // A stored watcher that could not be restored is listed too, with the reason.
+    void thePopoverListsWatchersThatCouldNotBeRestored()
+    {
+        CoreFixture fixture;
+        const QString gone = fixture.makeProject(u"unplugged"_s);
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(gone, SupportedFileExtension::cpp, true);
+        WatcherListStore(TestHome::settings()).save({watcher});
+        QVERIFY(QDir(gone).removeRecursively());
+        TestHome::settings().setValue(u"shouldBeOnBoard"_s, false);
+        SprucerApp app(fixture.core(), PlatformServices{});
+        app.launch();
+        const QAbstractItemModel &list = *app.popover().list()->model();
+        QTRY_COMPARE(list.rowCount(), 1);
+        QVERIFY(list.index(0, 0).data().toString().startsWith(u"unplugged — "_s));
+        QVERIFY(list.index(0, 0).data(Qt::ToolTipRole).toString().startsWith(u"Not watched: "_s));
     }
 
     // Turned off in the settings, the login item goes and later launches leave it alone;
