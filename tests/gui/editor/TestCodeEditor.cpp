@@ -169,6 +169,14 @@ private Q_SLOTS:
         QVERIFY(contrast(styleColour(editor, QsciScintillaBase::SCI_STYLEGETFORE, numbers),
                          styleColour(editor, QsciScintillaBase::SCI_STYLEGETBACK, numbers)) >= 4.5);
         QVERIFY(contrast(ocean.selectionText, ocean.selectionBackground) >= 4.5);
+
+        // Keys, values and comments, most of a configuration, are told apart at a glance.
+        const auto apart = [](const QColor &a, const QColor &b) {
+            return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue()) >= 80;
+        };
+        QVERIFY(apart(ocean.key, ocean.text));
+        QVERIFY(apart(ocean.key, ocean.comment));
+        QVERIFY(apart(ocean.text, ocean.comment));
     }
 
     // A dragged file lights the editor up and is handed over on drop; text drags stay text.
