@@ -239,7 +239,9 @@ void RawXmlFormatterView::showCheck(const ConfigurationCheckResult &result)
     else
         m_editor->clearMarkedLine();
     QPalette linePalette = m_checkLine->palette();
-    linePalette.setColor(QPalette::WindowText, colour);
+    // Small text: its colour says the verdict, but it must read at 4.5:1 all the same.
+    linePalette.setColor(QPalette::WindowText,
+                         Palette::readable(colour, palette().color(QPalette::Window)));
     m_checkLine->setPalette(linePalette);
     m_checkLine->setText(text);
     m_checkLine->setAccessibleName(text);

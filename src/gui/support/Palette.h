@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
 // The fixed colours the screens name; each reads well on light and dark palettes.
 namespace Palette {
@@ -30,6 +31,14 @@ inline QColor gray()
 {
     return {0x8a, 0x8a, 0x8a};
 }
+
+// WCAG's contrast ratio of two opaque colours, from 1 to 21.
+double contrast(const QColor &one, const QColor &other);
+
+// `colour` as text on `background` reads at `ratio` or more: kept if it does, else made darker
+// (on a light background) or lighter (on a dark one), keeping its hue. A translucent colour is
+// first laid on the background.
+QColor readable(const QColor &colour, const QColor &background, double ratio = 4.5);
 
 // A colour as a style sheet takes it, alpha included: `name()` drops the alpha, and the
 // palette's secondary colours are translucent black, which would come out solid.
