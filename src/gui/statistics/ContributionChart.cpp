@@ -16,13 +16,6 @@ namespace {
 
 constexpr int kPitch = ContributionChart::cellSize + ContributionChart::cellSpacing;
 
-QColor colourOf(ContributionDays::Shade shade)
-{
-    QColor colour = shade.hue == ContributionDays::Hue::green ? Palette::green() : Palette::gray();
-    colour.setAlphaF(float(shade.opacity));
-    return colour;
-}
-
 // How far the arrow keys move the focused day: a column sideways, a day up or down.
 int stepFor(int key, int rows)
 {
@@ -41,6 +34,13 @@ int stepFor(int key, int rows)
 }
 
 } // namespace
+
+QColor ContributionChart::colourOf(ContributionDays::Shade shade)
+{
+    QColor colour = shade.hue == ContributionDays::Hue::green ? Palette::green() : Palette::gray();
+    colour.setAlphaF(float(shade.opacity));
+    return colour;
+}
 
 ContributionChart::ContributionChart(const QList<DailyFix> &fixes, int rows, Clock clock,
                                      QWidget *parent)

@@ -43,6 +43,9 @@ public:
 
     QSize sizeHint() const override;
 
+    // The colour a day of that shade is painted in; the legend shows the same.
+    static QColor colourOf(ContributionDays::Shade shade);
+
 Q_SIGNALS:
     // For the scroll area around the chart, which should bring the square into view.
     void focusedCellMoved(const QRect &cell);

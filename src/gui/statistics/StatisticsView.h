@@ -9,6 +9,8 @@
 class CodeFixStatistics;
 class ContributionChart;
 class MidnightTimer;
+class QLabel;
+class QLayout;
 class QScrollArea;
 
 // The "Statistics" screen: "Code Fix Activity" and a card with the year of fixes as a chart,
@@ -29,6 +31,7 @@ public:
                             QWidget *parent = nullptr);
 
     ContributionChart *chart() const { return m_chart; }
+    QLabel *totalLine() const { return m_total; }
     QScrollArea *chartArea() const { return m_chartArea; }
     MidnightTimer *midnightTimer() const { return m_midnight; }
 
@@ -38,11 +41,14 @@ protected:
 
 private:
     QWidget *makeCard();
+    static QLayout *makeLegend();
+    void showTotal();
     void makeChartArea();
     void showFixes();
 
     CodeFixStatistics &m_statistics;
     ContributionChart *m_chart;
+    QLabel *m_total;
     QScrollArea *m_chartArea;
     MidnightTimer *m_midnight;
     bool m_keepsToday = true;

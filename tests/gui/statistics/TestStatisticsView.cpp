@@ -7,6 +7,7 @@
 #include "support/GuiTestMain.h"
 #include "support/UnnamedControls.h"
 
+#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -117,6 +118,7 @@ private Q_SLOTS:
             m_statistics->recordFix(fix % 2 ? u"Swift"_s : u"C++"_s);
         QTRY_VERIFY(painted.paints > 0);
         QCOMPARE(chart.days().days().last().count, 4);
+        QCOMPARE(view.totalLine()->text(), u"4 fixes in the last year"_s);
         QColor expected = Palette::green();
         expected.setAlphaF(0.5f);
         QCOMPARE(chart.fill(365), expected);
