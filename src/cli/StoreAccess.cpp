@@ -99,9 +99,11 @@ public:
                          QStringLiteral("The watcher could not be restored at this start; remove "
                                         "it and add it again.")};
         const CodeWatcherModel before = entry->watcher;
-        // Another configuration needs another fixer: the watcher is registered anew, same id.
         if (changed.configurationId != before.configurationId)
-            return reregister(before, changed);
+            if (Result<void> moved =
+                    m_registry.changeConfiguration(changed.id, changed.configurationId);
+                !moved)
+                return moved;
         if (changed.name != before.name)
             if (Result<void> renamed = m_registry.renameWatcher(changed.id, changed.name); !renamed)
                 return renamed;
@@ -112,18 +114,6 @@ public:
     }
 
 private:
-    Result<void> reregister(const CodeWatcherModel &before, const CodeWatcherModel &changed)
-    {
-        if (Result<void> removed = m_registry.removeWatcher(before.id); !removed)
-            return removed;
-        if (const AddWatcherResult added = m_registry.addWatcher(changed); !added) {
-            // Put back as it was, rather than lose the watcher to a refused change.
-            (void)m_registry.addWatcher(before);
-            return added.error().error;
-        }
-        return {};
-    }
-
     CoreServices &m_core;
     MonitorRegistry &m_registry;
 };

@@ -320,6 +320,27 @@ Result<void> MonitorRegistry::renameWatcher(const QUuid &watcherId, const QStrin
     return {};
 }
 
+Result<void> MonitorRegistry::changeConfiguration(const QUuid &watcherId,
+                                                  const QUuid &configurationId)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    if (!found)
+        return notRegistered();
+    if (found->watcher.configurationId == configurationId)
+        return {};
+    CodeWatcherModel changed = found->watcher;
+    changed.configurationId = configurationId;
+    Result<std::shared_ptr<IFixer>> fixer = m_parts.makeFixer(changed);
+    if (!fixer)
+        return fixer.error();
+    found->watcher = changed;
+    found->fixer = fixer.value();
+    routesChanged();
+    saveWatchers();
+    announce();
+    return {};
+}
+
 Result<void> MonitorRegistry::forgetWatcher(const QUuid &watcherId)
 {
     const qsizetype removed = m_unrestored.removeIf(

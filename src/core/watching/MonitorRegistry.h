@@ -97,6 +97,9 @@ public:
     Result<void> runFixers(const QUuid &watcherId);
     // A name typed in the table: kept in the stored list, so it outlives the launch.
     Result<void> renameWatcher(const QUuid &watcherId, const QString &name);
+    // Another configuration of the watcher's language: stored, and the next file is formatted
+    // with it. The watcher keeps running; files under way finish with the old one.
+    Result<void> changeConfiguration(const QUuid &watcherId, const QUuid &configurationId);
 
     void saveWatchers();
     void loadWatchers();

@@ -181,6 +181,17 @@ private Q_SLOTS:
         QVERIFY(LogFile::messages().contains(u"Started monitoring from memory: "_s +
                                              StoredForms::urlText(watcher.url)));
 
+        // Another configuration is stored and the watcher goes on running; one that is gone is
+        // refused and changes nothing.
+        const QUuid other = QUuid::createUuid();
+        fixture.configurations().createConfig(other, u"indent: 2\n"_s,
+                                              SupportedFileExtension::swift, u"Other"_s);
+        QVERIFY(registry.changeConfiguration(watcher.id, other));
+        QCOMPARE(storedWatchers().first().configurationId, other);
+        QVERIFY(registry.entry(watcher.id)->monitor->isRunning());
+        QVERIFY(!registry.changeConfiguration(watcher.id, QUuid::createUuid()));
+        QCOMPARE(registry.entry(watcher.id)->watcher.configurationId, other);
+
         // A start that fails is logged, returned, and changes nothing.
         QVERIFY(registry.stopWatcher(watcher));
         QVERIFY(QDir(project).removeRecursively());
