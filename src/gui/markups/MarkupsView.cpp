@@ -79,6 +79,10 @@ MarkupsView::MarkupsView(const MonitorRegistry &registry, const MarkupIndex &mar
     m_noMatch->setAlignment(Qt::AlignCenter);
     m_noMatch->setWordWrap(true);
     m_noMatch->setForegroundRole(QPalette::PlaceholderText);
+    // The list's pane, saying why it is empty.
+    m_noMatch->setFrameStyle(m_list->frameStyle());
+    m_noMatch->setBackgroundRole(QPalette::Base);
+    m_noMatch->setAutoFillBackground(true);
     m_noMatch->hide();
     layout->addWidget(m_noMatch, 1);
     layout->addWidget(makeBottomBar());
