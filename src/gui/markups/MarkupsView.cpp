@@ -223,10 +223,16 @@ void MarkupsView::restore(const Place &place)
         m_list->setCurrentIndex(m_model->find(*place.current));
         m_list->setAutoScroll(autoScroll);
     }
-    if (place.top) {
-        if (const QModelIndex top = m_model->find(*place.top); top.isValid())
-            m_list->scrollTo(top, QAbstractItemView::PositionAtTop);
+    if (!place.top)
+        return;
+    const QModelIndex top = m_model->find(*place.top);
+    // Scrolling to a row inside a closed folder would open the folder.
+    for (QModelIndex above = top.parent(); above.isValid(); above = above.parent()) {
+        if (!m_list->isExpanded(above))
+            return;
     }
+    if (top.isValid())
+        m_list->scrollTo(top, QAbstractItemView::PositionAtTop);
 }
 
 void MarkupsView::updateBottomBar()
