@@ -103,7 +103,7 @@ void writeNotes(const QString &root)
                                "// FIXME: leaks a buffer when the device is lost\n"},
         {"src/render/shaders.cpp", "// TODO: cache compiled shaders on disk\n"},
         {"src/net/socket.cpp", "// FIXME: retry on EINTR\n// TODO: IPv6\n"},
-        {"include/engine/api.h", "// TODO: document the threading rules\n"},
+        {"include/engine/api.h", "/* TODO: document the threading rules */\n"},
     };
     for (const auto &[name, text] : files) {
         const QString path = root + u'/' + QLatin1String(name);
@@ -114,24 +114,25 @@ void writeNotes(const QString &root)
     }
 }
 
-// The TODO screen with the engine's tree open, as after a click on its root and a file.
+// The TODO screen with the engine's tree open, as after a click on its root and a file; then a
+// search that finds nothing.
 bool saveTodoScreen(MainWindow &window, const QString &out)
 {
     window.mainView()->select(MainView::Entry::todo);
     auto *todo = window.findChild<MarkupsView *>();
     if (!todo)
         return false;
-    // The scan of the engine's tree runs in the background; load again until it is in.
-    settleUntil([todo] {
-        todo->refreshButton()->click();
-        QCoreApplication::processEvents();
-        return todo->viewModel().totalMarkups() >= 7;
-    });
+    // The scan of the engine's tree runs in the background; the screen takes it in when it ends.
+    settleUntil([todo] { return todo->viewModel().totalMarkups() >= 7; });
     todo->toggle(todo->model().index(0, 0));
     const QModelIndex render = todo->model().index(0, 0, todo->model().index(0, 0));
     for (int row = 0; row < todo->model().rowCount(render); ++row)
         todo->toggle(todo->model().index(row, 0, render));
-    return save(&window, out + QStringLiteral("/todo.png"));
+    bool saved = save(&window, out + QStringLiteral("/todo.png"));
+    todo->searchField()->setText(QStringLiteral("vulkan"));
+    saved &= save(&window, out + QStringLiteral("/todo-no-match.png"));
+    todo->searchField()->clear();
+    return saved;
 }
 
 // A style written for a newer clang-format, which today's refuses.

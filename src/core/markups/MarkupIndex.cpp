@@ -22,13 +22,16 @@ void MarkupIndex::track(const QUuid &watcherId)
 
 void MarkupIndex::forget(const QUuid &watcherId)
 {
-    m_stores.remove(watcherId);
+    if (m_stores.remove(watcherId))
+        ++m_revision;
 }
 
 void MarkupIndex::clear(const QUuid &watcherId)
 {
-    if (const auto found = m_stores.find(watcherId); found != m_stores.end())
+    if (const auto found = m_stores.find(watcherId); found != m_stores.end() && !found->isEmpty()) {
         found->clear();
+        ++m_revision;
+    }
 }
 
 void MarkupIndex::addScanned(const QUuid &watcherId, MarkupList markups)
@@ -38,15 +41,22 @@ void MarkupIndex::addScanned(const QUuid &watcherId, MarkupList markups)
         return;
     if (!found->isEmpty())
         markups.removeIf([&](const Markup &markup) { return found->holdsFile(markup.filePath); });
-    found->append(markups);
+    if (!markups.isEmpty()) {
+        found->append(markups);
+        ++m_revision;
+    }
     Q_EMIT markupsChanged();
 }
 
 void MarkupIndex::apply(const FixOutcome &outcome)
 {
     const auto found = m_stores.find(outcome.watcherId);
-    if (found != m_stores.end() && outcome.markups)
+    // Most saves are of files without notes before or after: nothing changes for them.
+    if (found != m_stores.end() && outcome.markups &&
+        (!outcome.markups->isEmpty() || found->holdsFile(outcome.path))) {
         found->replaceFile(outcome.path, *outcome.markups);
+        ++m_revision;
+    }
     if (outcome.lastOfDelivery)
         Q_EMIT markupsChanged();
 }

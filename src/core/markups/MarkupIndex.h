@@ -30,10 +30,15 @@ public:
     // A processed file's findings replace its earlier ones, when they are known.
     void apply(const FixOutcome &outcome);
 
+    // Goes up with every change to the findings, so a reader can tell whether what it took
+    // is still current.
+    quint64 revision() const { return m_revision; }
+
 Q_SIGNALS:
     // After a tree's findings were added, and after the last file of a delivery.
     void markupsChanged();
 
 private:
     QHash<QUuid, MarkupStore> m_stores;
+    quint64 m_revision = 0;
 };

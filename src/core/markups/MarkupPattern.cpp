@@ -4,6 +4,22 @@
 #include <QChar>
 #include <QUuid>
 
+namespace {
+
+// What follows the colon, trimmed; a note in a block comment ends where the comment does.
+QStringView noteText(QStringView rest)
+{
+    QStringView note = MarkupPattern::trimmed(rest);
+    if (!note.endsWith(u"*/"))
+        return note;
+    note.chop(1);
+    while (note.endsWith(u'*'))
+        note.chop(1);
+    return MarkupPattern::trimmed(note);
+}
+
+} // namespace
+
 namespace MarkupPattern {
 
 bool isHorizontalSpace(char16_t c)
@@ -30,7 +46,7 @@ Markup makeMarkup(qint64 line, bool fixme, QStringView rest, const QString &file
     return Markup{QUuid::createUuid(),
                   line,
                   fixme ? QStringLiteral("FIXME") : QStringLiteral("TODO"),
-                  trimmed(rest).toString(),
+                  noteText(rest).toString(),
                   filePath,
                   false};
 }

@@ -8,7 +8,8 @@
 
 // What a markup looks like, shared by the text scanner and the byte scanner so that both
 // give the same findings: the regular expression "(TODO|FIXME):\s*(.+)" applied to each line,
-// first match only, with the keyword's group trimmed of horizontal white space.
+// first match only, with the keyword's group trimmed of horizontal white space and of a block
+// comment's closer ("*/", "**/") that ends the line.
 //
 // Within one line that expression reduces to: the leftmost "TODO:" or "FIXME:"; nothing when the
 // colon ends the line; otherwise the rest of the line after the colon, trimmed. Whatever "\s*"

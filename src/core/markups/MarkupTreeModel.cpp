@@ -161,3 +161,51 @@ QVariant MarkupTreeModel::data(const QModelIndex &index, int role) const
         return {};
     }
 }
+
+MarkupTreeModel::RowKey MarkupTreeModel::keyOf(const QModelIndex &index) const
+{
+    const Node *node = nodeOf(index);
+    if (!node)
+        return {};
+    return {node->kind, node->path, node->markup.line, node->markup.text};
+}
+
+namespace {
+
+enum Likeness
+{
+    unlike,
+    sameFile,
+    sameNote,
+    same,
+};
+
+} // namespace
+
+int MarkupTreeModel::likeness(const Node &node, const RowKey &key)
+{
+    if (node.path != key.path)
+        return unlike;
+    if (node.kind != key.kind) {
+        const bool fileRow = node.kind == Kind::file || node.kind == Kind::fileHeader;
+        return key.kind == Kind::markup && fileRow ? sameFile : unlike;
+    }
+    if (key.kind != Kind::markup)
+        return same;
+    if (node.markup.text != key.text)
+        return unlike;
+    return node.markup.line == key.line ? same : sameNote;
+}
+
+QModelIndex MarkupTreeModel::find(const RowKey &key) const
+{
+    int best = unlike;
+    std::size_t found = 0;
+    for (std::size_t id = 0; id < m_nodes.size() && best != same; ++id) {
+        if (const int candidate = likeness(m_nodes[id], key); candidate > best) {
+            best = candidate;
+            found = id;
+        }
+    }
+    return best == unlike ? QModelIndex() : createIndex(m_nodes[found].row, 0, quintptr(found));
+}

@@ -35,6 +35,15 @@ public:
         markupTextRole,
     };
 
+    // What a row stands for, to find it again once the rows are rebuilt.
+    struct RowKey
+    {
+        Kind kind = Kind::folder;
+        QString path;
+        qint64 line = 0;
+        QString text;
+    };
+
     explicit MarkupTreeModel(QObject *parent = nullptr);
 
     void showTree(const QList<FolderNode> &roots);
@@ -45,6 +54,11 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    RowKey keyOf(const QModelIndex &index) const;
+    // The row of `key`; for a markup no longer there, the same note moved to another line, or
+    // else its file's row; invalid when none is left.
+    QModelIndex find(const RowKey &key) const;
 
 private:
     struct Node
@@ -72,6 +86,7 @@ private:
     const Node *nodeOf(const QModelIndex &index) const;
     const std::vector<int> &childrenOf(const QModelIndex &parent) const;
     QString accessibleText(const Node &node) const;
+    static int likeness(const Node &node, const RowKey &key);
 
     std::vector<Node> m_nodes;
     std::vector<int> m_topLevel;

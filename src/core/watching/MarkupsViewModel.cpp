@@ -12,7 +12,23 @@ MarkupsViewModel::MarkupsViewModel(const MonitorRegistry &registry, const Markup
     , m_registry(registry)
     , m_markups(markups)
 {
+    // The registry tells of every change to the index and to the watchers, once per turn.
+    connect(&registry, &MonitorRegistry::monitorsChanged, this, &MarkupsViewModel::loadIfChanged);
     loadMarkups();
+}
+
+MarkupsViewModel::Source MarkupsViewModel::currentSource() const
+{
+    Source source{m_markups.revision(), {}};
+    for (const MonitorEntry &entry : m_registry.monitors())
+        source.watchers.append({entry.watcher.id, entry.watcher.name});
+    return source;
+}
+
+void MarkupsViewModel::loadIfChanged()
+{
+    if (currentSource() != m_loaded)
+        loadMarkups();
 }
 
 qint64 MarkupsViewModel::totalMarkups() const
@@ -25,6 +41,7 @@ qint64 MarkupsViewModel::totalMarkups() const
 
 void MarkupsViewModel::loadMarkups()
 {
+    m_loaded = currentSource();
     QList<GroupedMarkup> groups;
     for (const MonitorEntry &entry : m_registry.monitors()) {
         const MarkupStore &found = m_markups.of(entry.watcher.id);

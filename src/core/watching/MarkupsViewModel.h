@@ -4,12 +4,14 @@
 #include "core/markups/MarkupGrouping.h"
 
 #include <QObject>
+#include <QUuid>
 
 class MarkupIndex;
 class MonitorRegistry;
 
 // The markups screen's view of every watcher's findings, one group per file and watcher,
-// sorted. Loaded at creation and when asked, never on its own: the screen shows its last load.
+// sorted. Loaded at creation, when asked, and whenever the registry announces a change that
+// touches the findings or the watchers' names, so the screen follows saves on its own.
 // Main thread.
 class MarkupsViewModel : public QObject
 {
@@ -30,7 +32,20 @@ Q_SIGNALS:
     void groupedMarkupsChanged();
 
 private:
+    // What a load read: when neither the findings nor the watchers' names and order have
+    // changed since, the groups are still current.
+    struct Source
+    {
+        quint64 revision = 0;
+        QList<std::pair<QUuid, QString>> watchers;
+        bool operator==(const Source &) const = default;
+    };
+
+    Source currentSource() const;
+    void loadIfChanged();
+
     const MonitorRegistry &m_registry;
     const MarkupIndex &m_markups;
+    Source m_loaded;
     QList<GroupedMarkup> m_groupedMarkups;
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/markups/MarkupsView.h"
 
-#include "core/markups/MarkupTreeModel.h"
 #include "core/watching/MarkupsViewModel.h"
 #include "gui/markups/MarkupRowDelegate.h"
 #include "gui/support/Controls.h"
@@ -16,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -34,6 +34,13 @@ QString pathOf(const QModelIndex &index)
     return index.data(MarkupTreeModel::pathRole).toString();
 }
 
+void copyToClipboard(const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+}
+
 } // namespace
 
 MarkupsView::MarkupsView(const MonitorRegistry &registry, const MarkupIndex &markups,
@@ -45,6 +52,7 @@ MarkupsView::MarkupsView(const MonitorRegistry &registry, const MarkupIndex &mar
     , m_list(new QTreeView)
     , m_search(new QLineEdit)
     , m_totals(TextStyles::label(QString(), TextStyles::Style::caption))
+    , m_noMatch(TextStyles::label(QString(), TextStyles::Style::title3))
     , m_toggle(Controls::borderlessButton(QString(), QStringLiteral("list.bullet")))
     , m_expandAll(Controls::borderlessButton(QString(),
                                              QStringLiteral("arrow.up.left.and.arrow.down.right"),
@@ -66,9 +74,21 @@ MarkupsView::MarkupsView(const MonitorRegistry &registry, const MarkupIndex &mar
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(makeSearchBar());
     layout->addWidget(m_list, 1);
+    // The search is the user's text: never read as markup.
+    m_noMatch->setTextFormat(Qt::PlainText);
+    m_noMatch->setAlignment(Qt::AlignCenter);
+    m_noMatch->setWordWrap(true);
+    m_noMatch->setForegroundRole(QPalette::PlaceholderText);
+    // The list's pane, saying why it is empty.
+    m_noMatch->setFrameStyle(m_list->frameStyle());
+    m_noMatch->setBackgroundRole(QPalette::Base);
+    m_noMatch->setAutoFillBackground(true);
+    m_noMatch->hide();
+    layout->addWidget(m_noMatch, 1);
     layout->addWidget(makeBottomBar());
 
-    connect(m_viewModel, &MarkupsViewModel::groupedMarkupsChanged, this, &MarkupsView::rebuild);
+    connect(m_viewModel, &MarkupsViewModel::groupedMarkupsChanged, this,
+            &MarkupsView::groupsChanged);
     connect(m_search, &QLineEdit::textChanged, this, &MarkupsView::rebuild);
     connect(m_list, &QTreeView::clicked, this, &MarkupsView::toggle);
     connect(m_list, &QTreeView::activated, this, [this](const QModelIndex &index) {
@@ -137,10 +157,29 @@ QWidget *MarkupsView::makeBottomBar()
     return bar;
 }
 
+void MarkupsView::groupsChanged()
+{
+    // A hidden screen is brought up to date when it is shown, before it paints.
+    if (isVisible()) {
+        rebuild();
+        return;
+    }
+    m_behind = true;
+    updateBottomBar();
+}
+
+void MarkupsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_behind)
+        rebuild();
+}
+
 void MarkupsView::rebuild()
 {
     const QList<GroupedMarkup> shown =
         MarkupGrouping::filterGroups(m_viewModel->groupedMarkups(), m_search->text());
+    const Place before = place();
     if (m_showTreeView) {
         m_model->showTree(MarkupGrouping::buildFolderTree(shown));
         applyExpansion();
@@ -149,7 +188,51 @@ void MarkupsView::rebuild()
         m_list->expandAll(); // each file is a section, always open
     }
     m_list->setRootIsDecorated(m_showTreeView);
+    restore(before);
+    m_behind = false;
+
+    const bool noMatch = shown.isEmpty() && !m_search->text().isEmpty();
+    m_noMatch->setText(noMatch
+                           ? QStringLiteral("No TODOs match \u201c%1\u201d").arg(m_search->text())
+                           : QString());
+    m_noMatch->setAccessibleName(m_noMatch->text());
+    m_noMatch->setVisible(noMatch);
+    m_list->setVisible(!noMatch);
     updateBottomBar();
+}
+
+MarkupsView::Place MarkupsView::place() const
+{
+    Place place;
+    if (const QModelIndex current = m_list->currentIndex(); current.isValid())
+        place.current = m_model->keyOf(current);
+    // At the very top, the list stays there and shows what comes in above.
+    if (m_list->verticalScrollBar()->value() > 0) {
+        if (const QModelIndex top = m_list->indexAt(QPoint(1, 1)); top.isValid())
+            place.top = m_model->keyOf(top);
+    }
+    return place;
+}
+
+void MarkupsView::restore(const Place &place)
+{
+    if (place.current) {
+        // Selecting would scroll to the row, and open its folders if the user closed them.
+        const bool autoScroll = m_list->hasAutoScroll();
+        m_list->setAutoScroll(false);
+        m_list->setCurrentIndex(m_model->find(*place.current));
+        m_list->setAutoScroll(autoScroll);
+    }
+    if (!place.top)
+        return;
+    const QModelIndex top = m_model->find(*place.top);
+    // Scrolling to a row inside a closed folder would open the folder.
+    for (QModelIndex above = top.parent(); above.isValid(); above = above.parent()) {
+        if (!m_list->isExpanded(above))
+            return;
+    }
+    if (top.isValid())
+        m_list->scrollTo(top, QAbstractItemView::PositionAtTop);
 }
 
 void MarkupsView::updateBottomBar()
@@ -218,9 +301,7 @@ void MarkupsView::open(const QModelIndex &index)
 
 void MarkupsView::copyText(const QModelIndex &index)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(index.data(MarkupTreeModel::markupTextRole).toString());
+    copyToClipboard(index.data(MarkupTreeModel::markupTextRole).toString());
 }
 
 void MarkupsView::showContextMenu(const QPoint &at)
@@ -228,10 +309,14 @@ void MarkupsView::showContextMenu(const QPoint &at)
     const QModelIndex index = m_list->indexAt(at);
     if (!index.isValid() || kindOf(index) != Kind::markup)
         return;
+    // The rows may be rebuilt while the menu is open: it acts on the note it was opened on.
+    const QString file = index.data(MarkupTreeModel::filePathRole).toString();
+    const qint64 line = index.data(MarkupTreeModel::lineRole).toLongLong();
+    const QString text = index.data(MarkupTreeModel::markupTextRole).toString();
     QMenu menu(this);
     connect(menu.addAction(QStringLiteral("Open in Editor")), &QAction::triggered, this,
-            [this, index] { open(index); });
+            [file, line] { FileOpener::current().open(file, line); });
     connect(menu.addAction(QStringLiteral("Copy Text")), &QAction::triggered, this,
-            [this, index] { copyText(index); });
+            [text] { copyToClipboard(text); });
     menu.exec(m_list->viewport()->mapToGlobal(at));
 }

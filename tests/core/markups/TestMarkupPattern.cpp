@@ -71,6 +71,9 @@ private Q_SLOTS:
             u"1:TODO:a FIXME: b|2:FIXME:a TODO: b\"|3:TODO:z|4:FIXME::");
         row("colon ends the line", u"x // TODO:\nnext TODO:", u"");
         row("only spaces", u"TODO:   ", u"1:TODO:");
+        row("block comment's end",
+            u"/* TODO: a */\n/* FIXME: b*/\t\n/* TODO:*/\nTODO: c */ d\n/** TODO: e **/\nTODO: f/",
+            u"1:TODO:a|2:FIXME:b|3:TODO:|4:TODO:c */ d|5:TODO:e|6:TODO:f/");
         row("crlf is two breaks", u"a\r\nTODO: b\r\nFIXME: c\r\n", u"3:TODO:b|5:FIXME:c");
         row("every break",
             u"\nTODO: 2\vTODO: 3\fTODO: 4\rTODO: 5\u0085TODO: 6\u2028TODO: 7\u2029TODO: 8",

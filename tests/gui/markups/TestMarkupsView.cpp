@@ -13,6 +13,7 @@
 #include "support/LogFile.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +54,12 @@ QModelIndex find(const QAbstractItemModel &model, const QString &text,
     return {};
 }
 
+bool write(const QString &path, const QString &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
 } // namespace
 
 class TestMarkupsView : public QObject
@@ -76,6 +83,7 @@ private Q_SLOTS:
         QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 5);
 
         MarkupsView view(fixture.registry(), fixture.core().markups());
+        view.show();
         QCOMPARE(view.model().rowCount(), 0); // the load lands on the next turn
         QTRY_COMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
         const QModelIndex root = view.model().index(0, 0);
@@ -115,9 +123,69 @@ private Q_SLOTS:
         QCOMPARE(view.model().rowCount(), 3);
         QCOMPARE(Kind(view.model().index(0, 0).data(MarkupTreeModel::kindRole).toInt()),
                  Kind::fileHeader);
-        view.searchField()->setText(u"nothing like it"_s);
+        QVERIFY(!view.noMatch()->isVisible());
+        view.searchField()->setText(u"<b>nothing</b> like it"_s);
         QCOMPARE(view.model().rowCount(), 0);
         QCOMPARE(view.totals()->text(), u"5 TODOs in 3 files"_s);
+        QVERIFY(view.noMatch()->isVisible() && !view.list()->isVisible());
+        QCOMPARE(view.noMatch()->text(), u"No TODOs match \u201c<b>nothing</b> like it\u201d"_s);
+        QCOMPARE(view.noMatch()->textFormat(), Qt::PlainText);
+        view.searchField()->setText(u"fou"_s);
+        QVERIFY(!view.noMatch()->isVisible() && view.list()->isVisible());
+        QCOMPARE(view.model().rowCount(), 1);
+    }
+
+    // Saves that add, change and remove notes reach the open screen with no refresh, keeping the
+    // selected note and the row at the top; a hidden screen is current when it is shown again.
+    void theListFollowsSavesInPlace()
+    {
+        CoreFixture fixture(std::chrono::milliseconds(100));
+        QString many;
+        for (int n = 1; n <= 40; ++n)
+            many += u"// TODO: note %1\n"_s.arg(n);
+        const QString project = fixture.makeProject(
+            u"shop"_s, {{u"m.swift"_s, many}, {u"z.swift"_s, u"// TODO: z\n"_s}});
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(project, SupportedFileExtension::swift, true);
+        QVERIFY(fixture.registry().addWatcher(watcher));
+        QTRY_COMPARE(fixture.core().markups().of(watcher.id).size(), 41);
+
+        MarkupsView view(fixture.registry(), fixture.core().markups());
+        view.layoutToggle()->click(); // the flat list, every note a row
+        view.resize(400, 300);
+        view.show();
+        QTRY_COMPARE(view.totals()->text(), u"41 TODOs in 2 files"_s);
+        QTreeView *list = view.list();
+        list->setCurrentIndex(find(view.model(), u"note 30"_s));
+        list->scrollTo(find(view.model(), u"note 10"_s), QAbstractItemView::PositionAtTop);
+        const auto top = [list] {
+            return list->indexAt(QPoint(1, 1)).data().toString();
+        };
+        QCOMPARE(top(), u"note 10"_s);
+
+        // Rows come in above both: a new file sorted first, a note over note 30 in its file.
+        QVERIFY(write(project + u"/a.swift"_s, u"// FIXME: first\n"_s));
+        QVERIFY(write(project + u"/m.swift"_s, u"// TODO: new\n"_s + many));
+        QTRY_COMPARE(view.totals()->text(), u"43 TODOs in 3 files"_s);
+        QCOMPARE(top(), u"note 10"_s);
+        QCOMPARE(list->currentIndex().data().toString(), u"note 30"_s);
+        QCOMPARE(list->currentIndex().data(MarkupTreeModel::lineRole).toLongLong(), 31);
+
+        // A note changed into two, and a file deleted with its note.
+        QVERIFY(write(project + u"/z.swift"_s, u"// TODO: changed\n// FIXME: also\n"_s));
+        QVERIFY(QFile::remove(project + u"/a.swift"_s));
+        QTRY_COMPARE(view.totals()->text(), u"43 TODOs in 2 files"_s);
+        QVERIFY(find(view.model(), u"changed"_s).isValid());
+        QVERIFY(!find(view.model(), u"z"_s).isValid() && !find(view.model(), u"first"_s).isValid());
+
+        // Hidden, the screen keeps its groups current and its rows wait; shown, it paints them.
+        view.hide();
+        QVERIFY(write(project + u"/b.swift"_s, u"// TODO: while hidden\n"_s));
+        QTRY_COMPARE(view.viewModel().totalMarkups(), 44);
+        QVERIFY(!find(view.model(), u"while hidden"_s).isValid());
+        view.show();
+        QVERIFY(find(view.model(), u"while hidden"_s).isValid());
+        QCOMPARE(view.totals()->text(), u"44 TODOs in 3 files"_s);
     }
 
     void badgesAndTheOpenCommand()
