@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/watchers/CodeWatcherTable.h"
 
+#include "core/formatting/ConfigManagerFactory.h"
 #include "core/support/LocalPath.h"
 #include "core/support/Log.h"
 #include "core/watching/CodeWatcherTableViewModel.h"
@@ -11,6 +12,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -89,10 +91,11 @@ protected:
 } // namespace
 
 CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
-                                   QWidget *parent)
+                                   ConfigManagerFactory &configurations, QWidget *parent)
     : QTableView(parent)
     , m_model(model)
     , m_registry(registry)
+    , m_configurations(configurations)
     , m_runFixers(new RunFixersDelegate(this))
     , m_language(new CellButtonDelegate(CellButtonDelegate::Kind::button, {}, {}, this))
     , m_switches(new CellButtonDelegate(CellButtonDelegate::Kind::checkBox, {}, restored, this))
@@ -132,6 +135,42 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
             &CodeWatcherTable::logConfigurationFile);
     connect(m_switches, &CellButtonDelegate::clicked, this, &CodeWatcherTable::toggle);
     connect(m_remove, &CellButtonDelegate::clicked, this, &CodeWatcherTable::remove);
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+        if (index.column() == Model::configNameColumn)
+            openConfigurationMenu(index);
+    });
+}
+
+QMenu *CodeWatcherTable::configurationMenu(const QModelIndex &index)
+{
+    const CodeWatcherModel *watcher = watcherAt(m_model, index);
+    if (!watcher || !m_registry.entry(watcher->id))
+        return nullptr;
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setAccessibleName(QStringLiteral("Configurations"));
+    const QUuid watcherId = watcher->id;
+    for (const ConfigurationItem &item : m_configurations.configs()) {
+        if (item.language != watcher->codeKind)
+            continue;
+        QAction *choice = menu->addAction(item.name);
+        choice->setCheckable(true);
+        choice->setChecked(item.id == watcher->configurationId);
+        connect(choice, &QAction::triggered, this, [this, watcherId, id = item.id] {
+            if (const Result<void> changed = m_registry.changeConfiguration(watcherId, id);
+                !changed)
+                Dialogs::current().showFailure(this,
+                                               QStringLiteral("Could not change the configuration"),
+                                               changed.error().description);
+        });
+    }
+    return menu;
+}
+
+void CodeWatcherTable::openConfigurationMenu(const QModelIndex &index)
+{
+    if (QMenu *menu = configurationMenu(index))
+        menu->popup(viewport()->mapToGlobal(visualRect(index).bottomLeft()));
 }
 
 void CodeWatcherTable::resizeEvent(QResizeEvent *event)
@@ -149,8 +188,14 @@ void CodeWatcherTable::keyPressEvent(QKeyEvent *event)
     const bool pressKey = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
                           event->key() == Qt::Key_Enter || event->key() == Qt::Key_Select;
     auto *control = qobject_cast<CellButtonDelegate *>(itemDelegateForIndex(currentIndex()));
-    if (pressKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && control) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (pressKey && plain && control) {
         control->press(currentIndex());
+        event->accept();
+        return;
+    }
+    if (pressKey && plain && currentIndex().column() == Model::configNameColumn) {
+        openConfigurationMenu(currentIndex());
         event->accept();
         return;
     }

@@ -4,6 +4,8 @@
 #include <QTableView>
 
 class CellButtonDelegate;
+class ConfigManagerFactory;
+class QMenu;
 class RunFixersDelegate;
 class CodeWatcherTableViewModel;
 class MonitorRegistry;
@@ -16,7 +18,12 @@ class CodeWatcherTable : public QTableView
 
 public:
     CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
-                     QWidget *parent = nullptr);
+                     ConfigManagerFactory &configurations, QWidget *parent = nullptr);
+
+    // The menu of the row's language's configurations that its "Config Name" cell opens, the
+    // watcher's own checked; choosing one gives it to the watcher. Null for a row that cannot
+    // change (one not restored). Deleted when closed.
+    QMenu *configurationMenu(const QModelIndex &index);
 
     RunFixersDelegate *runFixersButtons() const { return m_runFixers; }
     CellButtonDelegate *languageButtons() const { return m_language; }
@@ -33,9 +40,11 @@ private:
     void logConfigurationFile(const QModelIndex &index);
     void toggle(const QModelIndex &index);
     void remove(const QModelIndex &index);
+    void openConfigurationMenu(const QModelIndex &index);
 
     CodeWatcherTableViewModel &m_model;
     MonitorRegistry &m_registry;
+    ConfigManagerFactory &m_configurations;
     RunFixersDelegate *m_runFixers;
     CellButtonDelegate *m_language;
     CellButtonDelegate *m_switches;

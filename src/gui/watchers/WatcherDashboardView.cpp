@@ -35,7 +35,7 @@ WatcherDashboardView::WatcherDashboardView(CoreServices &core, QWidget *parent)
     , m_model(new CodeWatcherTableViewModel(core.registry(), core.notifications(), core.progress(),
                                             core.counters(), core.health(), m_configurations, this))
     , m_addWatcher(new AddWatcherView(core.registry(), m_configurations))
-    , m_table(new CodeWatcherTable(*m_model, core.registry()))
+    , m_table(new CodeWatcherTable(*m_model, core.registry(), m_configurations))
     , m_body(new QStackedWidget)
 {
     QLabel *title = TextStyles::label(QStringLiteral("Active Watchers"), TextStyles::Style::title2,

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -152,6 +153,27 @@ private Q_SLOTS:
                      .name,
                  u"Renamed"_s);
         QTRY_COMPARE(view.model().index(0, 0).data().toString(), u"Renamed"_s);
+
+        // The configuration cell offers the language's configurations; one chosen is kept.
+        const QUuid other = QUuid::createUuid();
+        fixture.configurations().createConfig(other, u"root = true\n"_s,
+                                              SupportedFileExtension::kotlin, u"Other"_s);
+        fixture.configurations().createConfig(QUuid::createUuid(), u"BasedOnStyle: LLVM\n"_s,
+                                              SupportedFileExtension::cpp, u"Not Kotlin"_s);
+        QMenu *menu = view.table()->configurationMenu(
+            view.model().index(0, CodeWatcherTableViewModel::configNameColumn));
+        QVERIFY(menu);
+        QStringList offered;
+        for (const QAction *action : menu->actions())
+            offered << action->text() + (action->isChecked() ? u" ✓"_s : QString());
+        QCOMPARE(offered.size(), 2);
+        QVERIFY(!offered.contains(u"Not Kotlin"_s) && offered.contains(u"Other"_s));
+        menu->actions().at(offered.indexOf(u"Other"_s))->trigger();
+        QCOMPARE(fixture.registry().entry(idle.id)->watcher.configurationId, other);
+        QTRY_COMPARE(
+            view.model().index(0, CodeWatcherTableViewModel::configNameColumn).data().toString(),
+            u"Other"_s);
+        delete menu;
 
         // A stored watcher whose folder is gone shows why, cannot be switched on, and goes.
         const QModelIndex shown = view.model().index(1, CodeWatcherTableViewModel::activatedColumn);
