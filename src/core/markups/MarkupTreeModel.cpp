@@ -118,11 +118,11 @@ int MarkupTreeModel::columnCount(const QModelIndex &) const
 QString MarkupTreeModel::accessibleText(const Node &node) const
 {
     switch (node.kind) {
-    case Kind::markup:
-        return QStringLiteral("%1 at line %2: %3")
-            .arg(node.markup.type)
+    case Kind::markup: // all a sighted user reads off the row, the file's name included
+        return QStringLiteral("%1: %2, line %3 of %4")
+            .arg(node.markup.type, node.markup.text)
             .arg(node.markup.line)
-            .arg(node.markup.text);
+            .arg(node.filePath.mid(node.filePath.lastIndexOf(u'/') + 1));
     case Kind::file:
     case Kind::fileHeader:
         return QStringLiteral("%1, %2 items, in %3").arg(node.name).arg(node.count).arg(node.path);

@@ -170,6 +170,9 @@ private Q_SLOTS:
         QCOMPARE(top(), u"note 10"_s);
         QCOMPARE(list->currentIndex().data().toString(), u"note 30"_s);
         QCOMPARE(list->currentIndex().data(MarkupTreeModel::lineRole).toLongLong(), 31);
+        // A screen reader hears the kind, the text, the line and the file.
+        QCOMPARE(list->currentIndex().data(Qt::AccessibleTextRole).toString(),
+                 u"TODO: note 30, line 31 of m.swift"_s);
 
         // A note changed into two, and a file deleted with its note.
         QVERIFY(write(project + u"/z.swift"_s, u"// TODO: changed\n// FIXME: also\n"_s));
