@@ -100,6 +100,18 @@ Result<ConfigurationItem> ConfigManagerFactory::getConfig(const QUuid &id) const
     return notFoundError();
 }
 
+std::optional<ConfigurationItem> ConfigManagerFactory::namedAlike(SupportedFileExtension language,
+                                                                  const QString &name,
+                                                                  const QUuid &except) const
+{
+    const QString wanted = name.trimmed();
+    for (const ConfigurationItem &item : configs()) {
+        if (item.language == language && item.id != except && item.name.trimmed() == wanted)
+            return item;
+    }
+    return std::nullopt;
+}
+
 Result<QUrl> ConfigManagerFactory::configURL(const QUuid &id) const
 {
     Result<ConfigurationItem> item = getConfig(id);

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <optional>
+
 class UserDefaults;
 
 // The store of formatter configurations. The list lives in the user defaults under "Configs";
@@ -43,6 +45,12 @@ public:
     // The list entry goes first, then its file: a file without an entry is never listed or
     // reused. The caller makes sure no watcher uses it.
     Result<void> removeConfig(const QUuid &id);
+
+    // Another configuration of the language under the same name (spaces around it aside), the
+    // one of `except` left out: names are how the lists and menus tell them apart.
+    std::optional<ConfigurationItem> namedAlike(SupportedFileExtension language,
+                                                const QString &name,
+                                                const QUuid &except = {}) const;
 
     // Domain "ConfigManagerFactory", code 404, "Configuration not found".
     static Error notFoundError();

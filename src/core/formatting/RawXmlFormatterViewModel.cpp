@@ -2,6 +2,7 @@
 #include "core/formatting/RawXmlFormatterViewModel.h"
 
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/model/Languages.h"
 #include "core/support/Log.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@ RawXmlFormatterViewModel::RawXmlFormatterViewModel(ConfigManagerFactory &configM
 {
     if (!existing)
         return;
+    m_existing = existing;
     m_existingConfigId = existing->id;
     m_configName = existing->name;
     m_isEditing = true;
@@ -58,10 +60,27 @@ void RawXmlFormatterViewModel::setConfigName(const QString &name)
     Q_EMIT configNameChanged(m_configName);
 }
 
+QString RawXmlFormatterViewModel::nameConflict(SupportedFileExtension language,
+                                               const QString &name) const
+{
+    // An edited configuration keeps its language, whatever the sheet was opened for.
+    if (m_existing)
+        language = m_existing->language;
+    if (m_existing && name.trimmed() == m_existing->name.trimmed())
+        return {};
+    if (!m_configManager.namedAlike(language, name, m_existing ? m_existing->id : QUuid()))
+        return {};
+    return QStringLiteral("Another %1 configuration is already named “%2”.")
+        .arg(Languages::of(language).displayName, name.trimmed());
+}
+
 Result<void> RawXmlFormatterViewModel::saveConfig(const QUuid &id, const QString &text,
                                                   SupportedFileExtension language,
                                                   const QString &name)
 {
+    // Checked again here: another window may have taken the name since it was typed.
+    if (const QString conflict = nameConflict(language, name); !conflict.isEmpty())
+        return Error{QStringLiteral("RawXmlFormatterViewModel"), 409, conflict};
     const Result<ConfigurationItem> saved =
         m_isEditing && m_existingConfigId
             ? m_configManager.updateConfig(*m_existingConfigId, text, name)

@@ -34,6 +34,11 @@ public:
     bool isEditing() const { return m_isEditing; }
     std::optional<QUuid> existingConfigId() const { return m_existingConfigId; }
 
+    // Why `name` cannot be saved: another configuration of the language has it. A name the
+    // configuration already had stays allowed, as a list stored before names were unique may
+    // hold it twice. Empty when the name is free.
+    QString nameConflict(SupportedFileExtension language, const QString &name) const;
+
     // An edited configuration keeps its id, file and language: `id` and `language` serve a
     // new one only.
     Result<void> saveConfig(const QUuid &id, const QString &text, SupportedFileExtension language,
@@ -51,4 +56,5 @@ private:
     QString m_configName;
     bool m_isEditing = false;
     std::optional<QUuid> m_existingConfigId;
+    std::optional<ConfigurationItem> m_existing;
 };

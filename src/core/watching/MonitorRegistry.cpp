@@ -81,6 +81,20 @@ void MonitorRegistry::shutdown()
     m_parts.pipeline->stop();
 }
 
+QList<CodeWatcherModel> MonitorRegistry::watchersUsing(const QUuid &configurationId) const
+{
+    QList<CodeWatcherModel> users;
+    for (const MonitorEntry &entry : m_entries) {
+        if (entry.watcher.configurationId == configurationId)
+            users.append(entry.watcher);
+    }
+    for (const WatcherFailure &failure : m_unrestored) {
+        if (failure.watcher.configurationId == configurationId)
+            users.append(failure.watcher);
+    }
+    return users;
+}
+
 const MonitorEntry *MonitorRegistry::entry(const QUuid &watcherId) const
 {
     for (const MonitorEntry &candidate : m_entries) {

@@ -77,6 +77,9 @@ public:
     // Stored watchers that could not be restored at launch (folder gone, configuration
     // deleted): kept in the store, shown so the user can see why and remove them.
     const QList<WatcherFailure> &unrestoredWatchers() const { return m_unrestored; }
+    // Every stored watcher that formats with the configuration, restored or not: a
+    // configuration they use must stay.
+    QList<CodeWatcherModel> watchersUsing(const QUuid &configurationId) const;
     // Removes an unrestored watcher from the store.
     Result<void> forgetWatcher(const QUuid &watcherId);
 

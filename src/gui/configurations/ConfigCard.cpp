@@ -28,10 +28,12 @@ QFrame *divider()
 
 } // namespace
 
-ConfigCard::ConfigCard(const Language &language, ConfigManagerFactory &store, QWidget *parent)
+ConfigCard::ConfigCard(const Language &language, ConfigManagerFactory &store,
+                       MonitorRegistry &registry, QWidget *parent)
     : QFrame(parent)
     , m_language(language)
     , m_store(store)
+    , m_registry(registry)
     , m_icon(new QLabel)
     , m_warning(Controls::borderlessButton(QString(),
                                            QStringLiteral("exclamationmark.triangle.fill"),
@@ -146,7 +148,7 @@ void ConfigCard::showListSheet()
 {
     if (m_listSheet)
         return;
-    m_listSheet = new ConfigEditorView(m_store, m_language.kind, window());
+    m_listSheet = new ConfigEditorView(m_store, m_registry, m_language.kind, window());
     m_listSheet->setAttribute(Qt::WA_DeleteOnClose);
     m_listSheet->open();
 }

@@ -10,6 +10,7 @@
 
 class ConfigEditorView;
 class ConfigManagerFactory;
+class MonitorRegistry;
 class QLabel;
 class QToolButton;
 
@@ -20,7 +21,8 @@ class ConfigCard : public QFrame
     Q_OBJECT
 
 public:
-    ConfigCard(const Language &language, ConfigManagerFactory &store, QWidget *parent = nullptr);
+    ConfigCard(const Language &language, ConfigManagerFactory &store, MonitorRegistry &registry,
+               QWidget *parent = nullptr);
 
     const Language &language() const { return m_language; }
 
@@ -43,6 +45,7 @@ private:
 
     const Language &m_language; // a row of the table, which lives as long as the process
     ConfigManagerFactory &m_store;
+    MonitorRegistry &m_registry;
     bool m_installed = false;
     std::optional<QString> m_toolError;
     QLabel *m_icon;

@@ -15,11 +15,13 @@ constexpr int kPadding = 20;
 
 } // namespace
 
-ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &store, QWidget *parent)
-    : ConfigurationDashboardView(store, DependencyChecker::shared(), parent)
+ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &store,
+                                                       MonitorRegistry &registry, QWidget *parent)
+    : ConfigurationDashboardView(store, registry, DependencyChecker::shared(), parent)
 {}
 
 ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &store,
+                                                       MonitorRegistry &registry,
                                                        const DependencyChecker &checker,
                                                        QWidget *parent)
     : QScrollArea(parent)
@@ -36,7 +38,7 @@ ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &sto
     m_grid->setSpacing(kSpacing);
     m_grid->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     setWidget(content);
-    makeCards(store);
+    makeCards(store, registry);
     for (const auto signal : {&DependencyStatusViewModel::swiftLintInstalledChanged,
                               &DependencyStatusViewModel::clangFormatInstalledChanged,
                               &DependencyStatusViewModel::ktlintInstalledChanged})
@@ -49,10 +51,10 @@ ConfigurationDashboardView::ConfigurationDashboardView(ConfigManagerFactory &sto
 
 ConfigurationDashboardView::~ConfigurationDashboardView() = default;
 
-void ConfigurationDashboardView::makeCards(ConfigManagerFactory &store)
+void ConfigurationDashboardView::makeCards(ConfigManagerFactory &store, MonitorRegistry &registry)
 {
     for (const Language &language : Languages::all())
-        m_cards << new ConfigCard(language, store);
+        m_cards << new ConfigCard(language, store, registry);
 }
 
 void ConfigurationDashboardView::showToolStatus()

@@ -8,6 +8,7 @@ class ConfigCard;
 class ConfigManagerFactory;
 class DependencyChecker;
 class DependencyStatusViewModel;
+class MonitorRegistry;
 class QGridLayout;
 
 // The "Configurations" screen: a card per language, in a grid whose columns (at least 300
@@ -19,10 +20,11 @@ class ConfigurationDashboardView : public QScrollArea
 public:
     static constexpr int minimumColumnWidth = 300;
 
-    explicit ConfigurationDashboardView(ConfigManagerFactory &store, QWidget *parent = nullptr);
-    // Tests hand in a checker that looks in their own folders.
-    ConfigurationDashboardView(ConfigManagerFactory &store, const DependencyChecker &checker,
+    ConfigurationDashboardView(ConfigManagerFactory &store, MonitorRegistry &registry,
                                QWidget *parent = nullptr);
+    // Tests hand in a checker that looks in their own folders.
+    ConfigurationDashboardView(ConfigManagerFactory &store, MonitorRegistry &registry,
+                               const DependencyChecker &checker, QWidget *parent = nullptr);
     ~ConfigurationDashboardView() override;
 
     const QList<ConfigCard *> &cards() const { return m_cards; }
@@ -33,7 +35,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void makeCards(ConfigManagerFactory &store);
+    void makeCards(ConfigManagerFactory &store, MonitorRegistry &registry);
     void showToolStatus();
     void reflow();
 

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kPadding = 4;
 constexpr int kIconSize = 16;
+constexpr int kGap = 8;
 
 } // namespace
 
@@ -29,7 +30,7 @@ void ConfigurationRowDelegate::paint(QPainter *painter, const QStyleOptionViewIt
     const QFont name = TextStyles::font(TextStyles::Style::headline, option.font);
     const QFont created = TextStyles::font(TextStyles::Style::caption, option.font);
     const int nameHeight = QFontMetrics(name).height();
-    const QRect text = room.adjusted(0, 0, -(kIconSize + 8), 0);
+    const QRect text = room.adjusted(0, 0, -(kIconSize + 8 + buttonSize + kGap), 0);
 
     painter->save();
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
@@ -44,10 +45,19 @@ void ConfigurationRowDelegate::paint(QPainter *painter, const QStyleOptionViewIt
                       index.data(ConfigurationListModel::createdTextRole).toString());
     painter->restore();
 
-    const QRect pencil(room.right() - kIconSize, room.center().y() - kIconSize / 2, kIconSize,
-                       kIconSize);
+    const QRect pencil(room.right() - buttonSize - kGap - kIconSize,
+                       room.center().y() - kIconSize / 2, kIconSize, kIconSize);
     SymbolIcons::icon(QStringLiteral("pencil"), option.palette)
         .paint(painter, pencil, Qt::AlignCenter, QIcon::Normal);
+}
+
+void ConfigurationRowDelegate::updateEditorGeometry(QWidget *widget,
+                                                    const QStyleOptionViewItem &option,
+                                                    const QModelIndex &) const
+{
+    const QRect room = option.rect.adjusted(8, kPadding, -8, -kPadding);
+    widget->setGeometry(room.right() + 1 - buttonSize, room.center().y() - buttonSize / 2,
+                        buttonSize, buttonSize);
 }
 
 QSize ConfigurationRowDelegate::sizeHint(const QStyleOptionViewItem &option,

@@ -53,6 +53,7 @@ RawXmlFormatterView::RawXmlFormatterView(ConfigManagerFactory &store,
     , m_viewModel(new RawXmlFormatterViewModel(store, existing, this))
     , m_selectedExtension(selectedExtension)
     , m_name(new QLineEdit)
+    , m_nameLine(Controls::errorLine())
     , m_import(Controls::borderlessButton(QStringLiteral("Import File"),
                                           QStringLiteral("doc.badge.plus")))
     , m_pathRow(new QWidget)
@@ -86,6 +87,8 @@ RawXmlFormatterView::RawXmlFormatterView(ConfigManagerFactory &store,
             &RawXmlFormatterView::updateSaveButton);
     connect(m_viewModel, &RawXmlFormatterViewModel::configNameChanged, this,
             &RawXmlFormatterView::updateSaveButton);
+    connect(m_viewModel, &RawXmlFormatterViewModel::configNameChanged, this,
+            &RawXmlFormatterView::checkName);
     connect(m_viewModel, &RawXmlFormatterViewModel::configChanged, this,
             &RawXmlFormatterView::textChanged);
     connect(m_check, &ConfigurationCheck::checked, this, &RawXmlFormatterView::showCheck);
@@ -105,6 +108,7 @@ QLayout *RawXmlFormatterView::makeNameBlock()
     block->setSpacing(8);
     block->addWidget(secondaryTitle(QStringLiteral("Configuration Name")));
     block->addWidget(m_name);
+    block->addWidget(m_nameLine);
     return block;
 }
 
@@ -185,7 +189,18 @@ void RawXmlFormatterView::setHovering(bool hovering)
 void RawXmlFormatterView::updateSaveButton()
 {
     m_save->setEnabled(!m_saveWhenChecked && !m_viewModel->configName().isEmpty() &&
-                       !m_viewModel->config().isEmpty());
+                       !m_viewModel->config().isEmpty() && m_nameLine->isHidden());
+}
+
+bool RawXmlFormatterView::checkName()
+{
+    const QString conflict =
+        m_viewModel->nameConflict(m_selectedExtension, m_viewModel->configName());
+    m_nameLine->setText(conflict);
+    m_nameLine->setAccessibleName(conflict);
+    m_nameLine->setHidden(conflict.isEmpty());
+    updateSaveButton();
+    return conflict.isEmpty();
 }
 
 void RawXmlFormatterView::textChanged()
@@ -315,6 +330,9 @@ void RawXmlFormatterView::save()
 
 void RawXmlFormatterView::store()
 {
+    // Taken meanwhile (another sheet, the command line): said under the name, as when typed.
+    if (!checkName())
+        return;
     const Result<void> saved = m_viewModel->saveConfig(
         QUuid::createUuid(), m_viewModel->config(), m_selectedExtension, m_viewModel->configName());
     if (!saved) {

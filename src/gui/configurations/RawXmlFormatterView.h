@@ -39,6 +39,8 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *cancelButton() const { return m_cancel; }
     QLabel *errorLine() const { return m_error; }
+    // Under the name field: why the name cannot be saved.
+    QLabel *nameLine() const { return m_nameLine; }
     // Whether the tool takes the text, a moment after typing stops.
     QLabel *checkLine() const { return m_checkLine; }
     std::optional<QString> selectedFilePath() const { return m_selectedFilePath; }
@@ -56,6 +58,8 @@ private:
     void showError(const QString &message);
     void setHovering(bool hovering);
     void updateSaveButton();
+    // Shows why the name is refused, if it is; true when it is free.
+    bool checkName();
     void save();
     void store();
     void textChanged();
@@ -65,6 +69,7 @@ private:
     RawXmlFormatterViewModel *m_viewModel;
     SupportedFileExtension m_selectedExtension;
     QLineEdit *m_name;
+    QLabel *m_nameLine;
     QToolButton *m_import;
     QWidget *m_pathRow;
     QLabel *m_path;

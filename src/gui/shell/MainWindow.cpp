@@ -29,7 +29,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
         return new MarkupsView(core.registry(), core.markups());
     });
     m_mainView->setScreenFactory(MainView::Entry::configurations, [&core] {
-        return new ConfigurationDashboardView(core.configurations());
+        return new ConfigurationDashboardView(core.configurations(), core.registry());
     });
     m_mainView->setScreenFactory(MainView::Entry::statistics,
                                  [&core] { return new StatisticsView(core.statistics()); });

@@ -3,12 +3,14 @@
 #include "core/formatting/ConfigurationListModel.h"
 #include "core/formatting/DependencyChecker.h"
 #include "core/formatting/RawXmlFormatterViewModel.h"
+#include "core/watching/WatcherListStore.h"
 #include "gui/configurations/ConfigCard.h"
 #include "gui/configurations/ConfigEditorView.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/configurations/RawXmlFormatterView.h"
 #include "gui/editor/CodeEditor.h"
 #include "support/AnsweringDialogs.h"
+#include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/LogFile.h"
 #include "support/StandInTool.h"
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -66,8 +69,8 @@ private Q_SLOTS:
         QTemporaryDir tools;
         StandInTool::write(tools.path(), u"clang-format"_s, u"exit 0"_s);
         const DependencyChecker checker(ToolResolver({tools.path()}, false));
-        ConfigManagerFactory store{TestHome::settings()};
-        ConfigurationDashboardView dashboard(store, checker);
+        CoreFixture fixture;
+        ConfigurationDashboardView dashboard(fixture.configurations(), fixture.registry(), checker);
         dashboard.resize(1400, 700);
         dashboard.show();
         const QList<ConfigCard *> &cards = dashboard.cards();
@@ -103,9 +106,10 @@ private Q_SLOTS:
     // A language's sheet lists only its configurations, or says there are none.
     void listSheetShowsOneLanguageOrItsEmptyState()
     {
-        ConfigManagerFactory store{TestHome::settings()};
+        CoreFixture fixture;
+        ConfigManagerFactory &store = fixture.configurations();
         created(store, u"Shared name"_s, SupportedFileExtension::swift);
-        ConfigEditorView kotlin(store, SupportedFileExtension::kotlin);
+        ConfigEditorView kotlin(store, fixture.registry(), SupportedFileExtension::kotlin);
         QCOMPARE(kotlin.windowTitle(), u"kotlin Configuration Rules"_s);
         QVERIFY(kotlin.showsEmptyState());
 
@@ -126,6 +130,95 @@ private Q_SLOTS:
         QTRY_VERIFY(kotlin.editorSheet() && kotlin.editorSheet()->isVisible());
         QCOMPARE(kotlin.editorSheet()->nameField()->text(), u"Shared name"_s);
         QCOMPARE(unnamedControls(), QStringList());
+    }
+
+    // A configuration a watcher formats with stays, and the refusal names every such watcher,
+    // the ones not restored at this start too; one no watcher uses goes, with its file, once
+    // the user has said so.
+    void deletionIsRefusedWhileWatchersUseIt()
+    {
+        CoreFixture fixture;
+        CodeWatcherModel shop =
+            fixture.makeWatcher(fixture.makeProject(u"shop"_s), SupportedFileExtension::cpp);
+        CodeWatcherModel gone = fixture.makeWatcher(fixture.makeProject(u"x"_s) + u"/gone"_s,
+                                                    SupportedFileExtension::cpp);
+        gone.name = u"Old app"_s;
+        gone.configurationId = shop.configurationId;
+        WatcherListStore(TestHome::settings()).save({shop, gone});
+        MonitorRegistry &registry = fixture.registry();
+        QCOMPARE(registry.unrestoredWatchers().size(), 1);
+        ConfigManagerFactory &store = fixture.configurations();
+        const ConfigurationItem used = store.getConfig(shop.configurationId).value();
+        const ConfigurationItem unused = created(store, u"Spare"_s, SupportedFileExtension::cpp);
+        ConfigEditorView sheet(store, registry, SupportedFileExtension::cpp);
+        QCOMPARE(sheet.model().rowCount(), 3); // the second is the one "gone" was made with
+        AnsweringDialogs dialogs;
+        dialogs.confirms = true;
+
+        QVERIFY(sheet.deleteButton(0));
+        QCOMPARE(sheet.deleteButton(0)->accessibleName(), u"Delete “Test style”"_s);
+        sheet.deleteButton(0)->click();
+        QCOMPARE(dialogs.asked,
+                 QStringList{u"“Test style” cannot be deleted:The watchers “shop” and “Old app” "
+                             u"format with it. Remove them, or give them another configuration, "
+                             u"first."_s});
+        QCoreApplication::processEvents();
+        QVERIFY(store.getConfig(used.id) && QFile::exists(used.path.toLocalFile()));
+
+        // Cancel keeps it; Delete from the row's menu takes it and its file.
+        dialogs.asked.clear();
+        dialogs.confirms = false;
+        sheet.deleteButton(2)->click();
+        QCOMPARE(dialogs.asked, QStringList{u"Delete “Spare”?:The configuration and its file are "
+                                            u"deleted. This cannot be undone.[Delete]"_s});
+        QVERIFY(store.getConfig(unused.id));
+        dialogs.confirms = true;
+        QMenu *menu = sheet.rowMenu(2);
+        QCOMPARE(menu->actions().last()->text(), u"Delete…"_s);
+        menu->actions().last()->trigger();
+        QVERIFY(!store.getConfig(unused.id) && !QFile::exists(unused.path.toLocalFile()));
+        QTRY_COMPARE(sheet.model().rowCount(), 2);
+        QVERIFY(sheet.deleteButton(1) && !sheet.deleteButton(2));
+
+        // Once its last watcher is gone it can go too.
+        QVERIFY(registry.removeWatcher(shop.id));
+        QVERIFY(registry.forgetWatcher(gone.id));
+        sheet.deleteConfiguration(0);
+        QVERIFY(!store.getConfig(used.id) && !QFile::exists(used.path.toLocalFile()));
+    }
+
+    // Names tell a language's configurations apart: a name another one of the language has
+    // (spaces around it aside) is refused under the field, as typed and again at saving; the
+    // other languages' names, and the configuration's own, are free.
+    void namesAreUniquePerLanguage()
+    {
+        ConfigManagerFactory store{TestHome::settings()};
+        const ConfigurationItem llvm =
+            created(store, u"LLVM"_s, SupportedFileExtension::cpp, u"BasedOnStyle: LLVM\n"_s);
+        created(store, u"Google"_s, SupportedFileExtension::cpp);
+        created(store, u"Mozilla"_s, SupportedFileExtension::objectivec);
+
+        RawXmlFormatterView sheet(store, llvm, SupportedFileExtension::cpp);
+        QVERIFY(sheet.nameLine()->isHidden() && sheet.saveButton()->isEnabled());
+        sheet.nameField()->setText(u" Google "_s);
+        QVERIFY(!sheet.nameLine()->isHidden() && !sheet.saveButton()->isEnabled());
+        QCOMPARE(sheet.nameLine()->text(),
+                 u"Another C++ configuration is already named “Google”."_s);
+        sheet.nameField()->setText(u"Mozilla"_s);
+        QVERIFY(sheet.nameLine()->isHidden() && sheet.saveButton()->isEnabled());
+
+        // Taken by another sheet between typing and saving.
+        RawXmlFormatterView other(store, std::nullopt, SupportedFileExtension::cpp);
+        other.nameField()->setText(u"Mozilla"_s);
+        QVERIFY(other.nameLine()->isHidden());
+        other.viewModel().setConfig(u"BasedOnStyle: Mozilla\n"_s);
+        sheet.saveButton()->click();
+        QTRY_COMPARE(sheet.result(), int(QDialog::Accepted));
+        other.saveButton()->click();
+        QTRY_VERIFY(!other.nameLine()->isHidden());
+        QVERIFY(other.result() != int(QDialog::Accepted));
+        QCOMPARE(store.configs().size(), 3);
+        QCOMPARE(store.getConfig(llvm.id).value().name, u"Mozilla"_s);
     }
 
     // The sheet saves only with a name and some text (whitespace counts), creates through the

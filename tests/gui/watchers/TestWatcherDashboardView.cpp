@@ -240,7 +240,8 @@ private Q_SLOTS:
             watchers.model().index(0, CodeWatcherTableViewModel::configNameColumn);
         QCOMPARE(style.data(), u"Test style"_s);
 
-        ConfigurationDashboardView configurations(fixture.core().configurations());
+        ConfigurationDashboardView configurations(fixture.core().configurations(),
+                                                  fixture.registry());
         ConfigCard *kotlin = configurations.cards().value(3);
         QVERIFY(kotlin && kotlin->language().kind == SupportedFileExtension::kotlin);
         kotlin->editButton()->click();
