@@ -7,6 +7,7 @@
 #include "core/watching/CodeWatcherTableViewModel.h"
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Dialogs.h"
+#include "gui/support/SymbolIcons.h"
 #include "gui/watchers/RunFixersDelegate.h"
 #include "gui/watchers/StatusCellDelegate.h"
 
@@ -88,6 +89,25 @@ protected:
     }
 };
 
+// The configuration's name with a chevron after it: the cell opens a menu of the others.
+class ConfigurationCell : public GreyedWhenUnrestored
+{
+public:
+    using GreyedWhenUnrestored::GreyedWhenUnrestored;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        GreyedWhenUnrestored::initStyleOption(option, index);
+        if (!restored(index))
+            return;
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = SymbolIcons::icon(QStringLiteral("chevron.down"), option->palette);
+        option->decorationPosition = QStyleOptionViewItem::Right;
+        option->decorationSize = QSize(12, 12);
+    }
+};
+
 } // namespace
 
 CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
@@ -121,6 +141,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     setItemDelegateForColumn(Model::extensionColumn, m_language);
     setItemDelegateForColumn(Model::activatedColumn, m_switches);
     setItemDelegateForColumn(Model::removeColumn, m_remove);
+    setItemDelegateForColumn(Model::configNameColumn, new ConfigurationCell(this));
 
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
