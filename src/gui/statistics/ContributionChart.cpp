@@ -2,6 +2,7 @@
 #include "gui/statistics/ContributionChart.h"
 
 #include "gui/support/Palette.h"
+#include "gui/support/TextStyles.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -14,7 +15,9 @@
 
 namespace {
 
-constexpr int kPitch = ContributionChart::cellSize + ContributionChart::cellSpacing;
+constexpr int kPitch = ContributionChart::pitch;
+// The first column's month is named only when the next name leaves it room.
+constexpr int kColumnsForAName = 3;
 
 // How far the arrow keys move the focused day: a column sideways, a day up or down.
 int stepFor(int key, int rows)
@@ -51,9 +54,13 @@ ContributionChart::ContributionChart(const QList<DailyFix> &fixes, int rows, Clo
     setAccessibleName(QStringLiteral("Code fix activity"));
     // From the keyboard only: a click would put the focus ring on today, not on the square.
     setFocusPolicy(Qt::TabFocus);
-    // A child's inset, though the chart is made before it has a parent.
-    const int inset = style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
-    setContentsMargins(inset, inset, inset, inset);
+    setFont(TextStyles::font(TextStyles::Style::caption, font()));
+    // Above and below, a child's inset (though the chart is made before it has a parent) and
+    // the months' names. At the sides only room for the focus ring: half the spacing, so a
+    // column and its spacing take one pitch and the chart scrolls by whole columns.
+    const int inset = style()->pixelMetric(QStyle::PM_LayoutTopMargin);
+    const int monthBand = fontMetrics().height() + cellSpacing;
+    setContentsMargins(cellSpacing / 2, inset + monthBand, cellSpacing / 2, inset);
     setFixes(fixes);
 }
 
@@ -65,6 +72,7 @@ void ContributionChart::setFixes(const QList<DailyFix> &fixes)
     for (const ContributionDay &day : m_days.days())
         m_fills.append(colourOf(ContributionDays::shade(day.count)));
     m_focused = std::min(m_focused, int(m_days.days().size()) - 1);
+    markMonths();
     setFixedSize(sizeHint());
     describe();
     update();
@@ -90,6 +98,33 @@ QRect ContributionChart::cellRect(int index) const
     const QPoint origin = contentsRect().topLeft();
     return {origin.x() + index / m_rows * kPitch, origin.y() + index % m_rows * kPitch, cellSize,
             cellSize};
+}
+
+int ContributionChart::columnAt(int x) const
+{
+    return std::clamp((x - contentsRect().left()) / kPitch, 0, std::max(columns() - 1, 0));
+}
+
+int ContributionChart::weekdayOfRow(int row) const
+{
+    const QList<ContributionDay> &days = m_days.days();
+    return row < days.size() ? days.at(row).date.dayOfWeek() : 0;
+}
+
+void ContributionChart::markMonths()
+{
+    m_months.clear();
+    const QList<ContributionDay> &days = m_days.days();
+    for (int index = 0; index < days.size(); ++index) {
+        const QDate date = days.at(index).date;
+        if (index > 0 && date.day() != 1)
+            continue;
+        const int column = index / m_rows;
+        // The first column's name gives way to a month beginning just after it.
+        if (m_months.size() == 1 && m_months.first().column == 0 && column < kColumnsForAName)
+            m_months.clear();
+        m_months.append({column, locale().standaloneMonthName(date.month(), QLocale::ShortFormat)});
+    }
 }
 
 int ContributionChart::dayAt(QPoint point) const
@@ -144,7 +179,24 @@ void ContributionChart::paintEvent(QPaintEvent *event)
         painter.setBrush(m_fills.at(index));
         painter.drawRoundedRect(cell, cornerRadius, cornerRadius);
     }
+    paintMonths(painter, exposed);
     paintFocus(painter);
+}
+
+void ContributionChart::paintMonths(QPainter &painter, const QRect &exposed) const
+{
+    const QRect band(0, 0, width(), contentsRect().top() - cellSpacing);
+    if (!band.intersects(exposed))
+        return;
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    for (const MonthMark &month : m_months) {
+        const int textWidth = painter.fontMetrics().horizontalAdvance(month.name);
+        // The last column's name keeps to the chart rather than being cut at its edge.
+        const int left = std::min(cellRect(month.column * m_rows).left(), width() - textWidth);
+        const QRect name(left, band.top(), textWidth, band.height());
+        if (name.intersects(exposed))
+            painter.drawText(name, Qt::AlignLeft | Qt::AlignBottom, month.name);
+    }
 }
 
 void ContributionChart::paintFocus(QPainter &painter) const

@@ -10,9 +10,10 @@
 class QHelpEvent;
 
 // The year of fixes as a grid of rounded squares, one per day, shaded by the day's count. Days
-// run down a column, then on to the next one; rows do not follow weekdays. One widget paints
-// every day, and only those in the exposed area. The arrow keys move a focused day, which
-// screen readers hear as the description.
+// run down a column, then on to the next one, so with seven rows each row is one weekday (the
+// top one that of the year's first day). Month names stand above the columns where months
+// begin. One widget paints every day, and only those in the exposed area. The arrow keys move a
+// focused day, which screen readers hear as the description.
 class ContributionChart : public QWidget
 {
     Q_OBJECT
@@ -23,6 +24,16 @@ public:
     static constexpr int cellSize = 14;
     static constexpr int cellSpacing = 4;
     static constexpr int cornerRadius = 2;
+    static constexpr int pitch = cellSize + cellSpacing;
+
+    // A month's name over the column that holds its first day.
+    struct MonthMark
+    {
+        int column = 0;
+        QString name;
+
+        friend bool operator==(const MonthMark &, const MonthMark &) = default;
+    };
 
     // Tests hand in a clock; the default is the system clock.
     ContributionChart(const QList<DailyFix> &fixes, int rows, Clock clock = {},
@@ -35,6 +46,10 @@ public:
     int columns() const;
 
     QRect cellRect(int index) const;
+    int columnAt(int x) const;
+    QList<MonthMark> monthMarks() const { return m_months; }
+    // The weekday (1 = Monday) of the days in `row`.
+    int weekdayOfRow(int row) const;
     // The day under `point`, or -1 between the squares and around them.
     int dayAt(QPoint point) const;
     QColor fill(int index) const { return m_fills.value(index); }
@@ -60,6 +75,8 @@ protected:
 private:
     void showToolTip(QHelpEvent *event);
     void paintFocus(QPainter &painter) const;
+    void paintMonths(QPainter &painter, const QRect &exposed) const;
+    void markMonths();
     void moveFocus(int index);
     void describe();
     QString dayText(int index) const;
@@ -68,5 +85,6 @@ private:
     Clock m_clock;
     ContributionDays m_days;
     QList<QColor> m_fills;
+    QList<MonthMark> m_months;
     int m_focused = -1;
 };

@@ -7,6 +7,7 @@
 #include "gui/support/Controls.h"
 #include "gui/support/TextStyles.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,7 +51,15 @@ QWidget *StatisticsView::makeCard()
     layout->setSpacing(8);
     layout->addWidget(m_total);
     layout->addWidget(Controls::secondaryLabel(QStringLiteral("Last 365 days of code fixes")));
-    layout->addWidget(m_chartArea);
+    m_chartRow = new QWidget;
+    auto *row = new QHBoxLayout(m_chartRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(makeWeekdayColumn(), 0, Qt::AlignTop);
+    row->addWidget(m_chartArea, 1);
+    row->addStretch();
+    m_chartRow->installEventFilter(this);
+    layout->addWidget(m_chartRow);
     layout->addLayout(makeLegend());
     showTotal();
     return card;
@@ -83,6 +92,34 @@ QLayout *StatisticsView::makeLegend()
     return legend;
 }
 
+// The rows' weekdays, level with the squares; they stay put while the weeks scroll.
+QWidget *StatisticsView::makeWeekdayColumn()
+{
+    auto *column = new QWidget;
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, m_chart->contentsMargins().top(), 4, 0);
+    layout->setSpacing(ContributionChart::cellSpacing);
+    for (int row = 0; row < chartRows; ++row) {
+        QLabel *weekday = Controls::secondaryLabel(QString());
+        weekday->setWordWrap(false);
+        weekday->setFont(m_chart->font());
+        weekday->setFixedHeight(ContributionChart::cellSize);
+        weekday->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        layout->addWidget(weekday);
+        m_weekdays.append(weekday);
+    }
+    layout->addStretch();
+    nameWeekdays();
+    return column;
+}
+
+void StatisticsView::nameWeekdays()
+{
+    for (int row = 0; row < m_weekdays.size(); ++row)
+        m_weekdays.at(row)->setText(
+            locale().standaloneDayName(m_chart->weekdayOfRow(row), QLocale::ShortFormat));
+}
+
 void StatisticsView::showTotal()
 {
     const QString total = QStringLiteral("%L1 fixes in the last year").arg(m_chart->days().total());
@@ -108,16 +145,64 @@ void StatisticsView::makeChartArea()
         if (m_keepsToday)
             bar->setValue(bar->maximum());
     });
-    connect(bar, &QScrollBar::valueChanged, this,
-            [this, bar](int value) { m_keepsToday = value == bar->maximum(); });
-    connect(m_chart, &ContributionChart::focusedCellMoved, this, [this](const QRect &cell) {
-        m_chartArea->ensureVisible(cell.center().x(), cell.center().y(), cell.width(), 0);
+    bar->setSingleStep(ContributionChart::pitch);
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        m_keepsToday = value == bar->maximum();
+        snapToColumn(value);
     });
+    connect(m_chart, &ContributionChart::focusedCellMoved, this,
+            [this](const QRect &cell) { showColumn(m_chart->columnAt(cell.center().x())); });
+}
+
+bool StatisticsView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_chartRow && event->type() == QEvent::Resize) {
+        const int weekdays = m_weekdays.first()->parentWidget()->sizeHint().width();
+        fitWholeWeeks(m_chartRow->width() - weekdays);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The chart's area takes the whole columns that fit, so no square is ever cut at its edges.
+void StatisticsView::fitWholeWeeks(int available)
+{
+    const QMargins inset = m_chart->contentsMargins();
+    const int sides = inset.left() + inset.right();
+    const int fits =
+        (available - sides + ContributionChart::cellSpacing) / ContributionChart::pitch;
+    const int columns = std::clamp(fits, 1, m_chart->columns());
+    m_chartArea->setMaximumWidth(columns * ContributionChart::pitch -
+                                 ContributionChart::cellSpacing + sides);
+}
+
+void StatisticsView::snapToColumn(int value)
+{
+    QScrollBar *bar = m_chartArea->horizontalScrollBar();
+    const int pitch = ContributionChart::pitch;
+    const int snapped = std::min((value + pitch / 2) / pitch * pitch, bar->maximum());
+    if (snapped != value)
+        bar->setValue(snapped);
+}
+
+// Scrolls by whole columns until `column` is in view.
+void StatisticsView::showColumn(int column)
+{
+    QScrollBar *bar = m_chartArea->horizontalScrollBar();
+    const int pitch = ContributionChart::pitch;
+    const QMargins inset = m_chart->contentsMargins();
+    const int viewport = m_chartArea->viewport()->width() - inset.left() - inset.right();
+    const int shown = std::max((viewport + ContributionChart::cellSpacing) / pitch, 1);
+    const int first = bar->value() / pitch;
+    if (column < first)
+        bar->setValue(column * pitch);
+    else if (column >= first + shown)
+        bar->setValue((column - shown + 1) * pitch);
 }
 
 void StatisticsView::showFixes()
 {
     m_chart->setFixes(m_statistics.lastYearFixes());
+    nameWeekdays();
     showTotal();
 }
 

@@ -131,6 +131,45 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), 0);
     }
 
+    // Months are named over the columns they begin in and rows by their weekday; at any width
+    // the area shows whole weeks, and the keyboard scrolls a week at a time.
+    void weeksShowWholeAndNamed()
+    {
+        StatisticsView view(*m_statistics, clock());
+        ContributionChart &chart = *view.chart();
+        const QList<ContributionChart::MonthMark> months = chart.monthMarks();
+        QCOMPARE(months.size(), 13); // Mar 1, 2024 (a Friday) through Mar 1, 2025
+        QCOMPARE(months.first(), (ContributionChart::MonthMark{0, u"Mar"_s}));
+        QCOMPARE(months.at(1), (ContributionChart::MonthMark{31 / 7, u"Apr"_s}));
+        QCOMPARE(months.last(), (ContributionChart::MonthMark{365 / 7, u"Mar"_s}));
+        QCOMPARE(view.weekdayLabels().first()->text(), u"Fri"_s);
+        QCOMPARE(view.weekdayLabels().last()->text(), u"Thu"_s);
+
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QScrollBar *bar = view.chartArea()->horizontalScrollBar();
+        for (const int width : {420, 613, 777, 1100}) {
+            view.resize(width, 400);
+            QTRY_COMPARE(view.chartArea()->width(), view.chartArea()->maximumWidth());
+            bar->setValue(bar->maximum());
+            QVERIFY2(onlyWholeSquaresShown(view), qPrintable(QString::number(width)));
+            bar->setValue(bar->maximum() / 2 + 7);
+            QCOMPARE(bar->value() % ContributionChart::pitch, 0);
+            QVERIFY2(onlyWholeSquaresShown(view), qPrintable(QString::number(width)));
+        }
+
+        view.resize(420, 400);
+        QTRY_COMPARE(view.chartArea()->width(), view.chartArea()->maximumWidth());
+        bar->setValue(bar->maximum());
+        chart.setFocus();
+        QTRY_VERIFY(chart.hasFocus());
+        const int firstShown = bar->value() / ContributionChart::pitch;
+        for (int week = 52; week >= firstShown; --week)
+            QTest::keyClick(&chart, Qt::Key_Left);
+        QCOMPARE(bar->value(), (firstShown - 1) * ContributionChart::pitch);
+        QVERIFY(onlyWholeSquaresShown(view));
+    }
+
     // At midnight the chart moves on a day, with a single timer per day; hidden, none at all.
     void midnightBringsANewEmptyDay()
     {
@@ -162,6 +201,22 @@ private Q_SLOTS:
     }
 
 private:
+    // Every square in the area's view is whole, and some are.
+    static bool onlyWholeSquaresShown(StatisticsView &view)
+    {
+        const ContributionChart &chart = *view.chart();
+        const QWidget *viewport = view.chartArea()->viewport();
+        const QRect shown(chart.mapFrom(viewport, QPoint()), viewport->size());
+        int whole = 0;
+        for (int day = 0; day < chart.days().days().size(); ++day) {
+            const QRect square = chart.cellRect(day);
+            if (square.intersects(shown) && !shown.contains(square))
+                return false;
+            whole += shown.contains(square) ? 1 : 0;
+        }
+        return whole > 0;
+    }
+
     CodeFixStatistics::Clock clock()
     {
         return [this] {
