@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -221,6 +222,25 @@ void CodeWatcherTable::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void CodeWatcherTable::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    paintFocusMark();
+}
+
+// Styles mark a focused button only after a key press, and a text cell hardly at all: the
+// keyboard's user needs one clear mark on whichever cell the arrows reached.
+void CodeWatcherTable::paintFocusMark()
+{
+    if (!hasFocus() || !currentIndex().isValid())
+        return;
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(visualRect(currentIndex())).adjusted(1, 1, -1, -1), 3, 3);
 }
 
 void CodeWatcherTable::runFixers(const QModelIndex &index)

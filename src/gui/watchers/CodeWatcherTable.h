@@ -34,8 +34,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     // Space or Return on a control's cell presses it.
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    void paintFocusMark();
     void runFixers(const QModelIndex &index);
     void logConfigurationFile(const QModelIndex &index);
     void toggle(const QModelIndex &index);

@@ -123,6 +123,24 @@ private Q_SLOTS:
         QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), u"0 of 3"_s);
         fixture.fixerFor(watcher.id)->release();
         QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), QString());
+
+        // The focused cell carries a mark the arrows move; Tab leaves the table.
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.table()->setFocus();
+        QTRY_VERIFY(view.table()->hasFocus());
+        const auto marked = [&view](const QModelIndex &cell) {
+            const QRect rect = view.table()->visualRect(cell);
+            const QImage shown = view.table()->viewport()->grab(rect).toImage();
+            return shown.pixelColor(1, rect.height() / 2) ==
+                   view.table()->palette().color(QPalette::Highlight);
+        };
+        QTRY_VERIFY(marked(runFixers));
+        QTest::keyClick(view.table(), Qt::Key_Right);
+        QTRY_VERIFY(marked(view.table()->currentIndex()) && !marked(runFixers));
+        QTest::keyClick(view.table(), Qt::Key_Tab);
+        QTRY_VERIFY(!view.table()->hasFocus());
+        QVERIFY(!marked(view.table()->currentIndex()));
     }
 
     // A refused watcher keeps the sheet open with the reason; an inactive one cannot run; a
