@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
@@ -361,7 +362,128 @@ private Q_SLOTS:
         QVERIFY2(shot.ok(), qPrintable(shot.summary()));
     }
 
+    // A keyboard user on the smallest window: every column of the watchers table on screen,
+    // Tab leaving the table, and a configuration deleted once confirmed, its file with it.
+    void smallWindowKeyboardAndDeletingAConfiguration()
+    {
+        DesktopApp app(*m_session, u"small-window"_s);
+        const QString spare = app.home.path(u"Application Support/Sprucer/spare.yml"_s);
+        QVERIFY(SeededHome::writeFile(spare, "BasedOnStyle: Google\n"));
+        app.home.addConfiguration(u"cpp"_s, u"Google 2"_s, spare);
+        startAndWaitForWindowAndTrayIcon(app);
+        if (QTest::currentTestFailed())
+            return;
+        const QString window = mainWindowId(app);
+        VERIFY_WITH_LOG(!window.isEmpty(), u"no visible main window"_s, app);
+        QVERIFY(m_session->xdotool({u"windowsize"_s, window, u"800"_s, u"600"_s}).ok());
+
+        // The row's last cell lies within the table, whole.
+        QRect table;
+        QRect remove;
+        const QDeadlineTimer deadline(10000);
+        do {
+            table = extentsOf(app, u"table"_s, u"Watchers"_s);
+            remove = extentsOf(app, u"table cell"_s, u"Remove Project"_s);
+            if (table.isValid() && table.width() <= 800 && table.contains(remove))
+                break;
+            QTest::qWait(100);
+        } while (!deadline.hasExpired());
+        m_session->screenshot(kOutput + u"/small-window.png"_s, window);
+        VERIFY_WITH_LOG(table.isValid() && table.width() <= 800 && table.contains(remove),
+                        u"the table at %1 does not show \"Remove\" whole: %2"_s.arg(
+                            rectText(table), rectText(remove)),
+                        app);
+
+        activate(window);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(
+            m_session
+                ->a11y({u"click"_s, app.atspiName(), u"table cell"_s, u"Project"_s, u"--mouse"_s})
+                .ok());
+        // A cell keeps its "focused" state while it is current: the table's own state says
+        // where the keyboard is.
+        QString focused;
+        QTRY_VERIFY_WITH_TIMEOUT((focused = focusedWidgets(app)).startsWith(u"table 'Watchers'"_s),
+                                 5000);
+        QVERIFY(m_session->xdotool({u"key"_s, u"Tab"_s}).ok());
+        QTRY_VERIFY2_WITH_TIMEOUT(!(focused = focusedWidgets(app)).isEmpty() &&
+                                      !focused.contains(u"table 'Watchers'"_s),
+                                  qPrintable(u"after Tab the focus is on: "_s + focused), 5000);
+
+        deleteConfiguration(app, u"Google 2"_s);
+        if (QTest::currentTestFailed())
+            return;
+        const QString settings = app.home.path(u"config/Velmora/Sprucer.conf"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!QSettings(settings, QSettings::IniFormat)
+                                      .value(u"Configs"_s)
+                                      .toString()
+                                      .contains(u"Google 2"_s),
+                                 5000);
+        QVERIFY(!QFile::exists(spare));
+        QVERIFY(QFile::exists(app.home.configurationFile()));
+    }
+
 private:
+    // Through the window, as a user: the configurations screen, the language's list, the
+    // trash button at the row's end (a widget in the list, which the bus does not list), then
+    // "Delete" in the confirmation.
+    void deleteConfiguration(DesktopApp &app, const QString &name)
+    {
+        const QString pid = app.atspiName();
+        const auto step = [&](const QStringList &arguments) {
+            const DesktopSession::Run done = m_session->a11y(arguments);
+            VERIFY_WITH_LOG(done.ok(), u"deleting \"%1\" failed at: %2"_s.arg(name, done.summary()),
+                            app);
+        };
+        step({u"click"_s, pid, u"list item"_s, u"Configurations"_s, u"--mouse"_s});
+        step({u"click"_s, pid, u"push button"_s, u"Edit C++"_s});
+        step({u"wait"_s, pid, u"list item"_s, u"Edit "_s + name, u"--timeout"_s, u"5"_s});
+        if (QTest::currentTestFailed())
+            return;
+        const QRect row = extentsOf(app, u"list item"_s, u"Edit "_s + name);
+        const QPoint trash(row.right() - 8 - 14, row.center().y());
+        QVERIFY(
+            m_session
+                ->xdotool({u"mousemove"_s, QString::number(trash.x()), QString::number(trash.y()),
+                           u"sleep"_s, u"0.1"_s, u"click"_s, u"1"_s})
+                .ok());
+        step({u"wait"_s, pid, u"push button"_s, u"Delete"_s, u"--timeout"_s, u"5"_s});
+        step({u"click"_s, pid, u"push button"_s, u"Delete"_s});
+    }
+
+    // Where a widget is on screen, from its one line in `a11y.py find`; invalid when unknown.
+    QRect extentsOf(DesktopApp &app, const QString &role, const QString &name) const
+    {
+        static const QRegularExpression at(u"@(-?\\d+),(-?\\d+) (\\d+)x(\\d+)"_s);
+        const DesktopSession::Run found = m_session->a11y({u"find"_s, app.atspiName(), role, name});
+        const QRegularExpressionMatch match = at.match(QString::fromUtf8(found.out));
+        if (!found.ok() || !match.hasMatch())
+            return {};
+        return {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+                match.captured(4).toInt()};
+    }
+
+    static QString rectText(const QRect &rect)
+    {
+        return u"%1,%2 %3x%4"_s.arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
+    }
+
+    // The widgets that say they have the keyboard focus, one a line, but the window and the
+    // table's cells.
+    QString focusedWidgets(DesktopApp &app) const
+    {
+        const DesktopSession::Run tree = m_session->a11y({u"dump"_s, app.atspiName()});
+        QStringList focused;
+        for (const QString &line : QString::fromUtf8(tree.out).split(u'\n')) {
+            const QString item = line.trimmed();
+            if (item.contains(u"[focused"_s) && !item.startsWith(u"frame"_s) &&
+                !item.startsWith(u"table cell"_s))
+                focused << item;
+        }
+        return focused.join(u'\n');
+    }
+
     // The window's close button (Alt+F4, as the window manager sends it) only hides the window:
     // Sprucer goes on in the tray, and says so the first time.
     void closeToTheTray(DesktopApp &app)

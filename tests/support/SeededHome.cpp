@@ -57,18 +57,26 @@ QString SeededHome::configurationFile() const
     return path(u"Application Support/Sprucer/"_s + kConfigurationId + u".yml"_s);
 }
 
-void SeededHome::addWatcher(const QString &codeKind, const QString &folder,
-                            const QString &configurationFile) const
+QString SeededHome::addConfiguration(const QString &codeKind, const QString &name,
+                                     const QString &configurationFile) const
 {
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const QString configurationId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     QSettings settings(settingsFile(*this), QSettings::IniFormat);
     QString configurations = settings.value(u"Configs"_s).toString();
     configurations.chop(1); // the list's "]"
     configurations += uR"(,{"id":"%1","name":"%2","path":"%3",)"
-                      R"("language":"%2","createdAt":786297600.25}])"_s.arg(
-                          configurationId, codeKind, storedUrl(configurationFile));
+                      R"("language":"%4","createdAt":786297600.25}])"_s.arg(
+                          id, name, storedUrl(configurationFile), codeKind);
     settings.setValue(u"Configs"_s, configurations);
+    return id;
+}
+
+void SeededHome::addWatcher(const QString &codeKind, const QString &folder,
+                            const QString &configurationFile) const
+{
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString configurationId = addConfiguration(codeKind, codeKind, configurationFile);
+    QSettings settings(settingsFile(*this), QSettings::IniFormat);
     QByteArray watchers = settings.value(u"monitoredPaths"_s).toByteArray();
     watchers.chop(1);
     watchers += uR"(,"%1",{"name":"%2","url":"%3","isActivated":true,)"

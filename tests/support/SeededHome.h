@@ -37,6 +37,9 @@ public:
     QString project() const { return path(QStringLiteral("My Project")); }
     // The style file of the watcher's configuration "LLVM 4".
     QString configurationFile() const;
+    // Another configuration, used by no watcher; its id.
+    QString addConfiguration(const QString &codeKind, const QString &name,
+                             const QString &configurationFile) const;
     // Another active watcher, of `codeKind` ("kotlin", "swift") on `folder`, whose configuration
     // is `configurationFile`; set before the program starts.
     void addWatcher(const QString &codeKind, const QString &folder,
