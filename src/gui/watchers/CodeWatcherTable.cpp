@@ -8,6 +8,7 @@
 #include "core/watching/MonitorRegistry.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/SymbolIcons.h"
+#include "gui/watchers/ElidingHeader.h"
 #include "gui/watchers/RunFixersDelegate.h"
 #include "gui/watchers/StatusCellDelegate.h"
 
@@ -123,6 +124,8 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     , m_remove(new CellButtonDelegate(CellButtonDelegate::Kind::button, QStringLiteral("trash"), {},
                                       this))
 {
+    setHorizontalHeader(new ElidingHeader(Qt::Horizontal, this));
+    horizontalHeader()->setSectionsClickable(true);
     setModel(&model);
     setAccessibleName(QStringLiteral("Watchers"));
     setMinimumSize(400, 300);
@@ -146,8 +149,7 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
 
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
-    setTextElideMode(Qt::ElideMiddle);        // a long path keeps its start and its folder's name
-    header->setTextElideMode(Qt::ElideRight); // a narrow column's title ends in "…"
+    setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its folder's name
     const QList<int> widths = columnWidths(1200);
     for (int column = 0; column < model.columnCount(); ++column)
         header->resizeSection(column, widths.value(column));

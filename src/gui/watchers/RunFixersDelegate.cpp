@@ -32,7 +32,9 @@ void RunFixersDelegate::paintAccessory(QPainter *painter, const QStyleOptionView
                                        const QRect &room, const QModelIndex &index) const
 {
     const QString text = progressText(index);
-    if (text.isEmpty())
+    // A bar squeezed by a narrow column would be a sliver that says nothing.
+    constexpr int kNarrowestBar = 40;
+    if (text.isEmpty() || room.width() < kNarrowestBar)
         return;
     QStyleOptionProgressBar bar;
     bar.rect = room.adjusted(0, room.height() / 2 - 8, 0, -(room.height() / 2 - 8));
