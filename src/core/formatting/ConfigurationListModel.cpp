@@ -42,6 +42,7 @@ QVariant ConfigurationListModel::data(const QModelIndex &index, int role) const
     case idRole:
         return item.id;
     case createdTextRole:
+    case Qt::AccessibleDescriptionRole: // what the row shows under the name, read out too
         return QString(QStringLiteral("Created ") +
                        QLocale().toString(item.createdAt.toLocalTime(), QLocale::ShortFormat));
     case Qt::AccessibleTextRole:

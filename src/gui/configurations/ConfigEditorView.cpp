@@ -45,6 +45,9 @@ ConfigEditorView::ConfigEditorView(ConfigManagerFactory &store, MonitorRegistry 
     m_list->setModel(m_model);
     m_list->setItemDelegate(new ConfigurationRowDelegate(m_list));
     m_list->setAccessibleName(QStringLiteral("Configurations"));
+    // The rows' trash buttons are widgets the list does not announce: the keys do the same.
+    m_list->setAccessibleDescription(
+        QStringLiteral("Return edits the chosen configuration; Delete deletes it."));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformItemSizes(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);

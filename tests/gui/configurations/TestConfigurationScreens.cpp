@@ -122,6 +122,8 @@ private Q_SLOTS:
         QVERIFY(first.data(ConfigurationListModel::createdTextRole)
                     .toString()
                     .startsWith(u"Created "_s));
+        QCOMPARE(first.data(Qt::AccessibleDescriptionRole),
+                 first.data(ConfigurationListModel::createdTextRole));
         QCOMPARE(kotlin.model().itemAt(0).language, SupportedFileExtension::kotlin);
 
         // Every control of both sheets can be named, and a click on a row edits it.
