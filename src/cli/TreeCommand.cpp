@@ -4,6 +4,7 @@
 #include "cli/Lookup.h"
 #include "cli/Targets.h"
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/git/GitRules.h"
 #include "core/services/CoreServices.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/WatcherListStore.h"
@@ -53,7 +54,9 @@ std::optional<CommandReply> TreeCommand::prepare(const QStringList &arguments, b
     if (!groups)
         return refused(groups.error().description);
     for (const TargetGroup &group : groups.value()) {
-        if (group.files.isEmpty())
+        // As on a save: what git ignores stays alone for a watcher that respects it.
+        const QStringList files = m_core->git().kept(group.watcher.id, group.files);
+        if (files.isEmpty())
             continue;
         Result<std::shared_ptr<IFixer>> fixer =
             m_core->makeFixer(group.watcher, checkOnly ? CoreServices::FixerUse::check
@@ -61,7 +64,7 @@ std::optional<CommandReply> TreeCommand::prepare(const QStringList &arguments, b
         if (!fixer)
             return refused(
                 QStringLiteral("\"%1\": %2").arg(group.watcher.name, fixer.error().description));
-        m_jobs.append(Job{group.watcher, fixer.value(), group.files});
+        m_jobs.append(Job{group.watcher, fixer.value(), files});
     }
     return std::nullopt;
 }

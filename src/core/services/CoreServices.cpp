@@ -6,6 +6,7 @@
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/git/GitRules.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/stats/StatisticsService.h"
@@ -52,6 +53,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
                                                   AppPaths::outOfTreeCopiesDirectory()))
     , m_formatted(
           std::make_unique<FormattedFileCache>(AppPaths::cachesDirectory() + u"/formatted-files"))
+    , m_git(std::make_unique<GitRules>(*m_settings))
     , m_watcherStore(std::make_unique<WatcherListStore>(*m_settings))
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
@@ -71,6 +73,8 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.pipeline = m_pipeline.get();
     parts.markupWatcher = m_markupWatcher.get();
     parts.markups = m_markups.get();
+    parts.git = m_git.get();
+    m_pipeline->setGitRules(m_git.get());
     m_makeFixer = std::move(options.makeFixer);
     m_makeCheckingFixer = m_makeFixer;
     if (!m_makeFixer) {
@@ -79,6 +83,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
         environment.formatted = m_formatted.get();
+        environment.git = m_git.get();
         m_makeFixer = realFixers(*m_configurations, environment);
         environment.checkOnly = true;
         m_makeCheckingFixer = realFixers(*m_configurations, std::move(environment));

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class GitRules;
 class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
@@ -37,6 +38,7 @@ struct MonitorRegistryParts
     MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
     MarkupIndex *markups = nullptr;         // the running watchers' findings
     FixerMaker makeFixer;                   // the fixer of a new watcher
+    GitRules *git = nullptr;                // the watchers' git options; may be null
     SignalSender sendSignal;                // usage signals
     // False in a process that only formats (the command line): the stored watchers are neither
     // restored nor ever written, since the list it would hold is not the user's.
