@@ -405,7 +405,8 @@ FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
 
 bool ToolFixer::changedLinesOnly() const
 {
-    return m_environment.git && m_environment.git->options().of(m_environment.watcherId).changedLinesOnly;
+    return m_environment.git &&
+           m_environment.git->options().of(m_environment.watcherId).changedLinesOnly;
 }
 
 std::optional<QByteArray> ToolFixer::baseline(const QString &filePath) const

@@ -52,7 +52,8 @@ int headTree(git_repository *repository, Tree &tree, bool &unborn)
 
 QByteArray blobBytes(const git_blob *blob)
 {
-    return {static_cast<const char *>(git_blob_rawcontent(blob)), qsizetype(git_blob_rawsize(blob))};
+    return {static_cast<const char *>(git_blob_rawcontent(blob)),
+            qsizetype(git_blob_rawsize(blob))};
 }
 
 // The blob as a checkout would write it at `path` (line ends, filters).
@@ -87,8 +88,7 @@ GitRepository::~GitRepository()
 QByteArray GitRepository::relative(const QString &path) const
 {
     // libgit2 names the work tree by its resolved path; the user may reach it through a link.
-    const QString inside =
-        path.startsWith(m_workTree) ? path : QFileInfo(path).canonicalFilePath();
+    const QString inside = path.startsWith(m_workTree) ? path : QFileInfo(path).canonicalFilePath();
     if (!inside.startsWith(m_workTree) || inside.size() == m_workTree.size())
         return {};
     return QFile::encodeName(inside.mid(m_workTree.size()));

@@ -11,7 +11,8 @@ class UserDefaults;
 // How a watcher treats the git repository its files are in.
 struct GitOptions
 {
-    bool changedLinesOnly = false; // publish only the tool's changes that touch lines changed since HEAD
+    bool changedLinesOnly =
+        false; // publish only the tool's changes that touch lines changed since HEAD
     bool respectGitignore = false; // leave alone the files git ignores
 
     // What a watcher added from now on starts with.

@@ -14,8 +14,8 @@
 // in the order the file system lists it, from its name types alone where it gives them. One rule
 // (`passesOver`) says what is left out: symbolic links (never followed, except the root), items
 // that are neither regular files nor directories, the private-copy folders of files being
-// formatted, and git's own folders. The `visible` scope also leaves out hidden items and packages, as a file browser
-// shows the tree. Only regular files are reported.
+// formatted, and git's own folders. The `visible` scope also leaves out hidden items and packages,
+// as a file browser shows the tree. Only regular files are reported.
 //
 // Each directory is listed whole and closed before the walk goes on, so one descriptor is open
 // at a time however deep the tree. Paths are raw file-system bytes. Runs on the calling thread.

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/FixPipeline.h"
 
-#include "core/git/GitRules.h"
 #include "core/formatting/IFixer.h"
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolFixer.h"
+#include "core/git/GitRules.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/FreedMemory.h"
 #include "core/support/Log.h"
