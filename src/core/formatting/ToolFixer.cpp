@@ -145,7 +145,8 @@ ToolFixer::Admission ToolFixer::admit(const QString &filePath,
     if (!QDir::isAbsolutePath(filePath))
         return FixResult::of(Outcome::skipped, std::nullopt,
                              QStringLiteral("not an absolute path"));
-    Result<SavedFile> saved = SavedFile::read(filePath, sizeLimit);
+    Result<SavedFile> saved = m_environment.contentOf ? unsavedVersion(filePath)
+                                                      : SavedFile::read(filePath, sizeLimit);
     if (!saved) // gone or unreadable: the caller reports it when it reads the file
         return FixResult::of(Outcome::skipped, std::nullopt, saved.error().description);
     if (!saved.value().isWhole()) {
@@ -173,8 +174,10 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
                                            const QList<std::optional<Error>> &errors) const
 {
     QList<FixResult> results(filePaths.size());
-    // A file left as it is by a partial result is not formatted as a whole.
-    FormattedFileCache *const formatted = changedLinesOnly() ? nullptr : m_environment.formatted;
+    // A file left as it is by a partial result is not formatted as a whole, and a version
+    // that is not on disk is no file's.
+    FormattedFileCache *const formatted =
+        changedLinesOnly() || m_environment.contentOf ? nullptr : m_environment.formatted;
     const QByteArray stamp = formatted ? formatted->stamp(toolPath(), m_configPath) : QByteArray();
     std::vector<Member> run;
     Group group;
@@ -356,7 +359,7 @@ FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) co
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
     if (unchanged) {
-        if (saved.isUnchanged())
+        if (saved.isUnchanged() || m_environment.contentOf)
             return FixResult::of(Outcome::unchanged, result);
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
@@ -401,6 +404,16 @@ FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
     }
     log(report.error);
     return FixResult::of(Outcome::failed, saved.bytes(), report.error);
+}
+
+Result<SavedFile> ToolFixer::unsavedVersion(const QString &filePath) const
+{
+    std::optional<QByteArray> content = m_environment.contentOf(filePath);
+    if (!content)
+        return Error{QStringLiteral("ToolFixer"), ENOENT, QStringLiteral("not staged")};
+    if (content->size() > sizeLimit)
+        return Error{QStringLiteral("ToolFixer"), EFBIG, QStringLiteral("larger than 16 MiB")};
+    return SavedFile::unsaved(filePath, std::move(*content));
 }
 
 bool ToolFixer::changedLinesOnly() const

@@ -60,6 +60,9 @@ struct ToolFixerEnvironment
     // changes that touch lines changed since HEAD. May be null (whole files).
     GitRules *git = nullptr;
     QUuid watcherId;
+    // With `checkOnly`: the version of a file to check instead of the one on disk (what git's
+    // index holds); a file it gives nothing for is skipped.
+    std::function<std::optional<QByteArray>(const QString &path)> contentOf;
     std::function<void(FixStage)> probe; // tests only
 };
 
@@ -125,6 +128,7 @@ private:
     FixResult replace(const SavedFile &saved, const PrivateCopy &copy, const QByteArray &result,
                       bool copyHoldsResult) const;
     bool changedLinesOnly() const;
+    Result<SavedFile> unsavedVersion(const QString &filePath) const;
     std::optional<QByteArray> baseline(const QString &filePath) const;
     void reach(FixStage stage) const;
     void announce(const QString &filePath) const;

@@ -77,6 +77,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     m_pipeline->setGitRules(m_git.get());
     m_makeFixer = std::move(options.makeFixer);
     m_makeCheckingFixer = m_makeFixer;
+    m_makeStagedFixer = m_makeFixer;
     if (!m_makeFixer) {
         ToolFixer::Environment environment;
         environment.coordinator = m_fileCoordinator.get();
@@ -86,7 +87,12 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
         environment.git = m_git.get();
         m_makeFixer = realFixers(*m_configurations, environment);
         environment.checkOnly = true;
-        m_makeCheckingFixer = realFixers(*m_configurations, std::move(environment));
+        m_makeCheckingFixer = realFixers(*m_configurations, environment);
+        environment.contentOf = [git = m_git.get()](const QString &path) {
+            const GitWorkTrees::Found found = git->workTrees().find(path);
+            return found.repository ? found.repository->stagedContent(path) : std::nullopt;
+        };
+        m_makeStagedFixer = realFixers(*m_configurations, std::move(environment));
     }
     parts.makeFixer = m_makeFixer;
     parts.restore = options.restoreWatchers;
@@ -104,7 +110,15 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
 Result<std::shared_ptr<IFixer>> CoreServices::makeFixer(const CodeWatcherModel &watcher,
                                                         FixerUse use) const
 {
-    return use == FixerUse::check ? m_makeCheckingFixer(watcher) : m_makeFixer(watcher);
+    switch (use) {
+    case FixerUse::format:
+        break;
+    case FixerUse::check:
+        return m_makeCheckingFixer(watcher);
+    case FixerUse::checkStaged:
+        return m_makeStagedFixer(watcher);
+    }
+    return m_makeFixer(watcher);
 }
 
 CounterStore &CoreServices::counters()

@@ -76,6 +76,7 @@ public:
     {
         format,
         check,
+        checkStaged, // checks what git's index holds of each file, not the file
     };
     Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher,
                                               FixerUse use = FixerUse::format) const;
@@ -104,4 +105,5 @@ private:
     std::unique_ptr<WatcherHealth> m_health;
     MonitorRegistryParts::FixerMaker m_makeFixer;
     MonitorRegistryParts::FixerMaker m_makeCheckingFixer;
+    MonitorRegistryParts::FixerMaker m_makeStagedFixer;
 };

@@ -350,6 +350,29 @@ Result<void> MonitorRegistry::renameWatcher(const QUuid &watcherId, const QStrin
     return {};
 }
 
+GitOptions MonitorRegistry::gitOptions(const QUuid &watcherId) const
+{
+    return m_parts.git ? m_parts.git->options().of(watcherId) : GitOptions{};
+}
+
+Result<void> MonitorRegistry::setGitOptions(const QUuid &watcherId, const GitOptions &options)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    if (!found || !m_parts.git)
+        return notRegistered();
+    const GitOptions before = m_parts.git->options().of(watcherId);
+    if (before == options)
+        return {};
+    m_parts.git->options().set(watcherId, options);
+    if (before.respectGitignore != options.respectGitignore && found->watcher.isActivated &&
+        found->monitor->isRunning()) {
+        m_parts.markups->clear(watcherId);
+        scanMarkups(found->watcher);
+    }
+    announce();
+    return {};
+}
+
 Result<void> MonitorRegistry::changeConfiguration(const QUuid &watcherId,
                                                   const QUuid &configurationId)
 {

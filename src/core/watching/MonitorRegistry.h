@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/git/WatcherGitOptions.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/support/Result.h"
 #include "core/watching/AddWatcherError.h"
@@ -105,6 +106,11 @@ public:
     // Another configuration of the watcher's language: stored, and the next file is formatted
     // with it. The watcher keeps running; files under way finish with the old one.
     Result<void> changeConfiguration(const QUuid &watcherId, const QUuid &configurationId);
+
+    // How the watcher treats git, stored (both off without git rules). Its next files follow
+    // them; a running watcher's TODO list is made again when what it leaves out changes.
+    GitOptions gitOptions(const QUuid &watcherId) const;
+    Result<void> setGitOptions(const QUuid &watcherId, const GitOptions &options);
 
     void saveWatchers();
     void loadWatchers();
