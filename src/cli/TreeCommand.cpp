@@ -6,11 +6,10 @@
 #include "core/formatting/ConfigManagerFactory.h"
 #include "core/git/GitRules.h"
 #include "core/services/CoreServices.h"
+#include "core/support/LocalPath.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/WatcherListStore.h"
 #include "platform/Platform.h"
-
-#include "core/support/LocalPath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -127,8 +127,7 @@ std::optional<CommandReply> readGitSwitches(CommandParser &parser, QJsonObject &
 // The stored options with the request's switches applied.
 GitOptions requestedGitOptions(const QJsonObject &request, GitOptions options)
 {
-    options.changedLinesOnly =
-        request.value(kChangedLinesField).toBool(options.changedLinesOnly);
+    options.changedLinesOnly = request.value(kChangedLinesField).toBool(options.changedLinesOnly);
     options.respectGitignore =
         request.value(kRespectGitignoreField).toBool(options.respectGitignore);
     return options;
@@ -204,8 +203,7 @@ std::variant<QJsonObject, CommandReply> readSet(const QStringList &arguments)
                         {kWatcher, parser.positional().first()}};
     if (std::optional<CommandReply> wrong = readGitSwitches(parser, request))
         return *wrong;
-    if (!on && !off && !options.isSet(kConfig) && !options.isSet(kName) &&
-        !hasGitSwitches(request))
+    if (!on && !off && !options.isSet(kConfig) && !options.isSet(kName) && !hasGitSwitches(request))
         return parser.wrong(QStringLiteral("nothing to change"));
     if (on || off)
         request.insert(kActivated, on);

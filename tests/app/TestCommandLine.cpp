@@ -220,7 +220,8 @@ private Q_SLOTS:
         QVERIFY(git(project, {u"init"_s, u"-q"_s}) && git(project, {u"add"_s, u"."_s}) &&
                 git(project, {u"commit"_s, u"-qm"_s, u"legacy"_s}));
         QVERIFY(QDir().mkpath(project + u"/build"_s));
-        QVERIFY(SeededHome::writeFile(project + u"/build/generated.cpp"_s, SeededHome::unformatted));
+        QVERIFY(
+            SeededHome::writeFile(project + u"/build/generated.cpp"_s, SeededHome::unformatted));
         QVERIFY(SeededHome::writeFile(project + u"/src/new.cpp"_s, SeededHome::unformatted));
 
         QCOMPARE(listed(home, u"watcher"_s)[0][u"changedLines"_s].toBool(), false);
@@ -232,12 +233,12 @@ private Q_SLOTS:
                  0);
         QCOMPARE(listed(home, u"watcher"_s)[1][u"respectGitignore"_s].toBool(), true);
         QCOMPARE(listed(home, u"watcher"_s)[1][u"changedLines"_s].toBool(), false);
-        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s,
-                                u"maybe"_s})
-                     .status,
-                 2);
-        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s,
-                                u"on"_s, u"--respect-gitignore"_s, u"on"_s})
+        QCOMPARE(
+            sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s, u"maybe"_s})
+                .status,
+            2);
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s, u"on"_s,
+                                u"--respect-gitignore"_s, u"on"_s})
                      .status,
                  0);
         QCOMPARE(listed(home, u"watcher"_s)[0][u"changedLines"_s].toBool(), true);
@@ -249,8 +250,7 @@ private Q_SLOTS:
         QCOMPARE(format.status, 0);
         QCOMPARE(SeededHome::readAll(project + u"/src/new.cpp"_s), SeededHome::formatted);
         QCOMPARE(SeededHome::readAll(project + u"/src/legacy.cpp"_s), SeededHome::unformatted);
-        QCOMPARE(SeededHome::readAll(project + u"/build/generated.cpp"_s),
-                 SeededHome::unformatted);
+        QCOMPARE(SeededHome::readAll(project + u"/build/generated.cpp"_s), SeededHome::unformatted);
 
         // The index, not the working file: staged messy, then staged clean with a messy file.
         QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::unformatted));

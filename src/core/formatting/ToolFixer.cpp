@@ -145,8 +145,8 @@ ToolFixer::Admission ToolFixer::admit(const QString &filePath,
     if (!QDir::isAbsolutePath(filePath))
         return FixResult::of(Outcome::skipped, std::nullopt,
                              QStringLiteral("not an absolute path"));
-    Result<SavedFile> saved = m_environment.contentOf ? unsavedVersion(filePath)
-                                                      : SavedFile::read(filePath, sizeLimit);
+    Result<SavedFile> saved =
+        m_environment.contentOf ? unsavedVersion(filePath) : SavedFile::read(filePath, sizeLimit);
     if (!saved) // gone or unreadable: the caller reports it when it reads the file
         return FixResult::of(Outcome::skipped, std::nullopt, saved.error().description);
     if (!saved.value().isWhole()) {
