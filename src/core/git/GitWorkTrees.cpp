@@ -21,14 +21,13 @@ QString lastError()
 
 GitWorkTrees::GitWorkTrees()
 {
-    git_libgit2_init();
+    // Once for the process and never undone: a shutdown while pool threads still hold
+    // libgit2's per-thread state would leave that state behind when they end.
+    static const int initialised = git_libgit2_init();
+    Q_UNUSED(initialised);
 }
 
-GitWorkTrees::~GitWorkTrees()
-{
-    m_opened.clear();
-    git_libgit2_shutdown();
-}
+GitWorkTrees::~GitWorkTrees() = default;
 
 GitWorkTrees::Found GitWorkTrees::find(const QString &path)
 {
