@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/git/WatcherGitOptions.h"
-
 #include "core/model/CodeWatcherModel.h"
 #include "core/watching/MonitorRegistry.h"
 

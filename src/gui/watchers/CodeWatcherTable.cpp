@@ -131,8 +131,8 @@ public:
         QStyleOptionViewItem text = option;
         text.rect.setRight(option.rect.right() - width - 4);
         GreyedWhenUnrestored::paint(painter, text, index);
-        const QRect pill(option.rect.right() - width - 2,
-                         option.rect.center().y() - height / 2, width, height);
+        const QRect pill(option.rect.right() - width - 2, option.rect.center().y() - height / 2,
+                         width, height);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(option.palette.color(QPalette::Mid));

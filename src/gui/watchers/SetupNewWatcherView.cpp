@@ -157,8 +157,8 @@ void SetupNewWatcherView::add()
             m_name->text().trimmed(), m_chosenUrl, configuration.value().language, configurationId);
         added = m_registry.addWatcher(watcher);
         if (added)
-            (void)m_registry.setGitOptions(
-                watcher.id, {m_changedLines->isChecked(), m_gitignore->isChecked()});
+            (void)m_registry.setGitOptions(watcher.id,
+                                           {m_changedLines->isChecked(), m_gitignore->isChecked()});
     }
     if (!added) {
         m_error->setText(QStringLiteral("This watcher could not be added. ") +
