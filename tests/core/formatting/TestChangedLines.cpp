@@ -266,12 +266,25 @@ private Q_SLOTS:
         }
     }
 
-    void readsTheCommitADetachedHeadPointsTo()
+    // A detached HEAD (a rebase) and a submodule have a last commit of their own to compare with.
+    void readsTheCommitOfADetachedHeadOrASubmodule()
     {
         const Legacy legacy = legacyOf(Kind::cpp);
-        const QString folder = m_root.filePath(u"detached"_s);
-        const QString file = committed(folder, legacy);
-        QVERIFY(git(folder, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
+        const QString detached = m_root.filePath(u"detached"_s);
+        QString file = committed(detached, legacy);
+        QVERIFY(git(detached, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
+        writeFile(file, legacy.edited);
+        QCOMPARE(fixer(Kind::cpp)->fix(file).outcome, FixResult::Outcome::changed);
+        QCOMPARE(readFile(file), legacy.onlyEdited);
+
+        const QString library = m_root.filePath(u"library"_s);
+        const QString super = m_root.filePath(u"super"_s);
+        committed(library, legacy);
+        QVERIFY(QDir().mkpath(super) && git(super, {u"init"_s, u"-q"_s}));
+        QVERIFY(git(super, {u"-c"_s, u"protocol.file.allow=always"_s, u"submodule"_s, u"add"_s,
+                            u"-q"_s, library, u"lib"_s}));
+        QVERIFY(git(super, {u"commit"_s, u"-qm"_s, u"with a library"_s}));
+        file = super + u"/lib/src/"_s + legacy.name;
         writeFile(file, legacy.edited);
         QCOMPARE(fixer(Kind::cpp)->fix(file).outcome, FixResult::Outcome::changed);
         QCOMPARE(readFile(file), legacy.onlyEdited);
