@@ -171,6 +171,13 @@ private Q_SLOTS:
             << QByteArray("a 1\n\nb 3\n") << QByteArray("a  1\n\nb 3\n");
         QTest::newRow("a new file")
             << QByteArray() << QByteArray("a  1\n") << QByteArray("a 1\n") << QByteArray("a 1\n");
+        // Lines that repeat a great deal take the other way of lining the texts up.
+        const auto blocks = [](const QByteArray &each, const QByteArray &middle) -> QByteArray {
+            return each.repeated(250) + middle + each.repeated(249);
+        };
+        QTest::newRow("many repeated lines")
+            << blocks("a  1\n\n", "a  1\n\n") << blocks("a  1\n\n", "b  2\n\n")
+            << blocks("a 1\n\n", "b 2\n\n") << blocks("a  1\n\n", "b 2\n\n");
     }
 
     void keepsTheToolsChangesThatTouchChangedLines()
