@@ -173,7 +173,8 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
             return WatcherNesting::ownedByInner(inner, markup.filePath);
         });
     }
-    if (m_parts.git) {
+    // The walk never enters a repository's own folder; what git ignores is left out here.
+    if (m_parts.git && m_parts.git->options().of(watcherId).respectGitignore) {
         QHash<QString, bool> leftOut;
         markups.removeIf([&](const Markup &markup) {
             const auto known = leftOut.constFind(markup.filePath);
