@@ -54,17 +54,20 @@ std::optional<std::vector<Change>> alignedByMatches(const QByteArray &before,
         const auto found = positions.find(a[std::size_t(i)]);
         if (found == positions.end())
             continue;
-        for (auto j = found->second.rbegin(); j != found->second.rend(); ++j) {
-            const auto at = std::lower_bound(threshold.begin(), threshold.end(), *j);
+        // Later lines first, so that one line of `before` extends no run it ended itself.
+        const std::vector<int> &ends = found->second;
+        for (std::size_t n = ends.size(); n-- > 0;) {
+            const int j = ends[n];
+            const auto at = std::lower_bound(threshold.begin(), threshold.end(), j);
             const auto k = std::size_t(at - threshold.begin());
-            if (at != threshold.end() && *at == *j)
+            if (at != threshold.end() && *at == j)
                 continue;
-            nodes.push_back({i, *j, k > 0 ? tail[k - 1] : -1});
+            nodes.push_back({i, j, k > 0 ? tail[k - 1] : -1});
             if (at == threshold.end()) {
-                threshold.push_back(*j);
+                threshold.push_back(j);
                 tail.push_back(int(nodes.size()) - 1);
             } else {
-                *at = *j;
+                *at = j;
                 tail[k] = int(nodes.size()) - 1;
             }
         }

@@ -60,7 +60,8 @@ QByteArray blobBytes(const git_blob *blob)
 std::optional<QByteArray> checkedOut(git_blob *blob, const char *path)
 {
     git_buf buffer = GIT_BUF_INIT;
-    git_blob_filter_options options = GIT_BLOB_FILTER_OPTIONS_INIT;
+    git_blob_filter_options options;
+    git_blob_filter_options_init(&options, GIT_BLOB_FILTER_OPTIONS_VERSION);
     if (git_blob_filter(&buffer, blob, path, &options) != 0)
         return std::nullopt;
     QByteArray bytes(buffer.ptr, qsizetype(buffer.size));
@@ -152,7 +153,8 @@ QStringList GitRepository::stagedFiles()
         return {};
     git_index_read(index.p, 0);
     Diff diff;
-    git_diff_options options = GIT_DIFF_OPTIONS_INIT;
+    git_diff_options options;
+    git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
     if (git_diff_tree_to_index(&diff.p, m_repository, tree.p, index.p, &options) != 0)
         return {};
     git_diff_find_similar(diff.p, nullptr);
