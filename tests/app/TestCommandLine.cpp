@@ -158,6 +158,10 @@ private Q_SLOTS:
         QVERIFY(SeededHome::writeFile(folder + u"/main.cpp"_s, SeededHome::unformatted));
         QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(folder + u"/main.cpp"_s),
                                   SeededHome::formatted, 15000);
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"second"_s, u"--changed-lines"_s, u"on"_s})
+                     .status,
+                 0);
+        QTRY_VERIFY(listed(home, u"watcher"_s)[1][u"changedLines"_s].toBool());
 
         QCOMPARE(sprucer(home, {u"watcher"_s, u"remove"_s, u"second"_s}).status, 0);
         QTRY_COMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
