@@ -8,7 +8,7 @@
 # Folder (by prefix) and its layer, bottom first. A folder missing here fails the check.
 set(layers
     "core/support=0"
-    "core/model=1"
+    "core/model=1" "core/git=1"
     "core/markups=2" "core/stats=2" "core/telemetry=2"
     "core/formatting=3"
     "core/watching=4"

@@ -7,6 +7,7 @@ sprucer_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqscintilla2-qt6-dev
     clang-format
+    libgit2-dev
     locales
 )
 

@@ -71,9 +71,10 @@ namespace CheckCommand {
 CommandReply run(const QStringList &arguments)
 {
     TreeCommand command(QStringLiteral("check"),
-                        QStringLiteral("[PATH...] [--config NAME|ID] [--diff] [--json]"),
+                        QStringLiteral("[PATH... | --staged] [--config NAME|ID] [--diff] [--json]"),
                         QStringLiteral("Prints the files their formatter would change, changing "
                                        "none. Status: 0 none would, 1 some would, 2 errors."));
+    command.offerStaged();
     QCommandLineParser &options = command.parser().options();
     options.addOption({QStringLiteral("diff"), QStringLiteral("A unified diff of each file.")});
     options.addOption({QStringLiteral("json"), QStringLiteral("One JSON object a line.")});

@@ -20,6 +20,7 @@ public:
     explicit StoredAccess(UserDefaults &settings)
         : m_configurations(settings)
         , m_store(settings)
+        , m_gitOptions(settings)
         , m_watchers(m_store.load())
     {}
 
@@ -30,6 +31,7 @@ public:
     {
         m_watchers.append(watcher);
         m_store.save(m_watchers);
+        m_gitOptions.adopt(watcher.id);
         return {};
     }
 
@@ -39,6 +41,7 @@ public:
             return notFound();
         m_store.forget(watcherId);
         m_store.save(m_watchers);
+        m_gitOptions.forget(watcherId);
         return {};
     }
 
@@ -53,9 +56,18 @@ public:
         return {};
     }
 
+    GitOptions gitOptions(const QUuid &watcherId) override { return m_gitOptions.of(watcherId); }
+
+    Result<void> setGitOptions(const QUuid &watcherId, const GitOptions &options) override
+    {
+        m_gitOptions.set(watcherId, options);
+        return {};
+    }
+
 private:
     ConfigManagerFactory m_configurations;
     WatcherListStore m_store;
+    WatcherGitOptions m_gitOptions;
     QList<CodeWatcherModel> m_watchers;
 };
 
@@ -111,6 +123,20 @@ public:
             return changed.isActivated ? m_registry.startWatcher(changed)
                                        : m_registry.stopWatcher(changed);
         return {};
+    }
+
+    GitOptions gitOptions(const QUuid &watcherId) override
+    {
+        return m_registry.gitOptions(watcherId);
+    }
+
+    Result<void> setGitOptions(const QUuid &watcherId, const GitOptions &options) override
+    {
+        if (!m_registry.entry(watcherId))
+            return Error{QStringLiteral("CommandLine"), 2,
+                         QStringLiteral("The watcher could not be restored at this start; remove "
+                                        "it and add it again.")};
+        return m_registry.setGitOptions(watcherId, options);
     }
 
 private:

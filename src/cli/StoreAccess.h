@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/git/WatcherGitOptions.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/support/Result.h"
 
@@ -28,6 +29,9 @@ public:
     virtual Result<void> removeWatcher(const QUuid &watcherId) = 0;
     // The watcher of `changed.id` takes its name, configuration and switch.
     virtual Result<void> changeWatcher(const CodeWatcherModel &changed) = 0;
+    // The watcher's git options (both off for one stored before they existed).
+    virtual GitOptions gitOptions(const QUuid &watcherId) = 0;
+    virtual Result<void> setGitOptions(const QUuid &watcherId, const GitOptions &options) = 0;
 
     static std::unique_ptr<StoreAccess> stored(UserDefaults &settings);
     static std::unique_ptr<StoreAccess> running(CoreServices &core);

@@ -4,12 +4,17 @@
 #include "cli/Lookup.h"
 #include "cli/Targets.h"
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/git/GitRules.h"
 #include "core/services/CoreServices.h"
+#include "core/support/LocalPath.h"
 #include "core/support/UserDefaults.h"
 #include "core/watching/WatcherListStore.h"
 #include "platform/Platform.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 
 TreeCommand::TreeCommand(const QString &command, const QString &synopsis,
                          const QString &description)
@@ -27,6 +32,41 @@ TreeCommand::TreeCommand(const QString &command, const QString &synopsis,
 }
 
 TreeCommand::~TreeCommand() = default;
+
+void TreeCommand::offerStaged()
+{
+    m_offersStaged = true;
+    m_parser.options().addOption(
+        {QStringLiteral("staged"),
+         QStringLiteral("The files staged in the repository of the working folder, as the next "
+                        "commit holds them.")});
+}
+
+std::variant<QStringList, CommandReply>
+TreeCommand::stagedFiles(const QList<CodeWatcherModel> &watchers, bool anyFolder)
+{
+    if (!m_parser.positional().isEmpty())
+        return refused(QStringLiteral("--staged takes no PATH"));
+    const GitWorkTrees::Found found = m_core->git().workTrees().find(QDir::currentPath());
+    if (!found.repository)
+        return refused(found.reason.isEmpty()
+                           ? QStringLiteral("the working folder is in no git repository")
+                           : found.reason);
+    QStringList files;
+    for (const QString &file : found.repository->stagedFiles()) {
+        // A file staged and then deleted has no name on disk for its formatter to see; files
+        // in no watcher's folder have no configuration unless one is named.
+        if (!QFileInfo(file).isFile())
+            continue;
+        const bool watched = std::any_of(watchers.cbegin(), watchers.cend(), [&](const auto &w) {
+            const QString folder = QDir::cleanPath(LocalPath::fromUrl(w.url));
+            return file.startsWith(folder + u'/');
+        });
+        if (anyFolder || watched)
+            files.append(file);
+    }
+    return files;
+}
 
 std::optional<CommandReply> TreeCommand::prepare(const QStringList &arguments, bool checkOnly)
 {
@@ -48,20 +88,32 @@ std::optional<CommandReply> TreeCommand::prepare(const QStringList &arguments, b
     }
     // Read only: the stored list stays as the window and the agent keep it.
     const QList<CodeWatcherModel> watchers = WatcherListStore(*m_settings).load();
-    const Result<QList<TargetGroup>> groups =
-        Targets::resolve(m_parser.positional(), configuration, watchers);
+    const bool staged = m_offersStaged && m_parser.options().isSet(QStringLiteral("staged"));
+    QStringList paths = m_parser.positional();
+    if (staged) {
+        std::variant<QStringList, CommandReply> files =
+            stagedFiles(watchers, configuration.has_value());
+        if (const auto *reply = std::get_if<CommandReply>(&files))
+            return *reply;
+        paths = std::get<QStringList>(std::move(files));
+        if (paths.isEmpty())
+            return std::nullopt; // nothing staged that a formatter takes
+    }
+    const Result<QList<TargetGroup>> groups = Targets::resolve(paths, configuration, watchers);
     if (!groups)
         return refused(groups.error().description);
+    using Use = CoreServices::FixerUse;
+    const Use use = staged ? Use::checkStaged : checkOnly ? Use::check : Use::format;
     for (const TargetGroup &group : groups.value()) {
-        if (group.files.isEmpty())
+        // As on a save: what git ignores stays alone for a watcher that respects it.
+        const QStringList files = m_core->git().kept(group.watcher.id, group.files);
+        if (files.isEmpty())
             continue;
-        Result<std::shared_ptr<IFixer>> fixer =
-            m_core->makeFixer(group.watcher, checkOnly ? CoreServices::FixerUse::check
-                                                       : CoreServices::FixerUse::format);
+        Result<std::shared_ptr<IFixer>> fixer = m_core->makeFixer(group.watcher, use);
         if (!fixer)
             return refused(
                 QStringLiteral("\"%1\": %2").arg(group.watcher.name, fixer.error().description));
-        m_jobs.append(Job{group.watcher, fixer.value(), group.files});
+        m_jobs.append(Job{group.watcher, fixer.value(), files});
     }
     return std::nullopt;
 }

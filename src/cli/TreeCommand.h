@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <variant>
 
 class CoreServices;
 class UserDefaults;
@@ -31,6 +32,9 @@ public:
     ~TreeCommand();
 
     CommandParser &parser() { return m_parser; }
+    // Adds `--staged`: the files staged in the repository of the working folder, checked as
+    // the index holds them.
+    void offerStaged();
 
     // After the options are added: parses them, makes the core and the jobs. A reply when the
     // command must not go on (help, a mistake, a configuration gone).
@@ -44,7 +48,12 @@ public:
     CommandReply refused(const QString &line) const { return m_parser.wrong(line); }
 
 private:
+    // The staged files the command takes, or a reply when there are none to take.
+    std::variant<QStringList, CommandReply> stagedFiles(const QList<CodeWatcherModel> &watchers,
+                                                        bool anyFolder);
+
     QString m_command;
+    bool m_offersStaged = false;
     CommandParser m_parser;
     std::unique_ptr<UserDefaults> m_settings;
     std::unique_ptr<CoreServices> m_core;

@@ -23,6 +23,21 @@ const QString kLanguage = QStringLiteral("language");
 const QString kConfig = QStringLiteral("config");
 const QString kName = QStringLiteral("name");
 const QString kActivated = QStringLiteral("activated");
+const QString kChangedLines = QStringLiteral("changed-lines");
+const QString kRespectGitignore = QStringLiteral("respect-gitignore");
+const QString kChangedLinesField = QStringLiteral("changedLines");
+const QString kRespectGitignoreField = QStringLiteral("respectGitignore");
+
+// What a watcher's row says of its git options, after its other columns.
+QString gitBadges(const GitOptions &options)
+{
+    QString badges;
+    if (options.changedLinesOnly)
+        badges += QStringLiteral("  [only changed lines]");
+    if (options.respectGitignore)
+        badges += QStringLiteral("  [skips git-ignored files]");
+    return badges;
+}
 
 QString idText(const QUuid &id)
 {
@@ -49,7 +64,8 @@ CommandReply list(const QStringList &arguments, StoreAccess &stores)
     const QList<CodeWatcherModel> watchers = stores.watchers();
     if (parser.options().isSet(QStringLiteral("json"))) {
         QJsonArray array;
-        for (const CodeWatcherModel &watcher : watchers)
+        for (const CodeWatcherModel &watcher : watchers) {
+            const GitOptions git = stores.gitOptions(watcher.id);
             array.append(QJsonObject{
                 {QStringLiteral("id"), idText(watcher.id)},
                 {kName, watcher.name},
@@ -58,17 +74,21 @@ CommandReply list(const QStringList &arguments, StoreAccess &stores)
                 {QStringLiteral("configuration"),
                  QJsonObject{{QStringLiteral("id"), idText(watcher.configurationId)},
                              {kName, configurationName(configurations, watcher.configurationId)}}},
-                {kActivated, watcher.isActivated}});
+                {kActivated, watcher.isActivated},
+                {kChangedLinesField, git.changedLinesOnly},
+                {kRespectGitignoreField, git.respectGitignore}});
+        }
         return CommandReply::done(QString::fromUtf8(QJsonDocument(array).toJson()));
     }
     QString out;
     for (const CodeWatcherModel &watcher : watchers)
-        out += QStringLiteral("%1  %2  %3  %4  %5  (%6)\n")
+        out += QStringLiteral("%1  %2  %3  %4  %5  (%6)%7\n")
                    .arg(idText(watcher.id),
                         watcher.isActivated ? QStringLiteral("on ") : QStringLiteral("off"),
                         Languages::of(watcher.codeKind).code.leftJustified(10), watcher.name,
                         LocalPath::fromUrl(watcher.url),
-                        configurationName(configurations, watcher.configurationId));
+                        configurationName(configurations, watcher.configurationId),
+                        gitBadges(stores.gitOptions(watcher.id)));
     return CommandReply::done(out);
 }
 
@@ -79,12 +99,50 @@ void addSwitches(QCommandLineParser &options)
     options.addOption(
         {kConfig, QStringLiteral("The configuration, by name or id."), QStringLiteral("NAME|ID")});
     options.addOption({kName, QStringLiteral("The watcher's name."), QStringLiteral("NAME")});
+    options.addOption({kChangedLines,
+                       QStringLiteral("Keep only the formatter's changes to lines changed since "
+                                      "git's last commit."),
+                       QStringLiteral("on|off")});
+    options.addOption({kRespectGitignore,
+                       QStringLiteral("Leave alone the files git ignores (on for a new watcher)."),
+                       QStringLiteral("on|off")});
+}
+
+// The git switches given, into the request; a reply when one is neither "on" nor "off".
+std::optional<CommandReply> readGitSwitches(CommandParser &parser, QJsonObject &request)
+{
+    const std::pair<QString, QString> switches[] = {{kChangedLines, kChangedLinesField},
+                                                    {kRespectGitignore, kRespectGitignoreField}};
+    for (const auto &[option, field] : switches) {
+        if (!parser.options().isSet(option))
+            continue;
+        const QString value = parser.options().value(option);
+        if (value != QStringLiteral("on") && value != QStringLiteral("off"))
+            return parser.wrong(QStringLiteral("--%1 takes on or off").arg(option));
+        request.insert(field, value == QStringLiteral("on"));
+    }
+    return std::nullopt;
+}
+
+// The stored options with the request's switches applied.
+GitOptions requestedGitOptions(const QJsonObject &request, GitOptions options)
+{
+    options.changedLinesOnly = request.value(kChangedLinesField).toBool(options.changedLinesOnly);
+    options.respectGitignore =
+        request.value(kRespectGitignoreField).toBool(options.respectGitignore);
+    return options;
+}
+
+bool hasGitSwitches(const QJsonObject &request)
+{
+    return request.contains(kChangedLinesField) || request.contains(kRespectGitignoreField);
 }
 
 std::variant<QJsonObject, CommandReply> readAdd(const QStringList &arguments)
 {
     CommandParser parser(QStringLiteral("watcher add"),
-                         QStringLiteral("DIR --language L --config NAME|ID [--name NAME] [--off]"),
+                         QStringLiteral("DIR --language L --config NAME|ID [--name NAME] [--off] "
+                                        "[--changed-lines on|off] [--respect-gitignore on|off]"),
                          QStringLiteral("Watches DIR and formats the files of the language saved "
                                         "in it with the configuration."));
     QCommandLineParser &options = parser.options();
@@ -105,12 +163,15 @@ std::variant<QJsonObject, CommandReply> readAdd(const QStringList &arguments)
     const QString path = QDir::cleanPath(directory.canonicalFilePath());
     const QString name =
         options.isSet(kName) ? options.value(kName).trimmed() : QFileInfo(path).fileName();
-    return QJsonObject{{kCommand, QStringLiteral("watcher add")},
-                       {kDirectory, path},
-                       {kLanguage, Languages::of(language.value()).code},
-                       {kConfig, options.value(kConfig)},
-                       {kName, name.isEmpty() ? path : name},
-                       {kActivated, !options.isSet(QStringLiteral("off"))}};
+    QJsonObject request{{kCommand, QStringLiteral("watcher add")},
+                        {kDirectory, path},
+                        {kLanguage, Languages::of(language.value()).code},
+                        {kConfig, options.value(kConfig)},
+                        {kName, name.isEmpty() ? path : name},
+                        {kActivated, !options.isSet(QStringLiteral("off"))}};
+    if (std::optional<CommandReply> wrong = readGitSwitches(parser, request))
+        return *wrong;
+    return request;
 }
 
 std::variant<QJsonObject, CommandReply> readRemove(const QStringList &arguments)
@@ -126,9 +187,10 @@ std::variant<QJsonObject, CommandReply> readRemove(const QStringList &arguments)
 std::variant<QJsonObject, CommandReply> readSet(const QStringList &arguments)
 {
     CommandParser parser(QStringLiteral("watcher set"),
-                         QStringLiteral("NAME|ID [--on | --off] [--config NAME|ID] [--name NAME]"),
+                         QStringLiteral("NAME|ID [--on | --off] [--config NAME|ID] [--name NAME] "
+                                        "[--changed-lines on|off] [--respect-gitignore on|off]"),
                          QStringLiteral("Switches a watcher on or off, gives it another "
-                                        "configuration or renames it."));
+                                        "configuration, renames it or sets how it treats git."));
     QCommandLineParser &options = parser.options();
     addSwitches(options);
     if (std::optional<CommandReply> stop = parser.parse(arguments, 1, 1))
@@ -137,10 +199,12 @@ std::variant<QJsonObject, CommandReply> readSet(const QStringList &arguments)
     const bool off = options.isSet(QStringLiteral("off"));
     if (on && off)
         return parser.wrong(QStringLiteral("give --on or --off, not both"));
-    if (!on && !off && !options.isSet(kConfig) && !options.isSet(kName))
-        return parser.wrong(QStringLiteral("nothing to change"));
     QJsonObject request{{kCommand, QStringLiteral("watcher set")},
                         {kWatcher, parser.positional().first()}};
+    if (std::optional<CommandReply> wrong = readGitSwitches(parser, request))
+        return *wrong;
+    if (!on && !off && !options.isSet(kConfig) && !options.isSet(kName) && !hasGitSwitches(request))
+        return parser.wrong(QStringLiteral("nothing to change"));
     if (on || off)
         request.insert(kActivated, on);
     if (options.isSet(kConfig))
@@ -208,6 +272,11 @@ CommandReply add(const QJsonObject &request, StoreAccess &stores)
     watcher.isActivated = request.value(kActivated).toBool(true);
     if (const Result<void> added = stores.addWatcher(watcher); !added)
         return refused(command, added.error().description);
+    if (hasGitSwitches(request))
+        if (const Result<void> set = stores.setGitOptions(
+                watcher.id, requestedGitOptions(request, stores.gitOptions(watcher.id)));
+            !set)
+            return refused(command, set.error().description);
     return CommandReply::done(idText(watcher.id) + u'\n');
 }
 
@@ -248,6 +317,11 @@ CommandReply set(const QJsonObject &request, StoreAccess &stores)
     }
     if (const Result<void> done = stores.changeWatcher(changed); !done)
         return refused(command, done.error().description);
+    if (hasGitSwitches(request))
+        if (const Result<void> done = stores.setGitOptions(
+                changed.id, requestedGitOptions(request, stores.gitOptions(changed.id)));
+            !done)
+            return refused(command, done.error().description);
     return CommandReply::done();
 }
 

@@ -47,6 +47,16 @@ QStringList namesOf(const QJsonArray &array)
     return names;
 }
 
+bool git(const QString &folder, const QStringList &arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(u"git"_s, QStringList{u"-c"_s, u"user.name=Tester"_s, u"-c"_s,
+                                        u"user.email=tester@example.org"_s} +
+                                arguments);
+    return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+
 QByteArray storedSettings(const SeededHome &home)
 {
     return SeededHome::readAll(home.path(u"config/Velmora/Sprucer.conf"_s));
@@ -148,6 +158,10 @@ private Q_SLOTS:
         QVERIFY(SeededHome::writeFile(folder + u"/main.cpp"_s, SeededHome::unformatted));
         QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(folder + u"/main.cpp"_s),
                                   SeededHome::formatted, 15000);
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"second"_s, u"--changed-lines"_s, u"on"_s})
+                     .status,
+                 0);
+        QTRY_VERIFY(listed(home, u"watcher"_s)[1][u"changedLines"_s].toBool());
 
         QCOMPARE(sprucer(home, {u"watcher"_s, u"remove"_s, u"second"_s}).status, 0);
         QTRY_COMPARE(namesOf(listed(home, u"watcher"_s)), QStringList{u"Project"_s});
@@ -196,6 +210,68 @@ private Q_SLOTS:
                  (QList<CodeCounterModel>{{QUuid::fromString(SeededHome::watcherId), 1}}));
         QCOMPARE(sprucer(home, {u"check"_s}).status, 0);
         QCOMPARE(sprucer(home, {u"check"_s}).status, 0); // as the formatted files it knows
+    }
+
+    // The git options: off for a watcher stored before them, "skip ignored" on for a new one,
+    // set from the command line; then `format` leaves alone what git ignores and what did not
+    // change since HEAD, and `check --staged` reads what the commit will hold.
+    void gitOptionsFromTheCommandLine()
+    {
+        const SeededHome home;
+        const QString project = home.project();
+        QVERIFY(SeededHome::writeFile(project + u"/src/legacy.cpp"_s, SeededHome::unformatted));
+        QVERIFY(SeededHome::writeFile(project + u"/.gitignore"_s, "build/\n"));
+        QVERIFY(git(project, {u"init"_s, u"-q"_s}) && git(project, {u"add"_s, u"."_s}) &&
+                git(project, {u"commit"_s, u"-qm"_s, u"legacy"_s}));
+        QVERIFY(QDir().mkpath(project + u"/build"_s));
+        QVERIFY(
+            SeededHome::writeFile(project + u"/build/generated.cpp"_s, SeededHome::unformatted));
+        QVERIFY(SeededHome::writeFile(project + u"/src/new.cpp"_s, SeededHome::unformatted));
+
+        QCOMPARE(listed(home, u"watcher"_s)[0][u"changedLines"_s].toBool(), false);
+        QCOMPARE(listed(home, u"watcher"_s)[0][u"respectGitignore"_s].toBool(), false);
+        QDir().mkpath(home.path(u"other"_s));
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"add"_s, home.path(u"other"_s), u"--language"_s,
+                                u"cpp"_s, u"--config"_s, u"LLVM 4"_s})
+                     .status,
+                 0);
+        QCOMPARE(listed(home, u"watcher"_s)[1][u"respectGitignore"_s].toBool(), true);
+        QCOMPARE(listed(home, u"watcher"_s)[1][u"changedLines"_s].toBool(), false);
+        QCOMPARE(
+            sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s, u"maybe"_s})
+                .status,
+            2);
+        QCOMPARE(sprucer(home, {u"watcher"_s, u"set"_s, u"Project"_s, u"--changed-lines"_s, u"on"_s,
+                                u"--respect-gitignore"_s, u"on"_s})
+                     .status,
+                 0);
+        QCOMPARE(listed(home, u"watcher"_s)[0][u"changedLines"_s].toBool(), true);
+        QCOMPARE(listed(home, u"watcher"_s)[0][u"respectGitignore"_s].toBool(), true);
+        QVERIFY(sprucer(home, {u"watcher"_s, u"list"_s})
+                    .out.contains(u"[only changed lines]  [skips git-ignored files]"_s));
+
+        const Run format = sprucer(home, {u"format"_s});
+        QCOMPARE(format.status, 0);
+        QCOMPARE(SeededHome::readAll(project + u"/src/new.cpp"_s), SeededHome::formatted);
+        QCOMPARE(SeededHome::readAll(project + u"/src/legacy.cpp"_s), SeededHome::unformatted);
+        QCOMPARE(SeededHome::readAll(project + u"/build/generated.cpp"_s), SeededHome::unformatted);
+
+        // The index, not the working file: staged messy, then staged clean with a messy file.
+        QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::unformatted));
+        QVERIFY(git(project, {u"add"_s, u"src/staged.cpp"_s}));
+        QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::formatted));
+        QProcess check;
+        check.setWorkingDirectory(project);
+        home.start(check, {u"check"_s, u"--staged"_s});
+        QVERIFY(check.waitForFinished(30000));
+        QCOMPARE(check.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), u"src/staged.cpp\n"_s);
+
+        QVERIFY(git(project, {u"add"_s, u"src/staged.cpp"_s}));
+        QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::unformatted));
+        check.start();
+        QVERIFY(check.waitForFinished(30000));
+        QCOMPARE(check.exitCode(), 0);
     }
 
     // A formatter that is not installed, or refuses the configuration, is an error in its own

@@ -68,6 +68,16 @@ Result<SavedFile> SavedFile::read(const QString &path, qint64 sizeLimit)
     return file;
 }
 
+SavedFile SavedFile::unsaved(const QString &path, QByteArray bytes)
+{
+    SavedFile file;
+    file.m_path = path;
+    file.m_bytes = std::move(bytes);
+    file.m_identity.size = file.m_bytes.size();
+    file.m_identity.mode = 0644;
+    return file;
+}
+
 bool SavedFile::looksBinary(const QByteArray &bytes)
 {
     return bytes.left(kBinaryProbeBytes).contains('\0');

@@ -30,6 +30,9 @@ public:
     // Reads a regular file whole; files larger than `sizeLimit` keep their identity but no bytes
     // (`isWhole` is false), so the caller can tell why it will not format them.
     static Result<SavedFile> read(const QString &path, qint64 sizeLimit);
+    // A version that is not on disk (what git's index holds of the file), for a check: it has
+    // no identity of its own, so no file ever holds it.
+    static SavedFile unsaved(const QString &path, QByteArray bytes);
 
     const QString &path() const { return m_path; }
     const QByteArray &bytes() const { return m_bytes; }

@@ -17,15 +17,17 @@ Result<std::shared_ptr<IFixer>> SprucerFactory::makeFixer(const CodeWatcherModel
     if (!config)
         return config.error();
     const QUrl &url = config.value();
+    ToolFixer::Environment environment = m_environment;
+    environment.watcherId = watcher.id;
     switch (watcher.codeKind) {
     case SupportedFileExtension::swift:
-        return std::shared_ptr<IFixer>(std::make_shared<SwiftSprucer>(url, m_environment));
+        return std::shared_ptr<IFixer>(std::make_shared<SwiftSprucer>(url, environment));
     case SupportedFileExtension::cpp:
-        return std::shared_ptr<IFixer>(std::make_shared<CppSprucer>(url, m_environment));
+        return std::shared_ptr<IFixer>(std::make_shared<CppSprucer>(url, environment));
     case SupportedFileExtension::objectivec:
-        return std::shared_ptr<IFixer>(std::make_shared<ObjectiveCSprucer>(url, m_environment));
+        return std::shared_ptr<IFixer>(std::make_shared<ObjectiveCSprucer>(url, environment));
     case SupportedFileExtension::kotlin:
-        return std::shared_ptr<IFixer>(std::make_shared<KotlinSprucer>(url, m_environment));
+        return std::shared_ptr<IFixer>(std::make_shared<KotlinSprucer>(url, environment));
     }
     Q_UNREACHABLE();
     return std::shared_ptr<IFixer>();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/formatting/ToolFixer.h"
 
+#include "core/formatting/ChangedLines.h"
 #include "core/formatting/CopyJournal.h"
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/FormattedFileCache.h"
@@ -9,6 +10,7 @@
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolRun.h"
 #include "core/formatting/ToolStop.h"
+#include "core/git/GitRules.h"
 #include "core/stats/CodeFixStatistics.h"
 #include "core/support/Console.h"
 #include "core/support/LocalPath.h"
@@ -143,7 +145,8 @@ ToolFixer::Admission ToolFixer::admit(const QString &filePath,
     if (!QDir::isAbsolutePath(filePath))
         return FixResult::of(Outcome::skipped, std::nullopt,
                              QStringLiteral("not an absolute path"));
-    Result<SavedFile> saved = SavedFile::read(filePath, sizeLimit);
+    Result<SavedFile> saved =
+        m_environment.contentOf ? unsavedVersion(filePath) : SavedFile::read(filePath, sizeLimit);
     if (!saved) // gone or unreadable: the caller reports it when it reads the file
         return FixResult::of(Outcome::skipped, std::nullopt, saved.error().description);
     if (!saved.value().isWhole()) {
@@ -155,6 +158,9 @@ ToolFixer::Admission ToolFixer::admit(const QString &filePath,
         return FixResult::of(Outcome::skipped, saved.value().bytes(),
                              QStringLiteral("not a text file"));
     }
+    // Nothing of it changed since the last commit: no line of it is the user's to format.
+    if (baseline(filePath) == saved.value().bytes())
+        return FixResult::of(Outcome::unchanged, saved.value().bytes());
     return std::move(saved.value());
 }
 
@@ -168,7 +174,10 @@ QList<FixResult> ToolFixer::fixCoordinated(const QStringList &filePaths,
                                            const QList<std::optional<Error>> &errors) const
 {
     QList<FixResult> results(filePaths.size());
-    FormattedFileCache *const formatted = m_environment.formatted;
+    // A file left as it is by a partial result is not formatted as a whole, and a version
+    // that is not on disk is no file's.
+    FormattedFileCache *const formatted =
+        changedLinesOnly() || m_environment.contentOf ? nullptr : m_environment.formatted;
     const QByteArray stamp = formatted ? formatted->stamp(toolPath(), m_configPath) : QByteArray();
     std::vector<Member> run;
     Group group;
@@ -338,15 +347,19 @@ FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) co
         log(failure + QStringLiteral(" for ") + saved.path());
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
+    const std::optional<QByteArray> head = baseline(saved.path());
+    const QByteArray whole = result;
+    if (head)
+        result = ChangedLines::keep(saved.bytes(), whole, *head);
     const bool unchanged = result == saved.bytes();
     // A formatter never empties a file that holds code; a full disk does.
-    if (result.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
+    if (whole.trimmed().isEmpty() && !saved.bytes().trimmed().isEmpty()) {
         const QString failure = m_profile.displayName + QStringLiteral(" left an empty result");
         log(failure + QStringLiteral("; kept ") + saved.path());
         return FixResult::of(Outcome::failed, saved.bytes(), failure);
     }
     if (unchanged) {
-        if (saved.isUnchanged())
+        if (saved.isUnchanged() || m_environment.contentOf)
             return FixResult::of(Outcome::unchanged, result);
         log(QStringLiteral("Not replaced, saved again meanwhile: ") + saved.path());
         return FixResult::of(Outcome::superseded, saved.bytes());
@@ -356,16 +369,16 @@ FixResult ToolFixer::publish(const SavedFile &saved, const PrivateCopy &copy) co
         wouldChange.original = saved.bytes();
         return wouldChange;
     }
-    return replace(saved, copy, result);
+    return replace(saved, copy, result, result == whole);
 }
 
 FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
-                             const QByteArray &result) const
+                             const QByteArray &result, bool copyHoldsResult) const
 {
     // Only a result on the file's own file system takes its place in one step, with a check
     // for a save made meanwhile; from elsewhere it would be written into the file.
     std::unique_ptr<PrivateCopy> staged;
-    if (!copy.isBesideFile()) {
+    if (!copy.isBesideFile() || !copyHoldsResult) {
         Result<std::unique_ptr<PrivateCopy>> made =
             PrivateCopy::makeBeside(saved, result, m_environment.journal);
         if (!made) {
@@ -391,6 +404,29 @@ FixResult ToolFixer::replace(const SavedFile &saved, const PrivateCopy &copy,
     }
     log(report.error);
     return FixResult::of(Outcome::failed, saved.bytes(), report.error);
+}
+
+Result<SavedFile> ToolFixer::unsavedVersion(const QString &filePath) const
+{
+    std::optional<QByteArray> content = m_environment.contentOf(filePath);
+    if (!content)
+        return Error{QStringLiteral("ToolFixer"), ENOENT, QStringLiteral("not staged")};
+    if (content->size() > sizeLimit)
+        return Error{QStringLiteral("ToolFixer"), EFBIG, QStringLiteral("larger than 16 MiB")};
+    return SavedFile::unsaved(filePath, std::move(*content));
+}
+
+bool ToolFixer::changedLinesOnly() const
+{
+    return m_environment.git &&
+           m_environment.git->options().of(m_environment.watcherId).changedLinesOnly;
+}
+
+std::optional<QByteArray> ToolFixer::baseline(const QString &filePath) const
+{
+    if (!m_environment.git)
+        return std::nullopt;
+    return m_environment.git->baseline(m_environment.watcherId, filePath);
 }
 
 void ToolFixer::reach(FixStage stage) const

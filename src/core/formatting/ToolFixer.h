@@ -9,6 +9,7 @@
 #include "core/model/SupportedFileExtension.h"
 
 #include <QUrl>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 class CopyJournal;
+class GitRules;
 class FormattedFileCache;
 class FileCoordinator;
 class PrivateCopy;
@@ -54,6 +56,13 @@ struct ToolFixerEnvironment
     // The files the tool found formatted: files handed in together (a run over a tree, a
     // command line's) that it knows are not run again. A save always runs. May be null.
     FormattedFileCache *formatted = nullptr;
+    // The watcher's git options: with "only lines I changed", a result keeps only the tool's
+    // changes that touch lines changed since HEAD. May be null (whole files).
+    GitRules *git = nullptr;
+    QUuid watcherId;
+    // With `checkOnly`: the version of a file to check instead of the one on disk (what git's
+    // index holds); a file it gives nothing for is skipped.
+    std::function<std::optional<QByteArray>(const QString &path)> contentOf;
     std::function<void(FixStage)> probe; // tests only
 };
 
@@ -116,8 +125,11 @@ private:
     ToolRun runOnCopy(const QString &filePath, const QString &copyPath) const;
     QString limitFailure(const ToolRun &run, const QString &filePath) const;
     FixResult publish(const SavedFile &saved, const PrivateCopy &copy) const;
-    FixResult replace(const SavedFile &saved, const PrivateCopy &copy,
-                      const QByteArray &result) const;
+    FixResult replace(const SavedFile &saved, const PrivateCopy &copy, const QByteArray &result,
+                      bool copyHoldsResult) const;
+    bool changedLinesOnly() const;
+    Result<SavedFile> unsavedVersion(const QString &filePath) const;
+    std::optional<QByteArray> baseline(const QString &filePath) const;
     void reach(FixStage stage) const;
     void announce(const QString &filePath) const;
 

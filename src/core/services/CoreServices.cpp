@@ -6,6 +6,7 @@
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/git/GitRules.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/stats/StatisticsService.h"
@@ -52,6 +53,7 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
                                                   AppPaths::outOfTreeCopiesDirectory()))
     , m_formatted(
           std::make_unique<FormattedFileCache>(AppPaths::cachesDirectory() + u"/formatted-files"))
+    , m_git(std::make_unique<GitRules>(*m_settings))
     , m_watcherStore(std::make_unique<WatcherListStore>(*m_settings))
     , m_monitors(std::make_unique<MonitorLifecycle>(
           *m_bookmarks, std::move(platform.treeEventSources), std::move(platform.returnWatches),
@@ -71,17 +73,26 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
     parts.pipeline = m_pipeline.get();
     parts.markupWatcher = m_markupWatcher.get();
     parts.markups = m_markups.get();
+    parts.git = m_git.get();
+    m_pipeline->setGitRules(m_git.get());
     m_makeFixer = std::move(options.makeFixer);
     m_makeCheckingFixer = m_makeFixer;
+    m_makeStagedFixer = m_makeFixer;
     if (!m_makeFixer) {
         ToolFixer::Environment environment;
         environment.coordinator = m_fileCoordinator.get();
         environment.journal = m_copyJournal.get();
         environment.stop = &m_pipeline->toolStop();
         environment.formatted = m_formatted.get();
+        environment.git = m_git.get();
         m_makeFixer = realFixers(*m_configurations, environment);
         environment.checkOnly = true;
-        m_makeCheckingFixer = realFixers(*m_configurations, std::move(environment));
+        m_makeCheckingFixer = realFixers(*m_configurations, environment);
+        environment.contentOf = [git = m_git.get()](const QString &path) {
+            const GitWorkTrees::Found found = git->workTrees().find(path);
+            return found.repository ? found.repository->stagedContent(path) : std::nullopt;
+        };
+        m_makeStagedFixer = realFixers(*m_configurations, std::move(environment));
     }
     parts.makeFixer = m_makeFixer;
     parts.restore = options.restoreWatchers;
@@ -99,7 +110,15 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
 Result<std::shared_ptr<IFixer>> CoreServices::makeFixer(const CodeWatcherModel &watcher,
                                                         FixerUse use) const
 {
-    return use == FixerUse::check ? m_makeCheckingFixer(watcher) : m_makeFixer(watcher);
+    switch (use) {
+    case FixerUse::format:
+        break;
+    case FixerUse::check:
+        return m_makeCheckingFixer(watcher);
+    case FixerUse::checkStaged:
+        return m_makeStagedFixer(watcher);
+    }
+    return m_makeFixer(watcher);
 }
 
 CounterStore &CoreServices::counters()

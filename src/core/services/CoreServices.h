@@ -17,6 +17,7 @@ class CounterStore;
 class FileCoordinator;
 class FixPipeline;
 class FixProgress;
+class GitRules;
 class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
@@ -64,6 +65,7 @@ public:
     SecurityScopedResourceManager &bookmarks() { return *m_bookmarks; }
     FileCoordinator &fileCoordinator() { return *m_fileCoordinator; }
     FixPipeline &pipeline() { return *m_pipeline; }
+    GitRules &git() { return *m_git; }
     FixProgress &progress() { return *m_progress; }
     MarkupIndex &markups() { return *m_markups; }
     MonitorRegistry &registry() { return *m_registry; }
@@ -74,6 +76,7 @@ public:
     {
         format,
         check,
+        checkStaged, // checks what git's index holds of each file, not the file
     };
     Result<std::shared_ptr<IFixer>> makeFixer(const CodeWatcherModel &watcher,
                                               FixerUse use = FixerUse::format) const;
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<FileCoordinator> m_fileCoordinator;
     std::unique_ptr<CopyJournal> m_copyJournal;
     std::unique_ptr<FormattedFileCache> m_formatted;
+    std::unique_ptr<GitRules> m_git;
     std::unique_ptr<WatcherListStore> m_watcherStore;
     std::unique_ptr<MonitorLifecycle> m_monitors;
     std::unique_ptr<FixPipeline> m_pipeline;
@@ -101,4 +105,5 @@ private:
     std::unique_ptr<WatcherHealth> m_health;
     MonitorRegistryParts::FixerMaker m_makeFixer;
     MonitorRegistryParts::FixerMaker m_makeCheckingFixer;
+    MonitorRegistryParts::FixerMaker m_makeStagedFixer;
 };

@@ -49,6 +49,9 @@ bool TreeWalk::passesOver(std::string_view name, Kind kind, Scope scope)
     // A file being formatted is copied into such a folder; the copy is not the project's.
     if (kind == Kind::directory && PrivateCopyNames::isCopyDirectory(name))
         return true;
+    // A repository's own store: its objects and hooks are never the project's sources.
+    if (kind == Kind::directory && name == ".git")
+        return true;
     if (scope == Scope::visible)
         return name.front() == '.' || (kind == Kind::directory && isPackageName(name));
     return false;

@@ -13,9 +13,9 @@
 // Walks a directory tree the way every part of the program sees it: depth first, each directory
 // in the order the file system lists it, from its name types alone where it gives them. One rule
 // (`passesOver`) says what is left out: symbolic links (never followed, except the root), items
-// that are neither regular files nor directories, and the private-copy folders of files being
-// formatted. The `visible` scope also leaves out hidden items and packages, as a file browser
-// shows the tree. Only regular files are reported.
+// that are neither regular files nor directories, the private-copy folders of files being
+// formatted, and git's own folders. The `visible` scope also leaves out hidden items and packages,
+// as a file browser shows the tree. Only regular files are reported.
 //
 // Each directory is listed whole and closed before the walk goes on, so one descriptor is open
 // at a time however deep the tree. Paths are raw file-system bytes. Runs on the calling thread.

@@ -309,15 +309,34 @@ void appendHunk(QByteArray &out, const Lines &before, const Lines &after, const 
 
 namespace UnifiedDiff {
 
-QByteArray of(const QByteArray &before, const QByteArray &after, const QString &label, int context)
+namespace {
+
+std::vector<Change> compared(Lines &old, Lines &now)
 {
-    Lines old = split(before), now = split(after);
     number(old, now);
     Comparison comparison(old.ids, now.ids);
     comparison.compare(0, std::ptrdiff_t(old.ids.size()), 0, std::ptrdiff_t(now.ids.size()));
     slide(comparison.removed, comparison.added, old.ids);
     slide(comparison.added, comparison.removed, now.ids);
-    const std::vector<Change> changes = changesOf(comparison);
+    return changesOf(comparison);
+}
+
+} // namespace
+
+std::vector<LineChange> lineChanges(const QByteArray &before, const QByteArray &after)
+{
+    Lines old = split(before), now = split(after);
+    std::vector<LineChange> changes;
+    for (const Change &change : compared(old, now))
+        changes.push_back({qsizetype(change.a), qsizetype(change.removed), qsizetype(change.b),
+                           qsizetype(change.added)});
+    return changes;
+}
+
+QByteArray of(const QByteArray &before, const QByteArray &after, const QString &label, int context)
+{
+    Lines old = split(before), now = split(after);
+    const std::vector<Change> changes = compared(old, now);
     if (changes.empty())
         return {};
     const QByteArray name = label.toUtf8();

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // The changes from one version of a text to another, line by line, written as `diff -u` writes
 // them: "--- a/LABEL" and "+++ b/LABEL", then hunks "@@ -l,s +l,s @@" with `context` unchanged
 // lines around their changes, and "\ No newline at end of file" after a last line without one.
@@ -17,5 +19,18 @@ namespace UnifiedDiff {
 // Empty when the two are the same.
 QByteArray of(const QByteArray &before, const QByteArray &after, const QString &label,
               int context = 3);
+
+// A run of `removed` lines of the old text from its line `before` (counted from 0) that the new
+// text holds as `added` lines from its line `after`.
+struct LineChange
+{
+    qsizetype before = 0;
+    qsizetype removed = 0;
+    qsizetype after = 0;
+    qsizetype added = 0;
+};
+
+// The same changes `of` writes, in order, without context; none when the two are the same.
+std::vector<LineChange> lineChanges(const QByteArray &before, const QByteArray &after);
 
 } // namespace UnifiedDiff

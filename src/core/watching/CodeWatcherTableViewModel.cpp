@@ -230,9 +230,17 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
         if (index.column() == activatedColumn)
             return watcher.isActivated ? Qt::Checked : Qt::Unchecked;
         return {};
+    case gitBadgeRole:
+        return gitBadge(m_registry.gitOptions(watcher.id));
     case Qt::ToolTipRole:
+        if (index.column() == nameColumn)
+            return gitDescription(m_registry.gitOptions(watcher.id));
         return cellHelp(index.column(), watcher);
     case Qt::AccessibleTextRole: {
+        if (index.column() == nameColumn) {
+            const QString git = gitDescription(m_registry.gitOptions(watcher.id));
+            return git.isEmpty() ? QVariant() : QVariant(watcher.name + QStringLiteral(", ") + git);
+        }
         const QString name = controlName(index.column(), watcher);
         return name.isEmpty() ? QVariant() : QVariant(name);
     }
@@ -258,6 +266,26 @@ QVariant CodeWatcherTableViewModel::data(const QModelIndex &index, int role) con
     default:
         return {};
     }
+}
+
+QString CodeWatcherTableViewModel::gitBadge(const GitOptions &options)
+{
+    QStringList parts;
+    if (options.respectGitignore)
+        parts.append(QStringLiteral("git"));
+    if (options.changedLinesOnly)
+        parts.append(QStringLiteral("±"));
+    return parts.join(u' ');
+}
+
+QString CodeWatcherTableViewModel::gitDescription(const GitOptions &options)
+{
+    QStringList parts;
+    if (options.changedLinesOnly)
+        parts.append(QStringLiteral("Formats only lines changed since the last commit"));
+    if (options.respectGitignore)
+        parts.append(QStringLiteral("Skips files git ignores"));
+    return parts.join(QStringLiteral("; "));
 }
 
 QString CodeWatcherTableViewModel::statusDetail(const CodeWatcherModel &watcher) const

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/git/WatcherGitOptions.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/watching/MonitorRegistry.h"
 
@@ -54,6 +55,7 @@ public:
         canRunFixersRole,   // "Run Fixers" would run: switched on, not paused, folder there
         // Under the status: the last run's summary while it runs, what is wrong otherwise.
         statusDetailRole,
+        gitBadgeRole, // the name cell's badge of the git options: "git", "±", "git ±" or empty
     };
 
     CodeWatcherTableViewModel(MonitorRegistry &registry, NotificationCenter &notifications,
@@ -84,6 +86,8 @@ private:
     QVariant cellHelp(int column, const CodeWatcherModel &watcher) const;
     QString statusDetail(const CodeWatcherModel &watcher) const;
     static QString controlName(int column, const CodeWatcherModel &watcher);
+    static QString gitBadge(const GitOptions &options);
+    static QString gitDescription(const GitOptions &options);
     void reloadWatchers();
     void reloadUnrestored();
     void placeWatcher(int row, const CodeWatcherModel &watcher);

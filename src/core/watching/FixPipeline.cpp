@@ -4,6 +4,7 @@
 #include "core/formatting/IFixer.h"
 #include "core/formatting/SavedFile.h"
 #include "core/formatting/ToolFixer.h"
+#include "core/git/GitRules.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/FreedMemory.h"
 #include "core/support/Log.h"
@@ -116,7 +117,8 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     delivery->route = route;
     delivery->origin = origin;
     delivery->number = m_echoes.newDelivery();
-    for (const QString &path : paths) {
+    const QStringList kept = m_git ? m_git->kept(route.watcherId, paths) : paths;
+    for (const QString &path : kept) {
         if (!takes(route.codeKind, path))
             continue;
         switch (m_echoes.take(path, delivery->number)) {

@@ -19,6 +19,8 @@
 #include <memory>
 #include <optional>
 
+class GitRules;
+
 struct FixPipelineTimings
 {
     // How long after its delivery a processed path is checked for an echo: the fixer's own
@@ -74,6 +76,9 @@ public:
     // What the fixers of this pipeline's files must be handed, so that `stop` reaches them.
     ToolStop &toolStop() { return m_toolStop; }
 
+    // Files the watchers' git options leave alone are not taken; null (the default): none.
+    void setGitRules(GitRules *rules) { m_git = rules; }
+
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
@@ -117,4 +122,5 @@ private:
     int m_batchSize = defaultBatchSize;
 
     EchoFilter m_echoes;
+    GitRules *m_git = nullptr;
 };

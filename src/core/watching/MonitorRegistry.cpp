@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/watching/MonitorRegistry.h"
 
+#include "core/git/GitRules.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
 #include "core/support/Log.h"
@@ -172,6 +173,17 @@ void MonitorRegistry::treeScanned(const QUuid &watcherId, MarkupList markups)
             return WatcherNesting::ownedByInner(inner, markup.filePath);
         });
     }
+    // The walk never enters a repository's own folder; what git ignores is left out here.
+    if (m_parts.git && m_parts.git->options().of(watcherId).respectGitignore) {
+        QHash<QString, bool> leftOut;
+        markups.removeIf([&](const Markup &markup) {
+            const auto known = leftOut.constFind(markup.filePath);
+            if (known != leftOut.cend())
+                return *known;
+            return *leftOut.insert(markup.filePath,
+                                   m_parts.git->leavesOut(watcherId, markup.filePath));
+        });
+    }
     // A scan overtaken by a stop and a start finds its files listed already; they keep theirs.
     m_parts.markups->addScanned(watcherId, std::move(markups));
 }
@@ -209,6 +221,9 @@ AddWatcherResult MonitorRegistry::addWatcher(const CodeWatcherModel &watcher)
             return unrestored.watcher.url == watcher.url;
         });
     }
+    // Restored watchers keep what they had, or, stored before git options existed, none.
+    if (m_parts.git && !m_loading && m_parts.restore)
+        m_parts.git->options().adopt(watcher.id);
     m_entries.append(MonitorEntry{QUuid::createUuid(), watcher, monitor.value(), fixer.value()});
     m_parts.markups->track(watcher.id);
     routesChanged();
@@ -229,6 +244,8 @@ Result<void> MonitorRegistry::removeWatcher(const QUuid &watcherId)
     found->monitor->stopMonitoring();
     m_entries.erase(found);
     m_parts.markups->forget(watcherId);
+    if (m_parts.git && m_parts.restore)
+        m_parts.git->options().forget(watcherId);
     routesChanged();
     saveWatchers();
     m_parts.sendSignal(QStringLiteral("MonitorRemoved"), {});
@@ -334,6 +351,29 @@ Result<void> MonitorRegistry::renameWatcher(const QUuid &watcherId, const QStrin
     return {};
 }
 
+GitOptions MonitorRegistry::gitOptions(const QUuid &watcherId) const
+{
+    return m_parts.git ? m_parts.git->options().of(watcherId) : GitOptions{};
+}
+
+Result<void> MonitorRegistry::setGitOptions(const QUuid &watcherId, const GitOptions &options)
+{
+    MonitorEntry *found = findEntry(watcherId);
+    if (!found || !m_parts.git)
+        return notRegistered();
+    const GitOptions before = m_parts.git->options().of(watcherId);
+    if (before == options)
+        return {};
+    m_parts.git->options().set(watcherId, options);
+    if (before.respectGitignore != options.respectGitignore && found->watcher.isActivated &&
+        found->monitor->isRunning()) {
+        m_parts.markups->clear(watcherId);
+        scanMarkups(found->watcher);
+    }
+    announce();
+    return {};
+}
+
 Result<void> MonitorRegistry::changeConfiguration(const QUuid &watcherId,
                                                   const QUuid &configurationId)
 {
@@ -362,6 +402,8 @@ Result<void> MonitorRegistry::forgetWatcher(const QUuid &watcherId)
     if (removed == 0)
         return notRegistered();
     m_parts.store->forget(watcherId);
+    if (m_parts.git)
+        m_parts.git->options().forget(watcherId);
     saveWatchers();
     return {};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/formatting/IFixer.h"
+#include "core/git/WatcherGitOptions.h"
 #include "core/model/CodeWatcherModel.h"
 #include "core/support/Result.h"
 #include "core/watching/AddWatcherError.h"
@@ -19,6 +20,7 @@
 #include <functional>
 #include <memory>
 
+class GitRules;
 class MarkupIndex;
 class MarkupWatcher;
 class MonitorLifecycle;
@@ -37,6 +39,7 @@ struct MonitorRegistryParts
     MarkupWatcher *markupWatcher = nullptr; // scans a started watcher's tree
     MarkupIndex *markups = nullptr;         // the running watchers' findings
     FixerMaker makeFixer;                   // the fixer of a new watcher
+    GitRules *git = nullptr;                // the watchers' git options; may be null
     SignalSender sendSignal;                // usage signals
     // False in a process that only formats (the command line): the stored watchers are neither
     // restored nor ever written, since the list it would hold is not the user's.
@@ -103,6 +106,11 @@ public:
     // Another configuration of the watcher's language: stored, and the next file is formatted
     // with it. The watcher keeps running; files under way finish with the old one.
     Result<void> changeConfiguration(const QUuid &watcherId, const QUuid &configurationId);
+
+    // How the watcher treats git, stored (both off without git rules). Its next files follow
+    // them; a running watcher's TODO list is made again when what it leaves out changes.
+    GitOptions gitOptions(const QUuid &watcherId) const;
+    Result<void> setGitOptions(const QUuid &watcherId, const GitOptions &options);
 
     void saveWatchers();
     void loadWatchers();

@@ -110,6 +110,42 @@ protected:
     }
 };
 
+// The watcher's name, with a small badge of its git options at the cell's end.
+class NameCell : public GreyedWhenUnrestored
+{
+public:
+    using GreyedWhenUnrestored::GreyedWhenUnrestored;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QString badge = index.data(Model::gitBadgeRole).toString();
+        if (badge.isEmpty()) {
+            GreyedWhenUnrestored::paint(painter, option, index);
+            return;
+        }
+        QFont font = option.font;
+        font.setPointSizeF(font.pointSizeF() * 0.8);
+        const QFontMetrics metrics(font);
+        const int width = metrics.horizontalAdvance(badge) + 8;
+        const int height = metrics.height() + 2;
+        QStyleOptionViewItem text = option;
+        text.rect.setRight(option.rect.right() - width - 4);
+        GreyedWhenUnrestored::paint(painter, text, index);
+        const QRect pill(option.rect.right() - width - 2, option.rect.center().y() - height / 2,
+                         width, height);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->setBrush(option.palette.color(QPalette::Button));
+        painter->drawRoundedRect(QRectF(pill).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+        painter->setFont(font);
+        painter->setPen(option.palette.color(QPalette::ButtonText));
+        painter->drawText(pill, Qt::AlignCenter, badge);
+        painter->restore();
+    }
+};
+
 } // namespace
 
 CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegistry &registry,
@@ -146,6 +182,14 @@ CodeWatcherTable::CodeWatcherTable(CodeWatcherTableViewModel &model, MonitorRegi
     setItemDelegateForColumn(Model::activatedColumn, m_switches);
     setItemDelegateForColumn(Model::removeColumn, m_remove);
     setItemDelegateForColumn(Model::configNameColumn, new ConfigurationCell(this));
+    setItemDelegateForColumn(Model::nameColumn, new NameCell(this));
+    // The row's menu: right click, the Menu key or Shift+F10.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        const QModelIndex index = indexAt(at).isValid() ? indexAt(at) : currentIndex();
+        if (QMenu *menu = rowMenu(index))
+            menu->popup(viewport()->mapToGlobal(at));
+    });
 
     QHeaderView *header = horizontalHeader();
     setWordWrap(false);
@@ -188,6 +232,35 @@ QMenu *CodeWatcherTable::configurationMenu(const QModelIndex &index)
                                                changed.error().description);
         });
     }
+    return menu;
+}
+
+QMenu *CodeWatcherTable::rowMenu(const QModelIndex &index)
+{
+    const CodeWatcherModel *watcher = watcherAt(m_model, index);
+    if (!watcher || !m_registry.entry(watcher->id))
+        return nullptr;
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setAccessibleName(watcher->name);
+    const QUuid watcherId = watcher->id;
+    const GitOptions options = m_registry.gitOptions(watcherId);
+    const auto addSwitch = [&](const QString &text, bool on, auto change) {
+        QAction *action = menu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(on);
+        connect(action, &QAction::toggled, this, [this, watcherId, change](bool checked) {
+            GitOptions next = m_registry.gitOptions(watcherId);
+            change(next, checked);
+            if (const Result<void> set = m_registry.setGitOptions(watcherId, next); !set)
+                Dialogs::current().showFailure(this, QStringLiteral("Could not change the watcher"),
+                                               set.error().description);
+        });
+    };
+    addSwitch(QStringLiteral("Only Lines I Changed"), options.changedLinesOnly,
+              [](GitOptions &next, bool on) { next.changedLinesOnly = on; });
+    addSwitch(QStringLiteral("Skip Files Git Ignores"), options.respectGitignore,
+              [](GitOptions &next, bool on) { next.respectGitignore = on; });
     return menu;
 }
 

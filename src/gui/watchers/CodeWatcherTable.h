@@ -24,6 +24,9 @@ public:
     // watcher's own checked; choosing one gives it to the watcher. Null for a row that cannot
     // change (one not restored). Deleted when closed.
     QMenu *configurationMenu(const QModelIndex &index);
+    // The row's menu: the watcher's git switches ("Only Lines I Changed", "Skip Files Git
+    // Ignores"). Null for a row that cannot change. Deleted when closed.
+    QMenu *rowMenu(const QModelIndex &index);
 
     RunFixersDelegate *runFixersButtons() const { return m_runFixers; }
     CellButtonDelegate *languageButtons() const { return m_language; }

@@ -8,6 +8,7 @@
 #include "gui/support/Controls.h"
 #include "gui/support/TextStyles.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -47,6 +48,8 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     , m_configurations(configurations)
     , m_name(new QLineEdit)
     , m_configuration(new QComboBox)
+    , m_changedLines(new QCheckBox(QStringLiteral("Only lines I changed")))
+    , m_gitignore(new QCheckBox(QStringLiteral("Skip files git ignores")))
     , m_missing(TextStyles::label(QString(), TextStyles::Style::subheadline))
     , m_nesting(TextStyles::label(QString(), TextStyles::Style::subheadline))
     , m_error(Controls::errorLine())
@@ -76,6 +79,16 @@ SetupNewWatcherView::SetupNewWatcherView(const QUrl &chosenUrl, MonitorRegistry 
     form->addRow(m_name);
     form->addRow(QStringLiteral("Select configuration"), m_configuration);
     form->addRow(path);
+    const GitOptions git = GitOptions::forNewWatcher();
+    m_changedLines->setChecked(git.changedLinesOnly);
+    m_changedLines->setToolTip(QStringLiteral("Keep only the formatter's changes to the lines "
+                                              "that differ from git's last commit"));
+    m_gitignore->setChecked(git.respectGitignore);
+    m_gitignore->setToolTip(QStringLiteral("Leave alone the files that git ignores"));
+    for (QCheckBox *box : {m_changedLines, m_gitignore}) {
+        box->setAccessibleName(box->text());
+        form->addRow(box);
+    }
     auto *formBox = new QWidget;
     formBox->setLayout(form);
     formBox->setFixedWidth(400);
@@ -140,9 +153,12 @@ void SetupNewWatcherView::add()
     AddWatcherResult added =
         AddWatcherError{AddWatcherError::Kind::configurationGone, configuration.error()};
     if (configuration) {
-        added = m_registry.addWatcher(CodeWatcherModel::make(m_name->text().trimmed(), m_chosenUrl,
-                                                             configuration.value().language,
-                                                             configurationId));
+        const CodeWatcherModel watcher = CodeWatcherModel::make(
+            m_name->text().trimmed(), m_chosenUrl, configuration.value().language, configurationId);
+        added = m_registry.addWatcher(watcher);
+        if (added)
+            (void)m_registry.setGitOptions(watcher.id,
+                                           {m_changedLines->isChecked(), m_gitignore->isChecked()});
     }
     if (!added) {
         m_error->setText(QStringLiteral("This watcher could not be added. ") +

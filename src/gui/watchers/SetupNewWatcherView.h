@@ -6,6 +6,7 @@
 
 class ConfigManagerFactory;
 class MonitorRegistry;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,8 @@ public:
     QLineEdit *nameField() const { return m_name; }
     QComboBox *configurationPicker() const { return m_configuration; }
     QPushButton *addButton() const { return m_add; }
+    QCheckBox *changedLinesSwitch() const { return m_changedLines; }
+    QCheckBox *gitignoreSwitch() const { return m_gitignore; }
     QLabel *errorLine() const { return m_error; }
     QLabel *missingLine() const { return m_missing; }
     // Names the watchers whose folders lie in or around the chosen one; hidden when none do.
@@ -39,6 +42,8 @@ private:
     ConfigManagerFactory &m_configurations;
     QLineEdit *m_name;
     QComboBox *m_configuration;
+    QCheckBox *m_changedLines;
+    QCheckBox *m_gitignore;
     QLabel *m_missing;
     QLabel *m_nesting;
     QLabel *m_error;

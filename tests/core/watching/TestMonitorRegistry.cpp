@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -342,6 +343,33 @@ private Q_SLOTS:
         QCOMPARE(WatcherNesting::warning(outerRoot + u"/inner/deeper"_s, registry.watchers()),
                  u"This folder is inside the watcher “%1”, “%2”: the files both take will be "
                  "formatted by the new watcher."_s.arg(outer.name, inner.name));
+    }
+
+    // A watcher added now leaves alone what git ignores: not listed, not run over; switched
+    // off, its tree's findings are listed again.
+    void whatGitIgnoresIsNeitherListedNorRunOver()
+    {
+        CoreFixture fixture(std::chrono::milliseconds(100));
+        const QString root =
+            fixture.makeProject(u"repo"_s, {{u".gitignore"_s, u"build/\n"_s},
+                                            {u"build/generated.cpp"_s, u"// TODO: generated\n"_s},
+                                            {u"src/mine.cpp"_s, u"// TODO: mine\n"_s}});
+        QVERIFY(QProcess::execute(u"git"_s, {u"init"_s, u"-q"_s, root}) == 0);
+        const CodeWatcherModel watcher =
+            fixture.makeWatcher(root, SupportedFileExtension::cpp, true);
+        MonitorRegistry &registry = fixture.registry();
+        QVERIFY(registry.addWatcher(watcher));
+        QCOMPARE(registry.gitOptions(watcher.id), GitOptions::forNewWatcher());
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id),
+                     QStringList{u"mine.cpp:1:TODO:mine"_s});
+        QSignalSpy finished(&fixture.core().pipeline(), &FixPipeline::runFinished);
+        QVERIFY(registry.runFixers(watcher.id));
+        QVERIFY(finished.wait());
+        QCOMPARE(fixture.fixerFor(watcher.id)->fixedFiles(),
+                 QStringList{root + u"/src/mine.cpp"_s});
+
+        QVERIFY(registry.setGitOptions(watcher.id, {false, false}));
+        QTRY_COMPARE(listedMarkups(fixture.core().markups(), watcher.id).size(), 2);
     }
 
     // Each save of a file replaces its findings, wherever they stand in the list; a file

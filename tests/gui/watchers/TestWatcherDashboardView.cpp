@@ -19,6 +19,7 @@
 #include "support/CoreFixture.h"
 #include "support/GuiTestMain.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -79,13 +80,31 @@ private Q_SLOTS:
         QCOMPARE(sheet.missingLine()->text(), u"Type a name to add the watcher."_s);
         sheet.nameField()->setText(u"Shop"_s);
         QVERIFY(sheet.addButton()->isEnabled() && sheet.missingLine()->isHidden());
+        // A new watcher leaves alone what git ignores unless told otherwise.
+        QVERIFY(!sheet.changedLinesSwitch()->isChecked() && sheet.gitignoreSwitch()->isChecked());
+        sheet.changedLinesSwitch()->setChecked(true);
         sheet.addButton()->click();
 
         QCOMPARE(fixture.registry().monitors().size(), 1);
         const CodeWatcherModel added = fixture.registry().monitors().first().watcher;
         QCOMPARE(added.name, u"Shop"_s);
         QVERIFY(added.isActivated && added.codeKind == SupportedFileExtension::cpp);
+        QCOMPARE(fixture.registry().gitOptions(added.id), (GitOptions{true, true}));
         QTRY_COMPARE(view.body(), WatcherDashboardView::Body::table);
+
+        // The row's menu switches them; the name cell's badge and its spoken name follow.
+        const QModelIndex name = view.model().index(0, CodeWatcherTableViewModel::nameColumn);
+        QCOMPARE(name.data(CodeWatcherTableViewModel::gitBadgeRole).toString(), u"git ±"_s);
+        QMenu *row = view.table()->rowMenu(name);
+        QVERIFY(row);
+        QCOMPARE(row->actions().size(), 2);
+        QVERIFY(row->actions().at(0)->isChecked() && row->actions().at(1)->isChecked());
+        row->actions().at(1)->trigger(); // "Skip Files Git Ignores" off
+        delete row;
+        QCOMPARE(fixture.registry().gitOptions(added.id), (GitOptions{true, false}));
+        QTRY_COMPARE(name.data(CodeWatcherTableViewModel::gitBadgeRole).toString(), u"±"_s);
+        QCOMPARE(name.data(Qt::AccessibleTextRole).toString(),
+                 u"Shop, Formats only lines changed since the last commit"_s);
         QTRY_VERIFY(!view.addWatcher()->sheet());
 
         // A folder inside a watched one may have a style of its own; the sheet says who keeps
