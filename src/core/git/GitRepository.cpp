@@ -74,11 +74,32 @@ GitRepository::Baseline unavailable(const QString &reason, bool ofRepository = f
     return {GitRepository::Baseline::State::unavailable, {}, reason, ofRepository};
 }
 
+// Whether the work tree is a submodule checked out inside another repository's work tree.
+bool isSubmodule(const QString &workTree)
+{
+    const QByteArray parent = QFile::encodeName(QFileInfo(workTree.chopped(1)).path());
+    git_repository *outer = nullptr;
+    if (git_repository_open_ext(&outer, parent.constData(), 0, nullptr) != 0)
+        return false;
+    const char *outerDirectory = git_repository_workdir(outer);
+    const QString outerTree = outerDirectory ? QFile::decodeName(outerDirectory) : QString();
+    bool submodule = false;
+    if (!outerTree.isEmpty() && workTree.startsWith(outerTree)) {
+        git_submodule *module = nullptr;
+        const QByteArray name = QFile::encodeName(workTree.mid(outerTree.size()).chopped(1));
+        submodule = git_submodule_lookup(&module, outer, name.constData()) == 0;
+        git_submodule_free(module);
+    }
+    git_repository_free(outer);
+    return submodule;
+}
+
 } // namespace
 
 GitRepository::GitRepository(git_repository *repository)
     : m_repository(repository)
     , m_workTree(QFile::decodeName(git_repository_workdir(repository)))
+    , m_submodule(isSubmodule(m_workTree))
 {}
 
 GitRepository::~GitRepository()
@@ -111,6 +132,12 @@ GitRepository::Baseline GitRepository::headContent(const QString &path)
     const QByteArray name = relative(path);
     if (name.isEmpty())
         return unavailable(QStringLiteral("outside the repository's work tree"));
+    // Both check out a commit the user's branch did not make (a superproject's pick, a rebase
+    // under way): which lines are the user's is not known.
+    if (m_submodule)
+        return unavailable(QStringLiteral("the folder is a submodule"), true);
+    if (git_repository_head_detached(m_repository) == 1)
+        return unavailable(QStringLiteral("HEAD is detached"), true);
     Tree tree;
     bool unborn = false;
     if (headTree(m_repository, tree, unborn) != 0)

@@ -56,5 +56,6 @@ private:
 
     git_repository *m_repository;
     QString m_workTree;
+    bool m_submodule;
     std::mutex m_mutex;
 };

@@ -224,6 +224,10 @@ private Q_SLOTS:
             QTest::addRow("%s, bare", tool)
                 << kind << u"bare"_s << u"a bare repository has no work tree"_s;
             QTest::addRow("%s, broken", tool) << kind << u"broken"_s << u"cannot"_s;
+            QTest::addRow("%s, detached HEAD", tool)
+                << kind << u"detached"_s << u"HEAD is detached"_s;
+            QTest::addRow("%s, submodule", tool)
+                << kind << u"submodule"_s << u"the folder is a submodule"_s;
             QTest::addRow("%s, option off", tool) << kind << u"off"_s << QString();
         }
     }
@@ -252,6 +256,17 @@ private Q_SLOTS:
         } else if (state == u"broken") {
             committed(folder, legacy);
             writeFile(folder + u"/.git/HEAD"_s, "ref: refs/heads/\n");
+        } else if (state == u"detached") {
+            committed(folder, legacy);
+            QVERIFY(git(folder, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
+        } else if (state == u"submodule") {
+            const QString library = folder + u" library"_s;
+            committed(library, legacy);
+            QVERIFY(QDir().mkpath(folder) && git(folder, {u"init"_s, u"-q"_s}));
+            QVERIFY(git(folder, {u"-c"_s, u"protocol.file.allow=always"_s, u"submodule"_s, u"add"_s,
+                                 u"-q"_s, library, u"lib"_s}));
+            QVERIFY(git(folder, {u"commit"_s, u"-qm"_s, u"with a library"_s}));
+            file = folder + u"/lib/src/"_s + legacy.name;
         } else if (state == u"off") {
             committed(folder, legacy);
             m_git->options().set(m_watcher, {false, true});
@@ -271,30 +286,6 @@ private Q_SLOTS:
             QCOMPARE(why.size(), 1);
             QVERIFY2(why.first().contains(logged), qPrintable(why.first()));
         }
-    }
-
-    // A detached HEAD (a rebase) and a submodule have a last commit of their own to compare with.
-    void readsTheCommitOfADetachedHeadOrASubmodule()
-    {
-        const Legacy legacy = legacyOf(Kind::cpp);
-        const QString detached = m_root.filePath(u"detached"_s);
-        QString file = committed(detached, legacy);
-        QVERIFY(git(detached, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
-        writeFile(file, legacy.edited);
-        QCOMPARE(fixer(Kind::cpp)->fix(file).outcome, FixResult::Outcome::changed);
-        QCOMPARE(readFile(file), legacy.onlyEdited);
-
-        const QString library = m_root.filePath(u"library"_s);
-        const QString super = m_root.filePath(u"super"_s);
-        committed(library, legacy);
-        QVERIFY(QDir().mkpath(super) && git(super, {u"init"_s, u"-q"_s}));
-        QVERIFY(git(super, {u"-c"_s, u"protocol.file.allow=always"_s, u"submodule"_s, u"add"_s,
-                            u"-q"_s, library, u"lib"_s}));
-        QVERIFY(git(super, {u"commit"_s, u"-qm"_s, u"with a library"_s}));
-        file = super + u"/lib/src/"_s + legacy.name;
-        writeFile(file, legacy.edited);
-        QCOMPARE(fixer(Kind::cpp)->fix(file).outcome, FixResult::Outcome::changed);
-        QCOMPARE(readFile(file), legacy.onlyEdited);
     }
 };
 
