@@ -6,8 +6,10 @@
 #include "core/formatting/FileCoordinator.h"
 #include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/SprucerFactory.h"
+#include "core/history/FixJournal.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
+#include "core/services/FixUndo.h"
 #include "core/stats/StatisticsService.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
@@ -58,6 +60,9 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
           DirectoryMonitor::Timings{options.latency}))
     , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow}))
     , m_progress(std::make_unique<FixProgress>(*m_notifications))
+    , m_journal(std::make_unique<FixJournal>(
+          options.historyFolder.isEmpty() ? FixJournal::defaultFolder() : options.historyFolder))
+    , m_undo(std::make_unique<FixUndo>(*m_journal, m_fileCoordinator.get()))
     , m_markups(std::make_unique<MarkupIndex>())
     , m_markupWatcher(std::make_unique<MarkupWatcher>())
 {
@@ -124,7 +129,28 @@ void CoreServices::listenToOutcomes()
                          m_statistics->record(outcome);
                          m_markups->apply(outcome);
                          m_progress->finished(outcome);
+                         keepHistory(outcome);
                      });
+    m_journal->setEnabled(FixJournal::kept(*m_settings));
+    pipeline->setLeftAlone(
+        [journal = m_journal.get()](const QString &path) { return journal->leavesAlone(path); });
+}
+
+void CoreServices::keepHistory(const FixOutcome &outcome)
+{
+    if (!outcome.changed() || !m_journal->enabled())
+        return;
+    QString watcher, configuration;
+    for (const CodeWatcherModel &known : m_registry->watchers()) {
+        if (known.id != outcome.watcherId)
+            continue;
+        watcher = known.name;
+        for (const ConfigurationItem &item : m_configurations->configs()) {
+            if (item.id == known.configurationId)
+                configuration = item.name;
+        }
+    }
+    m_journal->record(outcome, watcher, configuration);
 }
 
 CoreServices::~CoreServices()

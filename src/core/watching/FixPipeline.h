@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,11 @@ public:
     // What the fixers of this pipeline's files must be handed, so that `stop` reaches them.
     ToolStop &toolStop() { return m_toolStop; }
 
+    // Whether a watcher leaves the file alone as it is now: the user took it back from a fix.
+    using LeftAlone = std::function<bool(const QString &path)>;
+    // Before the first delivery; any thread may call it.
+    void setLeftAlone(LeftAlone leftAlone) { m_leftAlone = std::move(leftAlone); }
+
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
     // Files handed to the fixer at once, which runs its tool on several of them together.
@@ -117,4 +123,5 @@ private:
     int m_batchSize = defaultBatchSize;
 
     EchoFilter m_echoes;
+    LeftAlone m_leftAlone;
 };
