@@ -140,8 +140,20 @@ void CoreServices::keepHistory(const FixOutcome &outcome)
 {
     if (!outcome.changed() || !m_journal->enabled())
         return;
+    // At quit the registry is going (the last outcomes arrive while it stops), and a command
+    // that only formats registers none: then the watchers are the stored ones.
+    QList<CodeWatcherModel> watchers =
+        m_registry ? m_registry->watchers() : QList<CodeWatcherModel>();
+    const auto isFixers = [&outcome](const CodeWatcherModel &each) {
+        return each.id == outcome.watcherId;
+    };
+    if (std::none_of(watchers.cbegin(), watchers.cend(), isFixers))
+        watchers =
+            WatcherListStore::decode(
+                m_settings->value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
+                .items;
     QString watcher, configuration;
-    for (const CodeWatcherModel &known : m_registry->watchers()) {
+    for (const CodeWatcherModel &known : std::as_const(watchers)) {
         if (known.id != outcome.watcherId)
             continue;
         watcher = known.name;
