@@ -176,7 +176,7 @@ void FixJournal::record(const FixOutcome &outcome, const QString &watcher,
     if (!m_enabled || !outcome.changed() || outcome.digestBefore.isEmpty())
         return;
     FixRecord record;
-    record.time = QDateTime::currentDateTime();
+    record.time = m_clock();
     record.watcherId = outcome.watcherId;
     record.watcher = watcher;
     record.path = outcome.path;
@@ -450,7 +450,7 @@ Result<FixRecord> FixJournal::recordUndo(const FixRecord &fix)
 {
     FixRecord undo = fix;
     undo.kind = FixRecord::Kind::undo;
-    undo.time = QDateTime::currentDateTime();
+    undo.time = m_clock();
     undo.run.clear();
     undo.undoes = fix.id;
     undo.undoneBy = 0;

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,6 +48,10 @@ public:
     static inline const QString keepKey = QStringLiteral("keepFixHistory");
     static bool kept(const UserDefaults &settings);
     QString fileName() const;
+
+    // When a fix or an undo happened; tests hand in their own clock before recording.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // Off: nothing more is recorded; what is kept stays.
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -100,6 +105,9 @@ private:
     Limits m_limits;
     std::atomic<bool> m_enabled{true};
     QString m_runPrefix; // this process's part of a run's key
+    Clock m_clock = [] {
+        return QDateTime::currentDateTime();
+    };
     QMutex m_mutex;
     QList<FixRecord> m_records; // oldest first, fixes and undos
     QHash<QString, QByteArray> m_leftAlone;
