@@ -80,6 +80,7 @@ void HistoryView::makeList()
     m_list->setAccessibleName(QStringLiteral("Fixes"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformItemSizes(true); // a thousand rows lay out at once
+    m_list->setSpacing(2);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &HistoryView::showSelected);
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &HistoryView::keepSelection);

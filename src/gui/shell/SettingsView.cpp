@@ -107,7 +107,6 @@ void SettingsView::showHistorySettings(FixJournal &journal)
     row->addStretch();
     row->addWidget(m_clearHistory);
     m_form->addRow(QString(), row);
-    setFixedSize(width(), height() + 50);
 }
 
 QString SettingsView::version()

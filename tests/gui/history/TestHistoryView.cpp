@@ -2,11 +2,14 @@
 #include "core/history/FixHistoryModel.h"
 #include "core/history/FixJournal.h"
 #include "core/services/FixUndo.h"
+#include "core/support/UserDefaults.h"
 #include "gui/editor/CodeEditor.h"
 #include "gui/history/HistoryView.h"
+#include "gui/shell/SettingsView.h"
 #include "support/AnsweringDialogs.h"
 #include "support/GuiTestMain.h"
 
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
@@ -87,6 +90,29 @@ private Q_SLOTS:
         QCOMPARE(dialogs.asked,
                  QStringList{u"Some fixes were not undone:0 put back · 1 changed since · 0 failed\n"
                              u"b.cpp has changed since the fix; nothing was undone"_s});
+    }
+
+    void settingsTurnTheHistoryOffAndClearIt()
+    {
+        QTemporaryDir dir;
+        AnsweringDialogs dialogs;
+        UserDefaults settings(dir.filePath(u"settings.json"_s));
+        FixJournal journal(dir.filePath(u"history"_s));
+        fix(journal, dir.filePath(u"a.cpp"_s), "a\n", "A\n");
+        SettingsView sheet(settings, false, [](bool) { return Result<void>(); });
+        sheet.showHistorySettings(journal);
+        QVERIFY(sheet.keepHistorySwitch()->isChecked());
+
+        sheet.keepHistorySwitch()->click();
+        QVERIFY(!FixJournal::kept(settings) && !journal.enabled());
+        fix(journal, dir.filePath(u"b.cpp"_s), "b\n", "B\n");
+        QCOMPARE(journal.fixes().size(), 1);
+
+        sheet.clearHistoryButton()->click(); // not confirmed
+        QCOMPARE(journal.fixes().size(), 1);
+        dialogs.confirms = true;
+        sheet.clearHistoryButton()->click();
+        QVERIFY(journal.fixes().isEmpty());
     }
 };
 
