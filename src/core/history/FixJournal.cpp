@@ -280,8 +280,18 @@ void FixJournal::readFrom(qint64 offset)
         const QByteArray header = file.read(JournalFrame::headerSize);
         const JournalFrame::Header frame =
             JournalFrame::readHeader(header, size - start - JournalFrame::headerSize);
-        if (frame.state == JournalFrame::Read::torn)
-            return; // the next append cuts it off
+        if (frame.state == JournalFrame::Read::torn) {
+            // Damage inside the file (its length field, say) must not cost the entries after it.
+            if (!file.seek(start))
+                return;
+            const qsizetype next = JournalFrame::nextWhole(file.readAll(), 1);
+            if (next < 0)
+                return; // a tail cut short by a crash: the next append cuts it off
+            Log::line(QStringLiteral("A damaged part of the history was skipped"));
+            m_end = start + next;
+            file.seek(m_end);
+            continue;
+        }
         const QByteArray payload = file.read(frame.length);
         m_end = file.pos();
         std::optional<FixRecord> record;
@@ -430,11 +440,12 @@ std::optional<QByteArray> FixJournal::diff(quint64 id)
 std::optional<FixJournal::Blobs> FixJournal::blobsOf(quint64 id)
 {
     QMutexLocker lock(&m_mutex);
-    refreshLocked();
+    // Held from the look-up to the read, so that no rewrite moves the entry in between.
+    FileLock fileLock(m_folder + QStringLiteral("/fixes.lock"), LOCK_SH);
+    syncLocked();
     const FixRecord *record = recordOf(id);
     if (!record || record->kind != FixRecord::Kind::fix)
         return std::nullopt;
-    FileLock fileLock(m_folder + QStringLiteral("/fixes.lock"), LOCK_SH);
     QFile file(fileName());
     if (!file.open(QIODevice::ReadOnly) || !file.seek(record->offset))
         return std::nullopt;

@@ -45,4 +45,16 @@ bool matches(const QByteArray &header, const QByteArray &payload)
     return header.mid(8, 8) == checksumOf(payload);
 }
 
+qsizetype nextWhole(const QByteArray &bytes, qsizetype from)
+{
+    for (qsizetype at = bytes.indexOf(QByteArrayView(kMark, 4), from); at >= 0;
+         at = bytes.indexOf(QByteArrayView(kMark, 4), at + 1)) {
+        const QByteArray header = bytes.mid(at, headerSize);
+        const Header frame = readHeader(header, bytes.size() - at - headerSize);
+        if (frame.state == Read::whole && matches(header, bytes.mid(at + headerSize, frame.length)))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace JournalFrame

@@ -30,5 +30,8 @@ struct Header
 // `header`: the headerSize bytes at an entry's start; `available`: the bytes after it.
 Header readHeader(const QByteArray &header, qint64 available);
 bool matches(const QByteArray &header, const QByteArray &payload);
+// The offset in `bytes`, from `from` on, of the first whole entry that is not damaged; -1 when
+// there is none.
+qsizetype nextWhole(const QByteArray &bytes, qsizetype from);
 
 } // namespace JournalFrame

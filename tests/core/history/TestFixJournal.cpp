@@ -144,6 +144,16 @@ private Q_SLOTS:
         const QList<FixRecord> left = FixJournal(m_dir.path()).fixes();
         QCOMPARE(left.size(), 2);
         QCOMPARE(left.last().path, u"/p/f1.cpp"_s);
+
+        // A length field damaged: the entries after it are found again, and kept by the next
+        // append.
+        bytes[5] = char(0x7f);
+        QVERIFY(torn.open(QIODevice::ReadWrite) && torn.write(bytes) == bytes.size());
+        torn.close();
+        FixJournal afterDamage(m_dir.path());
+        QCOMPARE(afterDamage.fixes().size(), 2);
+        keep(afterDamage, 1);
+        QCOMPARE(FixJournal(m_dir.path()).fixes().size(), 3);
     }
 
     void sharesTheFileWithAnotherProcess()
