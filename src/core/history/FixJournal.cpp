@@ -199,6 +199,12 @@ void FixJournal::flush()
 
 void FixJournal::write(FixRecord record, const QByteArray &before, const QByteArray &after)
 {
+    // A fixer that did not hand back what it replaced leaves nothing an undo could trust.
+    if (digestOf(before) != record.digestBefore) {
+        Log::line(QStringLiteral("The history cannot keep the fix of ") + record.path +
+                  QStringLiteral(": the content before it is not known"));
+        return;
+    }
     QString label = record.path;
     if (label.startsWith(u'/'))
         label.remove(0, 1);

@@ -65,6 +65,9 @@ private Q_SLOTS:
             FixOutcome unchanged = changedFile(u"/p/u.cpp"_s, before, before);
             unchanged.result = FixOutcome::Result::unchanged;
             journal.record(unchanged, u"w"_s, u"c"_s);
+            FixOutcome unknownBefore = changedFile(u"/p/v.cpp"_s, before, after);
+            unknownBefore.contentBefore.clear(); // not handed back by its fixer
+            journal.record(unknownBefore, u"w"_s, u"c"_s);
             journal.record(changedFile(u"/p/a.cpp"_s, before, after), u"Project"_s, u"LLVM"_s);
             journal.flush();
         }
