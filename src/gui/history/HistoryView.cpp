@@ -73,6 +73,13 @@ HistoryView::HistoryView(FixJournal &journal, FixUndo &undo, QWidget *parent)
     showSelected();
 }
 
+// A command run beside this process (`sprucer format`) adds fixes this one hears nothing of.
+void HistoryView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_model->reload();
+}
+
 void HistoryView::makeList()
 {
     m_list->setModel(m_model);

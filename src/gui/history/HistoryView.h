@@ -33,6 +33,9 @@ public:
     bool selectFix(quint64 id);
     bool selectRun(const QString &run);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void makeList();
     QWidget *makeDetail();
