@@ -13,6 +13,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 
@@ -220,7 +221,7 @@ Result<FixRecord> FixJournal::append(FixRecord record, const Blobs &blobs)
 {
     {
         QMutexLocker lock(&m_mutex);
-        QDir().mkpath(m_folder);
+        makeFolder();
         FileLock fileLock(m_folder + QStringLiteral("/fixes.lock"), LOCK_EX);
         if (!fileLock)
             return historyError(QStringLiteral("cannot lock ") + m_folder);
@@ -356,7 +357,8 @@ bool FixJournal::rewrite(const QList<FixRecord> &kept)
 {
     QFile old(fileName());
     QSaveFile next(fileName());
-    if (!old.open(QIODevice::ReadOnly) || !next.open(QIODevice::WriteOnly))
+    if (!old.open(QIODevice::ReadOnly) || !next.open(QIODevice::WriteOnly) ||
+        !next.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     for (const FixRecord &record : kept) {
         if (!old.seek(record.offset) || next.write(old.read(record.size)) != record.size)
@@ -367,6 +369,16 @@ bool FixJournal::rewrite(const QList<FixRecord> &kept)
     reset();
     syncLocked();
     return true;
+}
+
+// The history holds the user's sources: for their eyes only, like the files it was made from
+// may be.
+void FixJournal::makeFolder() const
+{
+    if (QFileInfo::exists(m_folder) || !QDir().mkpath(m_folder))
+        return;
+    QFile::setPermissions(m_folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void FixJournal::reset()
@@ -512,7 +524,7 @@ Result<void> FixJournal::clear()
 {
     {
         QMutexLocker lock(&m_mutex);
-        QDir().mkpath(m_folder);
+        makeFolder();
         FileLock fileLock(m_folder + QStringLiteral("/fixes.lock"), LOCK_EX);
         QFile file(fileName());
         if (!fileLock || (file.exists() && !file.resize(0)))

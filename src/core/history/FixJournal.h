@@ -98,6 +98,7 @@ private:
     void compactIfNeeded();
     bool rewrite(const QList<FixRecord> &kept);
     void reset();
+    void makeFolder() const;
     std::optional<Blobs> blobsOf(quint64 id);
     FixRecord *recordOf(quint64 id);
 

@@ -58,6 +58,7 @@ private Q_SLOTS:
 
     void keepsAChangedFileAcrossStarts()
     {
+        QVERIFY(QDir(m_dir.path()).removeRecursively());
         const QByteArray before = "int a(){\nreturn 1;\n}\nint b;\n";
         const QByteArray after = "int a() {\n  return 1;\n}\nint b;\n";
         {
@@ -74,6 +75,8 @@ private Q_SLOTS:
         FixJournal journal(m_dir.path());
         const QList<FixRecord> fixes = journal.fixes();
         QCOMPARE(fixes.size(), 1);
+        QCOMPARE(QFile::permissions(m_dir.path()) & QFile::Permissions::fromInt(0x0077),
+                 QFile::Permissions());
         const FixRecord &fix = fixes.first();
         QCOMPARE(fix.path, u"/p/a.cpp"_s);
         QCOMPARE(fix.watcher, u"Project"_s);
@@ -102,6 +105,9 @@ private Q_SLOTS:
         QCOMPARE(fixes.last().path, u"/p/f15.cpp"_s);
         QCOMPARE(byCount.contentBefore(fixes.last().id), QByteArray("int f15(){}\n"));
         QVERIFY(FixJournal(m_dir.path()).fixes().size() <= 11);
+        // Rewritten, it is still the user's alone: it holds their sources.
+        QCOMPARE(QFile::permissions(byCount.fileName()) & QFile::Permissions::fromInt(0x0077),
+                 QFile::Permissions());
 
         init();
         // Random bytes do not compress: each entry is over 4 KiB.
