@@ -329,11 +329,12 @@ void FixJournal::index(FixRecord record)
 
 void FixJournal::compactIfNeeded()
 {
-    const int margin = std::max(1, m_limits.fixes / 10);
-    if (m_fixCount <= m_limits.fixes + margin && m_end <= m_limits.bytes)
+    // Rewritten once the file holds twice the fixes shown, or more than its size: a run that
+    // fixes thousands of files rewrites it once per thousand, not once per fix.
+    if (m_fixCount <= 2 * m_limits.fixes && m_end <= m_limits.bytes)
         return;
-    // The newest fixes within the count and nine tenths of the size: the next rewrite is far.
-    const qint64 budget = m_limits.bytes - m_limits.bytes / 10;
+    // The newest fixes within the count and three quarters of the size.
+    const qint64 budget = m_limits.bytes - m_limits.bytes / 4;
     QSet<quint64> keptFixes;
     qint64 bytes = 0;
     for (auto it = m_records.crbegin(); it != m_records.crend(); ++it) {

@@ -27,8 +27,8 @@ struct FixJournalLimits
 // (compressed) and its diff, and the undos that took fixes back. One append-only file shared by
 // every Sprucer process of the user (a lock around each change, each reader taking in what
 // others appended); an entry cut short by a crash is skipped and cut off by the next append.
-// It keeps the newest fixes within a count and a size, rewriting the file (a new file renamed
-// over it) when they grow past them by a margin.
+// It shows the newest fixes within a count, and keeps them within a size, rewriting the file (a
+// new file renamed over it) when it holds twice that count or grows past that size.
 //
 // `record` is cheap on the calling thread: the compression, the diff and the write run on the
 // journal's own queue. The rest may be called on any thread.

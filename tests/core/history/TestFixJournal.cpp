@@ -104,7 +104,8 @@ private Q_SLOTS:
         QCOMPARE(fixes.first().path, u"/p/f24.cpp"_s);
         QCOMPARE(fixes.last().path, u"/p/f15.cpp"_s);
         QCOMPARE(byCount.contentBefore(fixes.last().id), QByteArray("int f15(){}\n"));
-        QVERIFY(FixJournal(m_dir.path()).fixes().size() <= 11);
+        // Rewritten at 21 fixes to the newest 10: 14 entries of about the same size are left.
+        QVERIFY(QFileInfo(byCount.fileName()).size() < 16 * fixes.first().size);
         // Rewritten, it is still the user's alone: it holds their sources.
         QCOMPARE(QFile::permissions(byCount.fileName()) & QFile::Permissions::fromInt(0x0077),
                  QFile::Permissions());
