@@ -148,12 +148,13 @@ private Q_SLOTS:
         auto fixesOf = [&](const QString &file) {
             return fixture.fixerFor(watcher.id)->fixedFiles().count(file);
         };
-        // Saved files are formatted in the order of their saves: the sentinel's fix says the
-        // save before it was looked at.
-        auto settle = [&](int sentinelFixes) {
-            if (!write(sentinel, "s" + QByteArray::number(sentinelFixes)))
-                return false;
-            return QTest::qWaitFor([&] { return fixesOf(sentinel) == sentinelFixes; }, 10000);
+        // Saved files are looked at in the order of their saves: the sentinel formatted says
+        // the save before it was looked at. Its content, not its fixer's start, since a run
+        // under way may read a newer save and take it along.
+        auto settle = [&](int round) {
+            const QByteArray saved = "s" + QByteArray::number(round);
+            return write(sentinel, saved) &&
+                   QTest::qWaitFor([&] { return read(sentinel) == saved.toUpper(); }, 10000);
         };
 
         QVERIFY(write(path, "int a;\n"));
