@@ -9,7 +9,7 @@
 set(layers
     "core/support=0"
     "core/model=1" "core/git=1"
-    "core/markups=2" "core/stats=2" "core/telemetry=2"
+    "core/markups=2" "core/stats=2" "core/telemetry=2" "core/history=2"
     "core/formatting=3"
     "core/watching=4"
     "core/services=5"

@@ -5,7 +5,9 @@
 #include "cli/CommandReply.h"
 #include "cli/ExportConfigCommand.h"
 #include "cli/FormatCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/StoreCommand.h"
+#include "cli/UndoCommand.h"
 #include "core/support/Console.h"
 
 namespace {
@@ -14,6 +16,8 @@ const QStringList kStoreCommands{QStringLiteral("config"), QStringLiteral("watch
 const QString kExportConfig = QStringLiteral("export-config");
 const QString kCheck = QStringLiteral("check");
 const QString kFormat = QStringLiteral("format");
+const QString kHistory = QStringLiteral("history");
+const QString kUndo = QStringLiteral("undo");
 
 } // namespace
 
@@ -22,7 +26,7 @@ namespace CommandLine {
 bool isSubcommand(const QString &first)
 {
     return kStoreCommands.contains(first) || first == kExportConfig || first == kCheck ||
-           first == kFormat;
+           first == kFormat || first == kHistory || first == kUndo;
 }
 
 int run(const QStringList &arguments)
@@ -39,6 +43,10 @@ int run(const QStringList &arguments)
         return CheckCommand::run(arguments.mid(1)).print();
     if (command == kFormat)
         return FormatCommand::run(arguments.mid(1)).print();
+    if (command == kHistory)
+        return HistoryCommand::run(arguments.mid(1)).print();
+    if (command == kUndo)
+        return UndoCommand::run(arguments.mid(1)).print();
     return CommandReply::refused(QStringLiteral("sprucer: unknown command ") + command).print();
 }
 
@@ -56,7 +64,11 @@ QString overview()
         "  check [PATH...] [--config NAME|ID] [--diff] [--json]\n"
         "  format [PATH...] [--config NAME|ID]\n"
         "  export-config NAME|ID [DIR] [--force]\n"
-        "Exit status: 0 done, 1 changes found (check), 2 bad input; nothing is changed on 2.");
+        "  history [--json] [--limit N] [PATH]\n"
+        "  history show ID\n"
+        "  undo ID\n"
+        "Exit status: 0 done, 1 changes found (check) or changed since (undo), 2 bad input;\n"
+        "nothing is changed on 2.");
 }
 
 } // namespace CommandLine

@@ -3,6 +3,7 @@
 
 #include "cli/ConfigCommand.h"
 #include "cli/StoreAccess.h"
+#include "cli/UndoCommand.h"
 #include "cli/Verbs.h"
 #include "cli/WatcherCommand.h"
 #include "core/services/InstanceGuard.h"
@@ -82,6 +83,8 @@ QByteArray answer(const QByteArray &request, CoreServices &core)
     const QJsonObject object = QJsonDocument::fromJson(request).object();
     if (!object.value(QStringLiteral("command")).isString())
         return CommandReply::refused(QStringLiteral("sprucer: a malformed request")).toJson();
+    if (UndoCommand::isRequest(object))
+        return UndoCommand::answer(object, core).toJson();
     return execute(object, *StoreAccess::running(core)).toJson();
 }
 

@@ -274,6 +274,45 @@ private Q_SLOTS:
         QCOMPARE(check.exitCode(), 0);
     }
 
+    // A fix of the agent, listed, shown and taken back from the command line: the agent then
+    // leaves the content put back alone, and formats the next real save.
+    void undoesAnAgentsFixAndTheAgentLeavesItAlone()
+    {
+        const SeededHome home;
+        QProcess agent;
+        home.start(agent, {u"--headless"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.canReadLine(), 10000);
+        const QString messy = home.project() + u"/messy.cpp"_s;
+        QVERIFY(SeededHome::writeFile(messy, SeededHome::unformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(messy), SeededHome::formatted, 15000);
+
+        QTRY_VERIFY(!sprucer(home, {u"history"_s, u"--json"_s, messy}).out.isEmpty());
+        const Run listed = sprucer(home, {u"history"_s, u"--json"_s, u"--limit"_s, u"1"_s, messy});
+        const QJsonObject fix = QJsonDocument::fromJson(listed.out.toUtf8()).object();
+        QCOMPARE(fix[u"path"_s].toString(), messy);
+        QCOMPARE(fix[u"watcher"_s].toString(), u"Project"_s);
+        QCOMPARE(fix[u"undone"_s].toBool(), false);
+        const QString id = QString::number(fix[u"id"_s].toInteger());
+        QVERIFY(sprucer(home, {u"history"_s, u"show"_s, id}).out.contains(u"+    return x;"_s));
+        QCOMPARE(sprucer(home, {u"history"_s, u"show"_s, u"999"_s}).status, 2);
+
+        QCOMPARE(sprucer(home, {u"undo"_s, id}).status, 0);
+        QCOMPARE(SeededHome::readAll(messy), SeededHome::unformatted);
+        // The agent formats saves in order: once a later one is formatted, the undo was seen.
+        const QString later = home.project() + u"/later.cpp"_s;
+        QVERIFY(SeededHome::writeFile(later, SeededHome::unformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(later), SeededHome::formatted, 15000);
+        QCOMPARE(SeededHome::readAll(messy), SeededHome::unformatted);
+        QCOMPARE(sprucer(home, {u"undo"_s, id}).status, 1);
+        QCOMPARE(sprucer(home, {u"undo"_s, u"999"_s}).status, 2);
+        QVERIFY(sprucer(home, {u"history"_s, messy}).out.contains(u"undone"_s));
+
+        QVERIFY(SeededHome::writeFile(messy, "//\n" + SeededHome::unformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(messy), "//\n" + SeededHome::formatted,
+                                  15000);
+        QVERIFY(SeededHome::terminate(agent) >= 0);
+    }
+
     // A formatter that is not installed, or refuses the configuration, is an error in its own
     // words, not a clean tree.
     void checkSaysWhyAFileCouldNotBeChecked()

@@ -26,8 +26,10 @@ FixResult RecordingFixer::fix(const QString &filePath)
     }
     if (m_format) {
         result.content = m_format(read);
-        if (*result.content != read && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (*result.content != read && file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             file.write(*result.content);
+            result.original = read;
+        }
     }
     --m_running;
     return result;

@@ -2,6 +2,8 @@
 // Renders each screen of the app from a demo home into PNGs, so they can be looked at (and
 // shown in the README) without a desktop: scripts/render-screens [OUT_DIR].
 #include "core/formatting/ConfigManagerFactory.h"
+#include "core/history/FixHistoryModel.h"
+#include "core/history/FixJournal.h"
 #include "core/markups/MarkupTreeModel.h"
 #include "core/services/CoreServices.h"
 #include "core/stats/CodeFixStatistics.h"
@@ -12,6 +14,7 @@
 #include "gui/configurations/ConfigEditorView.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
 #include "gui/configurations/RawXmlFormatterView.h"
+#include "gui/history/HistoryView.h"
 #include "gui/markups/MarkupsView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/MainView.h"
@@ -224,6 +227,20 @@ void runFixersOnTheEngine(CoreServices &core)
     QObject::disconnect(connection);
 }
 
+// The fixes of the engine's run, the newest one's diff shown.
+bool saveHistoryScreen(MainWindow &window, CoreServices &core, const QString &out)
+{
+    core.journal().flush();
+    window.mainView()->select(MainView::Entry::history);
+    auto *history =
+        qobject_cast<HistoryView *>(window.mainView()->screen(MainView::Entry::history));
+    history->model()->reload();
+    const QList<FixRecord> fixes = core.journal().fixes();
+    if (fixes.isEmpty() || !history->selectFix(fixes.first().id))
+        qFatal("the engine's run left no fix in the history");
+    return save(&window, out + QStringLiteral("/history.png"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -278,6 +295,7 @@ int main(int argc, char *argv[])
     saved &= saveTodoScreen(window, out);
     window.mainView()->select(MainView::Entry::statistics);
     saved &= save(&window, out + QStringLiteral("/statistics.png"));
+    saved &= saveHistoryScreen(window, core, out);
     saved &= saveConfigurationScreens(window, out);
     const QString icon = out + QStringLiteral("/app-icon.png");
     saved &= QApplication::windowIcon().pixmap(128, 128).save(icon);

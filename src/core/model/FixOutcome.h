@@ -46,6 +46,11 @@ struct FixOutcome
     // only for a changed file.
     QByteArray digestBefore;
     QByteArray digestAfter;
+    // A changed file only: the bytes it held before and the bytes the fix left, for the history.
+    QByteArray contentBefore;
+    QByteArray contentAfter;
+    // Files handed over together (one save, one run over a tree) share it, within a process.
+    quint64 delivery = 0;
     // All the file's TODO findings now (none once it is gone); absent when not known: it could
     // not be read, or a newer save's run scans it.
     std::optional<MarkupList> markups;

@@ -7,8 +7,10 @@
 #include "core/formatting/FormattedFileCache.h"
 #include "core/formatting/SprucerFactory.h"
 #include "core/git/GitRules.h"
+#include "core/history/FixJournal.h"
 #include "core/markups/MarkupIndex.h"
 #include "core/markups/MarkupWatcher.h"
+#include "core/services/FixUndo.h"
 #include "core/stats/StatisticsService.h"
 #include "core/support/AppPaths.h"
 #include "core/support/NotificationCenter.h"
@@ -60,6 +62,9 @@ CoreServices::CoreServices(PlatformServices platform, Options options)
           DirectoryMonitor::Timings{options.latency}))
     , m_pipeline(std::make_unique<FixPipeline>(FixPipeline::Timings{options.processedFilesWindow}))
     , m_progress(std::make_unique<FixProgress>(*m_notifications))
+    , m_journal(std::make_unique<FixJournal>(
+          options.historyFolder.isEmpty() ? FixJournal::defaultFolder() : options.historyFolder))
+    , m_undo(std::make_unique<FixUndo>(*m_journal, m_fileCoordinator.get()))
     , m_markups(std::make_unique<MarkupIndex>())
     , m_markupWatcher(std::make_unique<MarkupWatcher>())
 {
@@ -143,7 +148,40 @@ void CoreServices::listenToOutcomes()
                          m_statistics->record(outcome);
                          m_markups->apply(outcome);
                          m_progress->finished(outcome);
+                         keepHistory(outcome);
                      });
+    m_journal->setEnabled(FixJournal::kept(*m_settings));
+    pipeline->setLeftAlone(
+        [journal = m_journal.get()](const QString &path) { return journal->leavesAlone(path); });
+}
+
+void CoreServices::keepHistory(const FixOutcome &outcome)
+{
+    if (!outcome.changed() || !m_journal->enabled())
+        return;
+    // At quit the registry is going (the last outcomes arrive while it stops), and a command
+    // that only formats registers none: then the watchers are the stored ones.
+    QList<CodeWatcherModel> watchers =
+        m_registry ? m_registry->watchers() : QList<CodeWatcherModel>();
+    const auto isFixers = [&outcome](const CodeWatcherModel &each) {
+        return each.id == outcome.watcherId;
+    };
+    if (std::none_of(watchers.cbegin(), watchers.cend(), isFixers))
+        watchers =
+            WatcherListStore::decode(
+                m_settings->value(WatcherListStore::userDefaultsKeyForWatchers).toByteArray())
+                .items;
+    QString watcher, configuration;
+    for (const CodeWatcherModel &known : std::as_const(watchers)) {
+        if (known.id != outcome.watcherId)
+            continue;
+        watcher = known.name;
+        for (const ConfigurationItem &item : m_configurations->configs()) {
+            if (item.id == known.configurationId)
+                configuration = item.name;
+        }
+    }
+    m_journal->record(outcome, watcher, configuration);
 }
 
 CoreServices::~CoreServices()

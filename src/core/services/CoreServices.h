@@ -15,6 +15,8 @@ class CopyJournal;
 class FormattedFileCache;
 class CounterStore;
 class FileCoordinator;
+class FixJournal;
+class FixUndo;
 class FixPipeline;
 class FixProgress;
 class GitRules;
@@ -36,6 +38,8 @@ struct CoreServicesOptions
     WatcherHealth::Options health;
     // Null: the user's own store, with what the last run could not store taken in first.
     UserDefaults *settings = nullptr;
+    // Empty: the history of fixes in the user's data folder.
+    QString historyFolder;
     // False for a command that only formats: the same stores, pipeline, fixers and counting, but
     // no stored watcher is restored, watched or scanned, and the stored list stays as it is.
     bool restoreWatchers = true;
@@ -70,6 +74,8 @@ public:
     MarkupIndex &markups() { return *m_markups; }
     MonitorRegistry &registry() { return *m_registry; }
     WatcherHealth &health() { return *m_health; }
+    FixJournal &journal() { return *m_journal; }
+    FixUndo &undo() { return *m_undo; }
     // A fixer as a watcher of this configuration and language would have, made the same way;
     // to check, one that judges its tool's result but never puts it in place.
     enum class FixerUse
@@ -83,6 +89,7 @@ public:
 
 private:
     void listenToOutcomes();
+    void keepHistory(const FixOutcome &outcome);
 
     std::unique_ptr<UserDefaults> m_ownSettings;
     UserDefaults *m_settings;
@@ -99,6 +106,8 @@ private:
     std::unique_ptr<MonitorLifecycle> m_monitors;
     std::unique_ptr<FixPipeline> m_pipeline;
     std::unique_ptr<FixProgress> m_progress;
+    std::unique_ptr<FixJournal> m_journal;
+    std::unique_ptr<FixUndo> m_undo;
     std::unique_ptr<MarkupIndex> m_markups;
     std::unique_ptr<MarkupWatcher> m_markupWatcher;
     std::unique_ptr<MonitorRegistry> m_registry;

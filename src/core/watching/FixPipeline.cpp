@@ -121,6 +121,11 @@ FixPipeline::takeNewPaths(const Route &route, const QStringList &paths, Origin o
     for (const QString &path : kept) {
         if (!takes(route.codeKind, path))
             continue;
+        // A command the user runs on named files formats them whatever their history.
+        if (origin != Origin::commandLine && m_leftAlone && m_leftAlone(path)) {
+            ++delivery->summary.checked;
+            continue;
+        }
         switch (m_echoes.take(path, delivery->number)) {
         case EchoFilter::Verdict::taken:
             delivery->paths.append(path);
@@ -222,6 +227,11 @@ FixOutcome FixPipeline::outcomeOf(const QString &path, FixResult &fixed,
     if (read.bytes)
         outcome.digestAfter = fingerprint(*read.bytes);
     outcome.digestBefore = fixed.original ? fingerprint(*fixed.original) : outcome.digestAfter;
+    if (outcome.changed() && fixed.original && read.bytes) {
+        outcome.contentBefore = *fixed.original;
+        outcome.contentAfter = *read.bytes;
+    }
+    outcome.delivery = delivery.number;
     // A run that lost to a newer save leaves the scan and the count to that save's own run.
     if (!fixed.superseded())
         outcome.markups = scan(path, read.bytes, read.error, delivery);

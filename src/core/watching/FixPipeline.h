@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,6 +79,10 @@ public:
 
     // Files the watchers' git options leave alone are not taken; null (the default): none.
     void setGitRules(GitRules *rules) { m_git = rules; }
+    // Whether a watcher leaves the file alone as it is now: the user took it back from a fix.
+    using LeftAlone = std::function<bool(const QString &path)>;
+    // Before the first delivery; any thread may call it.
+    void setLeftAlone(LeftAlone leftAlone) { m_leftAlone = std::move(leftAlone); }
 
     int threadCount() const { return m_workers.threadCount(); }
     void setThreadCount(int count) { m_workers.setThreadCount(count); }
@@ -123,4 +128,5 @@ private:
 
     EchoFilter m_echoes;
     GitRules *m_git = nullptr;
+    LeftAlone m_leftAlone;
 };

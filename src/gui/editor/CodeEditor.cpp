@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <Qsci/qscicommandset.h>
+#include <Qsci/qscilexerdiff.h>
 #include <Qsci/qscilexerproperties.h>
 #include <Qsci/qscilexerxml.h>
 #include <Qsci/qscilexeryaml.h>
@@ -35,6 +36,8 @@ std::unique_ptr<QsciLexer> lexerFor(const QString &language)
         return std::make_unique<QsciLexerProperties>();
     if (language == u"xml"_s)
         return std::make_unique<QsciLexerXML>();
+    if (language == u"diff"_s)
+        return std::make_unique<QsciLexerDiff>();
     return nullptr;
 }
 

@@ -24,7 +24,7 @@ public:
     // was the old text's.
     void setText(const QString &text) override;
 
-    // "yaml", "editorconfig", "ini" or "xml"; anything else is plain text.
+    // "yaml", "editorconfig", "ini", "xml" or "diff"; anything else is plain text.
     void setLanguage(const QString &language);
     QString language() const { return m_language; }
 

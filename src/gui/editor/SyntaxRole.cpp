@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/editor/SyntaxRole.h"
 
+#include <Qsci/qscilexerdiff.h>
 #include <Qsci/qscilexerproperties.h>
 #include <Qsci/qscilexerxml.h>
 #include <Qsci/qscilexeryaml.h>
@@ -88,6 +89,26 @@ SyntaxRole xmlRole(int style)
     }
 }
 
+// Removed lines take the colour of errors, added ones that of strings, so both stand out.
+SyntaxRole diffRole(int style)
+{
+    switch (style) {
+    case QsciLexerDiff::Header:
+    case QsciLexerDiff::Command:
+        return SyntaxRole::Keyword;
+    case QsciLexerDiff::Position:
+        return SyntaxRole::Section;
+    case QsciLexerDiff::LineRemoved:
+        return SyntaxRole::Error;
+    case QsciLexerDiff::LineAdded:
+        return SyntaxRole::String;
+    case QsciLexerDiff::Comment:
+        return SyntaxRole::Comment;
+    default:
+        return SyntaxRole::Text;
+    }
+}
+
 } // namespace
 
 SyntaxRole syntaxRoleOf(const QsciLexer &lexer, int style)
@@ -98,5 +119,7 @@ SyntaxRole syntaxRoleOf(const QsciLexer &lexer, int style)
         return propertiesRole(style);
     if (qobject_cast<const QsciLexerXML *>(&lexer))
         return xmlRole(style);
+    if (qobject_cast<const QsciLexerDiff *>(&lexer))
+        return diffRole(style);
     return SyntaxRole::Text;
 }

@@ -25,6 +25,7 @@ constexpr EntryText kEntries[] = {
     {"TODO", "list.bullet"},
     {"Configurations", "gear"},
     {"Statistics", "chart.bar"},
+    {"History", "clock.arrow.circlepath"},
 };
 
 QWidget *notAvailableYet()

@@ -12,7 +12,7 @@ class QListView;
 class QStackedWidget;
 class QStandardItemModel;
 
-// The content of a main window: the sidebar with its four entries and the detail beside it.
+// The content of a main window: the sidebar with its five entries and the detail beside it.
 // Each screen is built by its own part of the program and put in with `setScreen`; until then
 // its entry shows, once selected, that it is not available yet.
 class MainView : public QWidget
@@ -25,7 +25,8 @@ public:
         watchers,
         todo,
         configurations,
-        statistics
+        statistics,
+        history,
     };
 
     explicit MainView(NotificationCenter &notifications, QWidget *parent = nullptr);

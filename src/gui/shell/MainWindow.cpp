@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/MainWindow.h"
 
+#include "core/history/FixJournal.h"
 #include "core/services/CoreServices.h"
 #include "gui/configurations/ConfigurationDashboardView.h"
+#include "gui/history/HistoryView.h"
 #include "gui/markups/MarkupsView.h"
 #include "gui/shell/AppDelegate.h"
 #include "gui/shell/LogExport.h"
@@ -22,6 +24,7 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     , m_delegate(delegate)
     , m_userDefaults(core.settings())
     , m_health(core.health())
+    , m_journal(core.journal())
     , m_mainView(new MainView(core.notifications()))
 {
     m_mainView->setScreen(MainView::Entry::watchers, new WatcherDashboardView(core));
@@ -33,6 +36,8 @@ MainWindow::MainWindow(AppDelegate &delegate, CoreServices &core, QWidget *paren
     });
     m_mainView->setScreenFactory(MainView::Entry::statistics,
                                  [&core] { return new StatisticsView(core.statistics()); });
+    m_mainView->setScreenFactory(MainView::Entry::history,
+                                 [&core] { return new HistoryView(core.journal(), core.undo()); });
     setWindowTitle(QStringLiteral("Sprucer"));
     setMinimumSize(800, 600);
     resize(1200, 760); // room for every column of the watcher table
@@ -53,7 +58,7 @@ void MainWindow::restorePlace()
     bool known = false;
     const int screen = m_userDefaults.value(screenKey).toInt(&known);
     if (known && screen >= int(MainView::Entry::watchers) &&
-        screen <= int(MainView::Entry::statistics))
+        screen <= int(MainView::Entry::history))
         m_mainView->select(MainView::Entry(screen));
 }
 
@@ -121,6 +126,7 @@ void MainWindow::showSettings()
     m_settings = new SettingsView(
         m_userDefaults, m_delegate.startsAtLogin(),
         [delegate = &m_delegate](bool starts) { return delegate->setStartsAtLogin(starts); }, this);
+    m_settings->showHistorySettings(m_journal);
     m_settings->setAttribute(Qt::WA_DeleteOnClose);
     m_settings->open();
 }

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class AppDelegate;
+class FixJournal;
 class MainView;
 class CoreServices;
 class UserDefaults;
@@ -48,6 +49,7 @@ private:
     AppDelegate &m_delegate;
     UserDefaults &m_userDefaults;
     WatcherHealth &m_health;
+    FixJournal &m_journal;
     MainView *m_mainView;
     QAction *m_toggleSidebar = nullptr;
     QAction *m_settingsAction = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/SettingsView.h"
 
+#include "core/history/FixJournal.h"
 #include "core/support/UserDefaults.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/FileOpener.h"
@@ -11,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 SettingsView::SettingsView(UserDefaults &settings, bool startsAtLogin, StartAtLogin setStartAtLogin,
                            QWidget *parent)
     : QDialog(parent)
+    , m_userDefaults(settings)
 {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowModality(Qt::WindowModal);
@@ -32,6 +35,7 @@ SettingsView::SettingsView(UserDefaults &settings, bool startsAtLogin, StartAtLo
     auto *section = new QFrame;
     section->setFrameShape(QFrame::StyledPanel);
     auto *form = new QFormLayout(section);
+    m_form = form;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     auto *versionValue = new QLabel(version());
     versionValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -71,6 +75,38 @@ SettingsView::SettingsView(UserDefaults &settings, bool startsAtLogin, StartAtLo
     layout->addWidget(section);
     layout->addStretch();
     layout->addWidget(buttons);
+}
+
+void SettingsView::showHistorySettings(FixJournal &journal)
+{
+    m_keepHistory = new QCheckBox(QStringLiteral("Keep a history of fixes"));
+    m_keepHistory->setAccessibleName(m_keepHistory->text());
+    m_keepHistory->setChecked(journal.enabled());
+    connect(m_keepHistory, &QCheckBox::toggled, this, [this, &journal](bool keeps) {
+        m_userDefaults.setValue(FixJournal::keepKey, keeps);
+        journal.setEnabled(keeps);
+    });
+    m_clearHistory = new QPushButton(QStringLiteral("Clear history"));
+    m_clearHistory->setAccessibleName(m_clearHistory->text());
+    connect(m_clearHistory, &QPushButton::clicked, this, [this, &journal] {
+        Dialogs::current().confirm(
+            this, QStringLiteral("Clear the history of fixes?"),
+            QStringLiteral("The fixes kept can no longer be seen or undone. Your files stay as "
+                           "they are."),
+            QStringLiteral("Clear History"), [this, &journal](bool confirmed) {
+                if (!confirmed)
+                    return;
+                if (const Result<void> cleared = journal.clear(); !cleared)
+                    Dialogs::current().showFailure(this,
+                                                   QStringLiteral("Could not clear the history"),
+                                                   cleared.error().description);
+            });
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_keepHistory);
+    row->addStretch();
+    row->addWidget(m_clearHistory);
+    m_form->addRow(QString(), row);
 }
 
 QString SettingsView::version()

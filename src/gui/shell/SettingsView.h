@@ -7,12 +7,15 @@
 
 #include <functional>
 
+class FixJournal;
 class QCheckBox;
+class QFormLayout;
+class QPushButton;
 class QLineEdit;
 class UserDefaults;
 
 // The settings sheet: the application's version, the command files open with, whether Sprucer
-// starts at login, and "Done".
+// starts at login, whether it keeps a history of fixes, and "Done".
 class SettingsView : public QDialog
 {
     Q_OBJECT
@@ -30,7 +33,16 @@ public:
     QLineEdit *openWithField() const { return m_openWith; }
     QCheckBox *startAtLoginSwitch() const { return m_startAtLogin; }
 
+    // Adds "Keep a history of fixes" and "Clear history".
+    void showHistorySettings(FixJournal &journal);
+    QCheckBox *keepHistorySwitch() const { return m_keepHistory; }
+    QPushButton *clearHistoryButton() const { return m_clearHistory; }
+
 private:
+    UserDefaults &m_userDefaults;
+    QFormLayout *m_form = nullptr;
     QLineEdit *m_openWith = nullptr;
     QCheckBox *m_startAtLogin = nullptr;
+    QCheckBox *m_keepHistory = nullptr;
+    QPushButton *m_clearHistory = nullptr;
 };

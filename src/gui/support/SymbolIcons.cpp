@@ -29,6 +29,7 @@ const QHash<QString, QString> &files()
         {QStringLiteral("list.bullet"), QStringLiteral("list-outline")},
         {QStringLiteral("gear"), QStringLiteral("settings-outline")},
         {QStringLiteral("chart.bar"), QStringLiteral("chart-bar-outline")},
+        {QStringLiteral("clock.arrow.circlepath"), QStringLiteral("clock-back-outline")},
         {QStringLiteral("sidebar.left"), QStringLiteral("layout-sidebar-outline")},
         {QStringLiteral("chevron.left.slash.chevron.right"), QStringLiteral("code-outline")},
         {QStringLiteral("chevron.left.slash.chevron.right.slash"),

@@ -77,7 +77,8 @@ private Q_SLOTS:
             QCOMPARE(window.windowTitle(), u"Sprucer"_s);
             QVERIFY(window.minimumWidth() >= 800 && window.minimumHeight() >= 600);
             QCOMPARE(sidebarEntries(*window.mainView()),
-                     (QStringList{u"Watchers"_s, u"TODO"_s, u"Configurations"_s, u"Statistics"_s}));
+                     (QStringList{u"Watchers"_s, u"TODO"_s, u"Configurations"_s, u"Statistics"_s,
+                                  u"History"_s}));
             QCOMPARE(window.mainView()->currentEntry(), MainView::Entry::watchers);
             // The window's own commands too, each reachable from the keyboard.
             QCOMPARE(
