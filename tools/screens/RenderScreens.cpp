@@ -25,6 +25,7 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -33,6 +34,8 @@
 #include <QTextStream>
 #include <QThread>
 #include <QToolButton>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -227,6 +230,64 @@ void runFixersOnTheEngine(CoreServices &core)
     QObject::disconnect(connection);
 }
 
+// Saves of the last days on two projects, one of them taken back, so the history shows days,
+// lone saves and an undone fix beside the engine's run.
+void recordEarlierFixes(const QString &home, FixJournal &journal)
+{
+    struct Earlier
+    {
+        int daysAgo;
+        QTime time;
+        const char *project;
+        const char *file;
+        QByteArray before;
+        QByteArray after;
+    };
+    const Earlier earlier[] = {
+        {2,
+         {10, 14},
+         "android-app",
+         "app/src/Main.kt",
+         "fun main(){println( \"hi\" )}\n",
+         "fun main() {\n    println(\"hi\")\n}\n"},
+        {1,
+         {9, 31},
+         "engine",
+         "src/net/socket.cpp",
+         "int open_socket( int port ){return port>0?port:-1;}\n",
+         "int open_socket(int port) { return port > 0 ? port : -1; }\n"},
+        {1,
+         {16, 5},
+         "engine",
+         "include/engine/api.h",
+         "// TODO: document the threading rules\n"
+         "struct Api{int version;int flags ;};\n",
+         "// TODO: document the threading rules\nstruct Api {\n    int version;\n    int "
+         "flags;\n};\n"},
+    };
+    for (const Earlier &fix : earlier) {
+        const QDateTime when(QDate::currentDate().addDays(-fix.daysAgo), fix.time);
+        journal.setClock([when] { return when; });
+        const bool kotlin = QByteArray(fix.file).endsWith(".kt");
+        FixOutcome outcome;
+        outcome.path =
+            home + u"/projects/"_s + QLatin1String(fix.project) + u'/' + QLatin1String(fix.file);
+        outcome.result = FixOutcome::Result::changed;
+        outcome.language = kotlin ? u"Kotlin"_s : u"C++"_s;
+        outcome.tool = kotlin ? u"ktlint"_s : u"clang-format"_s;
+        outcome.contentBefore = fix.before;
+        outcome.contentAfter = fix.after;
+        outcome.digestBefore = QCryptographicHash::hash(fix.before, QCryptographicHash::Sha256);
+        outcome.digestAfter = QCryptographicHash::hash(fix.after, QCryptographicHash::Sha256);
+        journal.record(outcome, QLatin1String(fix.project), u"House style"_s);
+        journal.flush();
+    }
+    const QList<FixRecord> fixes = journal.fixes();
+    if (fixes.size() < 2 || !journal.recordUndo(fixes.at(1)))
+        qFatal("cannot record the demo's undo");
+    journal.setClock([] { return QDateTime::currentDateTime(); });
+}
+
 // The fixes of the engine's run, the newest one's diff shown.
 bool saveHistoryScreen(MainWindow &window, CoreServices &core, const QString &out)
 {
@@ -264,6 +325,7 @@ int main(int argc, char *argv[])
     options.settings = &settings;
     CoreServices core(Platform::services(), std::move(options));
     makeDemoHome(home.path(), core);
+    recordEarlierFixes(home.path(), core.journal());
     recordDemoFixes(core.statistics());
     SprucerApp sprucer(core, PlatformServices{});
     sprucer.launch();
