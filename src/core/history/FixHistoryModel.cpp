@@ -5,6 +5,7 @@
 #include "core/support/DateStyles.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
 
 FixHistoryModel::FixHistoryModel(FixJournal &journal, Today today, QObject *parent)
@@ -172,12 +173,12 @@ QString FixHistoryModel::runText(const Row &row) const
 
 QString FixHistoryModel::fixText(const FixRecord &fix)
 {
-    QString text =
-        QStringLiteral("%1   %2   %3   +%4 −%5 lines")
-            .arg(fix.time.toString(QStringLiteral("HH:mm")), QFileInfo(fix.path).fileName(),
-                 fix.watcher.isEmpty() ? QStringLiteral("—") : fix.watcher)
-            .arg(fix.added)
-            .arg(fix.removed);
+    QString text = QStringLiteral("%1   %2   %3   +%4 −%5 lines")
+                       .arg(QLocale().toString(fix.time.time(), QLocale::ShortFormat),
+                            QFileInfo(fix.path).fileName(),
+                            fix.watcher.isEmpty() ? QStringLiteral("—") : fix.watcher)
+                       .arg(fix.added)
+                       .arg(fix.removed);
     if (fix.undone())
         text += QStringLiteral("   undone");
     return text;

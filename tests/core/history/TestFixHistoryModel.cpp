@@ -63,19 +63,20 @@ private Q_SLOTS:
         FixHistoryModel model(journal, [] { return kToday; });
 
         const QString older = DateStyles::medium(kToday.addDays(-3), QLocale());
-        QCOMPARE(rowsOf(model), (QStringList{u"Today"_s, u"11:00   c.cpp   Project   +2 −1 lines"_s,
-                                             u"Yesterday"_s, u"Run Fixers · Project · 2 files"_s,
-                                             u"10:00   b.cpp   Project   +2 −1 lines"_s,
-                                             u"10:00   a.cpp   Project   +2 −1 lines"_s, older,
-                                             u"09:00   old.cpp   Project   +2 −1 lines"_s}));
+        QCOMPARE(rowsOf(model),
+                 (QStringList{u"Today"_s, u"11:00 AM   c.cpp   Project   +2 −1 lines"_s,
+                              u"Yesterday"_s, u"Run Fixers · Project · 2 files"_s,
+                              u"10:00 AM   b.cpp   Project   +2 −1 lines"_s,
+                              u"10:00 AM   a.cpp   Project   +2 −1 lines"_s, older,
+                              u"9:00 AM   old.cpp   Project   +2 −1 lines"_s}));
         QCOMPARE(model.flags(model.index(0)) & Qt::ItemIsSelectable, Qt::NoItemFlags);
         QCOMPARE(model.runAt(3), model.fixAt(4)->run);
         QCOMPARE(model.rowOfRun(model.runAt(3)), 3);
 
         model.setFilter(u"SRC/"_s);
         QCOMPARE(rowsOf(model), (QStringList{u"Yesterday"_s, u"Run Fixers · Project · 2 files"_s,
-                                             u"10:00   b.cpp   Project   +2 −1 lines"_s,
-                                             u"10:00   a.cpp   Project   +2 −1 lines"_s}));
+                                             u"10:00 AM   b.cpp   Project   +2 −1 lines"_s,
+                                             u"10:00 AM   a.cpp   Project   +2 −1 lines"_s}));
         model.setFilter(u"b.cpp"_s);
         QCOMPARE(rowsOf(model).value(1), u"Run Fixers · Project · 1 file"_s);
     }
