@@ -424,6 +424,40 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(app.home.configurationFile()));
     }
 
+    // A save the watcher formats is in the History screen, and choosing it shows its diff.
+    void historyShowsTheDiffOfAFix()
+    {
+        if (QStandardPaths::findExecutable(u"clang-format"_s).isEmpty())
+            QSKIP("clang-format is not installed");
+        DesktopApp app(*m_session, u"history"_s);
+        startAndWaitForWindowAndTrayIcon(app);
+        if (QTest::currentTestFailed())
+            return;
+        const QString messy = app.home.project() + u"/src/messy.cpp"_s;
+        QVERIFY(SeededHome::writeFile(messy, SeededHome::unformatted));
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(messy), SeededHome::formatted, 15000);
+
+        const QString pid = app.atspiName();
+        const QString row = u"re:.*messy\\.cpp   Project   .*"_s;
+        for (const QStringList &step :
+             {QStringList{u"click"_s, pid, u"list item"_s, u"History"_s, u"--mouse"_s},
+              QStringList{u"wait"_s, pid, u"list item"_s, row, u"--timeout"_s, u"5"_s},
+              QStringList{u"click"_s, pid, u"list item"_s, row, u"--mouse"_s}}) {
+            const DesktopSession::Run done = m_session->a11y(step);
+            VERIFY_WITH_LOG(done.ok(), u"the fix could not be chosen: "_s + done.summary(), app);
+        }
+        DesktopSession::Run diff;
+        const QDeadlineTimer deadline(5000);
+        do {
+            diff = m_session->a11y({u"text"_s, pid, u"*"_s, u"Diff"_s});
+        } while (!diff.out.contains("+    return x;") && !deadline.hasExpired() &&
+                 (QTest::qWait(100), true));
+        m_session->screenshot(kOutput + u"/history.png"_s, mainWindowId(app));
+        VERIFY_WITH_LOG(diff.out.contains("-int   main( ){int x=1;return    x;}") &&
+                            diff.out.contains("+    return x;"),
+                        u"the diff shown is not the fix's: "_s + diff.summary(), app);
+    }
+
 private:
     // Through the window, as a user: the configurations screen, the language's list, the
     // trash button at the row's end (a widget in the list, which the bus does not list), then

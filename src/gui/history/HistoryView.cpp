@@ -88,7 +88,10 @@ void HistoryView::makeList()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformItemSizes(true); // a thousand rows lay out at once
     m_list->setSpacing(2);
+    // Both: a click makes the row current before it selects it, the keys select it first.
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &HistoryView::showSelected);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &HistoryView::showSelected);
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &HistoryView::keepSelection);
     connect(m_model, &QAbstractItemModel::modelReset, this, &HistoryView::restoreSelection);

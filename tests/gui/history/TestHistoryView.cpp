@@ -67,7 +67,11 @@ private Q_SLOTS:
         view.show();
         QVERIFY(!view.undoButton()->isEnabled());
 
-        // Today, the run's header, b, a.
+        // Today, the run's header, b, a; a click on a row shows its diff, as the keys do.
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QRect third = view.list()->visualRect(view.model()->index(2, 0));
+        QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, {}, third.center());
+        QVERIFY(view.diffView()->text().contains(u"-int b;\n+int B;\n"_s));
         QVERIFY(view.selectFix(journal.fixes().last().id));
         QVERIFY(view.diffView()->text().contains(u"-int a;\n+int A;\n"_s));
         QVERIFY(view.diffView()->isReadOnly());
