@@ -456,6 +456,12 @@ private Q_SLOTS:
         VERIFY_WITH_LOG(diff.out.contains("-int   main( ){int x=1;return    x;}") &&
                             diff.out.contains("+    return x;"),
                         u"the diff shown is not the fix's: "_s + diff.summary(), app);
+
+        // Taken back from the window: the file holds what the user saved.
+        const DesktopSession::Run undo =
+            m_session->a11y({u"click"_s, pid, u"push button"_s, u"Undo"_s});
+        VERIFY_WITH_LOG(undo.ok(), u"Undo could not be pressed: "_s + undo.summary(), app);
+        QTRY_COMPARE_WITH_TIMEOUT(SeededHome::readAll(messy), SeededHome::unformatted, 5000);
     }
 
 private:
