@@ -2,11 +2,11 @@
 #include "cli/StoreCommand.h"
 
 #include "cli/ConfigCommand.h"
+#include "cli/RunningSprucer.h"
 #include "cli/StoreAccess.h"
 #include "cli/UndoCommand.h"
 #include "cli/Verbs.h"
 #include "cli/WatcherCommand.h"
-#include "core/services/InstanceGuard.h"
 #include "core/support/UserDefaults.h"
 
 #include <QJsonDocument>
@@ -26,20 +26,6 @@ CommandReply execute(const QJsonObject &request, StoreAccess &stores)
 {
     const QString group = Verbs::commandOf(request).section(u' ', 0, 0);
     return Verbs::execute(group, verbsOf(group), request, stores);
-}
-
-CommandReply handOver(InstanceGuard &guard, const QJsonObject &request)
-{
-    const qint64 pid = guard.runningInstance() ? guard.runningInstance()->pid : 0;
-    const std::optional<QByteArray> answer =
-        guard.sendCommand(QJsonDocument(request).toJson(QJsonDocument::Compact));
-    if (const std::optional<CommandReply> reply =
-            answer ? CommandReply::fromJson(*answer) : std::nullopt)
-        return *reply;
-    return CommandReply::refused(
-        QStringLiteral("sprucer: the running Sprucer (process %1) did not take the change; "
-                       "nothing was changed. Try again, or quit it first.")
-            .arg(pid));
 }
 
 CommandReply changeHere(const QJsonObject &request)
@@ -69,13 +55,10 @@ CommandReply run(const QStringList &arguments)
     if (const auto *reply = std::get_if<CommandReply>(&read))
         return *reply;
     const QJsonObject &request = std::get<QJsonObject>(read);
-    InstanceGuard guard(InstanceGuard::Mode::commandLine);
-    if (guard.acquire())
-        return changeHere(request);
-    if (guard.runningInstance() &&
-        guard.runningInstance()->mode != InstanceGuard::Mode::commandLine)
-        return handOver(guard, request);
-    return CommandReply::refused(QStringLiteral("sprucer: ") + guard.refusalLine());
+    return RunningSprucer::makeOrHandOver(
+        request, [&request] { return changeHere(request); },
+        QStringLiteral("sprucer: the running Sprucer (process %1) did not take the change; "
+                       "nothing was changed. Try again, or quit it first."));
 }
 
 QByteArray answer(const QByteArray &request, CoreServices &core)

@@ -2,13 +2,12 @@
 #include "cli/UndoCommand.h"
 
 #include "cli/CommandParser.h"
+#include "cli/RunningSprucer.h"
 #include "cli/Verbs.h"
 #include "core/history/FixJournal.h"
 #include "core/services/CoreServices.h"
 #include "core/services/FixUndo.h"
-#include "core/services/InstanceGuard.h"
 
-#include <QJsonDocument>
 
 namespace {
 
@@ -31,17 +30,6 @@ CommandReply replyOf(const FixUndo::Outcome &outcome)
     return CommandReply::refused(QStringLiteral("sprucer undo: ") + outcome.message);
 }
 
-CommandReply handOver(InstanceGuard &guard, const QJsonObject &request)
-{
-    const std::optional<QByteArray> answer =
-        guard.sendCommand(QJsonDocument(request).toJson(QJsonDocument::Compact));
-    if (const std::optional<CommandReply> reply =
-            answer ? CommandReply::fromJson(*answer) : std::nullopt)
-        return *reply;
-    return CommandReply::refused(
-        QStringLiteral("sprucer undo: the running Sprucer did not answer; nothing was undone"));
-}
-
 } // namespace
 
 namespace UndoCommand {
@@ -62,15 +50,14 @@ CommandReply run(const QStringList &arguments)
             QStringLiteral("\"%1\" is not the id of a fix").arg(parser.positional().first()));
     QJsonObject request = Verbs::request(kCommand);
     request.insert(kId, QString::number(id));
-    InstanceGuard guard(InstanceGuard::Mode::commandLine);
-    if (guard.acquire()) {
-        FixJournal journal;
-        return replyOf(FixUndo(journal).undo(id));
-    }
-    if (guard.runningInstance() &&
-        guard.runningInstance()->mode != InstanceGuard::Mode::commandLine)
-        return handOver(guard, request);
-    return CommandReply::refused(QStringLiteral("sprucer: ") + guard.refusalLine());
+    return RunningSprucer::makeOrHandOver(
+        request,
+        [id] {
+            FixJournal journal;
+            return replyOf(FixUndo(journal).undo(id));
+        },
+        QStringLiteral("sprucer undo: the running Sprucer (process %1) did not answer; "
+                       "nothing was undone"));
 }
 
 bool isRequest(const QJsonObject &request)
