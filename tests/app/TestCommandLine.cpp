@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/model/CodeCounterModel.h"
 #include "support/SeededHome.h"
+#include "support/TestGit.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -45,16 +46,6 @@ QStringList namesOf(const QJsonArray &array)
     for (const QJsonValue &each : array)
         names.append(each[u"name"_s].toString());
     return names;
-}
-
-bool git(const QString &folder, const QStringList &arguments)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(u"git"_s, QStringList{u"-c"_s, u"user.name=Tester"_s, u"-c"_s,
-                                        u"user.email=tester@example.org"_s} +
-                                arguments);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
 }
 
 QByteArray storedSettings(const SeededHome &home)
@@ -221,8 +212,9 @@ private Q_SLOTS:
         const QString project = home.project();
         QVERIFY(SeededHome::writeFile(project + u"/src/legacy.cpp"_s, SeededHome::unformatted));
         QVERIFY(SeededHome::writeFile(project + u"/.gitignore"_s, "build/\n"));
-        QVERIFY(git(project, {u"init"_s, u"-q"_s}) && git(project, {u"add"_s, u"."_s}) &&
-                git(project, {u"commit"_s, u"-qm"_s, u"legacy"_s}));
+        QVERIFY(TestGit::run(project, {u"init"_s, u"-q"_s}) &&
+                TestGit::run(project, {u"add"_s, u"."_s}) &&
+                TestGit::run(project, {u"commit"_s, u"-qm"_s, u"legacy"_s}));
         QVERIFY(QDir().mkpath(project + u"/build"_s));
         QVERIFY(
             SeededHome::writeFile(project + u"/build/generated.cpp"_s, SeededHome::unformatted));
@@ -258,7 +250,7 @@ private Q_SLOTS:
 
         // The index, not the working file: staged messy, then staged clean with a messy file.
         QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::unformatted));
-        QVERIFY(git(project, {u"add"_s, u"src/staged.cpp"_s}));
+        QVERIFY(TestGit::run(project, {u"add"_s, u"src/staged.cpp"_s}));
         QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::formatted));
         QProcess check;
         check.setWorkingDirectory(project);
@@ -267,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(check.exitCode(), 1);
         QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), u"src/staged.cpp\n"_s);
 
-        QVERIFY(git(project, {u"add"_s, u"src/staged.cpp"_s}));
+        QVERIFY(TestGit::run(project, {u"add"_s, u"src/staged.cpp"_s}));
         QVERIFY(SeededHome::writeFile(project + u"/src/staged.cpp"_s, SeededHome::unformatted));
         check.start();
         QVERIFY(check.waitForFinished(30000));

@@ -7,6 +7,7 @@
 #include "core/model/CodeWatcherModel.h"
 #include "support/LogFile.h"
 #include "support/StandInTool.h"
+#include "support/TestGit.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -33,18 +34,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) < 0)
         qFatal("cannot write %s", qPrintable(path));
-}
-
-bool git(const QString &folder, const QStringList &arguments)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(u"git"_s, arguments);
-    process.waitForFinished();
-    if (process.exitCode() != 0)
-        qWarning("git %s: %s", qPrintable(arguments.join(u' ')),
-                 process.readAllStandardError().constData());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 // Two legacy functions, each badly formatted, committed; then the user edits the second.
@@ -111,8 +100,9 @@ class TestChangedLines : public QObject
     {
         const QString file = folder + u"/src/"_s + legacy.name;
         writeFile(file, legacy.committed);
-        if (!git(folder, {u"init"_s, u"-q"_s}) || !git(folder, {u"add"_s, u"."_s}) ||
-            !git(folder, {u"commit"_s, u"-qm"_s, u"legacy"_s}))
+        if (!TestGit::run(folder, {u"init"_s, u"-q"_s}) ||
+            !TestGit::run(folder, {u"add"_s, u"."_s}) ||
+            !TestGit::run(folder, {u"commit"_s, u"-qm"_s, u"legacy"_s}))
             qFatal("cannot make the repository");
         return file;
     }
@@ -125,16 +115,6 @@ class TestChangedLines : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // The test's commits need a name, whatever the machine's configuration.
-        qputenv("GIT_CONFIG_NOSYSTEM", "1");
-        qputenv("GIT_AUTHOR_NAME", "Tester");
-        qputenv("GIT_AUTHOR_EMAIL", "tester@example.org");
-        qputenv("GIT_COMMITTER_NAME", "Tester");
-        qputenv("GIT_COMMITTER_EMAIL", "tester@example.org");
-    }
-
     void init()
     {
         TestHome::current().reset();
@@ -245,27 +225,28 @@ private Q_SLOTS:
             committed(folder, legacyOf(kind == Kind::cpp ? Kind::kotlin : Kind::cpp));
         } else if (state == u"unborn") {
             writeFile(file, legacy.committed);
-            QVERIFY(git(folder, {u"init"_s, u"-q"_s}) && git(folder, {u"add"_s, u"."_s}));
+            QVERIFY(TestGit::run(folder, {u"init"_s, u"-q"_s}) &&
+                    TestGit::run(folder, {u"add"_s, u"."_s}));
         } else if (state == u"renamed") {
             committed(folder, legacy);
             const QString moved = folder + u"/src/moved_"_s + legacy.name;
-            QVERIFY(git(folder, {u"mv"_s, file, moved}));
+            QVERIFY(TestGit::run(folder, {u"mv"_s, file, moved}));
             file = moved;
         } else if (state == u"bare") {
-            QVERIFY(git(m_root.path(), {u"init"_s, u"-q"_s, u"--bare"_s, folder}));
+            QVERIFY(TestGit::run(m_root.path(), {u"init"_s, u"-q"_s, u"--bare"_s, folder}));
         } else if (state == u"broken") {
             committed(folder, legacy);
             writeFile(folder + u"/.git/HEAD"_s, "ref: refs/heads/\n");
         } else if (state == u"detached") {
             committed(folder, legacy);
-            QVERIFY(git(folder, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
+            QVERIFY(TestGit::run(folder, {u"checkout"_s, u"-q"_s, u"--detach"_s}));
         } else if (state == u"submodule") {
             const QString library = folder + u" library"_s;
             committed(library, legacy);
-            QVERIFY(QDir().mkpath(folder) && git(folder, {u"init"_s, u"-q"_s}));
-            QVERIFY(git(folder, {u"-c"_s, u"protocol.file.allow=always"_s, u"submodule"_s, u"add"_s,
-                                 u"-q"_s, library, u"lib"_s}));
-            QVERIFY(git(folder, {u"commit"_s, u"-qm"_s, u"with a library"_s}));
+            QVERIFY(QDir().mkpath(folder) && TestGit::run(folder, {u"init"_s, u"-q"_s}));
+            QVERIFY(TestGit::run(folder, {u"-c"_s, u"protocol.file.allow=always"_s, u"submodule"_s,
+                                          u"add"_s, u"-q"_s, library, u"lib"_s}));
+            QVERIFY(TestGit::run(folder, {u"commit"_s, u"-qm"_s, u"with a library"_s}));
             file = folder + u"/lib/src/"_s + legacy.name;
         } else if (state == u"off") {
             committed(folder, legacy);

@@ -3,6 +3,7 @@
 #include "core/support/UserDefaults.h"
 #include "core/watching/FixPipeline.h"
 #include "core/watching/SourceFiles.h"
+#include "support/TestGit.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -20,16 +21,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) < 0)
         qFatal("cannot write %s", qPrintable(path));
-}
-
-bool git(const QString &folder, const QStringList &arguments)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(u"git"_s, QStringList{u"-c"_s, u"user.name=Tester"_s, u"-c"_s,
-                                        u"user.email=tester@example.org"_s} +
-                                arguments);
-    return process.waitForFinished() && process.exitCode() == 0;
 }
 
 } // namespace
@@ -50,10 +41,10 @@ private Q_SLOTS:
         writeFile(m_repo + u"/.gitignore"_s, "build/\n*.gen.cpp\n");
         writeFile(m_repo + u"/src/main.cpp"_s, "int main() {}\n");
         writeFile(m_repo + u"/src/kept.gen.cpp"_s, "int kept;\n");
-        QVERIFY(git(m_repo, {u"init"_s, u"-q"_s}));
-        QVERIFY(git(m_repo, {u"add"_s, u"."_s}) &&
-                git(m_repo, {u"add"_s, u"-f"_s, u"src/kept.gen.cpp"_s}) &&
-                git(m_repo, {u"commit"_s, u"-qm"_s, u"first"_s}));
+        QVERIFY(TestGit::run(m_repo, {u"init"_s, u"-q"_s}));
+        QVERIFY(TestGit::run(m_repo, {u"add"_s, u"."_s}) &&
+                TestGit::run(m_repo, {u"add"_s, u"-f"_s, u"src/kept.gen.cpp"_s}) &&
+                TestGit::run(m_repo, {u"commit"_s, u"-qm"_s, u"first"_s}));
         writeFile(m_repo + u"/build/generated.cpp"_s, "int g;\n");
         writeFile(m_repo + u"/src/other.gen.cpp"_s, "int o;\n");
         writeFile(m_repo + u"/src/untracked.cpp"_s, "int u;\n");
