@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -143,9 +144,9 @@ bool writeAt(int fd, const QByteArray &bytes, qint64 offset)
 
 } // namespace
 
-FixJournal::FixJournal(const QString &folder, Limits limits, QObject *parent)
+FixJournal::FixJournal(QString folder, Limits limits, QObject *parent)
     : QObject(parent)
-    , m_folder(folder)
+    , m_folder(std::move(folder))
     , m_limits(limits)
     , m_runPrefix(QUuid::createUuid().toString(QUuid::WithoutBraces).left(8) + u':')
     , m_queue(std::make_unique<SerialQueue>(QStringLiteral("Fix history")))
@@ -337,13 +338,14 @@ void FixJournal::compactIfNeeded()
     const qint64 budget = m_limits.bytes - m_limits.bytes / 4;
     QSet<quint64> keptFixes;
     qint64 bytes = 0;
-    for (auto it = m_records.crbegin(); it != m_records.crend(); ++it) {
-        if (it->kind != FixRecord::Kind::fix)
+    for (qsizetype at = m_records.size() - 1; at >= 0; --at) {
+        const FixRecord &record = m_records.at(at);
+        if (record.kind != FixRecord::Kind::fix)
             continue;
-        if (keptFixes.size() >= m_limits.fixes || bytes + it->size > budget)
+        if (keptFixes.size() >= m_limits.fixes || bytes + record.size > budget)
             break; // older ones go first
-        keptFixes.insert(it->id);
-        bytes += it->size;
+        keptFixes.insert(record.id);
+        bytes += record.size;
     }
     QList<FixRecord> kept;
     for (const FixRecord &record : std::as_const(m_records)) {
@@ -393,9 +395,9 @@ void FixJournal::reset()
 
 FixRecord *FixJournal::recordOf(quint64 id)
 {
-    for (auto it = m_records.rbegin(); it != m_records.rend(); ++it) {
-        if (it->id == id)
-            return &*it;
+    for (qsizetype at = m_records.size() - 1; at >= 0; --at) {
+        if (m_records.at(at).id == id)
+            return &m_records[at];
     }
     return nullptr;
 }
@@ -417,11 +419,12 @@ QList<FixRecord> FixJournal::fixes()
     QMutexLocker lock(&m_mutex);
     refreshLocked();
     QList<FixRecord> newest;
-    for (auto it = m_records.crbegin(); it != m_records.crend(); ++it) {
+    for (qsizetype at = m_records.size() - 1; at >= 0; --at) {
+        const FixRecord &record = m_records.at(at);
         if (newest.size() >= m_limits.fixes)
             break;
-        if (it->kind == FixRecord::Kind::fix)
-            newest.append(*it);
+        if (record.kind == FixRecord::Kind::fix)
+            newest.append(record);
     }
     return newest;
 }

@@ -39,7 +39,7 @@ class FixJournal : public QObject
 public:
     using Limits = FixJournalLimits;
 
-    explicit FixJournal(const QString &folder = defaultFolder(), Limits limits = {},
+    explicit FixJournal(QString folder = defaultFolder(), Limits limits = {},
                         QObject *parent = nullptr);
     ~FixJournal() override; // writes what was recorded first
 
