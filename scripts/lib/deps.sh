@@ -14,6 +14,9 @@ sprucer_packages=(
 # The static checks of the sources that scripts/test runs.
 sprucer_lint_packages=(clang-tidy)
 
+# Tests of the git-aware watchers make real repositories with git itself.
+sprucer_test_packages=(git)
+
 # What cpack needs to read the executable's shared-library dependencies.
 sprucer_package_packages=(dpkg-dev file)
 
