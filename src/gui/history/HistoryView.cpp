@@ -4,6 +4,7 @@
 #include "core/history/FixHistoryModel.h"
 #include "core/history/FixJournal.h"
 #include "core/services/FixUndo.h"
+#include "core/support/SerialQueue.h"
 #include "gui/editor/CodeEditor.h"
 #include "gui/support/Dialogs.h"
 #include "gui/support/TextStyles.h"
@@ -73,6 +74,11 @@ HistoryView::HistoryView(FixJournal &journal, FixUndo &undo, QWidget *parent)
     showSelected();
 }
 
+HistoryView::~HistoryView()
+{
+    m_undoQueue.reset();
+}
+
 // A command run beside this process (`sprucer format`) adds fixes this one hears nothing of.
 void HistoryView::showEvent(QShowEvent *event)
 {
@@ -130,7 +136,7 @@ void HistoryView::showSelected()
     const bool run = row >= 0 && m_model->kindAt(row) == FixHistoryModel::RowKind::run;
     m_undo->setText(run ? QStringLiteral("Undo Run") : QStringLiteral("Undo"));
     m_undo->setAccessibleName(m_undo->text());
-    m_undo->setEnabled(run || (fix && !fix->undone()));
+    m_undo->setEnabled(!m_undoing && (run || (fix && !fix->undone())));
     QString diff;
     if (fix) {
         const std::optional<QByteArray> bytes = m_journal.diff(fix->id);
@@ -143,7 +149,7 @@ void HistoryView::showSelected()
 void HistoryView::undoSelected()
 {
     const int row = selectedRow();
-    if (row < 0)
+    if (row < 0 || m_undoing)
         return;
     if (m_model->kindAt(row) == FixHistoryModel::RowKind::run) {
         undoRun(m_model->runAt(row));
@@ -152,23 +158,57 @@ void HistoryView::undoSelected()
     const FixRecord *fix = m_model->fixAt(row);
     if (!fix)
         return;
-    const FixUndo::Outcome outcome = m_fixUndo.undo(fix->id);
-    if (outcome.status == FixUndo::Status::undone)
-        m_status->setText(outcome.message);
-    else
-        Dialogs::current().showFailure(this, QStringLiteral("Could not undo the fix"),
-                                       outcome.message);
-    m_model->reload();
+    undoAside(QStringLiteral("Undoing…"), [this, id = fix->id] {
+        const FixUndo::Outcome outcome = m_fixUndo.undo(id);
+        return std::function<void()>([this, outcome] { showUndone(outcome); });
+    });
 }
 
 void HistoryView::undoRun(const QString &run)
 {
-    const FixUndo::RunOutcome outcome = m_fixUndo.undoRun(run);
+    undoAside(QStringLiteral("Undoing the run…"), [this, run] {
+        const FixUndo::RunOutcome outcome = m_fixUndo.undoRun(run);
+        return std::function<void()>([this, outcome] { showRunUndone(outcome); });
+    });
+}
+
+void HistoryView::undoAside(const QString &working, std::function<std::function<void()>()> undo)
+{
+    m_undoing = true;
+    m_undo->setEnabled(false);
+    m_status->setText(working);
+    if (!m_undoQueue)
+        m_undoQueue = std::make_unique<SerialQueue>(QStringLiteral("Undo"));
+    // The view waits for the queue before it goes, so `this` outlives the task; a result
+    // posted to a view being destroyed is dropped with it.
+    m_undoQueue->post([this, undo = std::move(undo)] {
+        QMetaObject::invokeMethod(this, undo(), Qt::QueuedConnection);
+    });
+}
+
+void HistoryView::showUndone(const FixUndo::Outcome &outcome)
+{
+    m_undoing = false;
+    if (outcome.status == FixUndo::Status::undone) {
+        m_status->setText(outcome.message);
+    } else {
+        m_status->clear();
+        Dialogs::current().showFailure(this, QStringLiteral("Could not undo the fix"),
+                                       outcome.message);
+    }
+    m_model->reload();
+    showSelected();
+}
+
+void HistoryView::showRunUndone(const FixUndo::RunOutcome &outcome)
+{
+    m_undoing = false;
     m_status->setText(outcome.summary());
     if (!outcome.notUndone.isEmpty())
         Dialogs::current().showFailure(this, QStringLiteral("Some fixes were not undone"),
                                        outcome.summary() + u'\n' + outcome.notUndone.join(u'\n'));
     m_model->reload();
+    showSelected();
 }
 
 void HistoryView::keepSelection()
