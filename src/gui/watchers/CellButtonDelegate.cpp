@@ -58,8 +58,7 @@ void CellButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     QRect room = option.rect;
     room.setLeft(button.rect.right() + 8);
     room.setRight(room.right() - 4);
-    if (room.width() > 0)
-        paintAccessory(painter, option, room, index);
+    paintAccessory(painter, option, room, index);
 }
 
 QSize CellButtonDelegate::sizeHint(const QStyleOptionViewItem &option,

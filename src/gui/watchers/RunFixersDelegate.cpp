@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QStyleOptionProgressBar>
 
+#include <algorithm>
+
 using Model = CodeWatcherTableViewModel;
 
 RunFixersDelegate::RunFixersDelegate(QObject *parent)
@@ -32,10 +34,15 @@ void RunFixersDelegate::paintAccessory(QPainter *painter, const QStyleOptionView
                                        const QRect &room, const QModelIndex &index) const
 {
     const QString text = progressText(index);
-    // A bar squeezed by a narrow column would be a sliver that says nothing.
-    constexpr int kNarrowestBar = 40;
-    if (text.isEmpty() || room.width() < kNarrowestBar)
+    if (text.isEmpty())
         return;
+    // Beside the button when there is room for a bar with its words; else a thin line under
+    // the button, since a squeezed bar would be a sliver that says nothing.
+    constexpr int kNarrowestBar = 40;
+    if (room.width() < kNarrowestBar) {
+        paintProgressLine(painter, option, index);
+        return;
+    }
     QStyleOptionProgressBar bar;
     bar.rect = room.adjusted(0, room.height() / 2 - 8, 0, -(room.height() / 2 - 8));
     bar.palette = option.palette;
@@ -50,4 +57,16 @@ void RunFixersDelegate::paintAccessory(QPainter *painter, const QStyleOptionView
     bar.textAlignment = Qt::AlignCenter;
     QStyle *style = option.widget ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+}
+
+void RunFixersDelegate::paintProgressLine(QPainter *painter, const QStyleOptionViewItem &option,
+                                          const QModelIndex &index)
+{
+    const qint64 total = index.data(Model::progressTotalRole).toLongLong();
+    const qint64 done =
+        std::clamp<qint64>(index.data(Model::progressDoneRole).toLongLong(), 0, total);
+    const QRect line(option.rect.left() + 4, option.rect.bottom() - 3, option.rect.width() - 8, 2);
+    painter->fillRect(line, option.palette.color(QPalette::Mid));
+    painter->fillRect(QRect(line.topLeft(), QSize(int(line.width() * done / total), line.height())),
+                      option.palette.color(QPalette::Highlight));
 }

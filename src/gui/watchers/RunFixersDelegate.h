@@ -18,4 +18,8 @@ public:
 protected:
     void paintAccessory(QPainter *painter, const QStyleOptionViewItem &option, const QRect &room,
                         const QModelIndex &index) const override;
+
+private:
+    static void paintProgressLine(QPainter *painter, const QStyleOptionViewItem &option,
+                                  const QModelIndex &index);
 };

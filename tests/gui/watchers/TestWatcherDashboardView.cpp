@@ -140,6 +140,14 @@ private Q_SLOTS:
         view.table()->setCurrentIndex(runFixers);
         QTest::keyClick(view.table(), Qt::Key_Space);
         QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), u"0 of 3"_s);
+        // In the smallest window the bar has no room beside the button: a line under it.
+        view.resize(620, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QRect cell = view.table()->visualRect(runFixers);
+        const QImage drawn = view.table()->viewport()->grab(cell).toImage();
+        QCOMPARE(drawn.pixel(cell.width() / 2, cell.height() - 3),
+                 view.table()->palette().color(QPalette::Mid).rgb());
         fixture.fixerFor(watcher.id)->release();
         QTRY_COMPARE(RunFixersDelegate::progressText(runFixers), QString());
 
