@@ -26,14 +26,15 @@ namespace {
 using Model = CodeWatcherTableViewModel;
 
 // Each column's width when there is room, and the least it keeps in a small window (its
-// button, switch or a few letters of text). The folder takes what the others leave; when the
-// window narrows it gives way first, then the others shrink alike down to their least.
+// button, switch or a few letters of text; the name's beside its git badge). The folder takes
+// what the others leave; when the window narrows it gives way first, then the others shrink
+// alike down to their least.
 struct ColumnWidth
 {
     int preferred;
     int least;
 };
-constexpr ColumnWidth kWidths[] = {{100, 64}, {200, 116}, {120, 50}, {160, 98},
+constexpr ColumnWidth kWidths[] = {{130, 96}, {200, 116}, {120, 50}, {160, 98},
                                    {150, 58}, {100, 70},  {80, 48},  {60, 36}};
 
 // The widths of the columns for a viewport `available` pixels wide.
